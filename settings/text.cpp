@@ -1,0 +1,206 @@
+#include "text.h"
+
+#include <stdarg.h>
+
+namespace tachy {
+
+size_t TextLength(const char* text) {
+  if (!text) return 0;
+  size_t n = 0;
+  while (text[n]) ++n;
+  return n;
+}
+
+static bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' ||
+         c == '\r';
+}
+
+int32_t ParseDecimal(const char* text) {
+  if (!text) return 0;
+  while (IsSpace(*text)) ++text;
+  bool negative = false;
+  if (*text == '+' || *text == '-') {
+    negative = *text == '-';
+    ++text;
+  }
+  uint32_t value = 0;  // unsigned: overflow wraps instead of being undefined
+  while (*text >= '0' && *text <= '9') {
+    value = value * 10u + static_cast<uint32_t>(*text - '0');
+    ++text;
+  }
+  if (negative) value = 0u - value;
+  return static_cast<int32_t>(value);
+}
+
+size_t CopyText(char* dest, size_t size, const char* source) {
+  if (!dest || size == 0) return 0;
+  size_t n = 0;
+  if (source) {
+    while (n + 1 < size && source[n]) {
+      dest[n] = source[n];
+      ++n;
+    }
+  }
+  dest[n] = 0;
+  return n;
+}
+
+size_t AppendText(char* dest, size_t size, const char* source) {
+  if (!dest || size == 0) return 0;
+  size_t used = 0;
+  while (used < size && dest[used]) ++used;
+  if (used == size) {  // not terminated: make it so
+    dest[size - 1] = 0;
+    return size - 1;
+  }
+  return used + CopyText(dest + used, size - used, source);
+}
+
+size_t FormatUnsigned(char* dest, size_t size, unsigned long number) {
+  char digits[24];
+  size_t n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + number % 10u);
+    number /= 10u;
+  } while (number != 0);
+  char text[24];
+  for (size_t i = 0; i < n; ++i) text[i] = digits[n - 1 - i];
+  text[n] = 0;
+  return CopyText(dest, size, text);
+}
+
+// Digits of |number| with at least `minDigits` digits, sign in front.
+static size_t FormatSigned(char* dest, size_t size, long number,
+                           size_t minDigits) {
+  unsigned long magnitude = number < 0 ? 0ul - static_cast<unsigned long>(number)
+                                       : static_cast<unsigned long>(number);
+  char digits[24];
+  size_t n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + magnitude % 10u);
+    magnitude /= 10u;
+  } while (magnitude != 0);
+  while (n < minDigits && n < sizeof digits) digits[n++] = '0';
+  char text[28];
+  size_t t = 0;
+  if (number < 0) text[t++] = '-';
+  for (size_t i = 0; i < n; ++i) text[t++] = digits[n - 1 - i];
+  text[t] = 0;
+  return CopyText(dest, size, text);
+}
+
+size_t FormatDecimal(char* dest, size_t size, long number) {
+  return FormatSigned(dest, size, number, 1);
+}
+
+size_t FormatPad4(char* dest, size_t size, long number) {
+  return FormatSigned(dest, size, number, 4);
+}
+
+static bool StartsWith(const char* text, const char* prefix) {
+  while (*prefix) {
+    if (*text != *prefix) return false;
+    ++text;
+    ++prefix;
+  }
+  return true;
+}
+
+size_t FormatText(char* dest, size_t size, const char* format, ...) {
+  if (!dest || size == 0) return 0;
+  dest[0] = 0;
+  if (!format) return 0;
+  va_list args;
+  va_start(args, format);
+  size_t used = 0;
+  char piece[32];
+  const char* p = format;
+  while (*p && used + 1 < size) {
+    if (*p != '%') {
+      dest[used++] = *p++;
+      dest[used] = 0;
+      continue;
+    }
+    const char* spec = p + 1;
+    const char* insert = nullptr;
+    size_t specLength = 0;
+    if (StartsWith(spec, "4.4i")) {
+      FormatPad4(piece, sizeof piece, va_arg(args, int));
+      insert = piece;
+      specLength = 4;
+    } else if (StartsWith(spec, "ld") || StartsWith(spec, "li")) {
+      FormatDecimal(piece, sizeof piece, va_arg(args, long));
+      insert = piece;
+      specLength = 2;
+    } else if (StartsWith(spec, "lu")) {
+      FormatUnsigned(piece, sizeof piece, va_arg(args, unsigned long));
+      insert = piece;
+      specLength = 2;
+    } else if (*spec == 'd' || *spec == 'i') {
+      FormatDecimal(piece, sizeof piece, va_arg(args, int));
+      insert = piece;
+      specLength = 1;
+    } else if (*spec == 'u') {
+      FormatUnsigned(piece, sizeof piece, va_arg(args, unsigned int));
+      insert = piece;
+      specLength = 1;
+    } else if (*spec == 's') {
+      insert = va_arg(args, const char*);
+      if (!insert) insert = "";
+      specLength = 1;
+    } else if (*spec == '%') {
+      insert = "%";
+      specLength = 1;
+    }
+    if (!insert) {  // unknown: copy the '%' as it stands
+      dest[used++] = *p++;
+      dest[used] = 0;
+      continue;
+    }
+    used += CopyText(dest + used, size - used, insert);
+    p = spec + specLength;
+  }
+  dest[used] = 0;
+  va_end(args);
+  return used;
+}
+
+const char* FindText(const char* haystack, const char* needle) {
+  if (!haystack || !needle) return nullptr;
+  for (const char* h = haystack;; ++h) {
+    if (StartsWith(h, needle)) return h;
+    if (!*h) return nullptr;
+  }
+}
+
+bool TextEquals(const char* a, const char* b) {
+  if (!a || !b) return a == b;
+  while (*a && *a == *b) {
+    ++a;
+    ++b;
+  }
+  return *a == *b;
+}
+
+static char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool TextEqualsNoCase(const char* a, const char* b) {
+  if (!a || !b) return a == b;
+  while (*a && LowerAscii(*a) == LowerAscii(*b)) {
+    ++a;
+    ++b;
+  }
+  return LowerAscii(*a) == LowerAscii(*b);
+}
+
+const char* FindChar(const char* text, char c) {
+  if (!text) return nullptr;
+  for (; *text; ++text)
+    if (*text == c) return text;
+  return nullptr;
+}
+
+}  // namespace tachy
