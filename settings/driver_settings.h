@@ -1,0 +1,56 @@
+// The driver's clock and swap-interval values and the product values the
+// page works with: loading with defaults and clamps, and writing back.
+#pragma once
+
+#include <stdint.h>
+
+#include "settings/platform.h"
+#include "settings/regapi.h"
+#include "settings/sysapi.h"
+
+namespace tachy {
+
+constexpr int kModelBytes = 80;
+
+struct DriverSettings {
+  int32_t glideVsyncOff;
+  int32_t d3dVsyncOff;
+  int32_t enableClock;
+  int32_t lowerLimit;
+  int32_t upperLimit;
+  int32_t currentClock;
+  int32_t defaultClock;
+  char model[kModelBytes];
+};
+
+// What loading and applying work on: the registry, where the two limit
+// messages go (and their owner window), the platform and the adapters.
+struct SettingsContext {
+  Registry* registry;
+  MessageSink* messages;
+  WindowHandle owner;
+  PlatformKind platformKind;
+  const AdapterList* adapters;
+};
+
+// Fills the record from the product key and the driver's values. The caller
+// sets glideVsyncOff, d3dVsyncOff and enableClock to 0 first. May show one
+// limit message and write the clamped clock through.
+void LoadSettings(const SettingsContext& ctx, DriverSettings* settings);
+
+// mode 1: the page's Apply (also stores EnableClock); any other mode: the
+// write-through after a limit reset (driver values only). Returns true when
+// every driver write it attempted succeeded (deleting an absent value counts
+// as success).
+bool ApplySettings(const SettingsContext& ctx, DriverSettings* settings,
+                   int mode);
+
+// Writes or deletes the clock and swap-interval values of one adapter
+// (instance unused on NT). Returns true when every write succeeded.
+bool WriteAdapterSettings(const SettingsContext& ctx, DriverSettings* settings,
+                          int32_t instance);
+
+void WriteLowerLimit(Registry& reg, int32_t value);
+void WriteUpperLimit(Registry& reg, int32_t value);
+
+}  // namespace tachy
