@@ -41,7 +41,9 @@ void LoadSettings(const SettingsContext& ctx, DriverSettings* settings);
 // mode 1: the page's Apply (also stores EnableClock); any other mode: the
 // write-through after a limit reset (driver values only). Returns true when
 // every driver write it attempted succeeded (deleting an absent value counts
-// as success).
+// as success). In mode 1 a missing product key skips EnableClock quietly;
+// a product key that exists but cannot be opened for writing or written
+// counts as a failed write.
 bool ApplySettings(const SettingsContext& ctx, DriverSettings* settings,
                    int mode);
 

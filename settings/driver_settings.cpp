@@ -1,0 +1,351 @@
+#include "settings/driver_settings.h"
+
+#include "settings/product_key.h"
+#include "settings/text.h"
+
+namespace tachy {
+
+namespace {
+
+// Every value loaded here is queried into a buffer of this size; data that
+// does not fit counts as missing.
+constexpr uint32_t kValueBytes = 256;
+
+constexpr uint32_t kWriteAccess = kKeyCreateSubKey | kKeySetValue;
+
+const char kValueGrxclock[] = "Grxclock";
+const char kValueGraphicsClocking[] = "GraphicsClocking";
+const char kValueGlideSwap[] = "FX_GLIDE_SWAPINTERVAL";
+const char kValueD3dSwap[] = "SSTH3_SWAPINTERVAL";
+
+const char kNT4Device0[] = "SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device0";
+const char kNT5Device0[] = "SYSTEM\\CurrentControlSet\\Services\\3dfxvs\\Device0";
+const char kNTGlide[] = "SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide";
+
+const char kLowerLimitMessage[] =
+    "The Graphics Clock in presently set to %d Mhz which is below the Lower "
+    "Limit of %d Mhz and will be reset to the Lower Limit now. You will need "
+    "to restart Windows after exiting Display Properties.";
+const char kUpperLimitMessage[] =
+    "The Graphics Clock in presently set to %d Mhz which is above the Upper "
+    "Limit of %d Mhz and will be reset to the Upper Limit now. You will need "
+    "to restart Windows after exiting Display Properties.";
+const char kMessageCaption[] = "Tachy";
+
+bool IsNT(PlatformKind kind) {
+  return kind == kPlatformNT4 || kind == kPlatformNT5;
+}
+
+// The driver's keys for one adapter. On NT 4 and NT 5 there is one Device0
+// and the instance is not used; every other kind uses the 9x layout under
+// the display class.
+struct DriverKeys {
+  char clock[96];  // also the NT Device0 key
+  char glide[96];
+  char d3d[96];    // 9x only
+};
+
+void GetDriverKeys(PlatformKind kind, int32_t instance, DriverKeys* keys) {
+  if (IsNT(kind)) {
+    CopyText(keys->clock, sizeof keys->clock,
+             kind == kPlatformNT4 ? kNT4Device0 : kNT5Device0);
+    CopyText(keys->glide, sizeof keys->glide, kNTGlide);
+    keys->d3d[0] = 0;
+    return;
+  }
+  int n = static_cast<int>(instance);
+  FormatText(keys->clock, sizeof keys->clock, "%s%4.4i\\DEFAULT",
+             kDisplayClassPrefix, n);
+  FormatText(keys->glide, sizeof keys->glide, "%s%4.4i\\Glide",
+             kDisplayClassPrefix, n);
+  FormatText(keys->d3d, sizeof keys->d3d, "%s%4.4i\\D3D", kDisplayClassPrefix,
+             n);
+}
+
+// Reads a product value as a number by the atoi rule; `fallback` when the
+// key is not open or the value is missing or too large.
+int32_t ReadNumber(Registry& reg, RegKey key, bool open, const char* name,
+                   int32_t fallback) {
+  if (!open) return fallback;
+  char text[kValueBytes];
+  if (QueryText(reg, key, name, text, sizeof text) != kErrorSuccess)
+    return fallback;
+  return ParseDecimal(text);
+}
+
+// Presence of a swap-interval value: only whether the query succeeds counts.
+int32_t ReadSwitch(Registry& reg, const char* keyPath, const char* name) {
+  RegKey key = 0;
+  if (reg.OpenKey(kHkeyLocalMachine, keyPath, kKeyQueryValue, &key) !=
+      kErrorSuccess)
+    return 0;
+  unsigned char data[kValueBytes];
+  uint32_t size = sizeof data;
+  long result = reg.QueryValue(key, name, nullptr, data, &size);
+  reg.CloseKey(key);
+  return result == kErrorSuccess ? 1 : 0;
+}
+
+// The driver's current clock; `fallback` when it cannot be read.
+int32_t ReadClock(Registry& reg, PlatformKind kind, const char* keyPath,
+                  int32_t fallback) {
+  RegKey key = 0;
+  if (reg.OpenKey(kHkeyLocalMachine, keyPath, kKeyQueryValue, &key) !=
+      kErrorSuccess)
+    return fallback;
+  int32_t clock = fallback;
+  if (IsNT(kind)) {
+    // GraphicsClocking: the first four bytes of the data, little-endian,
+    // whatever the stored type. Data shorter than four bytes holds no whole
+    // number and counts as unreadable.
+    unsigned char data[kValueBytes];
+    uint32_t size = sizeof data;
+    if (reg.QueryValue(key, kValueGraphicsClocking, nullptr, data, &size) ==
+            kErrorSuccess &&
+        size >= 4) {
+      uint32_t number = static_cast<uint32_t>(data[0]) |
+                        (static_cast<uint32_t>(data[1]) << 8) |
+                        (static_cast<uint32_t>(data[2]) << 16) |
+                        (static_cast<uint32_t>(data[3]) << 24);
+      clock = static_cast<int32_t>(number);
+    }
+  } else {
+    char text[kValueBytes];
+    if (QueryText(reg, key, kValueGrxclock, text, sizeof text) ==
+        kErrorSuccess)
+      clock = ParseDecimal(text);
+  }
+  reg.CloseKey(key);
+  return clock;
+}
+
+// Sets a value to the text "0" or deletes it. Deleting an absent value is
+// success.
+bool WriteSwitch(Registry& reg, RegKey key, const char* name, int32_t on) {
+  if (on) return SetText(reg, key, name, "0") == kErrorSuccess;
+  long result = reg.DeleteValue(key, name);
+  return result == kErrorSuccess || result == kErrorFileNotFound;
+}
+
+// Opens or creates one driver key for writing; false when that fails.
+bool CreateDriverKey(Registry& reg, const char* path, const char* className,
+                     RegKey* key) {
+  *key = 0;
+  return reg.CreateKey(kHkeyLocalMachine, path, className, kWriteAccess,
+                       key) == kErrorSuccess;
+}
+
+void WriteLimit(Registry& reg, const char* name, int32_t value) {
+  RegKey key = 0;
+  if (reg.OpenKey(kHkeyLocalMachine, kProductKeyPath, kWriteAccess, &key) !=
+      kErrorSuccess)
+    return;  // the page never creates the product key
+  SetDecimal(reg, key, name, value);
+  reg.CloseKey(key);
+}
+
+// The adapter whose values are loaded: the last Voodoo3 found. False when
+// the list holds none.
+bool SelectedInstance(const AdapterList* list, int32_t* instance) {
+  if (!list || list->selected < 0 || list->selected >= kMaxAdapters)
+    return false;
+  int32_t n = list->instances[list->selected];
+  if (n < 0) return false;
+  *instance = n;
+  return true;
+}
+
+}  // namespace
+
+void WriteLowerLimit(Registry& reg, int32_t value) {
+  WriteLimit(reg, kValueLowerLimit, value);
+}
+
+void WriteUpperLimit(Registry& reg, int32_t value) {
+  WriteLimit(reg, kValueUpperLimit, value);
+}
+
+void LoadSettings(const SettingsContext& ctx, DriverSettings* settings) {
+  Registry& reg = *ctx.registry;
+
+  // The product values; each takes its default when the key or the value
+  // is missing.
+  RegKey product = 0;
+  bool open = reg.OpenKey(kHkeyLocalMachine, kProductKeyPath, kKeyQueryValue,
+                          &product) == kErrorSuccess;
+
+  settings->lowerLimit =
+      ReadNumber(reg, product, open, kValueLowerLimit, kDefaultLowerLimit);
+  if (settings->lowerLimit < kLowerLimitMin) {
+    settings->lowerLimit = kLowerLimitMin;
+    WriteLowerLimit(reg, kLowerLimitMin);
+  } else if (settings->lowerLimit > kLowerLimitMax) {
+    settings->lowerLimit = kLowerLimitMax;
+    WriteLowerLimit(reg, kLowerLimitMax);
+  }
+
+  settings->upperLimit =
+      ReadNumber(reg, product, open, kValueUpperLimit, kDefaultUpperLimit);
+  if (settings->upperLimit < kUpperLimitMin) {
+    settings->upperLimit = kUpperLimitMin;
+    WriteUpperLimit(reg, kUpperLimitMin);
+  } else if (settings->upperLimit > kUpperLimitMax) {
+    settings->upperLimit = kUpperLimitMax;
+    WriteUpperLimit(reg, kUpperLimitMax);
+  }
+
+  settings->defaultClock =
+      ReadNumber(reg, product, open, kValueDefaultClock, kDefaultDefaultClock);
+
+  // A stored model longer than the record holds is cut to 79 characters.
+  char text[kValueBytes];
+  if (open &&
+      QueryText(reg, product, kValueModel, text, sizeof text) == kErrorSuccess)
+    CopyText(settings->model, sizeof settings->model, text);
+  else
+    CopyText(settings->model, sizeof settings->model, kDefaultModel);
+
+  settings->enableClock =
+      ReadNumber(reg, product, open, kValueEnableClock, kDefaultEnableClock);
+
+  if (open) reg.CloseKey(product);
+
+  // The driver's values: on the 9x family those of the last adapter found.
+  int32_t instance = 0;
+  if (!IsNT(ctx.platformKind) && !SelectedInstance(ctx.adapters, &instance)) {
+    // No Voodoo3 board: nothing to read and nothing to write through. The
+    // page starts from the stock clock, kept inside the limits the slider
+    // offers, with both switches off.
+    settings->glideVsyncOff = 0;
+    settings->d3dVsyncOff = 0;
+    int32_t clock = settings->defaultClock;
+    if (clock < settings->lowerLimit)
+      clock = settings->lowerLimit;
+    else if (clock > settings->upperLimit)
+      clock = settings->upperLimit;
+    settings->currentClock = clock;
+    return;
+  }
+
+  DriverKeys keys;
+  GetDriverKeys(ctx.platformKind, instance, &keys);
+  settings->currentClock =
+      ReadClock(reg, ctx.platformKind, keys.clock, settings->defaultClock);
+
+  // Both switches are loaded before the clock is checked, so that a clamp's
+  // write-through writes them back as they were instead of deleting them.
+  settings->glideVsyncOff = ReadSwitch(reg, keys.glide, kValueGlideSwap);
+  settings->d3dVsyncOff =
+      IsNT(ctx.platformKind) ? 0 : ReadSwitch(reg, keys.d3d, kValueD3dSwap);
+
+  const char* format = nullptr;
+  int32_t limit = 0;
+  if (settings->currentClock < settings->lowerLimit) {
+    format = kLowerLimitMessage;
+    limit = settings->lowerLimit;
+  } else if (settings->currentClock > settings->upperLimit) {
+    format = kUpperLimitMessage;
+    limit = settings->upperLimit;
+  }
+  if (format) {
+    char message[512];
+    FormatText(message, sizeof message, format,
+               static_cast<int>(settings->currentClock),
+               static_cast<int>(limit));
+    if (ctx.messages)
+      ctx.messages->Show(ctx.owner, message, kMessageCaption, kMbOk);
+    settings->currentClock = limit;
+    ApplySettings(ctx, settings, 2);
+  }
+}
+
+bool WriteAdapterSettings(const SettingsContext& ctx, DriverSettings* settings,
+                          int32_t instance) {
+  Registry& reg = *ctx.registry;
+  const bool nt = IsNT(ctx.platformKind);
+
+  if (settings->currentClock < settings->lowerLimit)
+    settings->currentClock = settings->lowerLimit;
+  else if (settings->currentClock > settings->upperLimit)
+    settings->currentClock = settings->upperLimit;
+
+  DriverKeys keys;
+  GetDriverKeys(ctx.platformKind, instance, &keys);
+  bool ok = true;
+  RegKey key = 0;
+
+  // The clock: text on the 9x family, a DWORD on NT; removed when the
+  // adjustment is off.
+  const char* clockName = nt ? kValueGraphicsClocking : kValueGrxclock;
+  if (CreateDriverKey(reg, keys.clock, clockName, &key)) {
+    if (settings->enableClock) {
+      long result =
+          nt ? SetDword(reg, key, clockName,
+                        static_cast<uint32_t>(settings->currentClock))
+             : SetDecimal(reg, key, clockName, settings->currentClock);
+      ok = result == kErrorSuccess && ok;
+    } else {
+      long result = reg.DeleteValue(key, clockName);
+      ok = (result == kErrorSuccess || result == kErrorFileNotFound) && ok;
+    }
+    reg.CloseKey(key);
+  } else {
+    ok = false;
+  }
+
+  if (CreateDriverKey(reg, keys.glide, kValueGlideSwap, &key)) {
+    ok = WriteSwitch(reg, key, kValueGlideSwap, settings->glideVsyncOff) && ok;
+    reg.CloseKey(key);
+  } else {
+    ok = false;
+  }
+
+  // NT keeps a second swap interval under Device0 that follows the Glide
+  // switch; the 9x family has the Direct3D one per adapter.
+  const char* swapKey = nt ? keys.clock : keys.d3d;
+  int32_t swapOn = nt ? settings->glideVsyncOff : settings->d3dVsyncOff;
+  if (CreateDriverKey(reg, swapKey, kValueD3dSwap, &key)) {
+    ok = WriteSwitch(reg, key, kValueD3dSwap, swapOn) && ok;
+    reg.CloseKey(key);
+  } else {
+    ok = false;
+  }
+  return ok;
+}
+
+bool ApplySettings(const SettingsContext& ctx, DriverSettings* settings,
+                   int mode) {
+  Registry& reg = *ctx.registry;
+  bool ok = true;
+
+  if (mode == 1) {
+    // EnableClock goes into the product key only when the key exists: a
+    // missing key (installer never run) is skipped quietly. A key that
+    // exists but cannot be opened for writing or written is reported as a
+    // failure like any driver write.
+    RegKey key = 0;
+    long result =
+        reg.OpenKey(kHkeyLocalMachine, kProductKeyPath, kWriteAccess, &key);
+    if (result == kErrorSuccess) {
+      if (SetDecimal(reg, key, kValueEnableClock, settings->enableClock) !=
+          kErrorSuccess)
+        ok = false;
+      reg.CloseKey(key);
+    } else if (result != kErrorFileNotFound) {
+      ok = false;
+    }
+  }
+
+  if (IsNT(ctx.platformKind)) {
+    ok = WriteAdapterSettings(ctx, settings, 0) && ok;
+  } else if (ctx.adapters && ctx.adapters->selected != -1) {
+    for (int i = 0; i < kMaxAdapters; ++i) {
+      int32_t instance = ctx.adapters->instances[i];
+      if (instance < 0) break;
+      ok = WriteAdapterSettings(ctx, settings, instance) && ok;
+    }
+  }
+  return ok;
+}
+
+}  // namespace tachy
