@@ -1,0 +1,508 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "refresh/refresh_store.h"
+#include "settings/memreg.h"
+#include "settings/text.h"
+
+namespace tachy {
+namespace {
+
+const std::string kClass = "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\";
+const std::string kProduct = "HKLM\\Software\\Tachymark";
+
+std::string ModePath(const char* instance, int depth, const char* mode) {
+  return kClass + instance + "\\MODES\\" + std::to_string(depth) + "\\" + mode;
+}
+std::string DefaultPath(const char* instance) {
+  return kClass + instance + "\\DEFAULT";
+}
+
+void SetWords(ChoiceWords& words, const char* a, const char* d, const char* o) {
+  CopyText(words[0], sizeof words[0], a);
+  CopyText(words[1], sizeof words[1], d);
+  CopyText(words[2], sizeof words[2], o);
+}
+
+AdapterList Adapters(std::vector<int32_t> instances) {
+  AdapterList list;
+  ClearAdapterList(&list);
+  for (size_t i = 0; i < instances.size(); ++i) list.instances[i] = instances[i];
+  list.count = static_cast<int32_t>(instances.size());
+  list.selected = list.count - 1;
+  return list;
+}
+
+// Stands in for the dialog's lists: a selected text per row, or none.
+class TableSource : public ChoiceSource {
+ public:
+  std::optional<std::string> selected[kModeRowCount];
+  int asked[kModeRowCount] = {};
+  bool SelectedText(int row, char* buf, size_t size) override {
+    ++asked[row];
+    if (!selected[row]) return false;
+    CopyText(buf, size, selected[row]->c_str());
+    return true;
+  }
+};
+
+class RefreshStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitModeTable(&table);
+    SetWords(english, "Adapter", "Default", "Optimal");
+  }
+  // Every call of the given kind, as "path|value".
+  std::vector<std::string> CallsOf(MemoryRegistry::Op op) const {
+    std::vector<std::string> out;
+    for (const auto& c : reg.Calls())
+      if (c.op == op) out.push_back(c.path + "|" + c.value);
+    return out;
+  }
+  bool AnyCreate() const { return !CallsOf(MemoryRegistry::kOpCreate).empty(); }
+
+  MemoryRegistry reg;
+  ModeTable table;
+  ChoiceWords english;
+};
+
+TEST_F(RefreshStoreTest, ModeTableRowsAndLastResolution) {
+  EXPECT_STREQ(table.rows[0].modeKey, "640,480");
+  EXPECT_EQ(table.rows[0].listId, 1024);
+  EXPECT_EQ(table.rows[0].labelId, 1035);
+  EXPECT_STREQ(table.rows[14].modeKey, "2046,1536");
+  EXPECT_STREQ(kModeRowSpecs[14].labelText, "2046x1536");
+  // List ids do not follow the row order; label ids do.
+  const int32_t lists[kModeRowCount] = {1024, 1025, 1019, 1020, 1021, 1022, 1023, 1011,
+                                        1018, 1013, 1012, 1014, 1015, 1016, 1017};
+  for (int i = 0; i < kModeRowCount; ++i) {
+    EXPECT_EQ(table.rows[i].listId, lists[i]) << i;
+    EXPECT_EQ(table.rows[i].labelId, 1035 + i) << i;
+    EXPECT_EQ(table.rows[i].keyExists, 0);
+    EXPECT_STREQ(table.rows[i].rateList, "");
+  }
+  char path[192];
+  FormatModeKeyPath(path, sizeof path, 3, 16, "640,480");
+  EXPECT_STREQ(path, "System\\CurrentControlSet\\Services\\Class\\Display\\0003\\MODES\\16\\640,480");
+  FormatDefaultKeyPath(path, sizeof path, 12);
+  EXPECT_STREQ(path, "System\\CurrentControlSet\\Services\\Class\\Display\\0012\\DEFAULT");
+}
+
+TEST_F(RefreshStoreTest, DecodeChoiceTable) {
+  struct Case {
+    const char* text;
+    ChoiceKind kind;
+    const char* search;
+  } cases[] = {
+      {"", ChoiceAdapter, "Adapter"},   {"0", ChoiceDefault, "Default"},
+      {"00", ChoiceDefault, "Default"}, {"abc", ChoiceDefault, "Default"},
+      {" 0x", ChoiceDefault, "Default"}, {"-1", ChoiceOptimal, "Optimal"},
+      {" -1", ChoiceOptimal, "Optimal"}, {"-1Hz", ChoiceOptimal, "Optimal"},
+      {"72", ChoiceRate, "72"},         {"7", ChoiceRate, "7"},
+      {" 75", ChoiceRate, " 75"},       {"-2", ChoiceRate, "-2"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DecodeChoice(c.text), c.kind) << c.text;
+    EXPECT_STREQ(ChoiceSearchText(c.text, english), c.search) << c.text;
+  }
+  EXPECT_EQ(DecodeChoice(nullptr), ChoiceAdapter);
+}
+
+TEST_F(RefreshStoreTest, EncodeChoiceTable) {
+  ChoiceWords french;
+  SetWords(french, "Adaptateur", "Par d\xe9" "faut", "Optimale");
+  struct Case {
+    const ChoiceWords* words;
+    const char* selected;
+    bool store;
+    const char* text;
+  } cases[] = {
+      {&english, "Adapter", false, ""},      {&english, "Default", true, "0"},
+      {&english, "Optimal", true, "-1"},     {&english, "adapter", true, "60"},
+      {&english, "Optimal ", true, "60"},    {&english, "41", true, "41"},
+      {&english, "179", true, "179"},        {&english, "40", true, "60"},
+      {&english, "180", true, "60"},         {&english, "72 Hz", true, "72"},
+      {&english, "", true, "60"},            {&english, "-1", true, "60"},
+      {&english, "0", true, "60"},           {&english, "100", true, "100"},
+      {&english, "200", true, "60"},         {&english, "Adaptateur", true, "60"},
+      {&french, "Adaptateur", false, ""},    {&french, "Par d\xe9" "faut", true, "0"},
+      {&french, "Optimale", true, "-1"},     {&french, "Optimal", true, "60"},
+  };
+  for (const Case& c : cases) {
+    char out[24] = "junk";
+    EXPECT_EQ(EncodeChoice(c.selected, *c.words, out, sizeof out), c.store) << c.selected;
+    if (c.store) EXPECT_STREQ(out, c.text) << c.selected;
+  }
+}
+
+TEST_F(RefreshStoreTest, RateEntriesSplitAtCommasKeepingTheTrailingEmptyOne) {
+  struct Case {
+    const char* list;
+    std::vector<std::string> entries;
+  } cases[] = {
+      {"60,72,75", {"60", "72", "75"}},
+      {"60,72,", {"60", "72", ""}},
+      {"", {""}},
+      {"85", {"85"}},
+      {",60", {"", "60"}},
+      {" 60 , 72", {" 60 ", " 72"}},
+      {"60,,75", {"60", "", "75"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> got;
+    ForEachRateEntry(
+        c.list,
+        [](void* ctx, const char* e) { static_cast<std::vector<std::string>*>(ctx)->push_back(e); },
+        &got);
+    EXPECT_EQ(got, c.entries) << c.list;
+  }
+}
+
+TEST_F(RefreshStoreTest, ReadModeRowFromPresentAbsentAndOddValues) {
+  const std::string base = ModePath("0002", 8, "640,480");
+  std::string longList = "5,";  // then 45 entries "NNN,": 181 characters
+  for (int i = 0; i < 45; ++i) longList += std::to_string(100 + i) + ",";
+  longList.pop_back();
+  struct Case {
+    const char* name;
+    std::optional<std::string> rates;  // nullopt: default value absent
+    std::optional<std::string> refresh;
+    bool keyExists;
+    std::string expectRates;
+    std::string expectChoice;
+  } cases[] = {
+      {"plain", "60,72,75", "72", true, "60,72,75", "72"},
+      {"no values", std::nullopt, std::nullopt, true, "", ""},
+      {"empty RefreshRate", "60", "", true, "60", ""},
+      {"missing key", std::nullopt, std::nullopt, false, "", ""},
+      // Cut after the last whole entry that fits in 127 characters: the
+      // comma at 125 ends it ("5," and 30 entries "NNN,"), the comma goes too.
+      {"long rate list", longList, "-1", true, longList.substr(0, 125), "-1"},
+      {"long RefreshRate", "60", "1234567890abcdefghij", true, "60", "1234567890abcde"},
+      {"255 characters fit", std::string(255, '7'), std::string(255, '8'), true,
+       std::string(127, '7'), std::string(15, '8')},
+      {"256 characters do not", std::string(256, '7'), std::string(256, '8'), true, "", ""},
+  };
+  for (const Case& c : cases) {
+    MemoryRegistry r;
+    if (c.keyExists) r.AddKey(base);
+    if (c.rates) r.PutText(base, "", *c.rates);
+    if (c.refresh) r.PutText(base, "RefreshRate", *c.refresh);
+    ModeRow& row = table.rows[0];
+    CopyText(row.rateList, sizeof row.rateList, "stale");
+    CopyText(row.choiceText, sizeof row.choiceText, "stale");
+    row.keyExists = c.keyExists ? 0 : 1;
+    ReadModeRow(r, 2, 8, &row);
+    EXPECT_EQ(row.keyExists, c.keyExists ? 1 : 0) << c.name;
+    EXPECT_EQ(std::string(row.rateList), c.expectRates) << c.name;
+    EXPECT_EQ(std::string(row.choiceText), c.expectChoice) << c.name;
+    EXPECT_EQ(r.OpenHandleCount(), 0u) << c.name;
+    EXPECT_STREQ(row.modeKey, "640,480");
+    for (const auto& call : r.Calls())
+      if (call.op == MemoryRegistry::kOpOpen) EXPECT_EQ(call.access, kKeyQueryValue);
+  }
+}
+
+TEST_F(RefreshStoreTest, RateListCutWithoutAnyCommaKeepsTheFirst127Characters) {
+  const std::string base = ModePath("0000", 8, "800,600");
+  reg.PutText(base, "", std::string(130, '6'));
+  ReadModeRow(reg, 0, 8, &table.rows[1]);
+  EXPECT_EQ(std::string(table.rows[1].rateList), std::string(127, '6'));
+  // A comma right after the 127th character: all 127 are whole entries.
+  std::string exact = std::string(126, '6') + "7,85";
+  reg.PutText(base, "", exact);
+  ReadModeRow(reg, 0, 8, &table.rows[1]);
+  EXPECT_EQ(std::string(table.rows[1].rateList), exact.substr(0, 127));
+}
+
+TEST_F(RefreshStoreTest, AdapterRefreshSettingReadsOnlyMinusOneAsOptimal) {
+  struct Case {
+    std::optional<std::string> stored;
+    AdapterRefreshSetting expected;
+  } cases[] = {
+      {"-1", RefreshOptimal}, {"0", RefreshDefault},      {"1", RefreshDefault},
+      {" -1", RefreshDefault}, {"-1 ", RefreshDefault},   {std::nullopt, RefreshDefault},
+      {std::string(256, '1'), RefreshDefault},
+  };
+  for (const Case& c : cases) {
+    MemoryRegistry r;
+    r.AddKey(DefaultPath("0001"));
+    if (c.stored) r.PutText(DefaultPath("0001"), "RefreshRate", *c.stored);
+    for (AdapterRefreshSetting start : {RefreshDefault, RefreshOptimal}) {
+      AdapterRefreshSetting setting = start;
+      ReadAdapterRefreshSetting(r, 1, &setting);
+      EXPECT_EQ(setting, c.expected) << (c.stored ? *c.stored : "<absent>");
+    }
+    EXPECT_EQ(r.OpenHandleCount(), 0u);
+  }
+  // No DEFAULT key: the setting stays as it was.
+  for (AdapterRefreshSetting start : {RefreshDefault, RefreshOptimal}) {
+    AdapterRefreshSetting setting = start;
+    ReadAdapterRefreshSetting(reg, 5, &setting);
+    EXPECT_EQ(setting, start);
+  }
+}
+
+TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
+  // Adapter 0 offers 640x480 and 800x600 at 16 bit; adapter 2 only 640x480.
+  reg.AddKey(ModePath("0000", 16, "640,480"));
+  reg.AddKey(ModePath("0000", 16, "800,600"));
+  reg.AddKey(ModePath("0002", 16, "640,480"));
+  reg.PutText(ModePath("0002", 16, "640,480"), "RefreshRate", "85");
+  TableSource source;
+  source.selected[0] = "75";
+  source.selected[1] = "Optimal";
+  for (int i = 2; i < kModeRowCount; ++i) source.selected[i] = "Adapter";
+  WriteDepthChoices(reg, Adapters({0, 2}), 16, english, source, &table);
+  EXPECT_FALSE(AnyCreate());
+  EXPECT_FALSE(reg.KeyExists(ModePath("0002", 16, "800,600")));
+  EXPECT_FALSE(reg.KeyExists(ModePath("0000", 16, "960,720")));
+  EXPECT_EQ(reg.Text(ModePath("0000", 16, "640,480"), "RefreshRate"), "75");
+  EXPECT_EQ(reg.Text(ModePath("0002", 16, "640,480"), "RefreshRate"), "75");
+  EXPECT_EQ(reg.Text(ModePath("0000", 16, "800,600"), "RefreshRate"), "-1");
+  EXPECT_EQ(reg.OpenHandleCount(), 0u);
+  for (const auto& call : reg.Calls())
+    if (call.op == MemoryRegistry::kOpOpen) EXPECT_EQ(call.access, kKeySetValue);
+  // The selection is fetched again for every adapter.
+  for (int i = 0; i < kModeRowCount; ++i) EXPECT_EQ(source.asked[i], 2) << i;
+  // Writing Adapter where the value is absent is a harmless delete.
+  source.selected[1] = "Adapter";
+  WriteDepthChoices(reg, Adapters({0, 2}), 16, english, source, &table);
+  EXPECT_FALSE(reg.ValueExists(ModePath("0000", 16, "800,600"), "RefreshRate"));
+  WriteDepthChoices(reg, Adapters({0, 2}), 16, english, source, &table);
+  EXPECT_FALSE(reg.ValueExists(ModePath("0000", 16, "800,600"), "RefreshRate"));
+  EXPECT_EQ(reg.OpenHandleCount(), 0u);
+}
+
+TEST_F(RefreshStoreTest, RowsWithoutSelectionWriteBackTheStoredTextEncoded) {
+  struct Case {
+    const char* stored;
+    std::optional<std::string> written;  // nullopt: value deleted
+  } cases[] = {
+      {"100", "100"}, {"200", "60"}, {"0", "60"}, {"72", "72"},
+  };
+  for (const Case& c : cases) {
+    MemoryRegistry r;
+    const std::string path = ModePath("0000", 8, "640,480");
+    r.PutText(path, "", "60,72,75");
+    if (*c.stored) r.PutText(path, "RefreshRate", c.stored);
+    ModeTable t;
+    InitModeTable(&t);
+    ReadModeRow(r, 0, 8, &t.rows[0]);
+    TableSource none;  // no list has a selection
+    WriteDepthChoices(r, Adapters({0}), 8, english, none, &t);
+    if (c.written)
+      EXPECT_EQ(r.Text(path, "RefreshRate"), *c.written) << c.stored;
+    else
+      EXPECT_FALSE(r.ValueExists(path, "RefreshRate")) << c.stored;
+    EXPECT_STREQ(t.rows[0].choiceText, c.stored);
+  }
+}
+
+TEST_F(RefreshStoreTest, ALongSelectedEntryIsEncodedWholeAndCutInTheRow) {
+  // Words longer than the row's 15 characters must still be recognised.
+  ChoiceWords words;
+  SetWords(words, "Adapter setting used", "Driver default rate", "Optimal rate");
+  const std::string path = ModePath("0000", 8, "640,480");
+  reg.PutText(path, "RefreshRate", "85");
+  TableSource source;
+  source.selected[0] = "Adapter setting used";
+  WriteDepthChoices(reg, Adapters({0}), 8, words, source, &table);
+  EXPECT_FALSE(reg.ValueExists(path, "RefreshRate"));
+  EXPECT_STREQ(table.rows[0].choiceText, "Adapter setting");
+  source.selected[0] = "Driver default rate";
+  WriteDepthChoices(reg, Adapters({0}), 8, words, source, &table);
+  EXPECT_EQ(reg.Text(path, "RefreshRate"), "0");
+  source.selected[0] = std::string(300, '9');  // longer than any buffer
+  WriteDepthChoices(reg, Adapters({0}), 8, words, source, &table);
+  EXPECT_EQ(reg.Text(path, "RefreshRate"), "60");
+}
+
+TEST_F(RefreshStoreTest, LinkedSaveWritesDepthThenAdapterThenRow) {
+  for (const char* inst : {"0000", "0002"})
+    for (int depth : {8, 16, 24, 32})
+      for (const ModeRowSpec& spec : kModeRowSpecs) reg.AddKey(ModePath(inst, depth, spec.modeKey));
+  reg.AddKey(DefaultPath("0000"));
+  reg.AddKey(DefaultPath("0002"));
+  reg.AddKey(kProduct);
+  TableSource source;
+  for (int i = 0; i < kModeRowCount; ++i) source.selected[i] = std::to_string(60 + i);
+  reg.ResetCalls();
+  SaveChoices(reg, Adapters({0, 2}), 16, 1, RefreshOptimal, english, source, &table);
+
+  std::vector<std::string> expected = {kProduct + "|ColorDepth", kProduct + "|LinkAllColorDepths",
+                                       DefaultPath("0000") + "|RefreshRate",
+                                       DefaultPath("0002") + "|RefreshRate"};
+  for (int depth : {8, 16, 24, 32})
+    for (const char* inst : {"0000", "0002"})
+      for (const ModeRowSpec& spec : kModeRowSpecs)
+        expected.push_back(ModePath(inst, depth, spec.modeKey) + "|RefreshRate");
+  EXPECT_EQ(CallsOf(MemoryRegistry::kOpSet), expected);
+  EXPECT_EQ(reg.Text(kProduct, "ColorDepth"), "16");
+  EXPECT_EQ(reg.Text(kProduct, "LinkAllColorDepths"), "1");
+  EXPECT_EQ(reg.Text(DefaultPath("0002"), "RefreshRate"), "-1");
+  EXPECT_EQ(reg.Text(ModePath("0002", 32, "2046,1536"), "RefreshRate"), "74");
+  EXPECT_EQ(reg.OpenHandleCount(), 0u);
+  EXPECT_FALSE(AnyCreate());
+
+  // Link off: the shown depth only.
+  reg.ResetCalls();
+  SaveChoices(reg, Adapters({0, 2}), 24, 0, RefreshOptimal, english, source, &table);
+  auto sets = CallsOf(MemoryRegistry::kOpSet);
+  ASSERT_EQ(sets.size(), 4u + 2 * kModeRowCount);
+  for (size_t i = 4; i < sets.size(); ++i) EXPECT_NE(sets[i].find("\\MODES\\24\\"), std::string::npos);
+}
+
+TEST_F(RefreshStoreTest, AdapterSettingDefaultWritesZeroAndNeverDeletes) {
+  reg.AddKey(DefaultPath("0000"));
+  reg.PutText(DefaultPath("0003"), "RefreshRate", "-1");
+  // Adapter 5 has no DEFAULT key: skipped, not created.
+  WriteAdapterRefreshSetting(reg, Adapters({0, 3, 5}), RefreshDefault);
+  EXPECT_EQ(reg.Text(DefaultPath("0000"), "RefreshRate"), "0");
+  EXPECT_EQ(reg.Text(DefaultPath("0003"), "RefreshRate"), "0");
+  EXPECT_FALSE(reg.KeyExists(DefaultPath("0005")));
+  EXPECT_TRUE(CallsOf(MemoryRegistry::kOpDeleteValue).empty());
+  WriteAdapterRefreshSetting(reg, Adapters({0, 3, 5}), RefreshOptimal);
+  EXPECT_EQ(reg.Text(DefaultPath("0000"), "RefreshRate"), "-1");
+  MemoryRegistry::Value v;
+  ASSERT_TRUE(reg.GetValue(DefaultPath("0000"), "RefreshRate", &v));
+  EXPECT_EQ(v.type, kRegSz);
+  EXPECT_EQ(v.data.size(), 3u);  // "-1" and its terminator
+  EXPECT_FALSE(AnyCreate());
+  EXPECT_EQ(reg.OpenHandleCount(), 0u);
+}
+
+TEST_F(RefreshStoreTest, PreferencesLoadDefaultsAndSaveOnlyIntoAnExistingKey) {
+  struct Case {
+    const char* name;
+    bool key;
+    std::optional<std::string> depth, link;
+    int32_t expectDepth, expectLink;
+  } cases[] = {
+      {"no key", false, std::nullopt, std::nullopt, 8, 0},
+      {"empty key", true, std::nullopt, std::nullopt, 8, 0},
+      {"16 linked", true, "16", "1", 16, 1},
+      {"15 and 2", true, "15", "2", 15, 2},
+      {"letters", true, "abc", "yes", 0, 0},
+      {"63 characters fit", true, std::string(61, ' ') + "24", std::string(62, ' ') + "1", 24, 1},
+      {"64 do not", true, std::string(62, ' ') + "24", std::string(63, ' ') + "1", 8, 0},
+  };
+  for (const Case& c : cases) {
+    MemoryRegistry r;
+    if (c.key) r.AddKey(kProduct);
+    if (c.depth) r.PutText(kProduct, "ColorDepth", *c.depth);
+    if (c.link) r.PutText(kProduct, "LinkAllColorDepths", *c.link);
+    int32_t depth = -5, link = -5;
+    LoadDialogPreferences(r, &depth, &link);
+    EXPECT_EQ(depth, c.expectDepth) << c.name;
+    EXPECT_EQ(link, c.expectLink) << c.name;
+    // What was read is written back unchanged.
+    SaveDialogPreferences(r, depth, link);
+    EXPECT_EQ(r.KeyExists(kProduct), c.key) << c.name;
+    if (c.key) {
+      EXPECT_EQ(r.Text(kProduct, "ColorDepth"), std::to_string(c.expectDepth)) << c.name;
+      EXPECT_EQ(r.Text(kProduct, "LinkAllColorDepths"), std::to_string(c.expectLink)) << c.name;
+    }
+    EXPECT_EQ(r.OpenHandleCount(), 0u);
+    for (const auto& call : r.Calls()) {
+      EXPECT_NE(call.op, MemoryRegistry::kOpCreate);
+      if (call.op == MemoryRegistry::kOpOpen && c.key && call.access != kKeyQueryValue)
+        EXPECT_EQ(call.access, kKeySetValue | kKeyCreateSubKey);
+    }
+  }
+}
+
+TEST_F(RefreshStoreTest, NoProductKeyStillWritesTheDisplayClass) {
+  reg.PutText(ModePath("0001", 8, "640,480"), "", "60,72");
+  reg.AddKey(DefaultPath("0001"));
+  TableSource source;
+  source.selected[0] = "72";
+  SaveChoices(reg, Adapters({1}), 8, 0, RefreshDefault, english, source, &table);
+  EXPECT_FALSE(reg.KeyExists(kProduct));
+  EXPECT_EQ(reg.Text(ModePath("0001", 8, "640,480"), "RefreshRate"), "72");
+  EXPECT_EQ(reg.Text(DefaultPath("0001"), "RefreshRate"), "0");
+  EXPECT_EQ(reg.OpenHandleCount(), 0u);
+}
+
+TEST_F(RefreshStoreTest, ColorDepth15IsUsedUnchanged) {
+  reg.PutText(kProduct, "ColorDepth", "15");
+  reg.AddKey(ModePath("0000", 8, "640,480"));
+  reg.AddKey(ModePath("0000", 16, "640,480"));
+  reg.AddKey(ModePath("0000", 15, "800,600"));
+  int32_t depth = 0, link = 0;
+  LoadDialogPreferences(reg, &depth, &link);
+  ASSERT_EQ(depth, 15);
+  TableSource source;
+  for (int i = 0; i < kModeRowCount; ++i) source.selected[i] = "85";
+  SaveChoices(reg, Adapters({0}), depth, link, RefreshDefault, english, source, &table);
+  EXPECT_EQ(reg.Text(kProduct, "ColorDepth"), "15");
+  EXPECT_EQ(reg.Text(ModePath("0000", 15, "800,600"), "RefreshRate"), "85");
+  EXPECT_FALSE(reg.ValueExists(ModePath("0000", 8, "640,480"), "RefreshRate"));
+  EXPECT_FALSE(reg.ValueExists(ModePath("0000", 16, "640,480"), "RefreshRate"));
+  EXPECT_FALSE(AnyCreate());
+}
+
+TEST_F(RefreshStoreTest, EmptyAdapterListWritesOnlyThePreferences) {
+  reg.AddKey(kProduct);
+  reg.AddKey(ModePath("0000", 8, "640,480"));
+  reg.AddKey(DefaultPath("0000"));
+  TableSource source;
+  for (int i = 0; i < kModeRowCount; ++i) source.selected[i] = "Optimal";
+  for (int32_t link : {0, 1}) {
+    reg.ResetCalls();
+    SaveChoices(reg, Adapters({}), 8, link, RefreshOptimal, english, source, &table);
+    std::vector<std::string> expected = {kProduct + "|ColorDepth", kProduct + "|LinkAllColorDepths"};
+    EXPECT_EQ(CallsOf(MemoryRegistry::kOpSet), expected);
+    EXPECT_TRUE(CallsOf(MemoryRegistry::kOpDeleteValue).empty());
+    for (const auto& call : reg.Calls()) EXPECT_EQ(call.path.find(kClass), std::string::npos);
+  }
+  EXPECT_EQ(reg.OpenHandleCount(), 0u);
+}
+
+TEST_F(RefreshStoreTest, ListEndsAtTheFirstFreeSlotOrAfterSixteen) {
+  AdapterList list = Adapters({1});
+  list.instances[2] = 4;  // beyond the first -1: never written
+  reg.AddKey(DefaultPath("0001"));
+  reg.AddKey(DefaultPath("0004"));
+  WriteAdapterRefreshSetting(reg, list, RefreshOptimal);
+  EXPECT_EQ(reg.Text(DefaultPath("0001"), "RefreshRate"), "-1");
+  EXPECT_FALSE(reg.ValueExists(DefaultPath("0004"), "RefreshRate"));
+
+  AdapterList full;
+  ClearAdapterList(&full);
+  for (int i = 0; i < kMaxAdapters; ++i) full.instances[i] = i;
+  full.count = 16;
+  full.selected = 15;
+  for (int i = 0; i < kMaxAdapters; ++i) reg.AddKey(kClass + (i < 10 ? "000" : "00") + std::to_string(i) + "\\DEFAULT");
+  reg.ResetCalls();
+  WriteAdapterRefreshSetting(reg, full, RefreshDefault);
+  EXPECT_EQ(CallsOf(MemoryRegistry::kOpSet).size(), 16u);
+}
+
+TEST_F(RefreshStoreTest, RegistryFaultsFallBackSilently) {
+  const std::string path = ModePath("0000", 8, "640,480");
+  reg.PutText(path, "", "60,72");
+  reg.PutText(path, "RefreshRate", "72");
+  // A failed query of one value leaves that field empty.
+  reg.FailKey(path, kErrorAccessDenied, MemoryRegistry::kOpQuery);
+  ReadModeRow(reg, 0, 8, &table.rows[0]);
+  EXPECT_EQ(table.rows[0].keyExists, 1);
+  EXPECT_STREQ(table.rows[0].rateList, "");
+  EXPECT_STREQ(table.rows[0].choiceText, "");
+  reg.ClearFaults();
+  // A read-only registry: writes are skipped, nothing is left open.
+  reg.MakeReadOnly("HKLM");
+  TableSource source;
+  source.selected[0] = "75";
+  reg.AddKey(kProduct);
+  SaveChoices(reg, Adapters({0}), 8, 1, RefreshOptimal, english, source, &table);
+  EXPECT_EQ(reg.Text(path, "RefreshRate"), "72");
+  EXPECT_FALSE(reg.ValueExists(kProduct, "ColorDepth"));
+  EXPECT_EQ(reg.OpenHandleCount(), 0u);
+}
+
+}  // namespace
+}  // namespace tachy
