@@ -275,14 +275,5 @@ TEST(BuildAdapterList, InstallerVariantReadsWithKeyReadAndLongerDescriptions) {
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
-TEST(ClearAdapterList, EmptiesEverySlot) {
-  AdapterList list;
-  list.count = 3;
-  list.selected = 2;
-  for (int32_t& slot : list.instances) slot = 4;
-  ClearAdapterList(&list);
-  ExpectList(list, {});
-}
-
 }  // namespace
 }  // namespace tachy
