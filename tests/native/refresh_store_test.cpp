@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "refresh/refresh_layout.h"
 #include "refresh/refresh_store.h"
 #include "settings/memreg.h"
 #include "settings/text.h"
@@ -502,6 +503,43 @@ TEST_F(RefreshStoreTest, RegistryFaultsFallBackSilently) {
   EXPECT_EQ(reg.Text(path, "RefreshRate"), "72");
   EXPECT_FALSE(reg.ValueExists(kProduct, "ColorDepth"));
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
+}
+
+// The dialog's layout tables against the template's geometry: rows 0..7 in
+// the left column, 8..14 in the right one, 14 units apart; each label
+// followed by its list, the link check box last.
+TEST(RefreshLayout, TablesFollowTheModeTableAndTheTemplateGeometry) {
+  struct Expect {
+    const ControlLayoutRow* table;
+    int rightShift, listWidth, linkX, linkWidth;
+  } tables[] = {{kRefreshLayoutEnglish, 0, 44, 137, 92}, {kRefreshLayoutOther, -7, 51, 130, 100}};
+  for (const Expect& e : tables) {
+    for (int i = 0; i < kModeRowCount; ++i) {
+      const ControlLayoutRow& label = e.table[2 * i];
+      const ControlLayoutRow& list = e.table[2 * i + 1];
+      int inColumn = i < 8 ? i : i - 8;
+      int shift = i < 8 ? 0 : 116 + e.rightShift;
+      EXPECT_EQ(label.id, kModeRowSpecs[i].labelId) << i;
+      EXPECT_EQ(list.id, kModeRowSpecs[i].listId) << i;
+      EXPECT_EQ(label.x, 20 + shift) << i;
+      EXPECT_EQ(label.y, 20 + 14 * inColumn) << i;
+      EXPECT_EQ(label.width, 40);
+      EXPECT_EQ(label.height, 8);
+      EXPECT_EQ(list.x, 62 + shift) << i;
+      EXPECT_EQ(list.y, 17 + 14 * inColumn) << i;
+      EXPECT_EQ(list.width, e.listWidth) << i;
+      EXPECT_EQ(list.height, 12);
+    }
+    const ControlLayoutRow& link = e.table[kRefreshLayoutRows - 1];
+    EXPECT_EQ(link.id, 1032);
+    EXPECT_EQ(link.x, e.linkX);
+    EXPECT_EQ(link.y, 119);
+    EXPECT_EQ(link.width, e.linkWidth);
+    EXPECT_EQ(link.height, 10);
+  }
+  EXPECT_EQ(RefreshLayoutFor(9), kRefreshLayoutEnglish);
+  for (uint16_t other : {12, 7, 10, 0})
+    EXPECT_EQ(RefreshLayoutFor(other), kRefreshLayoutOther) << other;
 }
 
 }  // namespace
