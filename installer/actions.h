@@ -1,0 +1,71 @@
+// The installer's registry work: which registration keys exist, writing a
+// registration (product key, property-sheet handler key, COM class key) and
+// removing one together with the display driver's clock and vsync values.
+//
+// Every step runs in the documented order; the result of each operation
+// says whether everything it had to write or delete got written or deleted,
+// so that the dialogs can tell the user when the registry refused (a user
+// without administrator rights on NT).
+#pragma once
+
+#include <stdint.h>
+
+#include "installer/state.h"
+#include "settings/regapi.h"
+
+namespace tachy {
+
+// "{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}"
+extern const char kTachyClsidText[];
+// Handler keys under HKEY_LOCAL_MACHINE.
+extern const char kLegacyHandlerKey[];   // ...Display\...\Velomark
+extern const char kDisplayHandlerKey[];  // ...Display\...\Tachymark
+extern const char kDeviceHandlerKey[];   // ...Device\...\Tachymark
+// Class string of every key the installer creates.
+extern const char kInstallerKeyClass[];  // "Tachymark"
+
+// Opens each of the five registration keys for KEY_READ and returns the
+// bits of those that opened (1, 4, 8, 16, 32).
+uint32_t DetectInstalledKeys(Registry& reg);
+
+// Creates HKLM\Software\Tachymark and writes LowerLimit, UpperLimit, Model,
+// DefaultClock, EnableClock "0", ColorDepth "8", LinkAllColorDepths "0" and
+// the one Force value in force, stopping at the first failing write. True
+// when every value was written.
+bool WriteProductValues(Registry& reg, const InstallerState& state,
+                        int32_t lower, int32_t upper, int32_t model);
+
+// Creates HKLM\keyPath and sets its default value to the class id text.
+bool WriteHandlerKey(Registry& reg, const char* keyPath);
+
+// Deletes HKLM\keyPath when it can be opened for writing. An absent key is
+// success; a key that is there but cannot be opened or deleted is failure.
+bool DeleteKeyIfPresent(Registry& reg, const char* keyPath);
+
+// Creates HKCR\CLSID\{...}\InProcServer32 with the module path as default
+// value and ThreadingModel "Apartment"; stops at the first failure.
+bool WriteClsidKey(Registry& reg, const char* modulePath);
+
+// Writes a registration. On platform 1 the handler goes under Device when
+// AdvancedPanelOption is 1 (and a Display handler key is deleted), else under
+// Display (and a Device handler key is deleted); on NT always under Display.
+// Every step runs whatever the previous one achieved. True when all did.
+bool InstallExtension(Registry& reg, const InstallerState& state,
+                      const char* modulePath, int32_t lower, int32_t upper,
+                      int32_t model);
+
+// Deletes the driver values for adapter instance n (9x) or the NT values.
+// Absent keys and values are skipped; true unless a key that exists could
+// not be opened for writing or a value that exists could not be deleted.
+bool ResetDriverValues(Registry& reg, PlatformKind kind, int32_t instance);
+
+// Deletes the keys of `keySet` in the order legacy, product, Display
+// handler, Device handler, class key (its ProgID and InProcServer32 subkeys
+// first), then resets the driver values: for every adapter of the list on
+// platform 1, once for Device0 elsewhere. The first key deletion that fails
+// ends the removal (the driver values are then left alone) and gives false.
+// A key already gone (ERROR_FILE_NOT_FOUND) counts as deleted.
+bool RemoveExtension(Registry& reg, const InstallerState& state,
+                     uint32_t keySet);
+
+}  // namespace tachy

@@ -1,0 +1,49 @@
+// The two dialog flows of the installer, apart from the dialogs themselves:
+// which dialog follows which, and when the registry work runs.
+#pragma once
+
+#include <stdint.h>
+
+#include "installer/state.h"
+#include "installer/strings.h"
+#include "settings/regapi.h"
+
+namespace tachy {
+
+// Results a dialog ends with.
+constexpr int32_t kDialogOk = 1;
+constexpr int32_t kDialogCancel = 2;
+constexpr int32_t kDialogClosed = 0xF060;  // SC_CLOSE
+constexpr int32_t kDialogReinstall = 1006;
+constexpr int32_t kDialogRemove = 1007;
+
+// What the flows need from the windowing side.
+class InstallerUi {
+ public:
+  // Runs dialog 503..506 modally with the main window as owner and returns
+  // its result.
+  virtual int32_t RunDialog(int32_t templateId) = 0;
+  // Tells the user that the registry refused an install or a removal.
+  virtual void ShowActionFailure(ActionFailure which) = 0;
+
+ protected:
+  ~InstallerUi() = default;
+};
+
+// Select Model; on OK the removal first when a reinstall was asked for, then
+// the install; then the Installed dialog, or the failure message when the
+// registry refused part of the work. Cancel or the close box change nothing.
+void RunInstallFlow(Registry& reg, InstallerState* state, InstallerUi& ui,
+                    uint32_t keySet);
+
+// Reinstall or Remove: Reinstall goes on with the install flow (same key
+// set), Remove removes and shows the Removed dialog (or the failure
+// message); anything else changes nothing.
+void RunReinstallOrRemoveFlow(Registry& reg, InstallerState* state,
+                              InstallerUi& ui, uint32_t keySet);
+
+// The flow that start-up hands over to: install when no registration key
+// was found, else reinstall-or-remove.
+void RunInstallerFlow(Registry& reg, InstallerState* state, InstallerUi& ui);
+
+}  // namespace tachy

@@ -1,0 +1,610 @@
+// The installer's registry work against the in-memory registry: detection,
+// install, removal, driver values, and every failure the registry can give.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "installer/actions.h"
+#include "installer/flow.h"
+#include "installer/resource_ids.h"
+#include "installer/startup.h"
+#include "settings/memreg.h"
+#include "settings/text.h"
+
+namespace tachy {
+namespace {
+
+const std::string kProduct = "HKLM\\Software\\Tachymark";
+const std::string kHandlers =
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\";
+const std::string kLegacy = kHandlers + "Display\\Shellex\\PropertySheetHandlers\\Velomark";
+const std::string kDisplay = kHandlers + "Display\\Shellex\\PropertySheetHandlers\\Tachymark";
+const std::string kDevice = kHandlers + "Device\\Shellex\\PropertySheetHandlers\\Tachymark";
+const std::string kClsid = "HKCR\\CLSID\\{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
+const std::string kServer = kClsid + "\\InProcServer32";
+const char kClsidText[] = "{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
+const char kModule[] = "D:\\Setup\\TACHPAGE.DLL";
+
+const std::string kClass9x = "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\";
+const std::string kNT4Device = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device0";
+const std::string kNT5Device = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\3dfxvs\\Device0";
+const std::string kNTGlide = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide";
+const std::string kNTD3D = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\D3D";
+
+InstallerState State(PlatformKind kind, int32_t advanced = 0) {
+  InstallerState s;
+  InitInstallerState(&s);
+  s.PlatformKind = kind;
+  s.AdvancedPanelOption = advanced;
+  return s;
+}
+
+void ExpectText(const MemoryRegistry& reg, const std::string& path,
+                const std::string& name, const std::string& text) {
+  MemoryRegistry::Value v;
+  ASSERT_TRUE(reg.GetValue(path, name, &v)) << path << " " << name;
+  EXPECT_EQ(v.type, kRegSz) << path << " " << name;
+  std::vector<unsigned char> expected(text.begin(), text.end());
+  expected.push_back(0);  // the terminator is stored
+  EXPECT_EQ(v.data, expected) << path << " " << name;
+}
+
+// The driver values a page would have written, plus neighbours that must
+// survive a removal.
+void SeedDriver9x(MemoryRegistry& reg, int n) {
+  char digits[8];
+  snprintf(digits, sizeof digits, "%04d", n);
+  std::string base = kClass9x + digits;
+  reg.PutText(base, "DriverDesc", "3dfx Voodoo3 3000");
+  reg.PutText(base + "\\DEFAULT", "Grxclock", "166");
+  reg.PutText(base + "\\DEFAULT", "drv", "3dfxvs.drv");
+  reg.PutText(base + "\\Glide", "FX_GLIDE_SWAPINTERVAL", "0");
+  reg.PutText(base + "\\D3D", "SSTH3_SWAPINTERVAL", "0");
+  reg.PutText(base + "\\D3D", "Other", "x");
+}
+
+void SeedDriverNT(MemoryRegistry& reg, const std::string& device) {
+  reg.PutDword(device, "GraphicsClocking", 166);
+  reg.PutText(device, "SSTH3_SWAPINTERVAL", "0");
+  reg.PutText(device, "InstalledDisplayDrivers", "3dfxvs");
+  reg.PutText(kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
+  reg.PutText(kNTD3D, "SSTH3_SWAPINTERVAL", "0");
+}
+
+TEST(InstallerActions, DetectInstalledKeys) {
+  struct Case {
+    std::vector<std::string> keys;
+    uint32_t expected;
+  } cases[] = {
+      {{}, 0},
+      {{kLegacy}, 1},
+      {{kProduct}, 4},
+      {{kDisplay}, 8},
+      {{kDevice}, 16},
+      {{kClsid}, 32},
+      {{kServer}, 32},  // the class key exists above it
+      {{kLegacy, kProduct, kDisplay, kDevice, kServer}, 61},
+      {{kHandlers + "Display\\Shellex\\PropertySheetHandlers"}, 0},
+  };
+  for (const Case& c : cases) {
+    MemoryRegistry reg;
+    for (const std::string& k : c.keys) reg.AddKey(k);
+    EXPECT_EQ(DetectInstalledKeys(reg), c.expected);
+    for (const MemoryRegistry::Call& call : reg.Calls()) {
+      if (call.op == MemoryRegistry::kOpOpen) EXPECT_EQ(call.access, kKeyRead);
+    }
+    EXPECT_EQ(reg.OpenHandleCount(), 0u);
+  }
+  // A key that exists but cannot be opened for reading counts as absent.
+  MemoryRegistry reg;
+  reg.AddKey(kProduct);
+  reg.AddKey(kDisplay);
+  reg.FailKey(kProduct, kErrorAccessDenied, MemoryRegistry::kOpOpen);
+  EXPECT_EQ(DetectInstalledKeys(reg), 8u);
+}
+
+TEST(InstallerActions, InstallWritesEveryKeyPerPlatform) {
+  struct Case {
+    const char* name;
+    PlatformKind kind;
+    int32_t advanced;
+    std::vector<std::string> before;
+    std::vector<std::string> present;
+    std::vector<std::string> absent;
+  } cases[] = {
+      {"9x Display panel", 1, 0, {kDevice}, {kDisplay}, {kDevice}},
+      {"9x Advanced panel", 1, 1, {kDisplay}, {kDevice}, {kDisplay}},
+      {"9x Advanced panel, clean", 1, 1, {}, {kDevice}, {kDisplay}},
+      {"NT 4 ignores the option", 2, 1, {kDevice}, {kDisplay, kDevice}, {}},
+      {"NT 5", 3, 0, {}, {kDisplay}, {kDevice}},
+  };
+  for (const Case& c : cases) {
+    MemoryRegistry reg;
+    for (const std::string& k : c.before) reg.AddKey(k);
+    InstallerState s = State(c.kind, c.advanced);
+    EXPECT_TRUE(InstallExtension(reg, s, kModule, 120, 220, kModel2000)) << c.name;
+    for (const std::string& k : c.present) {
+      EXPECT_TRUE(reg.KeyExists(k)) << c.name << " " << k;
+    }
+    for (const std::string& k : c.absent) {
+      EXPECT_FALSE(reg.KeyExists(k)) << c.name << " " << k;
+    }
+    for (const std::string& k : {kDisplay, kDevice}) {
+      if (reg.KeyExists(k) && std::find(c.before.begin(), c.before.end(), k) == c.before.end())
+        ExpectText(reg, k, "", kClsidText);
+    }
+    EXPECT_FALSE(reg.KeyExists(kLegacy));
+    ExpectText(reg, kServer, "", kModule);
+    ExpectText(reg, kServer, "ThreadingModel", "Apartment");
+    ExpectText(reg, kProduct, "LowerLimit", "120");
+    ExpectText(reg, kProduct, "UpperLimit", "220");
+    ExpectText(reg, kProduct, "Model", "Voodoo3 2000");
+    ExpectText(reg, kProduct, "DefaultClock", "143");
+    ExpectText(reg, kProduct, "EnableClock", "0");
+    ExpectText(reg, kProduct, "ColorDepth", "8");
+    ExpectText(reg, kProduct, "LinkAllColorDepths", "0");
+    EXPECT_EQ(reg.OpenHandleCount(), 0u);
+    // Every key is created with the installer's class and write access.
+    for (const MemoryRegistry::Call& call : reg.Calls()) {
+      if (call.op == MemoryRegistry::kOpCreate)
+        EXPECT_EQ(call.access, kKeyCreateSubKey | kKeySetValue) << call.path;
+      // Install never touches driver values.
+      EXPECT_EQ(call.path.find("CurrentControlSet"), std::string::npos) << call.path;
+    }
+  }
+}
+
+TEST(InstallerActions, ProductValuesPerModelLimitsAndForceFlag) {
+  struct Case {
+    int32_t model;
+    int32_t lower, upper;
+    int force;  // 0 none, 1..4: Force95, Force98, ForceNT4, ForceNT5
+    const char* modelName;
+    const char* clock;
+  } cases[] = {
+      {kModel2000, 120, 220, 0, "Voodoo3 2000", "143"},
+      {kModel3000, 100, 240, 1, "Voodoo3 3000", "166"},
+      {kModel3500, 140, 200, 2, "Voodoo3 3500", "183"},
+      {kModel3000, 133, 211, 3, "Voodoo3 3000", "166"},
+      {kModel3500, 120, 220, 4, "Voodoo3 3500", "183"},
+  };
+  const char* forceNames[] = {"Force95", "Force98", "ForceNT4", "ForceNT5"};
+  for (const Case& c : cases) {
+    MemoryRegistry reg;
+    InstallerState s = State(1);
+    s.Force95 = c.force == 1;
+    s.Force98 = c.force == 2;
+    s.ForceNT4 = c.force == 3;
+    s.ForceNT5 = c.force == 4;
+    EXPECT_TRUE(WriteProductValues(reg, s, c.lower, c.upper, c.model));
+    ExpectText(reg, kProduct, "LowerLimit", std::to_string(c.lower));
+    ExpectText(reg, kProduct, "UpperLimit", std::to_string(c.upper));
+    ExpectText(reg, kProduct, "Model", c.modelName);
+    ExpectText(reg, kProduct, "DefaultClock", c.clock);
+    for (int i = 0; i < 4; ++i) {
+      if (c.force == i + 1) {
+        ExpectText(reg, kProduct, forceNames[i], "1");
+      } else {
+        EXPECT_FALSE(reg.ValueExists(kProduct, forceNames[i])) << forceNames[i];
+      }
+    }
+    // The values are written in their fixed order.
+    std::vector<std::string> order;
+    for (const MemoryRegistry::Call& call : reg.Calls())
+      if (call.op == MemoryRegistry::kOpSet) order.push_back(call.value);
+    std::vector<std::string> expected = {"LowerLimit", "UpperLimit", "Model",
+                                         "DefaultClock", "EnableClock", "ColorDepth",
+                                         "LinkAllColorDepths"};
+    if (c.force) expected.push_back(forceNames[c.force - 1]);
+    EXPECT_EQ(order, expected);
+  }
+}
+
+// Fails each registry call of a complete install in turn: the install
+// reports failure exactly when a call other than RegCloseKey failed, and
+// every step after a failing one still runs.
+TEST(InstallerActions, InstallReportsEveryFailingCall) {
+  for (PlatformKind kind : {1, 3}) {
+    MemoryRegistry probe;
+    InstallerState s = State(kind);
+    s.ForceNT5 = kind == 3;
+    ASSERT_TRUE(InstallExtension(probe, s, kModule, 120, 220, kModel3000));
+    std::vector<MemoryRegistry::Call> calls = probe.Calls();
+    for (size_t n = 1; n <= calls.size(); ++n) {
+      MemoryRegistry reg;
+      reg.FailCallNumber(n, kErrorAccessDenied);
+      bool ok = InstallExtension(reg, s, kModule, 120, 220, kModel3000);
+      bool closeFailed = calls[n - 1].op == MemoryRegistry::kOpClose;
+      EXPECT_EQ(ok, closeFailed) << "call " << n << " " << calls[n - 1].path << " "
+                                 << calls[n - 1].value;
+      // The class key is written unless its own calls failed.
+      bool clsidStep = calls[n - 1].path.find("{7A41C3E2") != std::string::npos;
+      if (!clsidStep) {
+        ExpectText(reg, kServer, "", kModule);
+      }
+      EXPECT_EQ(reg.OpenHandleCount(), 0u);
+    }
+  }
+}
+
+TEST(InstallerActions, InstallStepsEachRunAfterAFailure) {
+  // The product key cannot be created: handler and class key still written.
+  MemoryRegistry reg;
+  reg.FailKey(kProduct, kErrorAccessDenied, MemoryRegistry::kOpCreate);
+  EXPECT_FALSE(InstallExtension(reg, State(1), kModule, 120, 220, kModel2000));
+  EXPECT_FALSE(reg.KeyExists(kProduct));
+  ExpectText(reg, kDisplay, "", kClsidText);
+  ExpectText(reg, kServer, "", kModule);
+
+  // The third product value fails: the first two stay, the rest is missing.
+  MemoryRegistry reg2;
+  reg2.FailKey(kProduct, kErrorAccessDenied, MemoryRegistry::kOpSet);
+  reg2.ClearFaults();
+  InstallerState s = State(1);
+  // Find the call number of the Model write in a clean run.
+  MemoryRegistry probe;
+  WriteProductValues(probe, s, 120, 220, kModel2000);
+  size_t modelCall = 0;
+  for (size_t i = 0; i < probe.Calls().size(); ++i)
+    if (probe.Calls()[i].value == "Model") modelCall = i + 1;
+  ASSERT_NE(modelCall, 0u);
+  reg2.FailCallNumber(modelCall, kErrorAccessDenied);
+  EXPECT_FALSE(WriteProductValues(reg2, s, 120, 220, kModel2000));
+  EXPECT_TRUE(reg2.ValueExists(kProduct, "LowerLimit"));
+  EXPECT_TRUE(reg2.ValueExists(kProduct, "UpperLimit"));
+  for (const char* v : {"Model", "DefaultClock", "EnableClock", "ColorDepth",
+                        "LinkAllColorDepths"})
+    EXPECT_FALSE(reg2.ValueExists(kProduct, v)) << v;
+  EXPECT_EQ(reg2.OpenHandleCount(), 0u);
+
+  // ThreadingModel fails after the path was written.
+  MemoryRegistry reg3;
+  MemoryRegistry probe3;
+  WriteClsidKey(probe3, kModule);
+  size_t tmCall = 0;
+  for (size_t i = 0; i < probe3.Calls().size(); ++i)
+    if (probe3.Calls()[i].value == "ThreadingModel") tmCall = i + 1;
+  reg3.FailCallNumber(tmCall, kErrorAccessDenied);
+  EXPECT_FALSE(WriteClsidKey(reg3, kModule));
+  ExpectText(reg3, kServer, "", kModule);
+  EXPECT_FALSE(reg3.ValueExists(kServer, "ThreadingModel"));
+}
+
+TEST(InstallerActions, NonAdministratorGetsFailureAndNoChange) {
+  for (PlatformKind kind : {1, 2, 3}) {
+    MemoryRegistry reg;
+    reg.AddKey(kDevice);  // an old Advanced-panel handler key
+    reg.MakeReadOnly("HKLM");
+    std::string before = reg.Dump();
+    InstallerState s = State(kind);
+    EXPECT_FALSE(InstallExtension(reg, s, kModule, 120, 220, kModel2000)) << kind;
+    EXPECT_EQ(reg.Dump(), before);
+  }
+}
+
+TEST(InstallerActions, DeleteKeyIfPresent) {
+  struct Case {
+    const char* name;
+    bool present;
+    long openFault;
+    long deleteFault;
+    bool subkey;
+    bool ok;
+    bool remains;
+  } cases[] = {
+      {"absent", false, 0, 0, false, true, false},
+      {"present", true, 0, 0, false, true, false},
+      {"cannot be opened for writing", true, kErrorAccessDenied, 0, false, false, true},
+      {"deletion refused", true, 0, kErrorAccessDenied, false, false, true},
+      {"has a subkey (NT refuses)", true, 0, 0, true, false, true},
+  };
+  for (const Case& c : cases) {
+    MemoryRegistry reg;
+    if (c.present) reg.AddKey(kDisplay);
+    if (c.subkey) reg.AddKey(kDisplay + "\\Sub");
+    if (c.openFault) reg.FailKey(kDisplay, c.openFault, MemoryRegistry::kOpOpen);
+    if (c.deleteFault) reg.FailKey(kDisplay, c.deleteFault, MemoryRegistry::kOpDeleteKey);
+    EXPECT_EQ(DeleteKeyIfPresent(reg, kDisplay.substr(5).c_str()), c.ok) << c.name;
+    EXPECT_EQ(reg.KeyExists(kDisplay), c.remains) << c.name;
+    EXPECT_EQ(reg.OpenHandleCount(), 0u);
+  }
+}
+
+// An installed 9x system with adapters 0 and 2, and a legacy key.
+void SeedInstalled9x(MemoryRegistry& reg, bool progId) {
+  InstallerState s = State(1);
+  ASSERT_TRUE(InstallExtension(reg, s, kModule, 120, 220, kModel3000));
+  reg.AddKey(kLegacy);
+  reg.AddKey(kDevice);
+  if (progId) reg.PutText(kClsid + "\\ProgID", "", "Tachymark.PropPage");
+  SeedDriver9x(reg, 0);
+  SeedDriver9x(reg, 2);
+  reg.ResetCalls();
+}
+
+InstallerState State9xWithAdapters(std::vector<int> adapters) {
+  InstallerState s = State(1);
+  s.AdapterList.count = static_cast<int32_t>(adapters.size());
+  s.AdapterList.selected = s.AdapterList.count - 1;
+  for (size_t i = 0; i < adapters.size(); ++i) s.AdapterList.instances[i] = adapters[i];
+  return s;
+}
+
+TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
+  for (bool progId : {false, true}) {
+    MemoryRegistry reg;
+    SeedInstalled9x(reg, progId);
+    uint32_t set = DetectInstalledKeys(reg);
+    EXPECT_EQ(set, 61u);
+    EXPECT_TRUE(RemoveExtension(reg, State9xWithAdapters({0, 2}), set));
+    for (const std::string& k : {kLegacy, kProduct, kDisplay, kDevice, kClsid})
+      EXPECT_FALSE(reg.KeyExists(k)) << k;
+    for (const char* n : {"0000", "0002"}) {
+      std::string base = kClass9x + n;
+      EXPECT_FALSE(reg.ValueExists(base + "\\DEFAULT", "Grxclock"));
+      EXPECT_FALSE(reg.ValueExists(base + "\\Glide", "FX_GLIDE_SWAPINTERVAL"));
+      EXPECT_FALSE(reg.ValueExists(base + "\\D3D", "SSTH3_SWAPINTERVAL"));
+      EXPECT_TRUE(reg.ValueExists(base + "\\DEFAULT", "drv"));
+      EXPECT_TRUE(reg.ValueExists(base + "\\D3D", "Other"));
+      EXPECT_TRUE(reg.KeyExists(base + "\\Glide"));  // values deleted, keys kept
+    }
+    // The keys go in their fixed order, the class key's subkeys first.
+    std::vector<std::string> deleted;
+    for (const MemoryRegistry::Call& call : reg.Calls())
+      if (call.op == MemoryRegistry::kOpDeleteKey) deleted.push_back(call.path);
+    ASSERT_EQ(deleted.size(), 7u);
+    EXPECT_EQ(deleted[0], kLegacy);
+    EXPECT_EQ(deleted[1], kProduct);
+    EXPECT_EQ(deleted[2], kDisplay);
+    EXPECT_EQ(deleted[3], kDevice);
+    EXPECT_NE(deleted[4].find("\\ProgID"), std::string::npos);
+    EXPECT_NE(deleted[5].find("\\InProcServer32"), std::string::npos);
+    EXPECT_EQ(deleted[6].substr(deleted[6].size() - 39), std::string("\\") + kClsidText);
+    EXPECT_EQ(reg.OpenHandleCount(), 0u);
+  }
+}
+
+TEST(InstallerActions, RemoveTouchesOnlyTheAdaptersFound) {
+  MemoryRegistry reg;
+  SeedDriver9x(reg, 0);
+  SeedDriver9x(reg, 1);
+  SeedDriver9x(reg, 2);
+  reg.AddKey(kProduct);
+  // Adapters 0 and 2 found: 0001 stays as it is.
+  EXPECT_TRUE(RemoveExtension(reg, State9xWithAdapters({0, 2}), kKeyProduct));
+  EXPECT_TRUE(reg.ValueExists(kClass9x + "0001\\DEFAULT", "Grxclock"));
+  EXPECT_FALSE(reg.ValueExists(kClass9x + "0002\\DEFAULT", "Grxclock"));
+  // No adapter found: no driver value touched.
+  MemoryRegistry reg2;
+  SeedDriver9x(reg2, 0);
+  reg2.AddKey(kProduct);
+  std::string before = reg2.Dump();
+  EXPECT_TRUE(RemoveExtension(reg2, State(1), kKeyProduct));
+  reg2.AddKey(kProduct);
+  EXPECT_EQ(reg2.Dump(), before);
+  // Adapter 15, the last slot, and nothing after a -1.
+  MemoryRegistry reg3;
+  SeedDriver9x(reg3, 15);
+  SeedDriver9x(reg3, 3);
+  InstallerState s = State9xWithAdapters({15});
+  EXPECT_TRUE(RemoveExtension(reg3, s, 0));
+  EXPECT_FALSE(reg3.ValueExists(kClass9x + "0015\\DEFAULT", "Grxclock"));
+  EXPECT_TRUE(reg3.ValueExists(kClass9x + "0003\\DEFAULT", "Grxclock"));
+}
+
+TEST(InstallerActions, RemoveOnNT) {
+  struct Case {
+    PlatformKind kind;
+    std::string device;
+  } cases[] = {{2, kNT4Device}, {3, kNT5Device}};
+  for (const Case& c : cases) {
+    MemoryRegistry reg;
+    SeedDriverNT(reg, kNT4Device);
+    SeedDriverNT(reg, kNT5Device);
+    const std::string& other = c.kind == 2 ? kNT5Device : kNT4Device;
+    reg.AddKey(kProduct);
+    reg.AddKey(kDisplay);
+    reg.AddKey(kDevice);  // left from a 9x-style install: removal deletes it
+    EXPECT_TRUE(RemoveExtension(reg, State(c.kind), kKeyProduct | kKeyDisplayHandler |
+                                                        kKeyDeviceHandler));
+    EXPECT_FALSE(reg.KeyExists(kDevice));
+    EXPECT_FALSE(reg.ValueExists(c.device, "GraphicsClocking"));
+    EXPECT_FALSE(reg.ValueExists(c.device, "SSTH3_SWAPINTERVAL"));
+    EXPECT_TRUE(reg.ValueExists(c.device, "InstalledDisplayDrivers"));
+    EXPECT_TRUE(reg.ValueExists(other, "GraphicsClocking"));
+    EXPECT_FALSE(reg.ValueExists(kNTGlide, "FX_GLIDE_SWAPINTERVAL"));
+    EXPECT_FALSE(reg.ValueExists(kNTD3D, "SSTH3_SWAPINTERVAL"));
+  }
+  // Missing driver keys and values are no failure.
+  MemoryRegistry empty;
+  EXPECT_TRUE(RemoveExtension(empty, State(3), 0));
+  EXPECT_TRUE(ResetDriverValues(empty, 1, 0));
+}
+
+TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
+  const std::string progId = kClsid + "\\ProgID";
+  struct Case {
+    std::string failing;
+    std::vector<std::string> gone;
+    std::vector<std::string> remaining;
+  } cases[] = {
+      {kLegacy, {}, {kLegacy, kProduct, kDisplay, kDevice, kServer}},
+      {kProduct, {kLegacy}, {kProduct, kDisplay, kDevice, kServer}},
+      {kDisplay, {kLegacy, kProduct}, {kDisplay, kDevice, kServer}},
+      {kDevice, {kLegacy, kProduct, kDisplay}, {kDevice, kServer}},
+      {progId, {kLegacy, kProduct, kDisplay, kDevice}, {progId, kServer}},
+      {kServer, {kLegacy, kProduct, kDisplay, kDevice, progId}, {kServer}},
+      {kClsid, {kLegacy, kProduct, kDisplay, kDevice, kServer}, {kClsid}},
+  };
+  for (const Case& c : cases) {
+    MemoryRegistry reg;
+    SeedInstalled9x(reg, true);
+    reg.FailKey(c.failing, kErrorAccessDenied, MemoryRegistry::kOpDeleteKey);
+    EXPECT_FALSE(RemoveExtension(reg, State9xWithAdapters({0, 2}), 61)) << c.failing;
+    for (const std::string& k : c.gone) EXPECT_FALSE(reg.KeyExists(k)) << c.failing << " " << k;
+    for (const std::string& k : c.remaining)
+      EXPECT_TRUE(reg.KeyExists(k)) << c.failing << " " << k;
+    // The driver values are left alone.
+    EXPECT_TRUE(reg.ValueExists(kClass9x + "0000\\DEFAULT", "Grxclock")) << c.failing;
+    EXPECT_TRUE(reg.ValueExists(kClass9x + "0002\\Glide", "FX_GLIDE_SWAPINTERVAL"));
+  }
+  // The same for a non-administrator on NT: nothing at all changes.
+  MemoryRegistry reg;
+  SeedInstalled9x(reg, false);
+  SeedDriverNT(reg, kNT5Device);
+  reg.MakeReadOnly("HKLM");
+  std::string before = reg.Dump();
+  EXPECT_FALSE(RemoveExtension(reg, State(3), DetectInstalledKeys(reg)));
+  EXPECT_EQ(reg.Dump(), before);
+}
+
+TEST(InstallerActions, KeysThatVanishedSinceStartUpAreNoFailure) {
+  // The set says every key is there, but some were deleted meanwhile
+  // (ERROR_FILE_NOT_FOUND): the removal carries on and resets the driver.
+  MemoryRegistry reg;
+  reg.AddKey(kDisplay);
+  SeedDriver9x(reg, 0);
+  EXPECT_TRUE(RemoveExtension(reg, State9xWithAdapters({0}), 61));
+  EXPECT_FALSE(reg.KeyExists(kDisplay));
+  EXPECT_FALSE(reg.ValueExists(kClass9x + "0000\\DEFAULT", "Grxclock"));
+}
+
+TEST(InstallerActions, LegacyKeyAloneIsRemovedWithTheDriverValues) {
+  MemoryRegistry reg;
+  reg.AddKey(kLegacy);
+  SeedDriver9x(reg, 1);
+  uint32_t set = DetectInstalledKeys(reg);
+  EXPECT_EQ(set, 1u);
+  EXPECT_TRUE(RemoveExtension(reg, State9xWithAdapters({1}), set));
+  EXPECT_FALSE(reg.KeyExists(kLegacy));
+  EXPECT_FALSE(reg.ValueExists(kClass9x + "0001\\DEFAULT", "Grxclock"));
+  // Only the Velomark key went; its parent stays.
+  EXPECT_TRUE(reg.KeyExists(kHandlers + "Display\\Shellex\\PropertySheetHandlers"));
+}
+
+TEST(InstallerActions, DriverValueFailures) {
+  struct Case {
+    const char* name;
+    unsigned ops;
+    long error;
+    bool ok;
+  } cases[] = {
+      {"key cannot be opened for writing", MemoryRegistry::kOpOpen, kErrorAccessDenied, false},
+      {"value deletion refused", MemoryRegistry::kOpDeleteValue, kErrorAccessDenied, false},
+      {"key missing", MemoryRegistry::kOpOpen, kErrorFileNotFound, true},
+  };
+  for (const Case& c : cases) {
+    MemoryRegistry reg;
+    SeedDriver9x(reg, 0);
+    SeedDriver9x(reg, 2);
+    reg.FailKey(kClass9x + "0000\\DEFAULT", c.error, c.ops);
+    EXPECT_EQ(RemoveExtension(reg, State9xWithAdapters({0, 2}), 0), c.ok) << c.name;
+    // The other steps and adapters still ran.
+    EXPECT_FALSE(reg.ValueExists(kClass9x + "0000\\Glide", "FX_GLIDE_SWAPINTERVAL")) << c.name;
+    EXPECT_FALSE(reg.ValueExists(kClass9x + "0002\\DEFAULT", "Grxclock")) << c.name;
+    EXPECT_EQ(reg.OpenHandleCount(), 0u);
+  }
+}
+
+// --- The flows, with the dialogs replaced by a script.
+
+class ScriptedUi : public InstallerUi {
+ public:
+  ScriptedUi(InstallerState* state, std::vector<int32_t> answers)
+      : state_(state), answers_(std::move(answers)) {}
+  int32_t RunDialog(int32_t templateId) override {
+    shown.push_back(templateId);
+    int32_t answer = next_ < answers_.size() ? answers_[next_++] : kDialogOk;
+    // What the dialog procedures do before they end.
+    if (templateId == IDD_REINSTALL_REMOVE)
+      state_->ReinstallRequested = answer == kDialogReinstall;
+    if (templateId == IDD_SELECT_MODEL && answer == kDialogOk)
+      state_->SelectedModel = model;
+    return answer;
+  }
+  void ShowActionFailure(ActionFailure which) override { failures.push_back(which); }
+
+  int32_t model = kModel3500;
+  std::vector<int32_t> shown;
+  std::vector<ActionFailure> failures;
+
+ private:
+  InstallerState* state_;
+  std::vector<int32_t> answers_;
+  size_t next_ = 0;
+};
+
+InstallerState FlowState(MemoryRegistry& reg, PlatformKind kind) {
+  InstallerState s = State9xWithAdapters({0});
+  s.PlatformKind = kind;
+  CopyText(s.PageModulePath, sizeof s.PageModulePath, kModule);
+  s.InstalledKeySet = DetectInstalledKeys(reg);
+  return s;
+}
+
+TEST(InstallerFlow, DialogSequences) {
+  struct Case {
+    const char* name;
+    bool installed;
+    bool readOnly;
+    std::vector<int32_t> answers;
+    std::vector<int32_t> shown;
+    std::vector<ActionFailure> failures;
+    bool installedAfter;
+    bool changed;
+  } cases[] = {
+      {"fresh install", false, false, {kDialogOk, kDialogOk}, {503, 505}, {}, true, true},
+      {"cancel", false, false, {kDialogCancel}, {503}, {}, false, false},
+      {"closed", false, false, {kDialogClosed}, {503}, {}, false, false},
+      {"install refused", false, true, {kDialogOk}, {503}, {kInstallFailed}, false, false},
+      {"remove", true, false, {kDialogRemove, kDialogOk}, {504, 506}, {}, false, true},
+      {"remove refused", true, true, {kDialogRemove}, {504}, {kRemoveFailed}, true, false},
+      {"reinstall", true, false, {kDialogReinstall, kDialogOk, kDialogOk}, {504, 503, 505},
+       {}, true, true},
+      {"reinstall then cancel", true, false, {kDialogReinstall, kDialogCancel},
+       {504, 503}, {}, true, false},
+      {"reinstall refused", true, true, {kDialogReinstall, kDialogOk}, {504, 503},
+       {kInstallFailed}, true, false},
+      {"reinstall-remove cancelled", true, false, {kDialogCancel}, {504}, {}, true, false},
+      {"reinstall-remove closed", true, false, {kDialogClosed}, {504}, {}, true, false},
+  };
+  for (const Case& c : cases) {
+    MemoryRegistry reg;
+    SeedDriver9x(reg, 0);
+    if (c.installed) {
+      InstallerState old = State(1);
+      ASSERT_TRUE(InstallExtension(reg, old, kModule, 130, 230, kModel2000));
+      // What the page and the refresh-rate dialog changed since.
+      reg.PutText(kProduct, "EnableClock", "1");
+      reg.PutText(kProduct, "ColorDepth", "16");
+      reg.PutText(kProduct, "LinkAllColorDepths", "1");
+    }
+    if (c.readOnly) reg.MakeReadOnly("HKLM");
+    std::string before = reg.Dump();
+    InstallerState s = FlowState(reg, 1);
+    ScriptedUi ui(&s, c.answers);
+    RunInstallerFlow(reg, &s, ui);
+    EXPECT_EQ(ui.shown, c.shown) << c.name;
+    EXPECT_EQ(ui.failures, c.failures) << c.name;
+    EXPECT_EQ(reg.KeyExists(kProduct), c.installedAfter) << c.name;
+    EXPECT_EQ(reg.Dump() != before, c.changed) << c.name;
+    if (c.installedAfter && c.changed) {
+      // A new install: the install values, whatever was there before.
+      ExpectText(reg, kProduct, "Model", "Voodoo3 3500");
+      ExpectText(reg, kProduct, "LowerLimit", "120");
+      ExpectText(reg, kProduct, "EnableClock", "0");
+      ExpectText(reg, kProduct, "ColorDepth", "8");
+      ExpectText(reg, kProduct, "LinkAllColorDepths", "0");
+    }
+    if (c.changed && c.installed) {
+      // Removal (also before a reinstall) cleared the driver values.
+      EXPECT_FALSE(reg.ValueExists(kClass9x + "0000\\DEFAULT", "Grxclock")) << c.name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tachy

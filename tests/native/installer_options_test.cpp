@@ -1,0 +1,398 @@
+// The installer's command line, platform decision, language rule and the
+// start-up steps that run before any dialog.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "installer/options.h"
+#include "installer/platform_detect.h"
+#include "installer/startup.h"
+#include "installer/strings.h"
+#include "settings/memreg.h"
+#include "test_fakes.h"
+
+namespace tachy {
+namespace {
+
+InstallerState FreshState() {
+  InstallerState s;
+  InitInstallerState(&s);
+  return s;
+}
+
+TEST(InstallerOptions, InitialState) {
+  InstallerState s = FreshState();
+  EXPECT_EQ(s.PlatformKind, 1);
+  EXPECT_EQ(s.LowerLimit, 120);
+  EXPECT_EQ(s.UpperLimit, 220);
+  EXPECT_EQ(s.AdapterList.count, 0);
+  EXPECT_EQ(s.AdapterList.selected, -1);
+  for (int32_t slot : s.AdapterList.instances) EXPECT_EQ(slot, -1);
+  EXPECT_EQ(s.language.cycleLanguage, 9);
+  EXPECT_EQ(s.language.stringBase, 0);
+  EXPECT_EQ(s.InstalledKeySet, 0u);
+  EXPECT_EQ(s.PageModulePath[0], 0);
+}
+
+TEST(InstallerOptions, StartupLanguage) {
+  struct Case {
+    const char* commandLine;
+    uint16_t system;
+    uint16_t expected;
+  } cases[] = {
+      {"", 12, 12},
+      {nullptr, 7, 7},
+      {"FORCELANG(french)", 9, 12},
+      {"forcelang(GERMAN)", 9, 7},
+      {"FORCELANG(GeRmAn)", 12, 7},
+      {"FORCELANG", 12, 9},            // present without argument: English
+      {"FORCELANG(SPANISH)", 12, 9},
+      {"FORCELANG( FRENCH)", 12, 9},   // the blank is part of the argument
+      {"FORCELANG(FRENCH )", 7, 9},
+      {"ForceLang(FRENCH)", 7, 7},     // mixed case is not the keyword
+      {"FORCELANG (FRENCH)", 9, 12},   // "(" need not follow directly
+      {"/S FORCELANG(GERMAN) FORCE95", 9, 7},
+      {"XFORCELANG(FRENCH)Y", 9, 12},  // inside a longer word
+      {"FORCELANG LOWERLIMIT(110)", 12, 9},  // takes the later "(" : "110"
+      {"forcelang FORCELANG(german)", 9, 7}, // capitals are searched first
+      {"FORCELANG(\xC9" "FRENCH)", 12, 9},      // bytes >= 0x80 compare unequal
+      {"FORCELANG()", 12, 9},
+      {"FORCELANG)(FRENCH)", 9, 12},  // a ")" before the "(" is no end
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(StartupLanguage(c.commandLine, c.system), c.expected)
+        << (c.commandLine ? c.commandLine : "(null)");
+  }
+}
+
+TEST(InstallerOptions, ScanOptionArgument) {
+  struct Case {
+    const char* commandLine;
+    bool found;
+    const char* argument;
+  } cases[] = {
+      {"LOWERLIMIT(110)", true, "110"},
+      {"lowerlimit(110)", true, "110"},
+      {"LowerLimit(110)", false, ""},
+      {"LOWERLIMIT 110", false, ""},
+      {"LOWERLIMIT(110", false, ""},
+      {"LOWERLIMIT UPPERLIMIT(230)", true, "230"},
+      {"UPPERLIMIT(230) LOWERLIMIT", false, ""},  // the copy starts at the keyword
+      {"LOWERLIMIT(( 1 ))", true, "( 1 "},
+      {"lowerlimit(1) LOWERLIMIT(2)", true, "2"},  // capitals first
+      {"LOWERLIMIT()", true, ""},
+  };
+  for (const Case& c : cases) {
+    char arg[256] = "junk";
+    EXPECT_EQ(ScanOptionArgument(c.commandLine, kKeywordLowerLimit, arg, sizeof arg),
+              c.found)
+        << c.commandLine;
+    EXPECT_STREQ(arg, c.argument) << c.commandLine;
+  }
+  // A small destination is cut, never overrun.
+  char small[4];
+  EXPECT_TRUE(ScanOptionArgument("LOWERLIMIT(123456)", kKeywordLowerLimit,
+                                 small, sizeof small));
+  EXPECT_STREQ(small, "123");
+}
+
+TEST(InstallerOptions, LongCommandLinesAreCutAt256Bytes) {
+  // The working copy holds 255 characters after the keyword's start.
+  const std::string keyword = "LOWERLIMIT";
+  auto limitWith = [](const std::string& line) {
+    InstallerState s = FreshState();
+    ApplyLimitOptions(line.c_str(), &s);
+    return s.LowerLimit;
+  };
+  // "(130)" ends exactly at character 255: still inside.
+  std::string fits = keyword + std::string(255 - keyword.size() - 5, ' ') + "(130)";
+  ASSERT_EQ(fits.size(), 255u);
+  EXPECT_EQ(limitWith(fits), 130);
+  // One character more and the ")" falls outside the copy.
+  std::string cut = keyword + std::string(256 - keyword.size() - 5, ' ') + "(130)";
+  EXPECT_EQ(limitWith(cut), 120);
+  // Long text before the keyword does not matter.
+  EXPECT_EQ(limitWith(std::string(5000, 'x') + "LOWERLIMIT(135)"), 135);
+  // A huge argument without its ")" inside the copy: no argument.
+  EXPECT_EQ(limitWith("LOWERLIMIT(" + std::string(4000, '9')), 120);
+  std::string huge = "UPPERLIMIT(" + std::string(200, '0') + "230)";
+  InstallerState s = FreshState();
+  ApplyLimitOptions(huge.c_str(), &s);
+  EXPECT_EQ(s.UpperLimit, 230);
+}
+
+TEST(InstallerOptions, LimitsAndClamps) {
+  struct Case {
+    const char* commandLine;
+    int32_t lowerBeforeClamp, upperBeforeClamp;
+    int32_t lower, upper;
+  } cases[] = {
+      {"", 120, 220, 120, 220},
+      {"LOWERLIMIT(90)", 90, 220, 100, 220},
+      {"LOWERLIMIT(150)", 150, 220, 140, 220},
+      {"LOWERLIMIT(-5)", -5, 220, 100, 220},
+      {"LOWERLIMIT(100) UPPERLIMIT(240)", 100, 240, 100, 240},
+      {"LOWERLIMIT(140) UPPERLIMIT(200)", 140, 200, 140, 200},
+      {"UPPERLIMIT(250)", 120, 250, 120, 240},
+      {"UPPERLIMIT(x)", 120, 0, 120, 200},
+      {"UPPERLIMIT(199)", 120, 199, 120, 200},
+      {"LOWERLIMIT 110", 120, 220, 120, 220},
+      {"LOWERLIMIT(110", 120, 220, 120, 220},
+      {"LOWERLIMIT UPPERLIMIT(230)", 230, 230, 140, 230},
+      {"lowerlimit(130) upperlimit(210)", 130, 210, 130, 210},
+      {"LOWERLIMIT( +125)", 125, 220, 125, 220},
+      {"LOWERLIMIT(125MHz)", 125, 220, 125, 220},
+      {"LOWERLIMIT(\xA0" "130)", 0, 220, 100, 220},  // 0xA0 is not white space
+      {"UPPERLIMIT(2\xE9" "30)", 120, 2, 120, 200},
+      {"LOWERLIMIT(4294967426)", 130, 220, 130, 220},  // wraps like 32-bit atoi
+      {"LOWERLIMIT(-2147483648)", -2147483647 - 1, 220, 100, 220},
+  };
+  for (const Case& c : cases) {
+    InstallerState s = FreshState();
+    ApplyLimitOptions(c.commandLine, &s);
+    EXPECT_EQ(s.LowerLimit, c.lowerBeforeClamp) << c.commandLine;
+    EXPECT_EQ(s.UpperLimit, c.upperBeforeClamp) << c.commandLine;
+    ClampLimits(&s);
+    EXPECT_EQ(s.LowerLimit, c.lower) << c.commandLine;
+    EXPECT_EQ(s.UpperLimit, c.upper) << c.commandLine;
+  }
+}
+
+TEST(InstallerOptions, PlatformOptionsInTableOrder) {
+  struct Case {
+    const char* commandLine;
+    PlatformKind startKind;
+    int32_t startWin98;
+    int32_t f95, f98, fnt4, fnt5, win98;
+    PlatformKind kind;
+  } cases[] = {
+      {"", 2, 0, 0, 0, 0, 0, 0, 2},          // nothing forced: detection stands
+      {"", 1, 1, 0, 0, 0, 0, 1, 1},
+      {"FORCE95", 1, 1, 1, 0, 0, 0, 0, 1},   // Windows 98 seen as 95
+      {"force98", 3, 0, 0, 1, 0, 0, 1, 1},   // FORCE98 on NT
+      {"FORCENT4", 1, 1, 0, 0, 1, 0, 0, 2},
+      {"forcent5", 1, 0, 0, 0, 0, 1, 0, 3},
+      {"FORCENT4 FORCE95", 1, 0, 0, 0, 1, 0, 0, 2},  // later in table order wins
+      {"FORCENT5 FORCENT4 FORCE98 FORCE95", 1, 0, 0, 0, 0, 1, 0, 3},
+      {"FORCE98 FORCE95", 2, 0, 0, 1, 0, 0, 1, 1},
+      {"Force95", 2, 0, 0, 0, 0, 0, 0, 2},   // mixed case: not recognised
+      {"XXFORCENT4XX", 1, 0, 0, 0, 1, 0, 0, 2},
+  };
+  for (const Case& c : cases) {
+    InstallerState s = FreshState();
+    s.PlatformKind = c.startKind;
+    s.IsWin98 = c.startWin98;
+    s.Force95 = s.Force98 = s.ForceNT4 = s.ForceNT5 = 1;  // cleared when absent
+    ApplyPlatformOptions(c.commandLine, &s);
+    EXPECT_EQ(s.Force95, c.f95) << c.commandLine;
+    EXPECT_EQ(s.Force98, c.f98) << c.commandLine;
+    EXPECT_EQ(s.ForceNT4, c.fnt4) << c.commandLine;
+    EXPECT_EQ(s.ForceNT5, c.fnt5) << c.commandLine;
+    EXPECT_EQ(s.IsWin98, c.win98) << c.commandLine;
+    EXPECT_EQ(s.PlatformKind, c.kind) << c.commandLine;
+  }
+}
+
+uint32_t Build9x(uint32_t major, uint32_t minor, uint32_t build) {
+  return (major << 24) | (minor << 16) | build;
+}
+
+TEST(InstallerPlatform, DetectAndIsWin98) {
+  struct Case {
+    const char* name;
+    bool fails;
+    uint32_t platformId, major, minor, build;
+    PlatformKind kind;
+    int32_t win98;
+  } cases[] = {
+      {"95 4.0.950", false, 1, 4, 0, Build9x(4, 0, 950), 1, 0},
+      {"95 OSR2 4.0.1111", false, 1, 4, 0, Build9x(4, 0, 1111), 1, 0},
+      {"98 beta 4.10.1997", false, 1, 4, 10, Build9x(4, 10, 1997), 1, 0},
+      {"98 4.10.1998", false, 1, 4, 10, Build9x(4, 10, 1998), 1, 1},
+      {"98 SE 4.10.2222", false, 1, 4, 10, Build9x(4, 10, 2222), 1, 1},
+      {"ME 4.90.3000", false, 1, 4, 90, Build9x(4, 90, 3000), 1, 1},
+      {"4.9.3000", false, 1, 4, 9, Build9x(4, 9, 3000), 1, 0},
+      {"5.0 on the 9x id", false, 1, 5, 0, Build9x(5, 0, 3000), 1, 0},
+      {"NT 3.51", false, 2, 3, 51, 1057, 1, 0},
+      {"NT 4", false, 2, 4, 0, 1381, 2, 0},
+      {"NT 5", false, 2, 5, 0, 2195, 3, 0},
+      {"NT 6", false, 2, 6, 0, 6000, 1, 0},
+      {"NT 4 with a 98-like build word", false, 2, 4, 0, Build9x(4, 10, 1998), 2, 0},
+      {"Win32s", false, 0, 1, 30, 0, 1, 0},
+      {"GetVersionExA fails", true, 2, 5, 0, 2195, 1, 0},
+  };
+  for (const Case& c : cases) {
+    FakeSystemInfo sys;
+    sys.versionFails = c.fails;
+    sys.version = OsVersion{c.major, c.minor, c.build, c.platformId};
+    InstallerState s = FreshState();
+    s.PlatformKind = 2;
+    s.IsWin98 = 1;
+    DetectInstallerPlatform(sys, &s);
+    EXPECT_EQ(s.PlatformKind, c.kind) << c.name;
+    EXPECT_EQ(s.IsWin98, c.win98) << c.name;
+  }
+}
+
+const char kDisplayClass[] =
+    "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\";
+
+TEST(InstallerStartup, PrepareRunsDiscoveryOnlyOn9x) {
+  struct Case {
+    const char* name;
+    FakeSystemInfo sys;
+    const char* commandLine;
+    PlatformKind kind;
+    int32_t win98;
+    int32_t count;
+    int32_t lower, upper;
+  } cases[] = {
+      {"Windows 98", FakeSystemInfo::Windows98(), "", 1, 1, 2, 120, 220},
+      {"NT 4", FakeSystemInfo::NT(4), "", 2, 0, 0, 120, 220},
+      {"NT 5 forced to 98", FakeSystemInfo::NT(5), "FORCE98", 1, 1, 2, 120, 220},
+      {"98 forced to NT 5", FakeSystemInfo::Windows98(), "FORCENT5 LOWERLIMIT(99)",
+       3, 0, 0, 100, 220},
+  };
+  for (Case& c : cases) {
+    MemoryRegistry reg;
+    reg.PutText(std::string(kDisplayClass) + "0000", "DriverDesc", "3dfx Voodoo3 3000 AGP");
+    reg.PutText(std::string(kDisplayClass) + "0001", "DriverDesc", "Matrox Millennium");
+    // A description of 250 characters fits the installer's 256 bytes (the
+    // page's probe with 128 bytes would reject it).
+    reg.PutText(std::string(kDisplayClass) + "0003", "DriverDesc",
+                std::string(243, 'x') + "voodoo3");
+    reg.PutText(std::string(kDisplayClass) + "0004", "DriverDesc",
+                std::string(249, 'x') + "voodoo3");  // 256 + terminator: too long
+    reg.PutText(std::string(kDisplayClass) + "0005", "DriverDesc", "VOODOO3");
+    InstallerState s = FreshState();
+    PrepareInstallerState(reg, c.sys, c.commandLine, &s);
+    EXPECT_EQ(s.PlatformKind, c.kind) << c.name;
+    EXPECT_EQ(s.IsWin98, c.win98) << c.name;
+    EXPECT_EQ(s.AdapterList.count, c.count) << c.name;
+    EXPECT_EQ(s.LowerLimit, c.lower) << c.name;
+    EXPECT_EQ(s.UpperLimit, c.upper) << c.name;
+    if (c.count == 2) {
+      EXPECT_EQ(s.AdapterList.instances[0], 0);
+      EXPECT_EQ(s.AdapterList.instances[1], 3);
+      EXPECT_EQ(s.AdapterList.instances[2], -1);
+      EXPECT_EQ(s.AdapterList.selected, 1);
+      // Instance keys are opened for KEY_READ; nothing is written.
+      size_t opens = 0;
+      for (const MemoryRegistry::Call& call : reg.Calls()) {
+        EXPECT_EQ(call.op & MemoryRegistry::kOpWrites, 0u) << call.path;
+        if (call.op == MemoryRegistry::kOpOpen) {
+          ++opens;
+          EXPECT_EQ(call.access, kKeyRead) << call.path;
+        }
+      }
+      EXPECT_EQ(opens, 16u);
+    } else {
+      EXPECT_EQ(reg.CallCount(), 0u) << c.name;  // no registry access on NT
+      EXPECT_EQ(s.AdapterList.selected, -1);
+    }
+  }
+}
+
+TEST(InstallerStartup, PageModulePath) {
+  struct Case {
+    const char* own;
+    bool ok;
+    const char* expected;
+  } cases[] = {
+      {"D:\\Setup\\tachinst.exe", true, "D:\\Setup\\TACHPAGE.DLL"},
+      {"C:\\TACHINST.EXE", true, "C:\\TACHPAGE.DLL"},
+      {"\\\\server\\share\\v3\\tachinst.exe", true, "\\\\server\\share\\v3\\TACHPAGE.DLL"},
+      {"C:\\My Setup.v2\\tach inst.exe", true, "C:\\My Setup.v2\\TACHPAGE.DLL"},
+      {"C:tachinst.exe", true, "C:TACHPAGE.DLL"},
+      {"tachinst.exe", true, "TACHPAGE.DLL"},
+      {"", false, ""},
+      {nullptr, false, ""},
+  };
+  for (const Case& c : cases) {
+    char out[256] = "junk";
+    EXPECT_EQ(BuildPageModulePath(c.own, "TACHPAGE.DLL", out, sizeof out), c.ok)
+        << (c.own ? c.own : "(null)");
+    EXPECT_STREQ(out, c.expected);
+  }
+  // A folder so deep that the module's path does not fit: not found, no
+  // truncated path.
+  std::string deep = "C:\\" + std::string(240, 'd') + "\\tachinst.exe";
+  char out[256];
+  EXPECT_FALSE(BuildPageModulePath(deep.c_str(), "TACHPAGE.DLL", out, sizeof out));
+  EXPECT_STREQ(out, "");
+  // Exactly 255 characters fit.
+  std::string edge = "C:\\" + std::string(255 - 3 - 1 - 12, 'd') + "\\x.exe";
+  EXPECT_TRUE(BuildPageModulePath(edge.c_str(), "TACHPAGE.DLL", out, sizeof out));
+  EXPECT_EQ(std::string(out).size(), 255u);
+}
+
+TEST(InstallerLanguage, StringBasesAndFailureIds) {
+  struct Case {
+    uint16_t language;
+    int32_t base;
+    int32_t installFailed, removeFailed;
+  } cases[] = {
+      {9, 0, 106, 107}, {12, 35, 108, 109}, {7, 70, 110, 111},
+      {10, 0, 106, 107}, {0, 0, 106, 107},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(InstallerStringBase(c.language), c.base) << c.language;
+    EXPECT_EQ(FailureStringId(c.base, kInstallFailed), c.installFailed);
+    EXPECT_EQ(FailureStringId(c.base, kRemoveFailed), c.removeFailed);
+  }
+  FakeSystemInfo sys;
+  sys.languageId = 0x0C0C;  // French (Canada)
+  EXPECT_EQ(SystemLanguage(sys), 12);
+  sys.languageId = 0x0807;  // German (Switzerland)
+  EXPECT_EQ(SystemLanguage(sys), 7);
+}
+
+TEST(InstallerLanguage, CycleRunsOverTheWholeRun) {
+  // A German system: dialog texts are German unless the gesture asked for
+  // the next step of the cycle, which starts at English and is never reset.
+  InstallerState s = FreshState();
+  struct Step {
+    bool gesture;
+    uint16_t expected;
+  } steps[] = {
+      {false, 7},  // Select Model opens in German
+      {true, 12},  // gesture: French
+      {false, 7},  // Installed dialog: German again
+      {true, 7},   // gesture there: the cycle moves on to German
+      {true, 9},   // and then English
+      {true, 12},
+      {false, 7},
+  };
+  for (const Step& step : steps) {
+    if (step.gesture) s.language.cycleRequested = 1;
+    EXPECT_EQ(PickDialogLanguage(&s, 7), step.expected);
+    EXPECT_EQ(s.language.cycleRequested, 0);
+  }
+}
+
+TEST(InstallerDialogsMath, VersionLineAndCentring) {
+  char buf[64];
+  FormatVersionLine(buf, sizeof buf, "Version ", 0x00030002u, " English");
+  EXPECT_STREQ(buf, "Version 3.2 English");
+  FormatVersionLine(buf, sizeof buf, "Version ", 0, " Deutsch");
+  EXPECT_STREQ(buf, "Version 0.0 Deutsch");
+  FormatVersionLine(buf, sizeof buf, "Version ", 0xFFFFFFFFu, " Fran\xE7" "ais");
+  EXPECT_STREQ(buf, "Version 65535.65535 Fran\xE7" "ais");
+  char tiny[8];
+  FormatVersionLine(tiny, sizeof tiny, "Version ", 0x00030002u, " English");
+  EXPECT_STREQ(tiny, "Version");
+
+  int32_t x, y;
+  CentredOrigin(300, 200, 1024, 768, &x, &y);
+  EXPECT_EQ(x, 362);
+  EXPECT_EQ(y, 284);
+  CentredOrigin(301, 201, 640, 480, &x, &y);
+  EXPECT_EQ(x, 169);
+  EXPECT_EQ(y, 139);
+  CentredOrigin(801, 700, 640, 480, &x, &y);  // larger than the screen
+  EXPECT_EQ(x, -80);                          // truncates toward zero
+  EXPECT_EQ(y, -110);
+}
+
+}  // namespace
+}  // namespace tachy
