@@ -1,0 +1,337 @@
+// The settings page's reactions, driven through a recording view with the
+// real settings core on an in-memory registry.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "native/test_fakes.h"
+#include "page/page_model.h"
+#include "settings/memreg.h"
+
+namespace tachy {
+namespace {
+
+const char kProduct[] = "HKLM\\Software\\Tachymark";
+const char kClass0[] = "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\0000";
+
+class FakeView : public PageView {
+ public:
+  std::map<int, int32_t> checks;
+  std::map<int, bool> enabled;
+  std::map<int, std::string> texts;
+  std::vector<std::string> events;  // sheet notifications, messages, texts
+  std::vector<bool> sheet;          // true PSM_CHANGED, false PSM_UNCHANGED
+  std::vector<std::pair<std::string, std::string>> boxes;
+  std::vector<int32_t> loaded;      // string ids loaded, in order
+  std::set<int> cursorOver;
+  const ControlLayoutRow* layout = nullptr;
+  int32_t rangeMin = 0, rangeMax = 100, pos = 0;
+  int refreshRuns = 0;
+
+  intptr_t SendTrackbar(uint32_t message, uintptr_t, intptr_t lParam) override {
+    switch (message) {
+      case kTbmGetPos: return pos;
+      case kTbmSetPos: pos = static_cast<int32_t>(lParam); break;
+      case kTbmSetRangeMin: rangeMin = static_cast<int32_t>(lParam); break;
+      case kTbmSetRangeMax: rangeMax = static_cast<int32_t>(lParam); break;
+    }
+    // The control keeps its thumb inside its range.
+    if (pos < rangeMin) pos = rangeMin;
+    if (pos > rangeMax) pos = rangeMax;
+    return 0;
+  }
+  int32_t GetCheck(int id) override { return checks[id]; }
+  void SetCheck(int id, int32_t state) override { checks[id] = state; }
+  void Enable(int id, bool on) override { enabled[id] = on; }
+  void SetUnsigned(int id, uint32_t v) override { texts[id] = std::to_string(v); }
+  void SetSigned(int id, int32_t v) override { texts[id] = std::to_string(v); }
+  void SetText(int id, const char* text) override {
+    texts[id] = text;
+    events.push_back("text " + std::to_string(id));
+  }
+  void NotifySheet(bool modified) override { sheet.push_back(modified); }
+  int LoadText(int32_t id, char* buffer, int size) override {
+    loaded.push_back(id);
+    std::string s = "S" + std::to_string(id);
+    snprintf(buffer, size, "%s", s.c_str());
+    return static_cast<int>(s.size());
+  }
+  void MoveControls(const ControlLayoutRow* table, int rows) override {
+    EXPECT_EQ(rows, kPageLayoutRows);
+    layout = table;
+    events.push_back("layout");
+  }
+  void SetVersionLine(const char* prefix, const char* suffix) override {
+    texts[kIdVersionLine] = std::string(prefix) + "3.2" + suffix;
+    events.push_back("version");
+  }
+  bool CursorOver(int id) override { return cursorOver.count(id) != 0; }
+  void ShowMessage(const char* text, const char* caption, uint32_t) override {
+    boxes.emplace_back(text, caption);
+  }
+  void RunRefreshRates() override { ++refreshRuns; }
+  WindowHandle Owner() override { return 0x1234; }
+
+  int Changed() const {
+    int n = 0;
+    for (bool b : sheet) n += b ? 1 : 0;
+    return n;
+  }
+  int Unchanged() const { return static_cast<int>(sheet.size()) - Changed(); }
+};
+
+struct Page {
+  MemoryRegistry reg;
+  FakeSystemInfo sys = FakeSystemInfo::Windows98();
+  RecordingMessageSink sink;
+  FakeView view;
+  PageModel model{&view, PageServices{&reg, &sys, &sink}};
+
+  Page() {
+    reg.PutText(kProduct, "LowerLimit", "120");
+    reg.PutText(kProduct, "UpperLimit", "220");
+    reg.PutText(kProduct, "DefaultClock", "166");
+    reg.PutText(kProduct, "Model", "Voodoo3 3000");
+    reg.PutText(kProduct, "EnableClock", "1");
+    reg.PutText(kClass0, "DriverDesc", "3dfx Voodoo3 3000");
+    reg.PutText(std::string(kClass0) + "\\DEFAULT", "Grxclock", "180");
+  }
+};
+
+const int kClockControls[] = {kIdClockTrackbar, kIdClockLabel, kIdMhzLabel,
+                              kIdLowerLimitLabel, kIdUpperLimitLabel,
+                              kIdRestartNote};
+
+TEST(PageModel, InitFillsTheControlsFromTheRegistry) {
+  Page p;
+  p.model.OnInitDialog();
+  EXPECT_EQ(p.model.platformKind, kPlatform9x);
+  EXPECT_EQ(p.view.rangeMin, 120);
+  EXPECT_EQ(p.view.rangeMax, 220);
+  EXPECT_EQ(p.view.pos, 180);
+  EXPECT_EQ(p.view.texts[kIdClockLabel], "180");
+  EXPECT_EQ(p.view.texts[kIdLowerLimitLabel], "120");
+  EXPECT_EQ(p.view.texts[kIdUpperLimitLabel], "220");
+  EXPECT_EQ(p.view.texts[kIdModelLabel], "Voodoo3 3000");
+  EXPECT_EQ(p.view.checks[kIdEnableClock], 1);
+  for (int id : kClockControls) EXPECT_TRUE(p.view.enabled[id]) << id;
+  EXPECT_TRUE(p.view.enabled[kIdD3DVsync]);
+  EXPECT_EQ(p.view.enabled.count(kIdRefreshRates), 0u);  // left as created
+  EXPECT_TRUE(p.view.sheet.empty());
+  EXPECT_EQ(p.view.layout, kPageLayoutEnglish);
+}
+
+TEST(PageModel, NtDisablesDirect3DAndRefreshRates) {
+  for (uint32_t major : {4u, 5u}) {
+    Page p;
+    p.sys = FakeSystemInfo::NT(major);
+    p.reg.PutText("HKLM\\SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide",
+                  "FX_GLIDE_SWAPINTERVAL", "0");
+    p.model.OnInitDialog();
+    EXPECT_EQ(p.model.platformKind, major == 4 ? kPlatformNT4 : kPlatformNT5);
+    EXPECT_EQ(p.view.checks[kIdD3DVsync], 0);
+    EXPECT_FALSE(p.view.enabled[kIdD3DVsync]);
+    EXPECT_FALSE(p.view.enabled[kIdRefreshRates]);
+    EXPECT_EQ(p.view.checks[kIdGlideVsync], 1);
+    // Factory Defaults still unchecks 1007.
+    p.view.checks[kIdD3DVsync] = 1;
+    p.model.OnFactoryDefaults();
+    EXPECT_EQ(p.view.checks[kIdD3DVsync], 0);
+  }
+}
+
+TEST(PageModel, NoAdapterStartsFromTheStockClock) {
+  Page p;
+  p.reg.RemoveKeyTree(kClass0);
+  p.model.OnInitDialog();
+  EXPECT_EQ(p.model.settings.currentClock, 166);
+  EXPECT_EQ(p.view.texts[kIdClockLabel], "166");
+}
+
+TEST(PageModel, TrackbarChangesMarkModifiedOnce) {
+  Page p;
+  p.model.OnInitDialog();
+  p.view.pos = 200;
+  p.model.OnHScroll(true);
+  EXPECT_EQ(p.model.settings.currentClock, 200);
+  EXPECT_EQ(p.view.texts[kIdClockLabel], "200");
+  // A click that leaves the thumb where it was still counts as a change.
+  p.model.OnHScroll(true);
+  p.model.OnGlideVsync();
+  EXPECT_EQ(p.view.Changed(), 1);
+  EXPECT_EQ(p.view.Unchanged(), 0);
+  // Another scroll bar's notification only refreshes the label.
+  Page q;
+  q.model.OnInitDialog();
+  q.view.pos = 150;
+  q.model.OnHScroll(false);
+  EXPECT_EQ(q.model.settings.currentClock, 180);
+  EXPECT_TRUE(q.view.sheet.empty());
+}
+
+TEST(PageModel, VsyncBoxesToggle) {
+  Page p;
+  p.model.OnInitDialog();
+  p.model.OnGlideVsync();
+  p.model.OnD3DVsync();
+  EXPECT_EQ(p.model.settings.glideVsyncOff, 1);
+  EXPECT_EQ(p.model.settings.d3dVsyncOff, 1);
+  EXPECT_EQ(p.view.checks[kIdGlideVsync], 1);
+  p.model.OnGlideVsync();
+  EXPECT_EQ(p.model.settings.glideVsyncOff, 0);
+  EXPECT_EQ(p.view.checks[kIdGlideVsync], 0);
+}
+
+TEST(PageModel, ClockAdjustmentOffReturnsToTheStockClock) {
+  Page p;
+  p.model.OnInitDialog();
+  p.model.OnEnableClock();  // checked -> off
+  EXPECT_EQ(p.model.settings.enableClock, 0);
+  EXPECT_EQ(p.model.settings.currentClock, 166);
+  EXPECT_EQ(p.view.pos, 166);
+  EXPECT_EQ(p.view.texts[kIdClockLabel], "166");
+  for (int id : kClockControls) EXPECT_FALSE(p.view.enabled[id]) << id;
+  p.model.OnEnableClock();  // on again: the clock stays
+  EXPECT_EQ(p.model.settings.enableClock, 1);
+  EXPECT_EQ(p.model.settings.currentClock, 166);
+  for (int id : kClockControls) EXPECT_TRUE(p.view.enabled[id]) << id;
+  EXPECT_EQ(p.view.Changed(), 1);
+}
+
+TEST(PageModel, FactoryDefaultsMarkModifiedEvenWithNothingToChange) {
+  Page p;
+  p.reg.PutText(kProduct, "EnableClock", "0");
+  p.reg.RemoveKeyTree(std::string(kClass0) + "\\DEFAULT");
+  p.model.OnInitDialog();
+  EXPECT_EQ(p.model.settings.currentClock, 166);
+  p.model.OnFactoryDefaults();
+  EXPECT_EQ(p.view.Changed(), 1);
+  EXPECT_EQ(p.model.settings.lowerLimit, 120);  // limits untouched
+}
+
+TEST(PageModel, ApplyWritesAndClearsModified) {
+  Page p;
+  p.model.OnInitDialog();
+  p.view.pos = 210;
+  p.model.OnHScroll(true);
+  p.model.OnGlideVsync();
+  EXPECT_TRUE(p.model.OnApply());
+  EXPECT_EQ(p.reg.Text(std::string(kClass0) + "\\DEFAULT", "Grxclock"), "210");
+  EXPECT_EQ(p.reg.Text(std::string(kClass0) + "\\Glide", "FX_GLIDE_SWAPINTERVAL"), "0");
+  EXPECT_EQ(p.reg.Text(kProduct, "EnableClock"), "1");
+  EXPECT_EQ(p.view.sheet, (std::vector<bool>{true, false}));
+  EXPECT_EQ(p.model.modifiedSent, 0);
+  // Apply and Cancel say "unchanged" even when nothing changed.
+  EXPECT_TRUE(p.model.OnApply());
+  p.model.OnCancel();
+  EXPECT_EQ(p.view.sheet, (std::vector<bool>{true, false, false, false}));
+  EXPECT_TRUE(p.view.boxes.empty());
+}
+
+TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
+  struct Case {
+    uint16_t lang;
+    int32_t messageId;
+    bool changedFirst;
+  } cases[] = {{0x0409, 118, true}, {0x040C, 119, false}, {0x0407, 120, true}};
+  for (const Case& c : cases) {
+    Page p;
+    p.sys.languageId = c.lang;
+    p.model.OnInitDialog();
+    if (c.changedFirst) p.model.OnGlideVsync();
+    p.reg.MakeReadOnly("HKLM\\System\\CurrentControlSet\\Services\\Class\\Display");
+    EXPECT_FALSE(p.model.OnApply());
+    ASSERT_EQ(p.view.boxes.size(), 1u);
+    EXPECT_EQ(p.view.boxes[0].first, "S" + std::to_string(c.messageId));
+    EXPECT_EQ(p.view.boxes[0].second, "Tachymark");
+    EXPECT_EQ(p.model.modifiedSent, 1);
+    // One PSM_CHANGED in all (from the change or from the failure), no
+    // PSM_UNCHANGED.
+    EXPECT_EQ(p.view.sheet, (std::vector<bool>{true}));
+    // Once the registry is writable again the next Apply goes through.
+    p.reg.ClearFaults();
+    EXPECT_TRUE(p.model.OnApply());
+    EXPECT_EQ(p.model.modifiedSent, 0);
+  }
+}
+
+TEST(PageModel, GesturesNeedAllThreeKeysAndTheRightLabel) {
+  const uint32_t all = kMkLButton | kMkControl | kMkShift;
+  struct Case {
+    uint32_t flags;
+    std::set<int> over;
+    bool credits;
+    bool language;
+  } cases[] = {
+      {all, {kIdProductName}, true, false},
+      {all | 0x0002, {kIdProductName}, true, false},  // right button flag too
+      {all, {kIdVersionLine}, false, true},
+      {all, {kIdAuthor}, false, false},
+      {all, {}, false, false},
+      {kMkLButton | kMkControl, {kIdProductName, kIdVersionLine}, false, false},
+      {kMkControl | kMkShift, {kIdProductName, kIdVersionLine}, false, false},
+      {kMkLButton | kMkShift, {kIdVersionLine}, false, false},
+  };
+  for (const Case& c : cases) {
+    Page p;
+    p.model.OnInitDialog();
+    p.view.cursorOver = c.over;
+    p.view.loaded.clear();
+    p.model.OnRButtonDown(c.flags);
+    if (c.credits) {
+      ASSERT_EQ(p.view.boxes.size(), 1u);
+      EXPECT_EQ(p.view.boxes[0].first, kCreditsText);
+      EXPECT_EQ(p.view.boxes[0].second, "Tachymark");
+    } else {
+      EXPECT_TRUE(p.view.boxes.empty());
+    }
+    EXPECT_EQ(p.model.language.stringBase, c.language ? 39 : 0);
+    EXPECT_EQ(p.view.loaded.empty(), !c.language);
+    EXPECT_TRUE(p.view.sheet.empty());
+  }
+}
+
+TEST(PageModel, LanguageSetsEveryTextInOrder) {
+  Page p;
+  p.sys.languageId = 0x0407;  // German
+  p.model.OnInitDialog();
+  EXPECT_EQ(p.model.language.stringBase, 78);
+  EXPECT_EQ(p.view.layout, kPageLayoutOther);
+  const std::vector<int32_t> ids = {80, 81, 82, 83, 84, 85, 87, 89, 91,
+                                    93, 94, 95, 96, 97, 98, 99};
+  EXPECT_EQ(p.view.loaded, ids);
+  std::vector<std::string> expected = {"layout"};
+  for (int id : {1062, 1055, 1006, 1007, 1056, 1009, 1005, 1010, 1027, 1057,
+                 1008, 1002, 1026, 1058, 1052, 1053})
+    expected.push_back("text " + std::to_string(id));
+  expected.push_back("version");
+  EXPECT_EQ(p.view.events, expected);
+  EXPECT_EQ(p.view.texts[kIdVersionLine], "S983.2S99");
+  EXPECT_EQ(p.view.texts[kIdClockLabel], "180");
+  EXPECT_EQ(p.view.texts[kIdModelLabel], "Voodoo3 3000");
+
+  // The gesture on a German system: French first. States are kept.
+  p.model.OnD3DVsync();
+  p.model.OnEnableClock();
+  p.view.cursorOver = {kIdVersionLine};
+  p.model.OnRButtonDown(kMkLButton | kMkControl | kMkShift);
+  EXPECT_EQ(p.model.language.stringBase, 39);
+  EXPECT_EQ(p.view.checks[kIdD3DVsync], 1);
+  EXPECT_FALSE(p.view.enabled[kIdClockTrackbar]);
+  EXPECT_EQ(p.view.texts[kIdClockLabel], "166");
+  EXPECT_EQ(p.view.texts[kIdVersionLine], "S593.2S60");
+}
+
+TEST(PageModel, RefreshRatesRunsTheDialog) {
+  Page p;
+  p.model.OnInitDialog();
+  p.model.OnRefreshRates();
+  EXPECT_EQ(p.view.refreshRuns, 1);
+  EXPECT_TRUE(p.view.sheet.empty());
+}
+
+}  // namespace
+}  // namespace tachy
