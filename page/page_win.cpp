@@ -107,15 +107,18 @@ INT_PTR CVDPropPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 intptr_t CVDPropPage::SendTrackbar(uint32_t message, uintptr_t wParam,
                                    intptr_t lParam) {
-  return SendDlgItemMessageA(window_, kIdClockTrackbar, message, wParam, lParam);
+  return SendMessageA(GetDlgItem(window_, kIdClockTrackbar), message, wParam,
+                      lParam);
 }
 
 int32_t CVDPropPage::GetCheck(int id) {
-  return static_cast<int32_t>(SendDlgItemMessageA(window_, id, BM_GETCHECK, 0, 0));
+  return static_cast<int32_t>(
+      SendMessageA(GetDlgItem(window_, id), BM_GETCHECK, 0, 0));
 }
 
 void CVDPropPage::SetCheck(int id, int32_t state) {
-  SendDlgItemMessageA(window_, id, BM_SETCHECK, static_cast<WPARAM>(state), 0);
+  SendMessageA(GetDlgItem(window_, id), BM_SETCHECK, static_cast<WPARAM>(state),
+               0);
 }
 
 void CVDPropPage::Enable(int id, bool enable) {
