@@ -43,3 +43,48 @@ function(tachy_add_directory_libraries dir)
     endif()
   endif()
 endfunction()
+
+# --- Deliverables (Windows build only).
+#
+# TACHPAGE.DLL and TACHINST.EXE run on Windows 95 retail, which has no
+# MSVCRT.DLL: they link no C or C++ runtime (tachy_nocrt supplies the entry
+# points, memcpy & co., operator new/delete and __cxa_pure_virtual), import
+# only from the system DLLs below, and declare Windows 4.0 as the minimum.
+set(TACHY_DELIVERABLE_SYSTEM_LIBS
+  kernel32 user32 gdi32 advapi32 comctl32 version ole32 shell32)
+
+set(TACHY_DELIVERABLE_LINK_OPTIONS
+  -nostdlib -nostartfiles
+  -Wl,--subsystem,windows:4.0
+  -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+  -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
+  -Wl,--no-insert-timestamp
+  -Wl,--gc-sections
+  -Wl,--enable-stdcall-fixup
+  -s)
+
+# tachy_link_deliverable(<target> DLL|EXE <candidate libraries...>)
+# Links the candidate libraries that exist (in one group, so their order does
+# not matter), the CRT-free runtime, the system import libraries and libgcc.
+function(tachy_link_deliverable target kind)
+  set(libs "")
+  foreach(lib ${ARGN})
+    if(TARGET ${lib})
+      list(APPEND libs ${lib})
+    endif()
+  endforeach()
+  if(kind STREQUAL "DLL")
+    set(entry _DllMainCRTStartup@12)
+  else()
+    set(entry _WinMainCRTStartup)
+  endif()
+  target_link_options(${target} PRIVATE ${TACHY_DELIVERABLE_LINK_OPTIONS}
+    -Wl,--entry,${entry} -Wl,--undefined,${entry})
+  target_link_libraries(${target} PRIVATE
+    -Wl,--start-group ${libs} tachy_nocrt -Wl,--end-group
+    ${TACHY_DELIVERABLE_SYSTEM_LIBS} gcc)
+  target_compile_options(${target} PRIVATE ${TACHY_WARNINGS} ${TACHY_NOCRT_FLAGS})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  # The mingw default (-luuid -loleaut32 -lwinspool ...) must not creep in.
+  set_property(TARGET ${target} PROPERTY LINKER_LANGUAGE CXX)
+endfunction()

@@ -1,0 +1,64 @@
+# Tachymark: the two commands a new user needs.
+#
+#   make test   install what is missing, build the native, native-asan and
+#               win32 trees and run every test (unit tests natively and under
+#               the sanitizers, Windows tests under 32-bit Wine, import check)
+#   make run    build the deliverables and show them (scripts/run.sh)
+#   make dist   build TACHPAGE.DLL and TACHINST.EXE into dist/
+
+SHELL := /bin/bash
+JOBS ?= 2
+ROOT := $(abspath $(dir $(lastword $(MAKEFILE_LIST))))
+NATIVE := $(ROOT)/build/native
+ASAN := $(ROOT)/build/native-asan
+WIN32 := $(ROOT)/build/win32
+DIST := $(ROOT)/dist
+
+.PHONY: all test run dist setup native native-asan win32 \
+        test-native test-native-asan test-win32 clean
+
+all: native win32
+
+setup:
+	@$(ROOT)/scripts/setup.sh
+
+native: setup
+	cmake --preset native -S $(ROOT) >/dev/null
+	cmake --build $(NATIVE) -j$(JOBS)
+
+native-asan: setup
+	cmake --preset native-asan -S $(ROOT) >/dev/null
+	cmake --build $(ASAN) -j$(JOBS)
+
+win32: setup
+	cmake --preset win32 -S $(ROOT) >/dev/null
+	cmake --build $(WIN32) -j$(JOBS)
+
+test-native: native
+	ctest --test-dir $(NATIVE) --output-on-failure -j$(JOBS)
+
+test-native-asan: native-asan
+	ctest --test-dir $(ASAN) --output-on-failure -j$(JOBS)
+
+test-win32: win32
+	$(ROOT)/scripts/test-win32.sh $(WIN32)
+
+test: setup
+	@start=$$(date +%s); \
+	$(MAKE) --no-print-directory test-native && \
+	$(MAKE) --no-print-directory test-native-asan && \
+	$(MAKE) --no-print-directory test-win32; \
+	rc=$$?; echo "make test: $$(( $$(date +%s) - start )) s, exit $$rc"; exit $$rc
+
+dist: setup
+	cmake --preset win32 -S $(ROOT) >/dev/null
+	cmake --build $(WIN32) -j$(JOBS) --target tachpage tachinst
+	mkdir -p $(DIST)
+	cp $(WIN32)/bin/TACHPAGE.DLL $(WIN32)/bin/TACHINST.EXE $(DIST)/
+
+run: dist
+	$(ROOT)/scripts/run.sh $(DIST)
+
+clean:
+	-[ -d $(WIN32)/wineprefix ] && WINEPREFIX=$(WIN32)/wineprefix wineserver -k
+	rm -rf $(NATIVE) $(ASAN) $(WIN32) $(DIST)

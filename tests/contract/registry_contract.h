@@ -1,0 +1,406 @@
+// What the system relies on from the registry, as one set of cases run
+// against both Registry implementations: natively against MemoryRegistry
+// and under Wine against the real registry (Win32Registry). Where the two
+// answer differently, the in-memory one is wrong.
+//
+// A program that includes this header defines the two hooks below and gets
+// the tests "RegistryContract/*" for both HKEY_CURRENT_USER and
+// HKEY_LOCAL_MACHINE. Every case works below the scratch key
+// Software\TachyContract of its root (and HKCR\TachyContractClass), which is
+// removed before and after each case.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "settings/regapi.h"
+
+namespace tachy {
+namespace contract {
+
+// The registry under test.
+Registry& ContractRegistry();
+// Called before each case, after the scratch keys are removed: a fresh
+// in-memory registry, or nothing for the real one.
+void ResetContractRegistry();
+
+constexpr const char* kScratch = "Software\\TachyContract";
+constexpr const char* kClassScratch = "TachyContractClass";
+
+// Every key the cases create, deepest first, relative to the root.
+inline const std::vector<std::string>& ScratchKeys() {
+  static const std::vector<std::string> keys = {
+      "Software\\TachyContract\\A\\B\\C",
+      "Software\\TachyContract\\A\\B",
+      "Software\\TachyContract\\A",
+      "Software\\TachyContract\\Parent\\Child",
+      "Software\\TachyContract\\Parent",
+      "Software\\TachyContract\\MixedCase",
+      "Software\\TachyContract\\Values",
+      "Software\\TachyContract\\Gone",
+      "Software\\TachyContract",
+  };
+  return keys;
+}
+
+inline void RemoveScratch(Registry& reg) {
+  for (RegKey root : {kHkeyCurrentUser, kHkeyLocalMachine})
+    for (const std::string& key : ScratchKeys()) reg.DeleteKey(root, key.c_str());
+  reg.DeleteKey(kHkeyClassesRoot, "TachyContractClass\\Sub");
+  reg.DeleteKey(kHkeyClassesRoot, kClassScratch);
+}
+
+inline std::vector<unsigned char> Bytes(const std::string& s) {
+  return std::vector<unsigned char>(s.begin(), s.end());
+}
+
+inline const char* RootName(RegKey root) {
+  return root == kHkeyLocalMachine ? "HKLM" : "HKCU";
+}
+
+class RegistryContract : public ::testing::TestWithParam<RegKey> {
+ protected:
+  void SetUp() override {
+    RemoveScratch(ContractRegistry());
+    ResetContractRegistry();
+  }
+  void TearDown() override {
+    for (RegKey key : open_) reg().CloseKey(key);
+    RemoveScratch(ContractRegistry());
+  }
+
+  Registry& reg() { return ContractRegistry(); }
+  RegKey root() const { return GetParam(); }
+
+  // Creates (or opens) root\Software\TachyContract\<sub> with all access;
+  // closed at the end of the case.
+  RegKey Create(const std::string& sub) {
+    std::string path = std::string(kScratch) + (sub.empty() ? "" : "\\" + sub);
+    RegKey key = 0;
+    EXPECT_EQ(kErrorSuccess,
+              reg().CreateKey(root(), path.c_str(), nullptr, kKeyAllAccess, &key))
+        << path;
+    if (key) open_.push_back(key);
+    return key;
+  }
+
+  long Open(const std::string& sub, RegKey* key) {
+    std::string path = std::string(kScratch) + (sub.empty() ? "" : "\\" + sub);
+    *key = 0;
+    long r = reg().OpenKey(root(), path.c_str(), kKeyAllAccess, key);
+    if (r == kErrorSuccess && *key) open_.push_back(*key);
+    return r;
+  }
+
+  void Close(RegKey key) {
+    for (size_t i = 0; i < open_.size(); ++i)
+      if (open_[i] == key) {
+        open_.erase(open_.begin() + static_cast<long>(i));
+        break;
+      }
+    EXPECT_EQ(kErrorSuccess, reg().CloseKey(key));
+  }
+
+  long Set(RegKey key, const char* name, uint32_t type,
+           const std::vector<unsigned char>& data) {
+    return reg().SetValue(key, name, type, data.empty() ? nullptr : data.data(),
+                          static_cast<uint32_t>(data.size()));
+  }
+
+  // Reads a whole value; the result code, type and bytes.
+  long Get(RegKey key, const char* name, uint32_t* type,
+           std::vector<unsigned char>* data) {
+    uint32_t size = 0;
+    long r = reg().QueryValue(key, name, nullptr, nullptr, &size);
+    if (r != kErrorSuccess) return r;
+    data->assign(size + 16, 0xCD);
+    uint32_t got = size + 16;
+    r = reg().QueryValue(key, name, type, data->data(), &got);
+    if (r == kErrorSuccess) data->resize(got);
+    return r;
+  }
+
+ private:
+  std::vector<RegKey> open_;
+};
+
+TEST_P(RegistryContract, OpeningAMissingKeyIsFileNotFound) {
+  RegKey key = 123;
+  EXPECT_EQ(kErrorFileNotFound, Open("A", &key));
+  Create("");
+  EXPECT_EQ(kErrorFileNotFound, Open("A\\B", &key));
+  EXPECT_EQ(kErrorFileNotFound, Open("A", &key));
+}
+
+TEST_P(RegistryContract, CreatingMakesEveryMissingKeyAbove) {
+  RegKey deep = Create("A\\B\\C");
+  ASSERT_NE(0u, deep);
+  RegKey key;
+  EXPECT_EQ(kErrorSuccess, Open("A", &key));
+  EXPECT_EQ(kErrorSuccess, Open("A\\B", &key));
+  EXPECT_EQ(kErrorSuccess, Open("A\\B\\C", &key));
+  // Creating an existing key opens it: its values stay.
+  ASSERT_EQ(kErrorSuccess, SetText(reg(), deep, "Kept", "yes"));
+  RegKey again = Create("A\\B\\C");
+  char text[8];
+  EXPECT_EQ(kErrorSuccess, QueryText(reg(), again, "Kept", text, sizeof text));
+  EXPECT_STREQ("yes", text);
+}
+
+TEST_P(RegistryContract, CreatingBelowAnOpenKeyUsesItAsTheRoot) {
+  RegKey top = Create("");
+  RegKey child = 0;
+  ASSERT_EQ(kErrorSuccess,
+            reg().CreateKey(top, "Parent\\Child", "Tachymark", kKeyAllAccess, &child));
+  ASSERT_NE(0u, child);
+  reg().CloseKey(child);
+  RegKey key;
+  EXPECT_EQ(kErrorSuccess, Open("Parent\\Child", &key));
+  RegKey relative = 0;
+  EXPECT_EQ(kErrorSuccess, reg().OpenKey(top, "Parent", kKeyRead, &relative));
+  reg().CloseKey(relative);
+}
+
+TEST_P(RegistryContract, KeyAndValueNamesIgnoreCase) {
+  RegKey key = Create("MixedCase");
+  ASSERT_EQ(kErrorSuccess, SetText(reg(), key, "Grxclock", "143"));
+  RegKey upper;
+  ASSERT_EQ(kErrorSuccess, Open("MIXEDCASE", &upper));
+  char text[8];
+  EXPECT_EQ(kErrorSuccess, QueryText(reg(), upper, "GRXCLOCK", text, sizeof text));
+  EXPECT_STREQ("143", text);
+  // Setting under another case replaces the value rather than adding one.
+  ASSERT_EQ(kErrorSuccess, SetText(reg(), upper, "grxCLOCK", "150"));
+  EXPECT_EQ(kErrorSuccess, QueryText(reg(), key, "Grxclock", text, sizeof text));
+  EXPECT_STREQ("150", text);
+  EXPECT_EQ(kErrorSuccess, reg().DeleteValue(key, "GRXclock"));
+  EXPECT_EQ(kErrorFileNotFound, reg().DeleteValue(key, "Grxclock"));
+  std::string lower = std::string(kScratch) + "\\mixedcase";
+  EXPECT_EQ(kErrorSuccess, reg().DeleteKey(root(), lower.c_str()));
+}
+
+TEST_P(RegistryContract, ATooSmallBufferGivesMoreDataAndTheNeededSize) {
+  RegKey key = Create("Values");
+  ASSERT_EQ(kErrorSuccess, SetText(reg(), key, "Text", "12345"));
+  struct Case {
+    uint32_t bufferSize;
+    long result;
+  };
+  const Case cases[] = {{0, kErrorMoreData}, {1, kErrorMoreData},
+                        {5, kErrorMoreData}, {6, kErrorSuccess},
+                        {64, kErrorSuccess}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bufferSize);
+    std::vector<unsigned char> buf(c.bufferSize + 8, 0xCC);
+    uint32_t size = c.bufferSize;
+    uint32_t type = 99;
+    EXPECT_EQ(c.result, reg().QueryValue(key, "Text", &type, buf.data(), &size));
+    EXPECT_EQ(6u, size);  // always the stored size
+    EXPECT_EQ(kRegSz, type);
+    for (size_t i = c.bufferSize; i < buf.size(); ++i)
+      ASSERT_EQ(0xCC, buf[i]) << "written past the buffer at " << i;
+  }
+  // No data buffer: only the size.
+  uint32_t size = 0;
+  EXPECT_EQ(kErrorSuccess, reg().QueryValue(key, "Text", nullptr, nullptr, &size));
+  EXPECT_EQ(6u, size);
+}
+
+TEST_P(RegistryContract, StoredTypesAndBytesAreKept) {
+  RegKey key = Create("Values");
+  struct Case {
+    const char* name;
+    uint32_t type;
+    std::vector<unsigned char> data;
+  };
+  const Case cases[] = {
+      {"Sz", kRegSz, Bytes(std::string("Voodoo3 3000", 13))},
+      {"Dword", kRegDword, {0x8F, 0, 0, 0}},
+      {"Binary", kRegBinary, {0, 1, 2, 0xFF, 0}},
+      {"EmptyBinary", kRegBinary, {}},
+      {"DwordAsText", kRegSz, Bytes(std::string("143", 4))},
+  };
+  for (const Case& c : cases) ASSERT_EQ(kErrorSuccess, Set(key, c.name, c.type, c.data)) << c.name;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    uint32_t type = 99;
+    std::vector<unsigned char> data;
+    ASSERT_EQ(kErrorSuccess, Get(key, c.name, &type, &data));
+    EXPECT_EQ(c.type, type);
+    EXPECT_EQ(c.data, data);
+  }
+}
+
+TEST_P(RegistryContract, TextSizesCountTheTerminator) {
+  RegKey key = Create("Values");
+  struct Case {
+    const char* text;
+    uint32_t size;
+  };
+  const Case cases[] = {{"", 1}, {"0", 2}, {"Voodoo3 3500", 13}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    ASSERT_EQ(kErrorSuccess, SetText(reg(), key, "T", c.text));
+    uint32_t type = 99;
+    std::vector<unsigned char> data;
+    ASSERT_EQ(kErrorSuccess, Get(key, "T", &type, &data));
+    EXPECT_EQ(kRegSz, type);
+    ASSERT_EQ(c.size, data.size());
+    EXPECT_EQ(0, data.back());
+  }
+}
+
+TEST_P(RegistryContract, TheDefaultValueHasNoNameOrAnEmptyOne) {
+  RegKey key = Create("Values");
+  uint32_t size = 0;
+  EXPECT_EQ(kErrorFileNotFound, reg().QueryValue(key, nullptr, nullptr, nullptr, &size));
+  ASSERT_EQ(kErrorSuccess, SetText(reg(), key, nullptr, "{7A41C3E2}"));
+  char text[16];
+  EXPECT_EQ(kErrorSuccess, QueryText(reg(), key, "", text, sizeof text));
+  EXPECT_STREQ("{7A41C3E2}", text);
+  ASSERT_EQ(kErrorSuccess, SetText(reg(), key, "", "second"));
+  EXPECT_EQ(kErrorSuccess, QueryText(reg(), key, nullptr, text, sizeof text));
+  EXPECT_STREQ("second", text);
+  // An empty text is a value all the same.
+  ASSERT_EQ(kErrorSuccess, SetText(reg(), key, "Empty", ""));
+  text[0] = 'x';
+  EXPECT_EQ(kErrorSuccess, QueryText(reg(), key, "Empty", text, sizeof text));
+  EXPECT_STREQ("", text);
+  EXPECT_EQ(kErrorSuccess, reg().DeleteValue(key, nullptr));
+  EXPECT_EQ(kErrorFileNotFound, reg().QueryValue(key, "", nullptr, nullptr, &size));
+}
+
+TEST_P(RegistryContract, DeletingValuesAndKeys) {
+  RegKey values = Create("Values");
+  EXPECT_EQ(kErrorFileNotFound, reg().DeleteValue(values, "Absent"));
+  ASSERT_EQ(kErrorSuccess, SetText(reg(), values, "Present", "0"));
+  EXPECT_EQ(kErrorSuccess, reg().DeleteValue(values, "Present"));
+  EXPECT_EQ(kErrorFileNotFound, reg().DeleteValue(values, "Present"));
+
+  std::string missing = std::string(kScratch) + "\\Gone";
+  EXPECT_EQ(kErrorFileNotFound, reg().DeleteKey(root(), missing.c_str()));
+  std::string missingBelow = std::string(kScratch) + "\\Gone\\Deeper";
+  EXPECT_EQ(kErrorFileNotFound, reg().DeleteKey(root(), missingBelow.c_str()));
+
+  Create("Parent\\Child");
+  std::string parent = std::string(kScratch) + "\\Parent";
+  std::string child = parent + "\\Child";
+  // A key with subkeys is refused (Windows NT; Windows 95 would delete the
+  // whole tree) and stays as it was.
+  EXPECT_EQ(kErrorAccessDenied, reg().DeleteKey(root(), parent.c_str()));
+  RegKey key;
+  EXPECT_EQ(kErrorSuccess, Open("Parent\\Child", &key));
+  EXPECT_EQ(kErrorSuccess, reg().DeleteKey(root(), child.c_str()));
+  EXPECT_EQ(kErrorSuccess, reg().DeleteKey(root(), parent.c_str()));
+  EXPECT_EQ(kErrorFileNotFound, Open("Parent", &key));
+}
+
+TEST_P(RegistryContract, AHandleToADeletedKeyNoLongerWorks) {
+  RegKey gone = Create("Gone");
+  std::string path = std::string(kScratch) + "\\Gone";
+  ASSERT_EQ(kErrorSuccess, reg().DeleteKey(root(), path.c_str()));
+  uint32_t size = 0;
+  EXPECT_EQ(kErrorKeyDeleted, reg().QueryValue(gone, "X", nullptr, nullptr, &size));
+  EXPECT_EQ(kErrorKeyDeleted, SetText(reg(), gone, "X", "1"));
+  RegKey key;
+  EXPECT_EQ(kErrorFileNotFound, Open("Gone", &key));
+}
+
+// QueryText never reads or writes past the buffer and always ends the text
+// inside it, whatever the stored data looks like.
+TEST_P(RegistryContract, QueryTextKeepsInsideTheBuffer) {
+  RegKey key = Create("Values");
+  struct Case {
+    const char* label;
+    uint32_t type;
+    std::vector<unsigned char> data;
+    uint32_t bufSize;
+    long result;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {"terminated text", kRegSz, Bytes(std::string("abc", 4)), 8, kErrorSuccess, "abc"},
+      {"text without terminator", kRegSz, Bytes("abc"), 8, kErrorSuccess, "abc"},
+      {"binary without terminator", kRegBinary, Bytes("abc"), 8, kErrorSuccess, "abc"},
+      {"terminated text filling the buffer", kRegSz, Bytes(std::string("abc", 4)), 4,
+       kErrorSuccess, "abc"},
+      {"unterminated data filling the buffer", kRegBinary, Bytes("abcd"), 4,
+       kErrorMoreData, ""},
+      {"text one longer than the buffer", kRegSz, Bytes(std::string("abcd", 5)), 4,
+       kErrorMoreData, ""},
+      {"binary with a zero inside", kRegBinary, {'1', '2', 0, '3'}, 8, kErrorSuccess, "12"},
+      {"dword read as text", kRegDword, {'1', '2', '3', 0}, 8, kErrorSuccess, "123"},
+      {"empty data", kRegBinary, {}, 4, kErrorSuccess, ""},
+      {"empty text in a one-byte buffer", kRegSz, {0}, 1, kErrorSuccess, ""},
+      {"one byte in a one-byte buffer", kRegBinary, {'x'}, 1, kErrorMoreData, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ASSERT_EQ(kErrorSuccess, Set(key, "V", c.type, c.data));
+    std::vector<char> buf(c.bufSize + 8, '\x7E');
+    EXPECT_EQ(c.result, QueryText(reg(), key, "V", buf.data(), c.bufSize));
+    EXPECT_EQ(c.text, std::string(buf.data()));
+    for (size_t i = c.bufSize; i < buf.size(); ++i)
+      ASSERT_EQ('\x7E', buf[i]) << "written past the buffer at " << i;
+  }
+  char buf[4] = {'x', 'x', 'x', 'x'};
+  EXPECT_EQ(kErrorFileNotFound, QueryText(reg(), key, "Missing", buf, sizeof buf));
+  EXPECT_STREQ("", buf);
+}
+
+TEST_P(RegistryContract, SetDecimalAndSetDwordStoreTheirForms) {
+  RegKey key = Create("Values");
+  struct Case {
+    long number;
+    const char* text;
+  };
+  const Case cases[] = {{0, "0"},           {143, "143"},
+                        {-5, "-5"},         {2147483647L, "2147483647"},
+                        {-2147483647L - 1, "-2147483648"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    ASSERT_EQ(kErrorSuccess, SetDecimal(reg(), key, "Number", c.number));
+    uint32_t type = 99;
+    std::vector<unsigned char> data;
+    ASSERT_EQ(kErrorSuccess, Get(key, "Number", &type, &data));
+    EXPECT_EQ(kRegSz, type);
+    EXPECT_EQ(Bytes(std::string(c.text) + std::string(1, '\0')), data);
+  }
+  ASSERT_EQ(kErrorSuccess, SetDword(reg(), key, "GraphicsClocking", 0x12345678u));
+  uint32_t type = 99;
+  std::vector<unsigned char> data;
+  ASSERT_EQ(kErrorSuccess, Get(key, "GraphicsClocking", &type, &data));
+  EXPECT_EQ(kRegDword, type);
+  EXPECT_EQ((std::vector<unsigned char>{0x78, 0x56, 0x34, 0x12}), data);
+}
+
+// HKEY_CLASSES_ROOT writes land in HKLM\Software\Classes, where the
+// installer's class keys are looked for.
+TEST_P(RegistryContract, ClassesRootIsMachineClasses) {
+  RegKey cls = 0;
+  ASSERT_EQ(kErrorSuccess, reg().CreateKey(kHkeyClassesRoot, "TachyContractClass\\Sub",
+                                           "Tachymark", kKeyAllAccess, &cls));
+  ASSERT_EQ(kErrorSuccess, SetText(reg(), cls, nullptr, "TACHPAGE.DLL"));
+  reg().CloseKey(cls);
+  RegKey machine = 0;
+  ASSERT_EQ(kErrorSuccess,
+            reg().OpenKey(kHkeyLocalMachine, "Software\\Classes\\TachyContractClass\\Sub",
+                          kKeyRead, &machine));
+  char text[16];
+  EXPECT_EQ(kErrorSuccess, QueryText(reg(), machine, nullptr, text, sizeof text));
+  EXPECT_STREQ("TACHPAGE.DLL", text);
+  reg().CloseKey(machine);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roots, RegistryContract,
+                         ::testing::Values(kHkeyCurrentUser, kHkeyLocalMachine),
+                         [](const ::testing::TestParamInfo<RegKey>& info) {
+                           return std::string(RootName(info.param));
+                         });
+
+}  // namespace contract
+}  // namespace tachy

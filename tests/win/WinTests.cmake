@@ -1,0 +1,91 @@
+# Windows test programs, run under 32-bit Wine by ctest through
+# CMAKE_CROSSCOMPILING_EMULATOR (scripts/wine-run.sh).
+#
+# Every tests/win/*_wintest.cpp becomes its own program, linked statically
+# (no mingw DLLs needed at run time) with GoogleTest built here from the
+# sources Debian ships in /usr/src/googletest, the in-memory registry and
+# every tachy library that exists. Each program gets, in its environment:
+#   TACHY_PAGE_DLL   Windows path of TACHPAGE.DLL (Z:/... under Wine)
+#   TACHY_INST_EXE   Windows path of TACHINST.EXE
+#   TACHY_SOURCE_DIR Windows path of the source tree
+# and runs with the build tree's own Wine prefix (<build>/wineprefix).
+
+set(TACHY_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH
+    "GoogleTest sources for the Windows test programs")
+
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+add_subdirectory(${TACHY_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest
+                 EXCLUDE_FROM_ALL)
+
+set(TACHY_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+
+# Windows-only and portable libraries, in one link group so that their
+# order does not matter.
+set(tachy_win_libs "")
+foreach(lib tachy_shellext_win tachy_page_win tachy_refresh_win
+            tachy_installer_win tachy_settings_win
+            tachy_shellext tachy_page tachy_refresh tachy_installer
+            tachy_settings)
+  if(TARGET ${lib})
+    list(APPEND tachy_win_libs ${lib})
+  endif()
+endforeach()
+
+set(tachy_win_env
+  "TACHY_WINEPREFIX=${TACHY_WINEPREFIX}"
+  "TACHY_SOURCE_DIR=Z:${PROJECT_SOURCE_DIR}")
+set(tachy_win_deps "")
+if(TARGET tachpage)
+  list(APPEND tachy_win_env "TACHY_PAGE_DLL=Z:$<TARGET_FILE:tachpage>")
+  list(APPEND tachy_win_deps tachpage)
+endif()
+if(TARGET tachinst)
+  list(APPEND tachy_win_env "TACHY_INST_EXE=Z:$<TARGET_FILE:tachinst>")
+  list(APPEND tachy_win_deps tachinst)
+endif()
+
+file(GLOB tachy_win_tests CONFIGURE_DEPENDS
+     ${CMAKE_CURRENT_SOURCE_DIR}/win/*_wintest.cpp)
+foreach(src ${tachy_win_tests})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
+                                             ${PROJECT_SOURCE_DIR})
+  target_compile_options(${name} PRIVATE ${TACHY_WARNINGS})
+  target_link_libraries(${name} PRIVATE
+    tachy_memreg
+    -Wl,--start-group ${tachy_win_libs} -Wl,--end-group
+    gmock gtest_main
+    comctl32 version ole32 shell32 advapi32 user32 gdi32)
+  target_link_options(${name} PRIVATE -static)
+  if(tachy_win_deps)
+    add_dependencies(${name} ${tachy_win_deps})
+  endif()
+  add_test(NAME win.${name} COMMAND ${name})
+  set_tests_properties(win.${name} PROPERTIES
+    ENVIRONMENT "${tachy_win_env}"
+    TIMEOUT 300)
+  # A test program may bring resources of its own (<name>.rc) and more runs
+  # or properties (<name>.cmake, included here with `name` set).
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/win/${name}.rc)
+    target_sources(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/win/${name}.rc)
+  endif()
+  include(${CMAKE_CURRENT_SOURCE_DIR}/win/${name}.cmake OPTIONAL)
+endforeach()
+
+# The deliverables load on Windows 95 and NT 4: machine, subsystem version
+# and every import checked against scripts/imports-allowlist.txt; and the
+# check itself catches a C runtime import, a later comctl32 function and a
+# newer subsystem.
+if(TARGET tachpage AND TARGET tachinst)
+  add_test(NAME imports.deliverables
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-imports.sh
+                   $<TARGET_FILE:tachpage> $<TARGET_FILE:tachinst>)
+endif()
+add_test(NAME imports.selftest
+         COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-imports-selftest.sh
+                 ${CMAKE_CURRENT_BINARY_DIR}/imports-selftest)
+set_tests_properties(imports.selftest PROPERTIES
+  ENVIRONMENT "TACHY_MINGW_CC=${CMAKE_C_COMPILER}")
