@@ -43,9 +43,8 @@ fi
 
 export WINEPREFIX="$prefix"
 export WINEARCH=win32
-export WINEDEBUG="${WINEDEBUG_OVERRIDE:--all}"
+export WINEDEBUG="${TACHY_WINEDEBUG:--all}"  # TACHY_WINEDEBUG=+reg etc. to trace
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEDLLPATH=""
 # Wine must not try to open windows on a display that is not there; the
 # callers that show windows run us under xvfb-run.
 

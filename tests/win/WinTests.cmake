@@ -75,6 +75,28 @@ foreach(src ${tachy_win_tests})
   include(${CMAKE_CURRENT_SOURCE_DIR}/win/${name}.cmake OPTIONAL)
 endforeach()
 
+# The rig's version and language switches reach the program.
+if(TARGET system_wintest)
+  add_test(NAME win.system_wintest.setup
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-version.sh win95
+                   --app system_wintest.exe ${TACHY_WINEPREFIX})
+  set_tests_properties(win.system_wintest.setup PROPERTIES
+    FIXTURES_SETUP system_version)
+  set_tests_properties(win.system_wintest PROPERTIES
+    FIXTURES_REQUIRED system_version)
+  foreach(lang "en_US.UTF-8=0x0409" "de_DE.UTF-8=0x0407" "fr_FR.UTF-8=0x040C"
+               "en_GB.UTF-8=0x0809" "es_ES.UTF-8=0x0C0A")
+    string(REPLACE "=" ";" parts ${lang})
+    list(GET parts 0 locale)
+    list(GET parts 1 langid)
+    add_test(NAME win.system_wintest.${locale}
+             COMMAND system_wintest --gtest_filter=SystemInfo.Language*)
+    set_tests_properties(win.system_wintest.${locale} PROPERTIES
+      ENVIRONMENT "${tachy_win_env};LC_ALL=${locale};TACHY_EXPECT_LANGID=${langid}"
+      TIMEOUT 120)
+  endforeach()
+endif()
+
 # The deliverables load on Windows 95 and NT 4: machine, subsystem version
 # and every import checked against scripts/imports-allowlist.txt; and the
 # check itself catches a C runtime import, a later comctl32 function and a
