@@ -64,8 +64,11 @@ foreach(src ${tachy_win_tests})
     add_dependencies(${name} ${tachy_win_deps})
   endif()
   add_test(NAME win.${name} COMMAND ${name})
+  # All programs share the prefix's registry (product key, display class):
+  # ctest -j must not run two of them at once.
   set_tests_properties(win.${name} PROPERTIES
     ENVIRONMENT "${tachy_win_env}"
+    RESOURCE_LOCK tachy_wine_registry
     TIMEOUT 300)
   # A test program may bring resources of its own (<name>.rc) and more runs
   # or properties (<name>.cmake, included here with `name` set).
