@@ -1,0 +1,89 @@
+#!/usr/bin/env python3
+"""Draws the installer's icon: a 32 x 32, 16-colour tachometer dial.
+
+    scripts/make-icon.py [OUTPUT]      (default: resources/tachinst.ico)
+
+The picture is computed here (a dial with ticks and a needle in the
+standard 16-colour VGA palette); the output is a plain .ico file with one
+4-bit image and its transparency mask, as Windows 95 expects.
+"""
+import math
+import os
+import struct
+import sys
+
+# The standard 16-colour palette (R, G, B).
+PALETTE = [
+    (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0),
+    (0, 0, 128), (128, 0, 128), (0, 128, 128), (192, 192, 192),
+    (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0),
+    (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
+]
+BLACK, DARK_BLUE, GREY, RED, YELLOW, BLUE, WHITE = 0, 4, 8, 9, 11, 12, 15
+SIZE = 32
+
+
+def draw():
+    """Returns rows of (colour index or None for transparent), top first."""
+    cx = cy = 15.5
+    pixels = [[None] * SIZE for _ in range(SIZE)]
+    for y in range(SIZE):
+        for x in range(SIZE):
+            r = math.hypot(x - cx, y - cy)
+            if r <= 15.5:
+                pixels[y][x] = DARK_BLUE if r > 13.5 else WHITE
+    # Ticks from 7 o'clock round to 5 o'clock, the last three in red.
+    for i in range(11):
+        angle = math.radians(225 - i * 27)
+        colour = RED if i >= 8 else BLACK
+        for step in range(10, 14):
+            x = int(round(cx + step * math.cos(angle) - 0.5))
+            y = int(round(cy - step * math.sin(angle) - 0.5))
+            if 0 <= x < SIZE and 0 <= y < SIZE:
+                pixels[y][x] = colour
+    # The needle, pointing high up the scale.
+    angle = math.radians(30)
+    for t in range(0, 120):
+        step = t / 10.0
+        for dx, dy in ((0, 0), (1, 0)):
+            x = int(cx + step * math.cos(angle)) + dx
+            y = int(cy - step * math.sin(angle)) + dy
+            pixels[y][x] = RED
+    # The hub.
+    for y in range(14, 18):
+        for x in range(14, 18):
+            pixels[y][x] = YELLOW if (x in (15, 16) and y in (15, 16)) else GREY
+    return pixels
+
+
+def ico_bytes(pixels):
+    xor = bytearray()
+    mask = bytearray()
+    for row in reversed(pixels):  # bottom-up
+        for x in range(0, SIZE, 2):
+            hi = row[x] if row[x] is not None else 0
+            lo = row[x + 1] if row[x + 1] is not None else 0
+            xor.append((hi << 4) | lo)
+        bits = 0
+        for x, value in enumerate(row):
+            if value is None:
+                bits |= 1 << (31 - x)
+        mask += struct.pack(">I", bits)  # rows of 32 bits, already 4-aligned
+    palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in PALETTE)
+    header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 4, 0,
+                         len(xor) + len(mask), 0, 0, 16, 0)
+    image = header + palette + bytes(xor) + bytes(mask)
+    directory = struct.pack("<HHH", 0, 1, 1)
+    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 16, 0, 1, 4, len(image), 6 + 16)
+    return directory + entry + image
+
+
+def main():
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "resources", "tachinst.ico")
+    with open(out, "wb") as f:
+        f.write(ico_bytes(draw()))
+
+
+if __name__ == "__main__":
+    main()
