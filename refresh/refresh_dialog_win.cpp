@@ -120,19 +120,17 @@ BOOL RefreshRateDialog::ApplyDialogLanguage() {
   language.stringBase = StringBaseFor(lang);
   ApplyLayout(window, RefreshLayoutFor(lang), kRefreshLayoutRows);
 
-  HINSTANCE module = ModuleInstance();
-  LoadStringA(module, language.stringBase + kStrRefreshCaption, textBuffer,
-              kTextBufferChars);
+  LoadLanguageString(language, kStrRefreshCaption, textBuffer,
+                     kTextBufferChars);
   SetWindowTextA(window, textBuffer);
-  LoadStringA(module, language.stringBase + kStrRefreshGroup, textBuffer,
-              kTextBufferChars);
+  LoadLanguageString(language, kStrRefreshGroup, textBuffer, kTextBufferChars);
   SetDlgItemTextA(window, kIdGroupRates, textBuffer);
   for (int i = 0; i < 3; ++i)
-    LoadStringA(module, language.stringBase + kStrChoiceAdapter + i,
-                choiceWords[i], kChoiceWordChars);
+    LoadLanguageString(language, kStrChoiceAdapter + i, choiceWords[i],
+                       kChoiceWordChars);
   for (int i = 0; i < kRefreshTextControlCount; ++i) {
-    LoadStringA(module, language.stringBase + kStrRefreshFirstControl + i,
-                textBuffer, kTextBufferChars);
+    LoadLanguageString(language, kStrRefreshFirstControl + i, textBuffer,
+                       kTextBufferChars);
     SetDlgItemTextA(window, kRefreshTextControls[i], textBuffer);
   }
 
@@ -161,8 +159,8 @@ void RefreshRateDialog::FillChoiceList(const ModeRow& row) {
   HWND list = GetDlgItem(window, row.listId);
   SendMessageA(list, CB_RESETCONTENT, 0, 0);
   for (int i = 0; i < 3; ++i) {
-    LoadStringA(ModuleInstance(), language.stringBase + kStrChoiceAdapter + i,
-                textBuffer, kTextBufferChars);
+    LoadLanguageString(language, kStrChoiceAdapter + i, textBuffer,
+                       kTextBufferChars);
     SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(textBuffer));
   }
   ForEachRateEntry(row.rateList, AddListEntry, list);
