@@ -60,12 +60,10 @@ void PageModel::OnInitDialog() {
   ClearAdapterList(&adapters);
   if (platformKind == kPlatform9x) BuildAdapterList(*services_.registry, &adapters);
 
-  // Without any Voodoo3 adapter the clock is not loaded; the page starts
-  // from the board's stock clock then.
+  // Without any Voodoo3 adapter the settings core starts the clock from
+  // the board's stock clock.
   settings.currentClock = 0;
   LoadSettings(Context(), &settings);
-  if (platformKind == kPlatform9x && adapters.selected == -1)
-    settings.currentClock = settings.defaultClock;
 
   ApplyPageLanguage(this);
   RefreshClockControls();

@@ -1,0 +1,461 @@
+// Shared pieces of the page's Wine tests: registry set-up and inspection,
+// loading the page module the way the Display control panel does (handler
+// key + COM + the shell's extension array), a modeless property sheet that
+// the tests drive between messages, a catcher for message boxes, and
+// re-running the test program as another Windows version or language.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/standin/prop_ext_loader.h"
+
+namespace pagetest {
+
+constexpr char kClsid[] = "{7A41C3E2-5B19-11D2-A4C7-0060B0D4E91F}";
+constexpr char kHandlerKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Display"
+    "\\shellex\\PropertySheetHandlers\\Tachymark";
+constexpr char kProduct[] = "Software\\Tachymark";
+constexpr char kDisplayClass[] = "System\\CurrentControlSet\\Services\\Class\\Display";
+constexpr char kAdapter0[] = "System\\CurrentControlSet\\Services\\Class\\Display\\0000";
+constexpr char kNt4Device[] = "SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device0";
+constexpr char kNt5Device[] = "SYSTEM\\CurrentControlSet\\Services\\3dfxvs\\Device0";
+constexpr char kNtGlide[] = "SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide";
+constexpr int kApplyButton = 0x3021;
+
+inline std::string Env(const char* name) {
+  const char* v = getenv(name);
+  return v ? v : "";
+}
+
+// --- Registry --------------------------------------------------------------
+
+inline void PutText(const std::string& key, const char* name, const std::string& text,
+                    HKEY root = HKEY_LOCAL_MACHINE) {
+  HKEY k;
+  ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &k, nullptr), ERROR_SUCCESS) << key;
+  RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>(text.size() + 1));
+  RegCloseKey(k);
+}
+
+inline void PutDword(const std::string& key, const char* name, DWORD value) {
+  HKEY k;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &k, nullptr), ERROR_SUCCESS);
+  RegSetValueExA(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
+  RegCloseKey(k);
+}
+
+// The value's data and type; false when it cannot be read.
+inline bool GetValue(const std::string& key, const char* name, std::string* data,
+                     DWORD* type = nullptr, HKEY root = HKEY_LOCAL_MACHINE) {
+  HKEY k;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
+    return false;
+  char buffer[1024];
+  DWORD size = sizeof buffer, t = 0;
+  const LONG r = RegQueryValueExA(k, name, nullptr, &t,
+                                  reinterpret_cast<BYTE*>(buffer), &size);
+  RegCloseKey(k);
+  if (r != ERROR_SUCCESS) return false;
+  if (type) *type = t;
+  data->assign(buffer, size);
+  return true;
+}
+
+// REG_SZ text without its terminator, "<absent>" when missing.
+inline std::string Text(const std::string& key, const char* name,
+                        HKEY root = HKEY_LOCAL_MACHINE) {
+  std::string data;
+  if (!GetValue(key, name, &data, nullptr, root)) return "<absent>";
+  const size_t zero = data.find('\0');
+  return zero == std::string::npos ? data : data.substr(0, zero);
+}
+
+inline bool Exists(const std::string& key, const char* name) {
+  std::string data;
+  return GetValue(key, name, &data);
+}
+
+inline bool KeyExists(const std::string& key) {
+  HKEY k;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(k);
+  return true;
+}
+
+inline void DeleteTree(const std::string& key, HKEY root = HKEY_LOCAL_MACHINE) {
+  RegDeleteTreeA(root, key.c_str());
+  RegDeleteKeyA(root, key.c_str());
+}
+
+// Denies (true) or allows again (false) setting values and creating
+// subkeys on an existing key, for everybody: what a user without
+// administrator rights meets on NT.
+inline void DenyWrites(const std::string& key, bool deny) {
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID everyone = nullptr;
+  ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0,
+                                       0, 0, 0, &everyone));
+  alignas(8) unsigned char aclBuffer[256];
+  ACL* acl = reinterpret_cast<ACL*>(aclBuffer);
+  ASSERT_TRUE(InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION));
+  if (deny)
+    ASSERT_TRUE(AddAccessDeniedAce(acl, ACL_REVISION, KEY_SET_VALUE | KEY_CREATE_SUB_KEY,
+                                   everyone));
+  ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, everyone));
+  SECURITY_DESCRIPTOR sd;
+  InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+  HKEY k;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, WRITE_DAC, &k),
+            ERROR_SUCCESS) << key;
+  EXPECT_EQ(RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS);
+  RegCloseKey(k);
+  FreeSid(everyone);
+}
+
+// A clean machine with one Voodoo3 3000 board at display-class instance 0
+// and no product key.
+inline void ResetMachine() {
+  DeleteTree(kProduct);
+  DeleteTree(kDisplayClass);
+  DeleteTree("SYSTEM\\CurrentControlSet\\Services\\Voodoo3");
+  DeleteTree("SYSTEM\\CurrentControlSet\\Services\\3dfxvs");
+  DeleteTree("SYSTEM\\CurrentControlSet\\Services\\3Dfx");
+  PutText(kAdapter0, "DriverDesc", "3dfx Voodoo3 3000");
+}
+
+// The product key as the installer leaves it.
+inline void InstallProductKey(const char* lower = "120", const char* upper = "220",
+                              const char* model = "Voodoo3 3000",
+                              const char* defaultClock = "166",
+                              const char* enableClock = "0") {
+  PutText(kProduct, "LowerLimit", lower);
+  PutText(kProduct, "UpperLimit", upper);
+  PutText(kProduct, "Model", model);
+  PutText(kProduct, "DefaultClock", defaultClock);
+  PutText(kProduct, "EnableClock", enableClock);
+}
+
+// --- The page module -------------------------------------------------------
+
+inline HMODULE PageModule() {
+  static HMODULE module = nullptr;
+  if (!module) {
+    const std::string path = Env("TACHY_PAGE_DLL");
+    module = LoadLibraryA(path.c_str());
+  }
+  return module;
+}
+
+template <typename F>
+F PageExport(const char* name) {
+  return reinterpret_cast<F>(GetProcAddress(PageModule(), name));
+}
+
+inline HRESULT CanUnloadNow() {
+  auto f = PageExport<HRESULT(WINAPI*)()>("DllCanUnloadNow");
+  return f ? f() : E_FAIL;
+}
+
+// Self-registration plus the handler key the installer writes.
+inline void RegisterPageModule() {
+  ASSERT_NE(PageModule(), nullptr) << "TACHY_PAGE_DLL=" << Env("TACHY_PAGE_DLL");
+  auto reg = PageExport<HRESULT(WINAPI*)()>("DllRegisterServer");
+  ASSERT_NE(reg, nullptr);
+  ASSERT_EQ(reg(), S_OK);
+  PutText(kHandlerKey, "", kClsid);
+}
+
+// --- Message boxes ---------------------------------------------------------
+
+struct Box {
+  std::string caption;
+  std::string text;
+  HWND owner;
+};
+
+// Records every message box of this thread and presses its OK button.
+class BoxCatcher {
+ public:
+  BoxCatcher() {
+    current_ = this;
+    hook_ = SetWindowsHookExA(WH_CBT, &BoxCatcher::Hook, nullptr, GetCurrentThreadId());
+  }
+  ~BoxCatcher() {
+    UnhookWindowsHookEx(hook_);
+    current_ = nullptr;
+  }
+  std::vector<Box> boxes;
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && current_) {
+      HWND w = reinterpret_cast<HWND>(wParam);
+      char cls[32] = {};
+      GetClassNameA(w, cls, sizeof cls);
+      HWND label = GetDlgItem(w, 0xFFFF);  // a message box's text
+      if (!strcmp(cls, "#32770") && label) {
+        Box box;
+        char buffer[1024] = {};
+        GetWindowTextA(w, buffer, sizeof buffer);
+        box.caption = buffer;
+        GetWindowTextA(label, buffer, sizeof buffer);
+        box.text = buffer;
+        box.owner = GetWindow(w, GW_OWNER);
+        current_->boxes.push_back(box);
+        PostMessageA(w, WM_COMMAND, IDOK, 0);
+      }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  static BoxCatcher* current_;
+  HHOOK hook_;
+};
+inline BoxCatcher* BoxCatcher::current_ = nullptr;
+
+// --- The sheet -------------------------------------------------------------
+
+inline void Pump() {
+  MSG msg;
+  for (int round = 0; round < 3; ++round) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    Sleep(5);
+  }
+}
+
+// A modeless "Display Properties" sheet holding the stand-in's own page and
+// the pages of the registered Display handlers; the Tachymark page is
+// selected. Counts the PSM_CHANGED and PSM_UNCHANGED the sheet receives.
+class Sheet {
+ public:
+  Sheet() = default;
+  Sheet(const Sheet&) = delete;
+  Sheet& operator=(const Sheet&) = delete;
+  ~Sheet() { Close(); }
+
+  // Returns the number of handler pages. `throughShell`: the handlers are
+  // loaded by the shell's SHCreatePropSheetExtArray; otherwise the
+  // Tachymark class is created here with COM the same way (create for
+  // IShellExtInit, Initialize, query IShellPropSheetExt, release the first
+  // interface, AddPages) and released on Close. Wine 8's
+  // SHCreatePropSheetExtArray keeps one reference of every handler it
+  // creates, so only the second way can show the extension object's end.
+  UINT Open(bool throughShell = true) {
+    own_.reset(new standin::OwnPage("Settings"));
+    handlers_.reset(new standin::HandlerPages());
+    UINT added = 0;
+    std::vector<HPROPSHEETPAGE> pages;
+    pages.push_back(own_->Create());
+    if (throughShell) {
+      added = handlers_->Load();
+      pages.insert(pages.end(), handlers_->pages.begin(), handlers_->pages.end());
+    } else {
+      added = LoadDirect(&pages);
+    }
+    PROPSHEETHEADERA header = {};
+    header.dwSize = sizeof header;
+    header.dwFlags = PSH_MODELESS;
+    header.hInstance = GetModuleHandleA(nullptr);
+    header.pszCaption = "Display Properties";
+    header.nPages = static_cast<UINT>(pages.size());
+    header.nStartPage = added ? 1 : 0;
+    header.phpage = pages.data();
+    sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
+    if (sheet) {
+      SetPropA(sheet, "pagetest", this);
+      previous_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+          sheet, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Sheet::Spy)));
+      page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+    }
+    Pump();
+    return added;
+  }
+
+  HWND Item(int id) const { return GetDlgItem(page, id); }
+  bool ApplyEnabled() const { return IsWindowEnabled(GetDlgItem(sheet, kApplyButton)) != FALSE; }
+  bool Checked(int id) const { return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
+  std::string TextOf(int id) const {
+    char buffer[512] = {};
+    GetWindowTextA(Item(id), buffer, sizeof buffer);
+    return buffer;
+  }
+  LRESULT Trackbar(UINT message, WPARAM w = 0, LPARAM l = 0) const {
+    return SendMessageA(Item(1001), message, w, l);
+  }
+
+  // The user drags (or clicks) the trackbar: the thumb goes to `position`
+  // and the page gets the notification.
+  void Scroll(int position, WORD code = TB_THUMBPOSITION) {
+    Trackbar(TBM_SETPOS, TRUE, position);
+    SendMessageA(page, WM_HSCROLL, MAKEWPARAM(code, position),
+                 reinterpret_cast<LPARAM>(Item(1001)));
+    Pump();
+  }
+  void Click(int id) {
+    SendMessageA(Item(id), BM_CLICK, 0, 0);
+    Pump();
+  }
+  void Press(int button) {
+    SendMessageA(sheet, PSM_PRESSBUTTON, button, 0);
+    Pump();
+  }
+  // Whether the sheet has finished (after OK or Cancel).
+  bool Finished() const {
+    return SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0) == 0;
+  }
+  void Close() {
+    if (sheet) {
+      DestroyWindow(sheet);
+      sheet = nullptr;
+      page = nullptr;
+      Pump();
+    }
+    if (handlers_) handlers_->Release();
+    handlers_.reset();
+    if (direct_) direct_->Release();
+    direct_ = nullptr;
+    own_.reset();
+  }
+
+  HWND sheet = nullptr;
+  HWND page = nullptr;
+  int changed = 0;    // PSM_CHANGED received
+  int unchanged = 0;  // PSM_UNCHANGED received
+
+ private:
+  static LRESULT CALLBACK Spy(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+    Sheet* self = static_cast<Sheet*>(GetPropA(w, "pagetest"));
+    if (message == PSM_CHANGED) ++self->changed;
+    if (message == PSM_UNCHANGED) ++self->unchanged;
+    return CallWindowProcA(self->previous_, w, message, wParam, lParam);
+  }
+  UINT LoadDirect(std::vector<HPROPSHEETPAGE>* pages) {
+    CLSID clsid;
+    wchar_t text[64];
+    MultiByteToWideChar(CP_ACP, 0, kClsid, -1, text, 64);
+    CLSIDFromString(text, &clsid);
+    IShellExtInit* init = nullptr;
+    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IShellExtInit, reinterpret_cast<void**>(&init))))
+      return 0;
+    init->Initialize(nullptr, nullptr, nullptr);
+    init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&direct_));
+    init->Release();
+    if (!direct_) return 0;
+    const size_t before = pages->size();
+    direct_->AddPages(&Sheet::AddPage, reinterpret_cast<LPARAM>(pages));
+    return static_cast<UINT>(pages->size() - before);
+  }
+  static BOOL CALLBACK AddPage(HPROPSHEETPAGE page, LPARAM lParam) {
+    reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(lParam)->push_back(page);
+    return TRUE;
+  }
+  IShellPropSheetExt* direct_ = nullptr;
+  std::unique_ptr<standin::OwnPage> own_;
+  std::unique_ptr<standin::HandlerPages> handlers_;
+  WNDPROC previous_ = nullptr;
+};
+
+// The right-button gesture: the cursor over control `id` of the page (or
+// nowhere near it when id is 0) and WM_RBUTTONDOWN with `keys`.
+inline void RightClick(const Sheet& s, int id, WPARAM keys) {
+  RECT r = {};
+  if (id) {
+    GetWindowRect(s.Item(id), &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  } else {
+    GetWindowRect(s.page, &r);
+    SetCursorPos(r.right - 3, r.bottom - 3);
+  }
+  POINT p;
+  GetCursorPos(&p);
+  ScreenToClient(s.page, &p);
+  PostMessageA(s.page, WM_RBUTTONDOWN, keys, MAKELPARAM(p.x, p.y));
+  Pump();
+}
+constexpr WPARAM kGestureKeys = MK_LBUTTON | MK_CONTROL | MK_SHIFT;
+
+// --- Running as another Windows version or system language ------------------
+
+inline std::string ExeName() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string p = path;
+  const size_t slash = p.find_last_of("\\/");
+  return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+// Runs this program again as a child with Wine posing as `version` (win98,
+// nt40, win2k...) through the per-program AppDefaults key, and with the
+// given extra environment (e.g. "LC_ALL=fr_FR.UTF-8"). Returns the child's
+// exit code.
+inline int RunChild(const char* version, const std::vector<std::string>& env = {}) {
+  const std::string appKey = "Software\\Wine\\AppDefaults\\" + ExeName();
+  HKEY k;
+  RegCreateKeyExA(HKEY_CURRENT_USER, appKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                  nullptr, &k, nullptr);
+  RegSetValueExA(k, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                 static_cast<DWORD>(strlen(version) + 1));
+  RegCloseKey(k);
+  std::vector<std::pair<std::string, std::string>> saved;
+  SetEnvironmentVariableA("PAGETEST_CHILD", version);
+  for (const std::string& e : env) {
+    const size_t eq = e.find('=');
+    SetEnvironmentVariableA(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str());
+  }
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  std::string cmd = GetCommandLineA();
+  DWORD code = 99;
+  if (CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                     &si, &pi)) {
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+  }
+  SetEnvironmentVariableA("PAGETEST_CHILD", nullptr);
+  return static_cast<int>(code);
+}
+
+inline bool IsChild() { return !Env("PAGETEST_CHILD").empty(); }
+
+// Every page test program holds this while it runs, so that two of them
+// never change the machine's keys at the same time.
+class MachineLock {
+ public:
+  MachineLock() {
+    mutex_ = CreateMutexA(nullptr, FALSE, "TachymarkPageTestMachine");
+    WaitForSingleObject(mutex_, INFINITE);
+  }
+  ~MachineLock() {
+    ReleaseMutex(mutex_);
+    CloseHandle(mutex_);
+  }
+
+ private:
+  HANDLE mutex_;
+};
+
+}  // namespace pagetest
