@@ -70,20 +70,13 @@ class RefreshStoreTest : public ::testing::Test {
   ChoiceWords english;
 };
 
-TEST_F(RefreshStoreTest, ModeTableRowsAndLastResolution) {
-  EXPECT_STREQ(table.rows[0].modeKey, "640,480");
-  EXPECT_EQ(table.rows[0].listId, 1024);
-  EXPECT_EQ(table.rows[0].labelId, 1035);
-  EXPECT_STREQ(table.rows[14].modeKey, "2046,1536");
+TEST_F(RefreshStoreTest, ModeTableStartsEmptyAndBuildsKeyPaths) {
+  EXPECT_STREQ(table.rows[14].modeKey, "2046,1536");  // 2046, not 2048
   EXPECT_STREQ(kModeRowSpecs[14].labelText, "2046x1536");
-  // List ids do not follow the row order; label ids do.
-  const int32_t lists[kModeRowCount] = {1024, 1025, 1019, 1020, 1021, 1022, 1023, 1011,
-                                        1018, 1013, 1012, 1014, 1015, 1016, 1017};
   for (int i = 0; i < kModeRowCount; ++i) {
-    EXPECT_EQ(table.rows[i].listId, lists[i]) << i;
-    EXPECT_EQ(table.rows[i].labelId, 1035 + i) << i;
     EXPECT_EQ(table.rows[i].keyExists, 0);
     EXPECT_STREQ(table.rows[i].rateList, "");
+    EXPECT_STREQ(table.rows[i].choiceText, "");
   }
   char path[192];
   FormatModeKeyPath(path, sizeof path, 3, 16, "640,480");

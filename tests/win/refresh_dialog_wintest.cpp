@@ -171,6 +171,12 @@ void Click(HWND dialog, int id) {
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
+// Waits until the modal loop has destroyed the dialog.
+bool WaitClosed(HWND dialog) {
+  for (int i = 0; i < 100 && IsWindow(dialog); ++i) Sleep(50);
+  return !IsWindow(dialog);
+}
+
 bool Checked(HWND dialog, int id) {
   return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -499,6 +505,13 @@ TEST_F(RefreshDialogTest, DefaultThenCancelWritesNothingAndSaveSurvivesCancel) {
     EXPECT_TRUE(Checked(d, 1050));
     EXPECT_FALSE(Checked(d, 1051));
     EXPECT_EQ(DepthMarks(d), "1000");
+    // The close box cancels too.
+    PostMessageA(d, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitClosed(d));
+  });
+  EXPECT_EQ(State(), before);
+  RunDialog([](HWND d) {
+    Click(d, 1034);
     Click(d, IDCANCEL);
   });
   EXPECT_EQ(State(), before);
@@ -520,7 +533,13 @@ TEST_F(RefreshDialogTest, AdapterSettingButtons) {
     Click(d, 1051);
     EXPECT_FALSE(Checked(d, 1050));
     EXPECT_TRUE(Checked(d, 1051));
-    Click(d, IDOK);
+    // Enter on the focused OK button works as OK.
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(d, nullptr), &gui));
+    PostMessageA(gui.hwndFocus, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageA(gui.hwndFocus, WM_KEYUP, VK_RETURN, 0);
+    EXPECT_TRUE(WaitClosed(d));
   });
   EXPECT_EQ(Get(Instance("0000") + "\\DEFAULT", "RefreshRate"), "-1");
   EXPECT_EQ(Get(Instance("0002") + "\\DEFAULT", "RefreshRate"), "-1");
