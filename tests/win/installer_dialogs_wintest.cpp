@@ -885,6 +885,81 @@ TEST_F(InstallerDialogs, LanguageGestureWithSyntheticInput) {
   ASSERT_TRUE(inst.WaitExit(15000, &code));
 }
 
+// Pictures of the four dialogs for the documentation, taken only when
+// TACHY_SCREENSHOT_DIR names a folder: installer-<name>.bmp per dialog,
+// copied from the screen.
+bool SaveWindowBitmap(HWND w, const std::string& file) {
+  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN |
+                                        RDW_UPDATENOW);
+  Sleep(300);
+  RECT r = WindowRect(w);
+  int width = r.right - r.left, height = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, dib);
+  BitBlt(mem, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  DWORD stride = (width * 3 + 3) & ~3u;
+  BITMAPFILEHEADER fh = {};
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+  fh.bfSize = fh.bfOffBits + stride * height;
+  bool ok = false;
+  if (FILE* f = std::fopen(file.c_str(), "wb")) {
+    ok = std::fwrite(&fh, sizeof fh, 1, f) == 1 &&
+         std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
+         std::fwrite(bits, stride * height, 1, f) == 1;
+    std::fclose(f);
+  }
+  SelectObject(mem, old);
+  DeleteObject(dib);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+TEST_F(InstallerDialogs, DocumentationScreenshots) {
+  std::string dir = Env("TACHY_SCREENSHOT_DIR");
+  if (dir.empty()) GTEST_SKIP() << "set TACHY_SCREENSHOT_DIR to take the pictures";
+  SetInstallerVersion("win98");
+  SeedAdapter(0);
+  {
+    Installer inst;
+    ASSERT_TRUE(inst.Start(exe_));
+    HWND select = inst.WaitDialog(kVersion);
+    ASSERT_TRUE(select);
+    ClickNow(select, k3000);
+    EXPECT_TRUE(SaveWindowBitmap(select, dir + "\\installer-select-model.bmp"));
+    Click(select, kOk);
+    HWND installed = inst.WaitDialog(kInst1);
+    ASSERT_TRUE(installed);
+    EXPECT_TRUE(SaveWindowBitmap(installed, dir + "\\installer-installed.bmp"));
+    Click(installed, kOk);
+    DWORD code;
+    ASSERT_TRUE(inst.WaitExit(15000, &code));
+  }
+  Installer inst;
+  ASSERT_TRUE(inst.Start(exe_));
+  HWND rr = inst.WaitDialog(kRR1);
+  ASSERT_TRUE(rr);
+  EXPECT_TRUE(SaveWindowBitmap(rr, dir + "\\installer-reinstall-remove.bmp"));
+  Click(rr, kRemove);
+  HWND removed = inst.WaitDialog(kRem1);
+  ASSERT_TRUE(removed);
+  EXPECT_TRUE(SaveWindowBitmap(removed, dir + "\\installer-removed.bmp"));
+  Click(removed, kOk);
+  DWORD code;
+  ASSERT_TRUE(inst.WaitExit(15000, &code));
+}
+
 // --- The registry refuses: a key whose security lets nobody write.
 
 // Sets the key's DACL from an SDDL text; false when Wine will not.
