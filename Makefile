@@ -4,7 +4,12 @@
 #               win32 trees and run every test (unit tests natively and under
 #               the sanitizers, Windows tests under 32-bit Wine, import check)
 #   make run    build the deliverables and show them (scripts/run.sh)
-#   make dist   build TACHPAGE.DLL and TACHINST.EXE into dist/
+#   make dist   build TACHPAGE.DLL and TACHINST.EXE and pack the release:
+#               dist/tachymark-3.2.zip (with README.TXT) and dist/SHA256SUMS
+#   make bench  print the release budgets: sizes, sheet-opening cost, registry
+#               calls (scripts/bench.sh)
+#   make check-repro  build the deliverables again in a second tree and check
+#               that the package comes out byte for byte the same
 
 SHELL := /bin/bash
 JOBS ?= 2
@@ -15,7 +20,7 @@ WIN32 := $(ROOT)/build/win32
 DIST := $(ROOT)/dist
 
 .PHONY: all test run dist setup native native-asan win32 \
-        test-native test-native-asan test-win32 clean
+        test-native test-native-asan test-win32 clean bench check-repro
 
 all: native win32
 
@@ -53,11 +58,16 @@ test: setup
 dist: setup
 	cmake --preset win32 -S $(ROOT) >/dev/null
 	cmake --build $(WIN32) -j$(JOBS) --target tachpage tachinst
-	mkdir -p $(DIST)
-	cp $(WIN32)/bin/TACHPAGE.DLL $(WIN32)/bin/TACHINST.EXE $(DIST)/
+	$(ROOT)/scripts/dist.sh $(WIN32) $(DIST)
+
+bench: native win32
+	$(ROOT)/scripts/bench.sh $(WIN32) $(NATIVE)
+
+check-repro: win32
+	$(ROOT)/scripts/check-repro.sh $(WIN32)
 
 run: dist
-	$(ROOT)/scripts/run.sh $(DIST)
+	$(ROOT)/scripts/run.sh $(WIN32)/bin
 
 clean:
 	-[ -d $(WIN32)/wineprefix ] && WINEPREFIX=$(WIN32)/wineprefix wineserver -k

@@ -75,11 +75,15 @@ function(tachy_link_deliverable target kind)
   endforeach()
   if(kind STREQUAL "DLL")
     set(entry _DllMainCRTStartup@12)
+    # A fixed image base: ld's automatic one is a hash of the output path,
+    # so the same DLL linked elsewhere would come out with other bytes.
+    set(base -Wl,--image-base,0x1D000000)
   else()
     set(entry _WinMainCRTStartup)
+    set(base "")
   endif()
   target_link_options(${target} PRIVATE ${TACHY_DELIVERABLE_LINK_OPTIONS}
-    -Wl,--entry,${entry} -Wl,--undefined,${entry})
+    -Wl,--entry,${entry} -Wl,--undefined,${entry} ${base})
   target_link_libraries(${target} PRIVATE
     -Wl,--start-group ${libs} tachy_nocrt -Wl,--end-group
     ${TACHY_DELIVERABLE_SYSTEM_LIBS} gcc)

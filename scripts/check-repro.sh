@@ -44,8 +44,10 @@ relink() {  # relink TARGET_DIR TARGET OUTNAME DEST
 
 zipof() { ls "$1"/*.zip; }
 
+# Both packs get the same date, also when HEAD moves meanwhile.
+epoch="${SOURCE_DATE_EPOCH:-$(git -C "$src" log -1 --format=%ct 2>/dev/null || echo 315532800)}"
 pack() {  # pack BUILD OUT
-  SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-}" "$src/scripts/dist.sh" "$1" "$2" >/dev/null
+  SOURCE_DATE_EPOCH="$epoch" "$src/scripts/dist.sh" "$1" "$2" >/dev/null
 }
 
 if [ $quick = 1 ]; then

@@ -114,3 +114,4 @@ add_test(NAME imports.selftest
                  ${CMAKE_CURRENT_BINARY_DIR}/imports-selftest)
 set_tests_properties(imports.selftest PROPERTIES
   ENVIRONMENT "TACHY_MINGW_CC=${CMAKE_C_COMPILER}")
+add_subdirectory(${CMAKE_CURRENT_SOURCE_DIR}/matrix ${CMAKE_CURRENT_BINARY_DIR}/matrix)

@@ -1,0 +1,103 @@
+#!/bin/bash
+# Prints the release budgets (make bench). Not a timed test.
+#
+#   scripts/bench.sh [WIN32_BUILD_DIR [NATIVE_BUILD_DIR]]
+#
+#   1. Sizes of TACHPAGE.DLL and TACHINST.EXE (budget: 32 KiB each) and
+#      their imports (no MFC42.DLL, no MSVCRT.DLL).
+#   2. Opening the Display Properties sheet with the Tachymark tab against
+#      the same sheet with one empty page, alternately in one run under Wine
+#      posing as Windows 98, medians of 25 opens each (budget: ratio 1.3).
+#      tools/bench/sheetbench.exe, in its own prefix <win32 build>/bench-prefix.
+#   3. Registry calls of the page's load and apply (9x with one adapter, NT),
+#      as counted and checked call by call by tests/native/registry_budget_test.cpp.
+#
+# Exit code 1 when a budget is exceeded or a figure could not be measured.
+set -uo pipefail
+export LC_ALL=C
+
+src="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+win="$(cd "${1:-$src/build/win32}" && pwd)"
+native="$(cd "${2:-$src/build/native}" && pwd)"
+status=0
+summary=()
+
+echo "== Sizes and imports"
+for f in TACHPAGE.DLL TACHINST.EXE; do
+  path="$win/bin/$f"
+  if [ ! -f "$path" ]; then
+    echo "  $f: missing"; status=1; summary+=("size $f: missing"); continue
+  fi
+  size=$(stat -c %s "$path")
+  verdict="within"
+  [ "$size" -le 32768 ] || { verdict="OVER"; status=1; }
+  imports="$(python3 "$src/scripts/pe-info.py" imports "$path" | tr '\n' ' ')"
+  printf '  %-12s %6d bytes (%5.1f KiB, budget 32 KiB: %s)\n' "$f" "$size" \
+    "$(echo "$size / 1024" | bc -l 2>/dev/null || echo 0)" "$verdict"
+  echo "               imports: $imports"
+  if echo "$imports" | grep -qiE '(^| )(mfc42|msvcrt)\.dll'; then
+    echo "               FORBIDDEN import (MFC42.DLL or MSVCRT.DLL)"; status=1
+    verdict="$verdict, forbidden import"
+  fi
+  summary+=("size $f: $size bytes ($verdict)")
+  # Where the bytes go: section sizes.
+  while read -r _ name hex _; do
+    printf '               %-8s %6d bytes\n' "$name" "$((16#$hex))"
+  done < <(i686-w64-mingw32-objdump -h "$path" 2>/dev/null | grep -E '^ *[0-9]+ \.')
+done
+
+echo
+echo "== Opening the sheet with the tab vs. one empty page (Wine, Windows 98)"
+bench_exe="$win/bin/sheetbench.exe"
+if [ ! -f "$bench_exe" ] || [ ! -f "$win/bin/TACHPAGE.DLL" ]; then
+  echo "  sheetbench.exe or TACHPAGE.DLL missing; build the Windows tree first"
+  status=1; summary+=("sheet ratio: not measured")
+else
+  prefix="$win/bench-prefix"
+  export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  "$src/scripts/wine-init.sh" "$prefix" || exit 1
+  if [ ! -f "$prefix/.tachy-bench" ]; then
+    # Windows 98; windows not managed, so that closing one does not wait for
+    # a window manager that Xvfb does not have.
+    wine reg add 'HKCU\Software\Wine' /v Version /d win98 /f >/dev/null 2>&1 &&
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 &&
+      wineserver -w && touch "$prefix/.tachy-bench"
+  fi
+  dll="Z:$(printf '%s' "$win/bin/TACHPAGE.DLL" | tr / '\\')"
+  out="$(timeout 300 xvfb-run -a wine "$bench_exe" --rounds 25 --warmup 3 --profile --register "$dll" 2>&1)"
+  rc=$?
+  wineserver -k 2>/dev/null
+  echo "$out" | sed 's/^/  /'
+  ratio="$(echo "$out" | sed -n 's/^sheet-bench: ratio open \([0-9.]*\).*/\1/p')"
+  if [ $rc -ne 0 ] || [ -z "$ratio" ]; then
+    echo "  sheetbench failed (exit $rc)"; status=1; summary+=("sheet ratio: failed")
+  else
+    verdict="$(awk -v r="$ratio" 'BEGIN { print (r <= 1.3) ? "within" : "OVER" }')"
+    [ "$verdict" = within ] || status=1
+    summary+=("sheet open ratio: $ratio (budget 1.3: $verdict)")
+  fi
+fi
+
+echo
+echo "== Registry calls while the page opens and applies"
+tests="$native/tests/tachy_native_tests"
+if [ ! -x "$tests" ]; then
+  echo "  $tests missing; build the native tree first"
+  status=1; summary+=("registry calls: not measured")
+else
+  out="$("$tests" --gtest_filter='RegistryBudget.*' 2>&1)"
+  rc=$?
+  echo "$out" | grep -E '^registry-budget:' | sed 's/^registry-budget: /  /'
+  if [ $rc -ne 0 ]; then
+    echo "$out" | grep -E 'want|got|Failure' | head -40 | sed 's/^/  /'
+    status=1; summary+=("registry calls: beyond the required sequence (see above)")
+  else
+    summary+=("registry calls: $(echo "$out" | grep -E '^registry-budget:' |
+      sed 's/^registry-budget: //; s/ calls (required [0-9]*)//g' | paste -sd ';' -) (exactly the required sequence)")
+  fi
+fi
+
+echo
+echo "== Budgets"
+for line in "${summary[@]}"; do echo "  $line"; done
+exit $status

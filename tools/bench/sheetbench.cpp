@@ -1,0 +1,357 @@
+// What the Tachymark tab adds to opening the Display Properties sheet.
+//
+// Opens a modeless property sheet the way the stand-in does, alternately
+//   A: with the pages of the handlers registered for the Display control
+//      panel (the Tachymark tab), created through SHCreatePropSheetExtArray,
+//      COM and AddPages, started on the tab;
+//   B: with one empty page of its own;
+//   and, to show where the time goes, C: with a page on the tab's dialog
+//      template 501 and a dialog procedure that does nothing;
+// waits until the page's dialog exists, and closes the sheet. Each open is
+// timed with QueryPerformanceCounter; after a few warm-up rounds it prints
+// the medians of both and their ratio, for the open alone and for the whole
+// open-and-close cycle, and the first open of A (which loads the module).
+//
+//   sheetbench [--rounds N] [--warmup N] [--register DLLPATH] [--profile]
+//     --register   writes the handler and class keys for DLLPATH and a
+//                  typical product key and Voodoo3 adapter first, and
+//                  removes them again at the end (for a scratch prefix)
+//     --profile    also times the pieces of the page's initialisation (the
+//                  page's own code, linked in) on a page of template 501
+//
+// Exit code 0 when every open showed the page, 1 otherwise.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <vector>
+
+#include "page/language.h"
+#include "page/layout_win.h"
+#include "page/page_win.h"
+#include "settings/driver_settings.h"
+#include "settings/platform.h"
+#include "settings/win32registry_win.h"
+#include "settings/win32system_win.h"
+#include "tools/standin/prop_ext_loader.h"
+
+namespace {
+
+const char kClsid[] = "{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
+const char kHandlerKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Display"
+    "\\Shellex\\PropertySheetHandlers\\Tachymark";
+const char kProductKey[] = "Software\\Tachymark";
+const char kAdapterKey[] = "System\\CurrentControlSet\\Services\\Class\\Display\\0000";
+
+LARGE_INTEGER g_frequency;
+
+double Now() {
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) * 1000.0 /
+         static_cast<double>(g_frequency.QuadPart);
+}
+
+bool SetText(HKEY root, const char* key, const char* name, const char* text) {
+  HKEY h;
+  if (RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h,
+                      nullptr) != ERROR_SUCCESS)
+    return false;
+  LONG r = RegSetValueExA(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                          static_cast<DWORD>(strlen(text) + 1));
+  RegCloseKey(h);
+  return r == ERROR_SUCCESS;
+}
+
+void Unregister() {
+  char clsidKey[128];
+  wsprintfA(clsidKey, "CLSID\\%s", kClsid);
+  SHDeleteKeyA(HKEY_CLASSES_ROOT, clsidKey);
+  SHDeleteKeyA(HKEY_LOCAL_MACHINE, kHandlerKey);
+  SHDeleteKeyA(HKEY_LOCAL_MACHINE, kProductKey);
+  SHDeleteKeyA(HKEY_LOCAL_MACHINE, kAdapterKey);
+}
+
+// The registration the installer writes, and what an installed Windows 98
+// with one Voodoo3 3000 holds.
+bool Register(const char* dllPath) {
+  Unregister();
+  char inproc[160];
+  wsprintfA(inproc, "CLSID\\%s\\InProcServer32", kClsid);
+  bool ok = SetText(HKEY_LOCAL_MACHINE, kHandlerKey, "", kClsid) &&
+            SetText(HKEY_CLASSES_ROOT, inproc, "", dllPath) &&
+            SetText(HKEY_CLASSES_ROOT, inproc, "ThreadingModel", "Apartment");
+  const char* product[][2] = {
+      {"LowerLimit", "120"}, {"UpperLimit", "220"}, {"Model", "Voodoo3 3000"},
+      {"DefaultClock", "166"}, {"EnableClock", "1"}, {"ColorDepth", "8"},
+      {"LinkAllColorDepths", "0"}};
+  for (auto& v : product) ok = ok && SetText(HKEY_LOCAL_MACHINE, kProductKey, v[0], v[1]);
+  char sub[160];
+  ok = ok && SetText(HKEY_LOCAL_MACHINE, kAdapterKey, "DriverDesc", "3Dfx Voodoo3 3000 AGP");
+  wsprintfA(sub, "%s\\DEFAULT", kAdapterKey);
+  ok = ok && SetText(HKEY_LOCAL_MACHINE, sub, "Grxclock", "170");
+  wsprintfA(sub, "%s\\Glide", kAdapterKey);
+  ok = ok && SetText(HKEY_LOCAL_MACHINE, sub, "FX_GLIDE_SWAPINTERVAL", "0");
+  wsprintfA(sub, "%s\\D3D", kAdapterKey);
+  HKEY h;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, sub, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &h, nullptr) == ERROR_SUCCESS)
+    RegCloseKey(h);
+  return ok;
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+struct Timing {
+  double open;    // ms until the page's dialog exists
+  double cycle;   // ms for open and close
+  double load;    // ms for creating the handlers and their pages
+  bool ok;
+};
+
+enum Variant {
+  kTab,       // the handler's page: the Tachymark tab
+  kEmpty,     // one empty page
+  kTemplate,  // the tab's dialog template 501 with a dialog procedure that
+              // does nothing: what the controls alone cost
+};
+
+INT_PTR CALLBACK NullProc(HWND, UINT message, WPARAM, LPARAM) {
+  return message == WM_INITDIALOG;
+}
+
+HMODULE g_pageModule;
+
+// One open and close of the sheet.
+Timing OpenOnce(Variant variant) {
+  Timing t{0, 0, 0, false};
+  const double start = Now();
+  standin::HandlerPages handlers;
+  standin::OwnPage own("Settings");
+  std::vector<HPROPSHEETPAGE> pages;
+  if (variant == kTab) {
+    handlers.Load();
+    pages = handlers.pages;
+  } else if (variant == kEmpty) {
+    pages.push_back(own.Create());
+  } else {
+    PROPSHEETPAGEA psp = {};
+    psp.dwSize = PROPSHEETPAGEA_V1_SIZE;
+    psp.dwFlags = PSP_USETITLE;
+    psp.hInstance = g_pageModule;
+    psp.pszTemplate = MAKEINTRESOURCEA(501);
+    psp.pfnDlgProc = &NullProc;
+    psp.pszTitle = "Tachymark";
+    pages.push_back(CreatePropertySheetPageA(&psp));
+  }
+  t.load = Now() - start;
+  if (pages.empty() || !pages[0]) return t;
+
+  PROPSHEETHEADERA header = {};
+  header.dwSize = PROPSHEETHEADERA_V1_SIZE;
+  header.dwFlags = PSH_MODELESS;
+  header.hInstance = GetModuleHandleA(nullptr);
+  header.pszCaption = "Display Properties";
+  header.nPages = static_cast<UINT>(pages.size());
+  header.nStartPage = 0;
+  header.phpage = pages.data();
+  HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
+  if (!sheet) return t;
+  HWND page = nullptr;
+  for (int spins = 0; spins < 100000 && !page; ++spins) {
+    page = PropSheet_GetCurrentPageHwnd(sheet);
+    if (!page) Pump();
+  }
+  t.open = Now() - start;
+  // The tab is the one with the clock check box; the empty page has none.
+  t.ok = page != nullptr && ((variant == kEmpty) == (GetDlgItem(page, 1009) == nullptr));
+  DestroyWindow(sheet);
+  Pump();
+  handlers.Release();
+  t.cycle = Now() - start;
+  return t;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// The pieces of the page's initialisation, each run on a page built on
+// template 501 with the page's own code (linked in), median of `rounds`:
+// what an opening spends where.
+void Profile(int rounds) {
+  if (!g_pageModule) return;
+  PROPSHEETPAGEA psp = {};
+  psp.dwSize = PROPSHEETPAGEA_V1_SIZE;
+  psp.dwFlags = PSP_USETITLE;
+  psp.hInstance = g_pageModule;
+  psp.pszTemplate = MAKEINTRESOURCEA(501);
+  psp.pfnDlgProc = &NullProc;
+  psp.pszTitle = "Tachymark";
+  HPROPSHEETPAGE hpage = CreatePropertySheetPageA(&psp);
+  PROPSHEETHEADERA header = {};
+  header.dwSize = PROPSHEETHEADERA_V1_SIZE;
+  header.dwFlags = PSH_MODELESS;
+  header.pszCaption = "Display Properties";
+  header.nPages = 1;
+  header.phpage = &hpage;
+  HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
+  HWND page = sheet ? PropSheet_GetCurrentPageHwnd(sheet) : nullptr;
+  if (!page) return;
+  // The page's dialog initialisation runs before the sheet shows the page.
+  ShowWindow(page, SW_HIDE);
+
+  std::vector<double> reg, version, layout, texts, trackbar;
+  tachy::Registry& registry = tachy::SystemRegistry();
+  for (int i = 0; i < rounds; ++i) {
+    double t0 = Now();
+    int32_t f4 = 0, f5 = 0;
+    tachy::PlatformKind kind =
+        tachy::DetectPlatformKind(registry, tachy::SystemInformation(), &f4, &f5);
+    tachy::AdapterList adapters;
+    tachy::ClearAdapterList(&adapters);
+    if (kind == tachy::kPlatform9x) tachy::BuildAdapterList(registry, &adapters);
+    tachy::DriverSettings settings = {};
+    tachy::SettingsContext ctx{&registry, &tachy::SystemMessages(),
+                               reinterpret_cast<tachy::WindowHandle>(page), kind,
+                               &adapters};
+    tachy::LoadSettings(ctx, &settings);
+    double t1 = Now();
+    tachy::SetVersionLine(g_pageModule, GetDlgItem(page, 1054), "Version ", " English");
+    double t2 = Now();
+    tachy::ApplyLayout(page, tachy::kPageLayoutEnglish, tachy::kPageLayoutRows);
+    double t3 = Now();
+    char text[512];
+    static const int ids[] = {1026, 1062, 1055, 1006, 1007, 1056, 1009, 1005, 1010, 1004,
+                              1027, 1003, 1057, 1008, 1058, 1052, 1053, 1002};
+    int n = 1;
+    for (int id : ids) {
+      LoadStringA(g_pageModule, n++, text, sizeof text);
+      SetDlgItemTextA(page, id, text);
+    }
+    double t4 = Now();
+    HWND bar = GetDlgItem(page, 1001);
+    SendMessageA(bar, TBM_CLEARTICS, 1, 0);
+    SendMessageA(bar, TBM_SETTICFREQ, 2, 0);
+    SendMessageA(bar, TBM_SETRANGEMIN, 1, 120);
+    SendMessageA(bar, TBM_SETRANGEMAX, 1, 220);
+    SendMessageA(bar, TBM_SETPOS, 1, 170);
+    SetDlgItemInt(page, 1005, 170, FALSE);
+    for (int id : {1001, 1005, 1010, 1004, 1003, 1027}) EnableWindow(GetDlgItem(page, id), TRUE);
+    double t5 = Now();
+    reg.push_back(t1 - t0);
+    version.push_back(t2 - t1);
+    layout.push_back(t3 - t2);
+    texts.push_back(t4 - t3);
+    trackbar.push_back(t5 - t4);
+    Pump();
+  }
+  DestroyWindow(sheet);
+  Pump();
+  printf("sheet-bench: profile of the page's initialisation (medians): "
+         "registry load (platform, adapters, settings) %.2f ms; version line %.2f ms; "
+         "layout (20 MoveWindow) %.2f ms; 18 texts %.2f ms; trackbar and labels %.2f ms\n",
+         Median(reg), Median(version), Median(layout), Median(texts), Median(trackbar));
+}
+
+DWORD WINAPI Watchdog(LPVOID) {
+  Sleep(120000);
+  fprintf(stderr, "sheetbench: no progress in 120 s (a message box?); giving up\n");
+  ExitProcess(3);
+}
+
+}  // namespace
+
+// The page's code linked in here loads its texts from TACHPAGE.DLL, as in
+// the module.
+namespace tachy {
+HINSTANCE ModuleInstance() { return g_pageModule; }
+}  // namespace tachy
+
+int main(int argc, char** argv) {
+  int rounds = 25, warmup = 3;
+  bool profile = false;
+  const char* dll = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (!strcmp(argv[i], "--rounds") && i + 1 < argc) {
+      rounds = atoi(argv[++i]);
+    } else if (!strcmp(argv[i], "--warmup") && i + 1 < argc) {
+      warmup = atoi(argv[++i]);
+    } else if (!strcmp(argv[i], "--profile")) {
+      profile = true;
+    } else if (!strcmp(argv[i], "--register") && i + 1 < argc) {
+      dll = argv[++i];
+    } else {
+      fprintf(stderr, "usage: sheetbench [--rounds N] [--warmup N] [--register DLLPATH] [--profile]\n");
+      return 2;
+    }
+  }
+  if (rounds < 1) rounds = 1;
+  QueryPerformanceFrequency(&g_frequency);
+  CreateThread(nullptr, 0, &Watchdog, nullptr, 0, nullptr);
+  InitCommonControls();
+  CoInitialize(nullptr);
+  if (dll && !Register(dll)) {
+    fprintf(stderr, "sheetbench: could not write the registration\n");
+    return 1;
+  }
+
+  bool allOk = true;
+  std::vector<double> open[3], cycle[3], load[3];
+  const char* names[3] = {"tab", "empty page", "template page"};
+  double first = -1;
+  for (int i = 0; i < warmup + rounds; ++i) {
+    // Alternate which goes first, so that none always follows another.
+    for (int k = 0; k < 3; ++k) {
+      const Variant v = static_cast<Variant>((k + i) % 3);
+      if (v == kTemplate && !g_pageModule)
+        g_pageModule = GetModuleHandleA("TACHPAGE.DLL");
+      if (v == kTemplate && !g_pageModule) continue;
+      Timing t = OpenOnce(v);
+      if (!t.ok) {
+        fprintf(stderr, "sheetbench: round %d: the %s did not show\n", i, names[v]);
+        allOk = false;
+      }
+      if (v == kTab && first < 0) first = t.open;
+      if (i < warmup) continue;
+      open[v].push_back(t.open);
+      cycle[v].push_back(t.cycle);
+      load[v].push_back(t.load);
+    }
+  }
+  if (profile) Profile(rounds);
+  if (dll) Unregister();
+  CoUninitialize();
+
+  const double a = Median(open[kTab]), b = Median(open[kEmpty]);
+  const double ca = Median(cycle[kTab]), cb = Median(cycle[kEmpty]);
+  printf("sheet-bench: rounds %d each (after %d warm-up)\n", rounds, warmup);
+  printf("sheet-bench: first open with the tab (loads the module): %.2f ms\n", first);
+  printf("sheet-bench: open, median: with the tab %.2f ms, empty page %.2f ms\n", a, b);
+  printf("sheet-bench: open and close, median: with the tab %.2f ms, empty page %.2f ms\n",
+         ca, cb);
+  if (!open[kTemplate].empty()) {
+    printf("sheet-bench: where the time goes (medians): handler array, COM and AddPages "
+           "%.2f ms; sheet with template 501 and a dialog procedure doing nothing %.2f ms "
+           "(so the page's own initialisation adds about %.2f ms)\n",
+           Median(load[kTab]), Median(open[kTemplate]),
+           a - Median(load[kTab]) - Median(open[kTemplate]));
+  }
+  printf("sheet-bench: ratio open %.3f\n", b > 0 ? a / b : 0.0);
+  printf("sheet-bench: ratio open+close %.3f\n", cb > 0 ? ca / cb : 0.0);
+  fflush(stdout);
+  return allOk ? 0 : 1;
+}
