@@ -1,0 +1,222 @@
+// The page module as a COM server: registration, the class factory, the
+// extension object's interfaces, AddPages and when the module may unload.
+// Everything is created here directly with COM, so the object counts are
+// exact (Wine's SHCreatePropSheetExtArray keeps a reference of what it
+// creates).
+#include "page_harness.h"
+
+#include <oaidl.h>
+
+namespace pagetest {
+namespace {
+
+const CLSID kClass = {0x7A41C3E2, 0x5B19, 0x11d2,
+                      {0xA4, 0xC7, 0x00, 0x60, 0xB0, 0xD4, 0xE9, 0x1F}};
+const IID kClassDispatch = {0x5C8E13B7, 0x2D46, 0x11d0,
+                            {0x9F, 0x3A, 0x00, 0x80, 0xC7, 0xA2, 0xB4, 0xD1}};
+const std::string kClsidKey = std::string("CLSID\\") + kClsid;
+const char kProgId[] = "PROPERTY.PROPERTYINTERFACE";
+
+typedef HRESULT(WINAPI* GetClassObjectFn)(REFCLSID, REFIID, void**);
+
+std::string ClassesText(const std::string& key) { return Text(key, "", HKEY_CLASSES_ROOT); }
+
+int RunRegsvr32() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(PageModule(), path, sizeof path);
+  std::string cmd = std::string("regsvr32.exe /s \"") + path + "\"";
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &si, &pi))
+    return -1;
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  return static_cast<int>(code);
+}
+
+std::string ShortModulePath() {
+  char path[MAX_PATH], shortPath[MAX_PATH];
+  GetModuleFileNameA(PageModule(), path, sizeof path);
+  if (!GetShortPathNameA(path, shortPath, sizeof shortPath)) return path;
+  return shortPath;
+}
+
+class Module : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(PageModule(), nullptr);
+    ASSERT_EQ(CanUnloadNow(), S_OK);
+  }
+  void TearDown() override { EXPECT_EQ(CanUnloadNow(), S_OK); }
+  BoxCatcher boxes;
+};
+
+TEST_F(Module, Regsvr32WritesTheFiveRows) {
+  DeleteTree(kProgId, HKEY_CLASSES_ROOT);
+  DeleteTree(kClsidKey, HKEY_CLASSES_ROOT);
+  ASSERT_EQ(RunRegsvr32(), 0);
+  EXPECT_EQ(ClassesText(kProgId), kProgId);
+  EXPECT_EQ(ClassesText(kClsidKey), kProgId);
+  EXPECT_EQ(ClassesText(std::string(kProgId) + "\\CLSID"), kClsid);
+  EXPECT_EQ(ClassesText(kClsidKey + "\\ProgID"), kProgId);
+  EXPECT_EQ(ClassesText(kClsidKey + "\\InProcServer32"), ShortModulePath());
+  // Nothing else: no threading model, no shell keys.
+  EXPECT_FALSE(Exists(std::string("Software\\Classes\\") + kClsidKey + "\\InProcServer32",
+                      "ThreadingModel"));
+
+  // A second run keeps rows 1 and 2 as somebody left them and rewrites 3 to 5.
+  PutText(kProgId, "", "Somebody else", HKEY_CLASSES_ROOT);
+  PutText(kClsidKey, "", "Another name", HKEY_CLASSES_ROOT);
+  PutText(std::string(kProgId) + "\\CLSID", "", "junk", HKEY_CLASSES_ROOT);
+  PutText(kClsidKey + "\\ProgID", "", "junk", HKEY_CLASSES_ROOT);
+  PutText(kClsidKey + "\\InProcServer32", "", "junk", HKEY_CLASSES_ROOT);
+  ASSERT_EQ(RunRegsvr32(), 0);
+  EXPECT_EQ(ClassesText(kProgId), "Somebody else");
+  EXPECT_EQ(ClassesText(kClsidKey), "Another name");
+  EXPECT_EQ(ClassesText(std::string(kProgId) + "\\CLSID"), kClsid);
+  EXPECT_EQ(ClassesText(kClsidKey + "\\ProgID"), kProgId);
+  EXPECT_EQ(ClassesText(kClsidKey + "\\InProcServer32"), ShortModulePath());
+}
+
+TEST_F(Module, FailedRegistryWriteIsReported) {
+  ASSERT_EQ(RunRegsvr32(), 0);
+  PutText(kClsidKey + "\\InProcServer32", "", "old", HKEY_CLASSES_ROOT);
+  const std::string progIdKey = std::string("Software\\Classes\\") + kClsidKey + "\\ProgID";
+  DenyWrites(progIdKey, true);
+  auto reg = PageExport<HRESULT(WINAPI*)()>("DllRegisterServer");
+  EXPECT_EQ(reg(), static_cast<HRESULT>(0x80040201));  // SELFREG_E_CLASS
+  EXPECT_NE(RunRegsvr32(), 0);
+  // The rows after the failing one are not written.
+  EXPECT_EQ(ClassesText(kClsidKey + "\\InProcServer32"), "old");
+  DenyWrites(progIdKey, false);
+  EXPECT_EQ(reg(), S_OK);
+  EXPECT_EQ(ClassesText(kClsidKey + "\\InProcServer32"), ShortModulePath());
+}
+
+TEST_F(Module, ClassObjectOnlyForItsOwnClass) {
+  auto get = PageExport<GetClassObjectFn>("DllGetClassObject");
+  ASSERT_NE(get, nullptr);
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(get(IID_IUnknown, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(object, nullptr);
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(get(kClass, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);  // somebody holds the factory
+  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+  factory->Release();
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);  // locked
+  ASSERT_EQ(get(kClass, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+  factory->LockServer(FALSE);
+  IUnknown* outer = reinterpret_cast<IUnknown*>(factory);
+  void* instance = reinterpret_cast<void*>(1);
+  EXPECT_EQ(factory->CreateInstance(outer, IID_IUnknown, &instance), CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(instance, nullptr);
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &instance), E_NOINTERFACE);
+  factory->Release();
+}
+
+TEST_F(Module, ExtensionObjectInterfaces) {
+  IShellExtInit* init = nullptr;
+  ASSERT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
+                             reinterpret_cast<void**>(&init)), S_OK);
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);
+  EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
+  IShellPropSheetExt* ext = nullptr;
+  ASSERT_EQ(init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&ext)), S_OK);
+  EXPECT_EQ(ext->ReplacePage(0, nullptr, 0), E_NOTIMPL);
+  IDispatch* dispatch = nullptr;
+  IDispatch* classDispatch = nullptr;
+  ASSERT_EQ(init->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)), S_OK);
+  ASSERT_EQ(init->QueryInterface(kClassDispatch, reinterpret_cast<void**>(&classDispatch)), S_OK);
+  EXPECT_EQ(dispatch, classDispatch);
+  UINT count = 7;
+  EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 0u);
+  wchar_t name[] = L"Anything";
+  LPOLESTR names[] = {name};
+  DISPID id = 0;
+  EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
+  DISPPARAMS none = {};
+  EXPECT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+            DISP_E_MEMBERNOTFOUND);
+  // One identity for IUnknown through every interface.
+  IUnknown *a = nullptr, *b = nullptr;
+  ext->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&a));
+  dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&b));
+  EXPECT_EQ(a, b);
+  void* other = reinterpret_cast<void*>(1);
+  EXPECT_EQ(init->QueryInterface(IID_IClassFactory, &other), E_NOINTERFACE);
+  EXPECT_EQ(other, nullptr);
+  a->Release();
+  b->Release();
+  classDispatch->Release();
+  dispatch->Release();
+  ext->Release();
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);
+  EXPECT_EQ(init->Release(), 0u);
+}
+
+BOOL CALLBACK Refuse(HPROPSHEETPAGE, LPARAM) { return FALSE; }
+BOOL CALLBACK Keep(HPROPSHEETPAGE page, LPARAM lParam) {
+  reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(lParam)->push_back(page);
+  return TRUE;
+}
+
+TEST_F(Module, RefusedPageIsDestroyed) {
+  IShellPropSheetExt* ext = nullptr;
+  ASSERT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellPropSheetExt,
+                             reinterpret_cast<void**>(&ext)), S_OK);
+  EXPECT_EQ(ext->AddPages(&Refuse, 0), S_OK);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].caption, "XShellPropSheetExt::AddPages");
+  EXPECT_EQ(boxes.boxes[0].text, "lpfnAddPage() FAILED");
+  ext->Release();
+  // The refused page object is gone with its handle.
+}
+
+TEST_F(Module, EveryAddPagesGetsItsOwnPage) {
+  IShellPropSheetExt* ext = nullptr;
+  ASSERT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellPropSheetExt,
+                             reinterpret_cast<void**>(&ext)), S_OK);
+  std::vector<HPROPSHEETPAGE> pages;
+  EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
+  EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
+  ASSERT_EQ(pages.size(), 2u);
+  EXPECT_NE(pages[0], pages[1]);
+  ext->Release();
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);  // the pages still exist
+  DestroyPropertySheetPage(pages[0]);
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);
+  DestroyPropertySheetPage(pages[1]);
+  EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(Module, UnloadableOnlyAfterTheSheetClosedAndTheObjectWasReleased) {
+  ResetMachine();
+  RegisterPageModule();
+  Sheet s;
+  ASSERT_EQ(s.Open(false), 1u);
+  ASSERT_NE(s.page, nullptr);
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);
+  s.Click(1006);
+  s.Press(PSBTN_OK);
+  ASSERT_TRUE(s.Finished());
+  s.Close();
+  DeleteTree(kDisplayClass);
+}
+
+}  // namespace
+}  // namespace pagetest
+
+int main(int argc, char** argv) {
+  pagetest::MachineLock lock;
+  ::testing::InitGoogleTest(&argc, argv);
+  InitCommonControls();
+  CoInitialize(nullptr);
+  return RUN_ALL_TESTS();
+}
