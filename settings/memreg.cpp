@@ -49,6 +49,18 @@ std::string Canonical(const std::string& path) {
   return out;
 }
 
+// NT refuses key paths that start with a backslash.
+constexpr long kErrorBadPathname = 161;
+
+bool IsRootKey(RegKey key) {
+  return key == kHkeyLocalMachine || key == kHkeyCurrentUser ||
+         key == kHkeyClassesRoot;
+}
+
+bool IsStringType(uint32_t type) {
+  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
 bool IsUnder(const std::string& path, const std::string& top) {
   return path.size() > top.size() && path.compare(0, top.size(), top) == 0 &&
          path[top.size()] == '\\';
@@ -171,6 +183,7 @@ long MemoryRegistry::OpenKey(RegKey root, const char* subKey, uint32_t access,
   if (!ResolvePath(root, subKey, &lower, &display))
     return Record(kOpOpen, "?", nullptr, access, kErrorInvalidHandle);
   long r = PreCall();
+  if (r == kErrorSuccess && subKey && subKey[0] == '\\') r = kErrorBadPathname;
   if (r == kErrorSuccess) r = Check(kOpOpen, lower, access);
   if (r == kErrorSuccess && !Find(lower)) r = kErrorFileNotFound;
   if (r == kErrorSuccess && !result) r = kErrorInvalidParameter;
@@ -190,6 +203,7 @@ long MemoryRegistry::CreateKey(RegKey root, const char* subKey,
   if (!ResolvePath(root, subKey, &lower, &display))
     return Record(kOpCreate, "?", nullptr, access, kErrorInvalidHandle);
   long r = PreCall();
+  if (r == kErrorSuccess && subKey && subKey[0] == '\\') r = kErrorBadPathname;
   if (r == kErrorSuccess) r = Check(kOpCreate, lower, access);
   if (r == kErrorSuccess && Find(lower)) {
     // An existing key is opened: the open-time rules apply too.
@@ -205,18 +219,33 @@ long MemoryRegistry::CreateKey(RegKey root, const char* subKey,
   return Record(kOpCreate, display, nullptr, access, r);
 }
 
+bool MemoryRegistry::LookUpHandle(RegKey key, std::string* lower,
+                                  uint32_t* access) const {
+  // The predefined roots are open all the time, with full access.
+  if (IsRootKey(key)) {
+    std::string display;
+    *access = kKeyAllAccess;
+    return ResolvePath(key, nullptr, lower, &display);
+  }
+  auto it = handles_.find(key);
+  if (it == handles_.end()) return false;
+  *lower = it->second.first;
+  *access = it->second.second;
+  return true;
+}
+
 long MemoryRegistry::QueryValue(RegKey key, const char* name, uint32_t* type,
                                 void* data, uint32_t* size) {
-  auto it = handles_.find(key);
-  if (it == handles_.end())
+  std::string lower;
+  uint32_t access = 0;
+  if (!LookUpHandle(key, &lower, &access))
     return Record(kOpQuery, "?", name, 0, kErrorInvalidHandle);
-  const std::string& lower = it->second.first;
   std::string display = DisplayOf(lower);
   long r = PreCall();
   if (r == kErrorSuccess) r = Check(kOpQuery, lower, 0);
   Key* k = r == kErrorSuccess ? Find(lower) : nullptr;
   if (r == kErrorSuccess && !k) r = kErrorKeyDeleted;
-  if (r == kErrorSuccess && !(it->second.second & kKeyQueryValue))
+  if (r == kErrorSuccess && !(access & kKeyQueryValue))
     r = kErrorAccessDenied;
   if (r == kErrorSuccess) {
     auto v = k->values.find(Lower(name ? name : ""));
@@ -233,6 +262,11 @@ long MemoryRegistry::QueryValue(RegKey key, const char* name, uint32_t* type,
         r = kErrorMoreData;
       } else {
         if (data && stored) std::memcpy(data, value.data.data(), stored);
+        // Text stored without its terminator gets one after the data when
+        // the buffer has room (the size reported stays the stored one).
+        if (data && IsStringType(value.type) && stored > 0 &&
+            value.data[stored - 1] != 0 && stored < *size)
+          static_cast<unsigned char*>(data)[stored] = 0;
         if (size) *size = stored;
       }
     }
@@ -242,22 +276,27 @@ long MemoryRegistry::QueryValue(RegKey key, const char* name, uint32_t* type,
 
 long MemoryRegistry::SetValue(RegKey key, const char* name, uint32_t type,
                               const void* data, uint32_t size) {
-  auto it = handles_.find(key);
-  if (it == handles_.end())
+  std::string lower;
+  uint32_t access = 0;
+  if (!LookUpHandle(key, &lower, &access))
     return Record(kOpSet, "?", name, 0, kErrorInvalidHandle);
-  const std::string& lower = it->second.first;
   std::string display = DisplayOf(lower);
   long r = PreCall();
   if (r == kErrorSuccess) r = Check(kOpSet, lower, 0);
   Key* k = r == kErrorSuccess ? Find(lower) : nullptr;
   if (r == kErrorSuccess && !k) r = kErrorKeyDeleted;
-  if (r == kErrorSuccess && !(it->second.second & kKeySetValue))
+  if (r == kErrorSuccess && !(access & kKeySetValue))
     r = kErrorAccessDenied;
   if (r == kErrorSuccess && size && !data) r = kErrorInvalidParameter;
   if (r == kErrorSuccess) {
     Value value;
     value.type = type;
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    // Text whose length leaves out its terminator is stored with it: NT
+    // looks at the byte after the given length (so does this, as a caller
+    // that passes a short buffer reads past it on NT too).
+    if (IsStringType(type) && size && bytes[size - 1] != 0 && bytes[size] == 0)
+      ++size;
     if (size) value.data.assign(bytes, bytes + size);
     std::string shown = name ? name : "";
     k->values[Lower(shown)] = {shown, value};
@@ -266,16 +305,16 @@ long MemoryRegistry::SetValue(RegKey key, const char* name, uint32_t type,
 }
 
 long MemoryRegistry::DeleteValue(RegKey key, const char* name) {
-  auto it = handles_.find(key);
-  if (it == handles_.end())
+  std::string lower;
+  uint32_t access = 0;
+  if (!LookUpHandle(key, &lower, &access))
     return Record(kOpDeleteValue, "?", name, 0, kErrorInvalidHandle);
-  const std::string& lower = it->second.first;
   std::string display = DisplayOf(lower);
   long r = PreCall();
   if (r == kErrorSuccess) r = Check(kOpDeleteValue, lower, 0);
   Key* k = r == kErrorSuccess ? Find(lower) : nullptr;
   if (r == kErrorSuccess && !k) r = kErrorKeyDeleted;
-  if (r == kErrorSuccess && !(it->second.second & kKeySetValue))
+  if (r == kErrorSuccess && !(access & kKeySetValue))
     r = kErrorAccessDenied;
   if (r == kErrorSuccess && !k->values.erase(Lower(name ? name : "")))
     r = kErrorFileNotFound;
@@ -287,11 +326,16 @@ long MemoryRegistry::DeleteKey(RegKey root, const char* subKey) {
   if (!ResolvePath(root, subKey, &lower, &display))
     return Record(kOpDeleteKey, "?", nullptr, 0, kErrorInvalidHandle);
   long r = PreCall();
+  if (r == kErrorSuccess && !subKey) r = kErrorInvalidParameter;
+  if (r == kErrorSuccess && subKey[0] == '\\') r = kErrorBadPathname;
   if (r == kErrorSuccess) r = Check(kOpDeleteKey, lower, 0);
-  if (r == kErrorSuccess && (!subKey || !*subKey)) r = kErrorAccessDenied;
+  // An empty name deletes the open key itself; a root cannot be deleted.
+  if (r == kErrorSuccess && !*subKey && IsRootKey(root)) r = kErrorAccessDenied;
   Key* k = r == kErrorSuccess ? Find(lower) : nullptr;
   if (r == kErrorSuccess && !k) r = kErrorFileNotFound;
   if (r == kErrorSuccess && !k->subkeys.empty()) r = kErrorAccessDenied;
+  // A handle to a root itself (opened with an empty name) is no way round.
+  if (r == kErrorSuccess && Split(lower).size() < 2) r = kErrorAccessDenied;
   if (r == kErrorSuccess) {
     std::vector<std::string> parts = Split(lower);
     std::string last = parts.back();
@@ -304,6 +348,13 @@ long MemoryRegistry::DeleteKey(RegKey root, const char* subKey) {
 }
 
 long MemoryRegistry::CloseKey(RegKey key) {
+  if (IsRootKey(key)) {
+    std::string lower, display;
+    ResolvePath(key, nullptr, &lower, &display);
+    long r = PreCall();
+    if (r == kErrorSuccess) r = Check(kOpClose, lower, 0);
+    return Record(kOpClose, display, nullptr, 0, r);
+  }
   auto it = handles_.find(key);
   if (it == handles_.end())
     return Record(kOpClose, "?", nullptr, 0, kErrorInvalidHandle);

@@ -117,6 +117,7 @@ class MemoryRegistry : public Registry {
   bool ResolvePath(RegKey root, const char* subKey, std::string* lower,
                    std::string* display) const;
   long Check(Op op, const std::string& lowerPath, uint32_t access) const;
+  bool LookUpHandle(RegKey key, std::string* lower, uint32_t* access) const;
   long Record(Op op, const std::string& path, const char* value,
               uint32_t access, long result);
   long PreCall();

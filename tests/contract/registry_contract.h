@@ -14,6 +14,7 @@
 
 #include <stdint.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ Registry& ContractRegistry();
 void ResetContractRegistry();
 
 constexpr const char* kScratch = "Software\\TachyContract";
+constexpr const char* kRootValue = "TachyContractRootValue";
+// NT's answer to a key path that starts with a backslash.
+constexpr long kErrorBadPathname = 161;
 constexpr const char* kClassScratch = "TachyContractClass";
 
 // Every key the cases create, deepest first, relative to the root.
@@ -52,6 +56,8 @@ inline void RemoveScratch(Registry& reg) {
     for (const std::string& key : ScratchKeys()) reg.DeleteKey(root, key.c_str());
   reg.DeleteKey(kHkeyClassesRoot, "TachyContractClass\\Sub");
   reg.DeleteKey(kHkeyClassesRoot, kClassScratch);
+  reg.DeleteValue(kHkeyCurrentUser, kRootValue);
+  reg.DeleteValue(kHkeyLocalMachine, kRootValue);
 }
 
 inline std::vector<unsigned char> Bytes(const std::string& s) {
@@ -105,9 +111,13 @@ class RegistryContract : public ::testing::TestWithParam<RegKey> {
     EXPECT_EQ(kErrorSuccess, reg().CloseKey(key));
   }
 
+  // Stores exactly `data`: the byte after it is not zero, so text without
+  // a terminator is not completed (see TextWithoutItsTerminator...).
   long Set(RegKey key, const char* name, uint32_t type,
            const std::vector<unsigned char>& data) {
-    return reg().SetValue(key, name, type, data.empty() ? nullptr : data.data(),
+    std::vector<unsigned char> guarded(data);
+    guarded.push_back('X');
+    return reg().SetValue(key, name, type, data.empty() ? nullptr : guarded.data(),
                           static_cast<uint32_t>(data.size()));
   }
 
@@ -308,6 +318,133 @@ TEST_P(RegistryContract, AHandleToADeletedKeyNoLongerWorks) {
   EXPECT_EQ(kErrorKeyDeleted, SetText(reg(), gone, "X", "1"));
   RegKey key;
   EXPECT_EQ(kErrorFileNotFound, Open("Gone", &key));
+}
+
+// Storing text whose length leaves out the terminator: NT looks at the byte
+// after the given length and, when it is zero, stores the terminator too.
+// Reading text stored without a terminator puts one after it when the
+// buffer has room, but reports the stored size.
+TEST_P(RegistryContract, TextWithoutItsTerminatorIsCompletedWhenItCan) {
+  RegKey key = Create("Values");
+  const unsigned char zeroAfter[] = {'a', 'b', 0};
+  const unsigned char otherAfter[] = {'a', 'b', 'X'};
+  struct Case {
+    const char* label;
+    uint32_t type;
+    const unsigned char* data;
+    uint32_t size;
+    uint32_t stored;
+  };
+  const Case cases[] = {
+      {"text, zero after", kRegSz, zeroAfter, 2, 3},
+      {"expandable text, zero after", kRegExpandSz, zeroAfter, 2, 3},
+      {"text, no zero after", kRegSz, otherAfter, 2, 2},
+      {"binary, zero after", kRegBinary, zeroAfter, 2, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ASSERT_EQ(kErrorSuccess, reg().SetValue(key, "V", c.type, c.data, c.size));
+    uint32_t size = 0;
+    ASSERT_EQ(kErrorSuccess, reg().QueryValue(key, "V", nullptr, nullptr, &size));
+    EXPECT_EQ(c.stored, size);
+    unsigned char buf[8];
+    std::fill(buf, buf + sizeof buf, 0xCC);
+    size = sizeof buf;
+    ASSERT_EQ(kErrorSuccess, reg().QueryValue(key, "V", nullptr, buf, &size));
+    EXPECT_EQ(c.stored, size);
+    EXPECT_EQ('a', buf[0]);
+    EXPECT_EQ('b', buf[1]);
+    bool text = c.type != kRegBinary;
+    EXPECT_EQ(text || c.stored == 3 ? 0 : 0xCC, buf[2]);
+    // Exactly the stored size: nothing is written after it.
+    std::fill(buf, buf + sizeof buf, 0xCC);
+    size = c.stored;
+    ASSERT_EQ(kErrorSuccess, reg().QueryValue(key, "V", nullptr, buf, &size));
+    EXPECT_EQ(0xCC, buf[c.stored]);
+  }
+}
+
+TEST_P(RegistryContract, PathsStartingWithABackslashAreRefused) {
+  Create("A");
+  RegKey key = 0;
+  std::string path = std::string("\\") + kScratch + "\\A";
+  EXPECT_EQ(kErrorBadPathname, reg().OpenKey(root(), path.c_str(), kKeyRead, &key));
+  EXPECT_EQ(kErrorBadPathname,
+            reg().CreateKey(root(), (path + "\\B").c_str(), nullptr, kKeyAllAccess, &key));
+  EXPECT_EQ(kErrorBadPathname, reg().DeleteKey(root(), path.c_str()));
+  // A trailing backslash or a doubled one inside is harmless.
+  std::string trailing = std::string(kScratch) + "\\A\\";
+  ASSERT_EQ(kErrorSuccess, reg().OpenKey(root(), trailing.c_str(), kKeyRead, &key));
+  reg().CloseKey(key);
+  std::string doubled = std::string(kScratch) + "\\\\A";
+  ASSERT_EQ(kErrorSuccess, reg().OpenKey(root(), doubled.c_str(), kKeyRead, &key));
+  reg().CloseKey(key);
+}
+
+// The predefined roots are open handles themselves.
+TEST_P(RegistryContract, RootsWorkAsOpenKeys) {
+  ASSERT_EQ(kErrorSuccess, SetText(reg(), root(), kRootValue, "1"));
+  char text[4];
+  EXPECT_EQ(kErrorSuccess, QueryText(reg(), root(), kRootValue, text, sizeof text));
+  EXPECT_STREQ("1", text);
+  EXPECT_EQ(kErrorSuccess, reg().DeleteValue(root(), kRootValue));
+  EXPECT_EQ(kErrorFileNotFound, reg().DeleteValue(root(), kRootValue));
+  EXPECT_EQ(kErrorSuccess, reg().CloseKey(root()));
+  // Still usable after "closing".
+  Create("");
+  RegKey key = 0;
+  EXPECT_EQ(kErrorSuccess, reg().OpenKey(root(), kScratch, kKeyRead, &key));
+  reg().CloseKey(key);
+  // A root is never deleted; a null name is a mistake.
+  EXPECT_EQ(kErrorAccessDenied, reg().DeleteKey(root(), ""));
+  EXPECT_EQ(kErrorInvalidParameter, reg().DeleteKey(root(), nullptr));
+}
+
+// A handle allows what it was opened for: the page opens driver keys for
+// reading first and only writes through handles opened for writing.
+TEST_P(RegistryContract, AHandleAllowsOnlyWhatItWasOpenedFor) {
+  RegKey writable = Create("Values");
+  ASSERT_EQ(kErrorSuccess, SetText(reg(), writable, "Grxclock", "143"));
+  std::string path = std::string(kScratch) + "\\Values";
+
+  RegKey reader = 0;
+  ASSERT_EQ(kErrorSuccess, reg().OpenKey(root(), path.c_str(), kKeyRead, &reader));
+  char text[8];
+  EXPECT_EQ(kErrorSuccess, QueryText(reg(), reader, "Grxclock", text, sizeof text));
+  EXPECT_EQ(kErrorAccessDenied, SetText(reg(), reader, "Grxclock", "150"));
+  EXPECT_EQ(kErrorAccessDenied, reg().DeleteValue(reader, "Grxclock"));
+  reg().CloseKey(reader);
+
+  RegKey writer = 0;
+  ASSERT_EQ(kErrorSuccess, reg().OpenKey(root(), path.c_str(), kKeySetValue, &writer));
+  uint32_t size = 0;
+  EXPECT_EQ(kErrorAccessDenied, reg().QueryValue(writer, "Grxclock", nullptr, nullptr, &size));
+  EXPECT_EQ(kErrorSuccess, SetText(reg(), writer, "Grxclock", "150"));
+  reg().CloseKey(writer);
+  EXPECT_EQ(kErrorSuccess, QueryText(reg(), writable, "Grxclock", text, sizeof text));
+  EXPECT_STREQ("150", text);
+}
+
+TEST_P(RegistryContract, ClosingAndDeletingThroughHandles) {
+  RegKey top = Create("");
+  RegKey child = 0;
+  ASSERT_EQ(kErrorSuccess,
+            reg().CreateKey(top, "Gone", nullptr, kKeyAllAccess, &child));
+  EXPECT_EQ(kErrorSuccess, reg().CloseKey(child));
+  // The key named relative to an open key is deleted.
+  EXPECT_EQ(kErrorSuccess, reg().DeleteKey(top, "Gone"));
+  RegKey key;
+  EXPECT_EQ(kErrorFileNotFound, Open("Gone", &key));
+  // An empty name deletes the open key itself, once it has no subkeys.
+  RegKey parent = Create("Parent\\Child");
+  ASSERT_EQ(kErrorSuccess, Open("Parent", &parent));
+  EXPECT_EQ(kErrorAccessDenied, reg().DeleteKey(parent, ""));
+  std::string childPath = std::string(kScratch) + "\\Parent\\Child";
+  ASSERT_EQ(kErrorSuccess, reg().DeleteKey(root(), childPath.c_str()));
+  EXPECT_EQ(kErrorSuccess, reg().DeleteKey(parent, ""));
+  EXPECT_EQ(kErrorFileNotFound, Open("Parent", &key));
+  // A handle that was never opened is refused.
+  EXPECT_EQ(kErrorInvalidHandle, reg().CloseKey(static_cast<RegKey>(0x7FFF0000u)));
 }
 
 // QueryText never reads or writes past the buffer and always ends the text
