@@ -226,6 +226,7 @@ TEST_F(InstallerDialogs, FreshInstallOnEachWindowsVersion) {
   } cases[] = {
       {"win95", false, k2000, "Voodoo3 2000", "143"},
       {"win98", true, k3000, "Voodoo3 3000", "166"},
+      {"winme", true, k2000, "Voodoo3 2000", "143"},
       {"nt40", false, k3500, "Voodoo3 3500", "183"},
       {"win2k", false, k3000, "Voodoo3 3000", "166"},
   };
