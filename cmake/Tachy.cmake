@@ -83,7 +83,9 @@ function(tachy_link_deliverable target kind)
     set(base "")
   endif()
   target_link_options(${target} PRIVATE ${TACHY_DELIVERABLE_LINK_OPTIONS}
-    -Wl,--entry,${entry} -Wl,--undefined,${entry} ${base})
+    -Wl,--entry,${entry} -Wl,--undefined,${entry} ${base}
+    # The map shows what each object brought in (scripts/check-no-ctors.sh).
+    -Wl,-Map,${CMAKE_BINARY_DIR}/bin/${target}.map)
   target_link_libraries(${target} PRIVATE
     -Wl,--start-group ${libs} tachy_nocrt -Wl,--end-group
     ${TACHY_DELIVERABLE_SYSTEM_LIBS} gcc)

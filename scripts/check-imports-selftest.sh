@@ -43,9 +43,10 @@ BOOL WINAPI Entry(HINSTANCE i, DWORD r, LPVOID p) {
 C
 
 build() {  # build OUT SRC [flags...]
-  local out="$1" src="$2"
+  local out="$1" src="$2" compiler="$cc"
   shift 2
-  if ! "$cc" -O1 -o "$out" "$src" "$@" >build.log 2>&1; then
+  case "$src" in *.cpp) compiler="${cc%gcc*}g++${cc##*gcc}" ;; esac
+  if ! "$compiler" -O1 -o "$out" "$src" "$@" >build.log 2>&1; then
     echo "selftest: could not build $out:"
     cat build.log
     exit 1
@@ -57,6 +58,14 @@ build crt.dll crt.c "${nocrt[@]}" -lkernel32 -lmsvcrt
 build later.dll later.c "${nocrt[@]}" -lkernel32 -lcomctl32
 build newsubsys.dll clean.c -nostdlib -nostartfiles -shared -Wl,--entry,_Entry@12 \
   -Wl,--subsystem,windows:5.1 -s -lkernel32 -ladvapi32
+
+cat > ctor.cpp <<'C'
+#include <windows.h>
+struct Stamp { Stamp() : ticks(GetTickCount()) {} DWORD ticks; };
+Stamp stamp;
+extern "C" BOOL WINAPI Entry(HINSTANCE, DWORD, LPVOID) { return stamp.ticks != 0; }
+C
+build ctor.dll ctor.cpp "${nocrt[@]}" -Wl,-Map,ctor.map -lkernel32
 
 failures=0
 expect() {  # expect pass|fail IMAGE [TEXT]
@@ -78,6 +87,16 @@ expect fail crt.dll "crt.dll: imports sprintf from MSVCRT.DLL, which is not one 
 expect fail later.dll "later.dll: imports InitCommonControlsEx from COMCTL32.DLL, which is not on the allowlist"
 expect fail newsubsys.dll "newsubsys.dll: subsystem version 5.1 is above 4.0"
 expect fail /bin/true "true: not a 32-bit x86 Windows image"
+
+if "$here/check-no-ctors.sh" ctor.map >ctor.out 2>&1; then
+  echo "selftest: FAIL: check-no-ctors.sh passed a DLL with a static constructor"
+  failures=$((failures + 1))
+elif ! grep -q "ctor: static constructor from" ctor.out; then
+  echo "selftest: FAIL: check-no-ctors.sh did not name the constructor:"; cat ctor.out
+  failures=$((failures + 1))
+else
+  echo "selftest: ok: ctor.dll (fail): $(head -1 ctor.out | cut -c1-60)..."
+fi
 
 if [ $failures -ne 0 ]; then
   echo "check-imports selftest: $failures case(s) wrong"

@@ -109,6 +109,12 @@ if(TARGET tachpage AND TARGET tachinst)
            COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-imports.sh
                    $<TARGET_FILE:tachpage> $<TARGET_FILE:tachinst>)
 endif()
+if(TARGET tachpage AND TARGET tachinst)
+  add_test(NAME deliverables.noctors
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-no-ctors.sh
+                   ${CMAKE_BINARY_DIR}/bin/tachpage.map
+                   ${CMAKE_BINARY_DIR}/bin/tachinst.map)
+endif()
 add_test(NAME imports.selftest
          COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-imports-selftest.sh
                  ${CMAKE_CURRENT_BINARY_DIR}/imports-selftest)

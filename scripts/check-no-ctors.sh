@@ -1,0 +1,37 @@
+#!/bin/bash
+# Checks, from the linker maps of the deliverables, that no object put a
+# static constructor into them. The deliverables start without a C runtime,
+# so nothing would ever run such a constructor: the global would silently
+# stay zero.
+#
+#   scripts/check-no-ctors.sh MAP...
+set -uo pipefail
+if [ $# -eq 0 ]; then
+  echo "usage: $0 MAP..." >&2
+  exit 2
+fi
+status=0
+for map in "$@"; do
+  name="$(basename "$map" .map)"
+  if [ ! -f "$map" ]; then
+    echo "$name: no linker map $map"
+    status=1
+    continue
+  fi
+  # Input sections: " .ctors[.N]  0xADDR  0xSIZE  object" (long names wrap
+  # the address and size to the next line).
+  found="$(awk '
+    /^ \.ctors(\.[0-9]+)?[ \t]*$/ { pending = 1; next }
+    pending { pending = 0; if ($1 ~ /^0x/ && $2 != "0x0") print $3; next }
+    /^ \.ctors(\.[0-9]+)?[ \t]+0x/ { if ($3 != "0x0") print $4 }
+  ' "$map")"
+  if [ -n "$found" ]; then
+    while read -r object; do
+      echo "$name: static constructor from $object: globals of the deliverables must not need one (make the constructor constexpr or initialise at run time)"
+    done <<<"$found"
+    status=1
+  else
+    echo "$name: ok (no static constructors)"
+  fi
+done
+exit $status
