@@ -30,6 +30,13 @@ constexpr int32_t kDepths[4] = {8, 16, 24, 32};
 constexpr int kIdGestureLabel = 1035;  // row 0's label, "640x480"
 constexpr size_t kTextBufferChars = 512;
 
+// The dialog has no owner, so the page stays usable while it runs and its
+// button could start a second one inside the first one's modal loop. Both
+// would work on the module's one ModeTable, and the outer one's Save would
+// then write rows read by the inner one. A second request therefore only
+// brings the open dialog to the front.
+HWND gOpenDialog = nullptr;
+
 // The dialog's state, kept with its window (DWL_USER) for the modal loop.
 struct RefreshRateDialog {
   int32_t linkAllDepths;
@@ -270,6 +277,7 @@ INT_PTR CALLBACK RefreshDialogProc(HWND window, UINT message, WPARAM wParam,
     RefreshRateDialog* dialog = reinterpret_cast<RefreshRateDialog*>(lParam);
     SetWindowLongPtrA(window, DWLP_USER, lParam);
     dialog->window = window;
+    gOpenDialog = window;
     return dialog->OnInitDialog();
   }
   RefreshRateDialog* dialog = reinterpret_cast<RefreshRateDialog*>(
@@ -303,12 +311,17 @@ INT_PTR CALLBACK RefreshDialogProc(HWND window, UINT message, WPARAM wParam,
 }  // namespace
 
 void RunRefreshRateDialog() {
+  if (gOpenDialog && IsWindow(gOpenDialog)) {
+    SetForegroundWindow(gOpenDialog);
+    return;
+  }
   RefreshRateDialog dialog;
   dialog.window = nullptr;
   dialog.registry = &SystemRegistry();
   DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(kRefreshDialogTemplate),
                   nullptr, RefreshDialogProc,
                   reinterpret_cast<LPARAM>(&dialog));
+  gOpenDialog = nullptr;
 }
 
 }  // namespace tachy

@@ -230,7 +230,15 @@ void RunDialog(const std::function<void(HWND)>& script) {
     if (!search.dialog) return;
     found = true;
     script(search.dialog);
-    if (IsWindow(search.dialog)) PostMessageA(search.dialog, WM_COMMAND, IDCANCEL, 0);
+    // Whatever the script left open (a failed ASSERT, a second dialog) is
+    // cancelled, so that a fault fails the test instead of hanging it.
+    for (int i = 0; i < 100; ++i) {
+      FoundDialog left{uiThread, nullptr};
+      EnumThreadWindows(uiThread, FindDialogWindow, reinterpret_cast<LPARAM>(&left));
+      if (!left.dialog) break;
+      PostMessageA(left.dialog, WM_COMMAND, IDCANCEL, 0);
+      Sleep(50);
+    }
   });
   RunRefreshRateDialog();
   driver.join();
@@ -605,6 +613,55 @@ TEST_F(RefreshDialogTest, WithoutAnyAdapterOnlyThePreferencesAreWritten) {
   EXPECT_EQ(after[std::string(kProductPath) + "|ColorDepth"], std::string("16", 3));
   after[std::string(kProductPath) + "|ColorDepth"] = before[std::string(kProductPath) + "|ColorDepth"];
   EXPECT_EQ(after, before);
+}
+
+// The page's button stays usable while the dialog runs (it has no owner):
+// pressed again, it must not start a second dialog on the same mode table.
+LRESULT CALLBACK OpenerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP) {
+    RunRefreshRateDialog();
+    return 1;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+BOOL CALLBACK CountDialogWindow(HWND window, LPARAM param) {
+  char cls[32] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  if (std::strcmp(cls, "#32770") == 0 && GetDlgItem(window, 1035) && IsWindowVisible(window))
+    ++*reinterpret_cast<int*>(param);
+  return TRUE;
+}
+
+int CountDialogs(DWORD thread) {
+  int count = 0;
+  EnumThreadWindows(thread, CountDialogWindow, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+TEST_F(RefreshDialogTest, ASecondOpeningWhileOpenBringsTheFirstToTheFront) {
+  WNDCLASSA cls = {};
+  cls.lpfnWndProc = OpenerProc;
+  cls.hInstance = GetModuleHandleA(nullptr);
+  cls.lpszClassName = "RefreshDialogOpener";
+  RegisterClassA(&cls);
+  HWND opener = CreateWindowA("RefreshDialogOpener", "", 0, 0, 0, 0, 0, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(opener, nullptr);
+  RunDialog([opener](HWND d) {
+    DWORD_PTR result = 0;
+    // With a second dialog the call would not return until it closed.
+    EXPECT_NE(SendMessageTimeoutA(opener, WM_APP, 0, 0, SMTO_NORMAL, 5000, &result), 0);
+    EXPECT_EQ(CountDialogs(GetWindowThreadProcessId(d, nullptr)), 1);
+    Choose(d, 1024, "60");
+    Click(d, IDOK);
+  });
+  // Not stuck: a later opening works again.
+  RunDialog([](HWND d) {
+    EXPECT_EQ(Selected(d, 1024), "60");
+    Click(d, IDCANCEL);
+  });
+  DestroyWindow(opener);
 }
 
 // ---- Language: texts, layout and the gesture.
