@@ -20,20 +20,6 @@ InstallerState FreshState() {
   return s;
 }
 
-TEST(InstallerOptions, InitialState) {
-  InstallerState s = FreshState();
-  EXPECT_EQ(s.PlatformKind, 1);
-  EXPECT_EQ(s.LowerLimit, 120);
-  EXPECT_EQ(s.UpperLimit, 220);
-  EXPECT_EQ(s.AdapterList.count, 0);
-  EXPECT_EQ(s.AdapterList.selected, -1);
-  for (int32_t slot : s.AdapterList.instances) EXPECT_EQ(slot, -1);
-  EXPECT_EQ(s.language.cycleLanguage, 9);
-  EXPECT_EQ(s.language.stringBase, 0);
-  EXPECT_EQ(s.InstalledKeySet, 0u);
-  EXPECT_EQ(s.PageModulePath[0], 0);
-}
-
 TEST(InstallerOptions, StartupLanguage) {
   struct Case {
     const char* commandLine;
