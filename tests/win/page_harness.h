@@ -186,9 +186,22 @@ inline void RegisterPageModule() {
 
 struct Box {
   std::string caption;
-  std::string text;
+  std::string text;      // as the ANSI code page gives it
+  std::string textUtf8;  // the same characters in UTF-8
   HWND owner;
 };
+
+inline std::string Utf8(const wchar_t* text) {
+  char buffer[2048] = {};
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
+  return buffer;
+}
+
+inline std::string WindowUtf8(HWND window) {
+  wchar_t buffer[1024] = {};
+  GetWindowTextW(window, buffer, 1024);
+  return Utf8(buffer);
+}
 
 // Records every message box of this thread and presses its OK button.
 class BoxCatcher {
@@ -217,6 +230,7 @@ class BoxCatcher {
         box.caption = buffer;
         GetWindowTextA(label, buffer, sizeof buffer);
         box.text = buffer;
+        box.textUtf8 = WindowUtf8(label);
         box.owner = GetWindow(w, GW_OWNER);
         current_->boxes.push_back(box);
         PostMessageA(w, WM_COMMAND, IDOK, 0);
@@ -440,6 +454,81 @@ inline int RunChild(const char* version, const std::vector<std::string>& env = {
 }
 
 inline bool IsChild() { return !Env("PAGETEST_CHILD").empty(); }
+
+// Wine takes the system language from the Unix locale of the process that
+// started the Wine process tree, not from the Windows environment. To run
+// as another system language the program is therefore started again from a
+// Unix process: env LC_ALL=<lcAll> ... wine <this program>. Wine cannot wait
+// for a Unix process, so the child writes its exit code into a file that the
+// parent waits for. Returns the child's exit code (99 when it never ended).
+inline int RunChildWithLocale(const char* version, const std::string& lcAll,
+                              const std::vector<std::string>& env = {}) {
+  const std::string appKey = "Software\\Wine\\AppDefaults\\" + ExeName();
+  HKEY k;
+  RegCreateKeyExA(HKEY_CURRENT_USER, appKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                  nullptr, &k, nullptr);
+  RegSetValueExA(k, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                 static_cast<DWORD>(strlen(version) + 1));
+  RegCloseKey(k);
+
+  const std::string prefix = Env("TACHY_WINEPREFIX");
+  if (prefix.empty()) {
+    fprintf(stderr, "TACHY_WINEPREFIX is not set\n");
+    return 98;
+  }
+  char temp[MAX_PATH], done[MAX_PATH];
+  GetTempPathA(sizeof temp, temp);
+  GetTempFileNameA(temp, "pgt", 0, done);
+  DeleteFileA(done);
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, sizeof self);
+  const char* wine = GetFileAttributesA("Z:\\usr\\bin\\wine") != INVALID_FILE_ATTRIBUTES
+                         ? "/usr/bin/wine" : "wine";
+  std::string cmd = "/usr/bin/env LC_ALL=" + lcAll + " PAGETEST_CHILD=" + version +
+                    " \"PAGETEST_DONE=" + done + "\" WINEPREFIX=" + prefix;
+  for (const std::string& e : env) cmd += " " + e;
+  cmd += std::string(" ") + wine + " \"" + self + "\"";
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                      &si, &pi)) {
+    fprintf(stderr, "could not start %s (%lu)\n", cmd.c_str(), GetLastError());
+    return 97;
+  }
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  for (int waited = 0; waited < 280000; waited += 200) {
+    FILE* f = fopen(done, "r");
+    if (f) {
+      int code = 99;
+      const bool complete = fscanf(f, "%d", &code) == 1;
+      fclose(f);
+      if (complete) {
+        DeleteFileA(done);
+        return code;
+      }
+    }
+    Sleep(200);
+  }
+  fprintf(stderr, "the child for LC_ALL=%s did not finish\n", lcAll.c_str());
+  return 99;
+}
+
+// The child's end: hands its exit code to the waiting parent.
+inline int ChildExit(int code) {
+  const std::string done = Env("PAGETEST_DONE");
+  if (!done.empty()) {
+    const std::string partial = done + ".part";
+    FILE* f = fopen(partial.c_str(), "w");
+    if (f) {
+      fprintf(f, "%d\n", code);
+      fclose(f);
+      MoveFileA(partial.c_str(), done.c_str());
+    }
+  }
+  return code;
+}
 
 // Every page test program holds this while it runs, so that two of them
 // never change the machine's keys at the same time.

@@ -1,0 +1,287 @@
+// The tab in the system's language: French, German, Spanish (English texts
+// in the wider layout) and British English. The program runs itself once per
+// language with LC_ALL set, Wine posing as Windows 98.
+#include "page_harness.h"
+
+namespace pagetest {
+namespace {
+
+// The module's string table, ids 1..117 in three blocks of 39, then the
+// failed-Apply message in English, French and German (118..120).
+const char* const kStrings[121] = {
+    nullptr,
+    // English
+    "Tachymark", "Voodoo3 Settings", "Vsync",
+    "Don't sync buffer swaps to monitor refresh rate for &Glide",
+    "Don't sync buffer swaps to monitor refresh rate for &Direct3D",
+    "Graphics Clock", "&Enable graphics clock adjustment", "143", "Mhz", "120",
+    "Restart Windows after adjusting graphics clock", "200", "Installed for:",
+    "Voodoo3 2000", "&Factory Defaults", "&Refresh Rates...", "About", "Tachymark",
+    "Author: Quillon", "Version ", " English", "Refresh Rates", "Refresh Rates",
+    "Adapter", "Default", "Optimal", "&Link all color depths", "Color Depth",
+    "8 bit color", "16 bit color", "24 bit color", "32 bit color", "Adapter Setting",
+    "Default refresh rate", "Optimal refresh rate", "&Save", "&Default", "OK", "Cancel",
+    // French
+    "Tachy", "Réglages de la Voodoo3", "Vsync",
+    "Désactiver la synchronisation verticale avec l'écran sous &Glide",
+    "Désactiver la synchronisation verticale avec l'écran sous &Direct3D",
+    "Fréquence d'horloge du circuit graphique", "&Permettre l'overclocking", "143",
+    "Mhz", "120", "Rédémarrez Windows après avoir modifié ce réglage", "200",
+    "Installé pour:", "Voodoo3 2000", "&Réglages d'usine", "&Fréquences...",
+    "A propos de", "Tachymark", "Auteur: Quillon", "Version ", " Français",
+    "Fréquences de rafraîchissement", "Fréquences de rafraîchissement", "Adaptateur",
+    "Par défaut", "Optimale", "&Verrouiller les couleurs", "Couleurs", "8 bit",
+    "16 bit", "24 bit", "32 bit", "Réglage de l'adaptateur", "Fréquence par défaut",
+    "Fréquence optimale", "&Sauver", "&Par défaut", "OK", "Annuler",
+    // German
+    "Tachy", "Voodoo3 Einstellungen", "Vsync",
+    "Bildspeicher Wechsel nicht synchronisieren für &Glide",
+    "Bildspeicher Wechsel nicht synchronisieren für &Direct3D", "Grafik Takt",
+    "G&rafik Takt Anpassung aktivieren", "143", "Mhz", "120",
+    "Windows neustarten um Grafik Takt zu übernehmen", "200", "Installiert für:",
+    "Voodoo3 2000", "&Standardeinstellungen", "&Wiederholraten...", "Über",
+    "Tachymark", "Author: Quillon", "Version ", " Deutsch", "Wiederholraten",
+    "Wiederholraten", "Adapter", "Standard", "Optimal", "&Alle Farbtiefen zusammen",
+    "Farbtiefe", "8 Bit Farbe", "16 Bit Farbe", "24 Bit Farbe", "32 Bit Farbe",
+    "Adapter Einstellung", "Standard Wiederholrate", "Optimal Wiederholrate",
+    "&Sichern", "S&tandard", "OK", "Abbruch",
+    // The failed-Apply message
+    "The settings could not be saved. Changing them may need administrator rights.",
+    "Les réglages n'ont pas pu être enregistrés. Leur modification peut nécessiter "
+    "les droits d'administrateur.",
+    "Die Einstellungen konnten nicht gespeichert werden. Zum Ändern sind eventuell "
+    "Administratorrechte nötig.",
+};
+
+// Page controls whose text is string index n of the current block.
+const struct {
+  int id;
+  int index;
+} kPageTexts[] = {{1062, 2}, {1055, 3}, {1006, 4}, {1007, 5}, {1056, 6},
+                  {1009, 7}, {1010, 9}, {1027, 11}, {1057, 13}, {1002, 15},
+                  {1026, 16}, {1058, 17}, {1052, 18}, {1053, 19}};
+
+struct Rect {
+  int id, x, y, w, h;
+};
+const Rect kEnglishLayout[20] = {
+    {1062, 9, 10, 236, 201},   {1055, 18, 25, 218, 42},  {1006, 27, 38, 205, 10},
+    {1007, 27, 51, 205, 10},   {1056, 18, 78, 218, 60},  {1009, 27, 91, 130, 10},
+    {1005, 190, 91, 19, 10},   {1010, 211, 91, 19, 10},  {1001, 24, 103, 207, 20},
+    {1004, 23, 125, 19, 8},    {1027, 44, 125, 167, 8},  {1003, 212, 125, 19, 8},
+    {1057, 17, 149, 44, 8},    {1008, 64, 149, 54, 8},   {1002, 22, 160, 90, 15},
+    {1026, 22, 178, 90, 15},   {1058, 132, 148, 104, 44}, {1052, 137, 158, 95, 9},
+    {1053, 137, 168, 95, 9},   {1054, 137, 178, 95, 9}};
+const Rect kOtherLayout[20] = {
+    {1062, 4, 10, 246, 201},   {1055, 10, 25, 234, 42},  {1006, 17, 38, 224, 10},
+    {1007, 17, 51, 224, 10},   {1056, 10, 78, 234, 60},  {1009, 17, 91, 172, 10},
+    {1005, 197, 91, 19, 10},   {1010, 218, 91, 19, 10},  {1001, 14, 103, 225, 20},
+    {1004, 14, 125, 18, 8},    {1027, 34, 125, 185, 8},  {1003, 221, 125, 18, 8},
+    {1057, 15, 149, 48, 8},    {1008, 66, 149, 58, 8},   {1002, 22, 160, 91, 15},
+    {1026, 22, 178, 91, 15},   {1058, 138, 148, 106, 44}, {1052, 143, 158, 95, 9},
+    {1053, 143, 168, 95, 9},   {1054, 143, 178, 95, 9}};
+
+// What this run's system language should give.
+struct System {
+  const char* lcAll;
+  WORD primary;  // GetSystemDefaultLangID() & 0x3FF
+  int base;      // string base
+  bool english;  // English layout
+};
+const System kSystems[] = {
+    {"fr_FR.UTF-8", 12, 39, false},
+    {"de_DE.UTF-8", 7, 78, false},
+    {"es_ES.UTF-8", 10, 0, false},
+    {"en_GB.UTF-8", 9, 0, true},
+};
+const System* g_system = nullptr;
+
+std::string Expected(int id) { return kStrings[id]; }
+
+std::string Version(int base) {
+  return std::string("Version 3.2") + kStrings[base + 21];
+}
+
+// Checks the texts of every page control for string base `base` and the
+// positions for the given layout.
+void ExpectLanguage(const Sheet& s, int base, bool englishLayout) {
+  for (const auto& t : kPageTexts)
+    EXPECT_EQ(WindowUtf8(s.Item(t.id)), Expected(base + t.index)) << "control " << t.id;
+  EXPECT_EQ(WindowUtf8(s.Item(1054)), Version(base));
+  const Rect* layout = englishLayout ? kEnglishLayout : kOtherLayout;
+  for (int i = 0; i < 20; ++i) {
+    RECT want = {layout[i].x, layout[i].y, layout[i].x + layout[i].w,
+                 layout[i].y + layout[i].h};
+    MapDialogRect(s.page, &want);
+    RECT got;
+    GetWindowRect(s.Item(layout[i].id), &got);
+    MapWindowPoints(nullptr, s.page, reinterpret_cast<POINT*>(&got), 2);
+    EXPECT_EQ(got.left, want.left) << layout[i].id;
+    EXPECT_EQ(got.top, want.top) << layout[i].id;
+    EXPECT_EQ(got.right, want.right) << layout[i].id;
+    EXPECT_EQ(got.bottom, want.bottom) << layout[i].id;
+  }
+}
+
+class Language : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetMachine();
+    RegisterPageModule();
+    InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
+    PutText(std::string(kAdapter0) + "\\DEFAULT", "Grxclock", "180");
+  }
+  void TearDown() override {
+    DeleteTree(kDisplayClass);
+    DeleteTree(kProduct);
+  }
+  BoxCatcher boxes;
+};
+
+TEST_F(Language, StringTableHoldsTheRightCharacters) {
+  for (int id = 1; id <= 120; ++id) {
+    wchar_t wide[512] = {};
+    ASSERT_GT(LoadStringW(PageModule(), id, wide, 512), 0) << id;
+    EXPECT_EQ(Utf8(wide), kStrings[id]) << "string " << id;
+    // Through the ANSI code page as the page reads them.
+    char ansi[512] = {};
+    LoadStringA(PageModule(), id, ansi, sizeof ansi);
+    char expected[512] = {};
+    wchar_t expectedWide[512] = {};
+    MultiByteToWideChar(CP_UTF8, 0, kStrings[id], -1, expectedWide, 512);
+    WideCharToMultiByte(CP_ACP, 0, expectedWide, -1, expected, sizeof expected, nullptr,
+                        nullptr);
+    EXPECT_STREQ(ansi, expected) << "string " << id;
+  }
+  EXPECT_EQ(LoadStringW(PageModule(), 121, nullptr, 0) > 0, false);
+  if (GetACP() == 1252) {
+    // The accented letters as Windows-1252 bytes.
+    char ansi[512];
+    LoadStringA(PageModule(), 41, ansi, sizeof ansi);
+    EXPECT_STREQ(ansi, "R\xe9glages de la Voodoo3");
+    LoadStringA(PageModule(), 61, ansi, sizeof ansi);
+    EXPECT_STREQ(ansi, "Fr\xe9quences de rafra\xee" "chissement");
+    LoadStringA(PageModule(), 95, ansi, sizeof ansi);
+    EXPECT_STREQ(ansi, "\xdc" "ber");
+    LoadStringA(PageModule(), 60, ansi, sizeof ansi);
+    EXPECT_STREQ(ansi, " Fran\xe7" "ais");
+  }
+}
+
+TEST_F(Language, PageOpensInTheSystemLanguage) {
+  Sheet s;
+  ASSERT_EQ(s.Open(), 1u);
+  ExpectLanguage(s, g_system->base, g_system->english);
+  EXPECT_EQ(s.TextOf(1005), "180");
+  EXPECT_EQ(s.TextOf(1008), "Voodoo3 3000");
+  EXPECT_EQ(s.TextOf(1004), "120");
+  EXPECT_EQ(s.TextOf(1003), "220");
+  char title[64] = {};
+  TCITEMA item = {};
+  item.mask = TCIF_TEXT;
+  item.pszText = title;
+  item.cchTextMax = sizeof title;
+  HWND tabs = reinterpret_cast<HWND>(SendMessageA(s.sheet, PSM_GETTABCONTROL, 0, 0));
+  SendMessageA(tabs, TCM_GETITEMA, 1, reinterpret_cast<LPARAM>(&item));
+  EXPECT_STREQ(title, "Tachymark");
+}
+
+TEST_F(Language, GestureStepsThroughFrenchGermanEnglish) {
+  Sheet s;
+  s.Open();
+  // Some state that the gesture must keep.
+  s.Click(1006);
+  s.Click(1009);  // adjustment off: clock 166, controls disabled
+  s.Scroll(200);  // the trackbar is disabled, but a notification still counts
+  ASSERT_EQ(s.TextOf(1005), "200");
+  const int changed = s.changed;
+
+  // Elsewhere, or without all three keys: nothing happens.
+  RightClick(s, 1053, kGestureKeys);
+  RightClick(s, 1054, MK_LBUTTON | MK_CONTROL);
+  RightClick(s, 1054, MK_CONTROL | MK_SHIFT);
+  RightClick(s, 0, kGestureKeys);
+  ExpectLanguage(s, g_system->base, g_system->english);
+
+  const int cycle[] = {39, 78, 0, 39};
+  for (int base : cycle) {
+    RightClick(s, 1054, kGestureKeys);
+    ExpectLanguage(s, base, base == 0);
+    EXPECT_TRUE(s.Checked(1006));
+    EXPECT_FALSE(s.Checked(1009));
+    EXPECT_FALSE(s.Enabled(1001));
+    EXPECT_FALSE(s.Enabled(1027));
+    EXPECT_EQ(s.TextOf(1005), "200");
+    EXPECT_EQ(s.TextOf(1008), "Voodoo3 3000");
+  }
+  EXPECT_EQ(s.changed, changed);  // a language change is no settings change
+  EXPECT_TRUE(boxes.boxes.empty());
+
+  // Reopening starts in the system language again.
+  s.Press(PSBTN_CANCEL);
+  s.Close();
+  Sheet again;
+  again.Open();
+  ExpectLanguage(again, g_system->base, g_system->english);
+}
+
+TEST_F(Language, FailedApplySpeaksThePageLanguage) {
+  Sheet s;
+  s.Open();
+  s.Click(1006);
+  const std::string glide = std::string(kAdapter0) + "\\Glide";
+  PutText(glide, "other", "x");
+  DenyWrites(glide, true);
+  s.Press(PSBTN_APPLYNOW);
+  int expected = g_system->base == 39 ? 119 : g_system->base == 78 ? 120 : 118;
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].textUtf8, kStrings[expected]);
+  EXPECT_EQ(boxes.boxes[0].caption, "Tachymark");
+  // After the language gesture the next failure speaks the new language.
+  RightClick(s, 1054, kGestureKeys);
+  const int next = g_system->base == 39 ? 78 : 39;  // French system: German next
+  if (g_system->base == 39) {
+    RightClick(s, 1054, kGestureKeys);  // French (cycle 12) -> German
+  }
+  s.Press(PSBTN_APPLYNOW);
+  ASSERT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_EQ(boxes.boxes[1].textUtf8, kStrings[next == 39 ? 119 : 120]);
+  DenyWrites(glide, false);
+  s.Press(PSBTN_APPLYNOW);
+  EXPECT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_FALSE(s.ApplyEnabled());
+}
+
+}  // namespace
+}  // namespace pagetest
+
+int main(int argc, char** argv) {
+  using namespace pagetest;
+  if (!IsChild()) {
+    MachineLock lock;
+    int failed = 0;
+    for (const System& system : kSystems) {
+      printf("=== System language %s\n", system.lcAll);
+      fflush(stdout);
+      if (RunChildWithLocale("win98", system.lcAll,
+                             {std::string("PAGETEST_LANG=") + system.lcAll}) != 0)
+        ++failed;
+    }
+    return failed;
+  }
+  const std::string lang = Env("PAGETEST_LANG");
+  for (const System& system : kSystems)
+    if (lang == system.lcAll) g_system = &system;
+  if (!g_system) return ChildExit(1);
+  const WORD primary = GetSystemDefaultLangID() & 0x3FF;
+  if (primary != g_system->primary) {
+    fprintf(stderr, "Wine gives the system language %#x for LC_ALL=%s (is the locale "
+                    "installed? scripts/setup.sh generates it)\n",
+            GetSystemDefaultLangID(), g_system->lcAll);
+    return ChildExit(1);
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  InitCommonControls();
+  CoInitialize(nullptr);
+  return ChildExit(RUN_ALL_TESTS());
+}
