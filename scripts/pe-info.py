@@ -9,6 +9,8 @@
   pe-info.py version FILE...   print the file and product versions of the
                                version resource (a.b.c.d)
   pe-info.py imports FILE...   print the imported DLL names, one a line
+  pe-info.py resources FILE... print the resources as TYPE/ID, one a line
+                               (numeric types: 5 dialog, 6 string table...)
 
 Nothing outside the Python standard library is needed.
 """
@@ -138,13 +140,35 @@ class PE:
             return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
         return text(fms, fls), text(pms, pls)
 
+    def resources(self):
+        found = []
+        rva, size = self.directory(2)
+        if not (rva and size):
+            return found
+        base = self.offset(rva)
+
+        def entries(off):
+            named, ids = struct.unpack_from("<HH", self.data, off + 12)
+            for i in range(named + ids):
+                name, target = struct.unpack_from("<II", self.data, off + 16 + 8 * i)
+                label = ("name@%x" % (name & 0x7FFFFFFF)) if name & 0x80000000 \
+                    else str(name)
+                yield label, target
+        for tlabel, ttarget in entries(base):
+            if not ttarget & 0x80000000:
+                continue
+            for ilabel, _ in entries(base + (ttarget & 0x7FFFFFFF)):
+                found.append("%s/%s" % (tlabel, ilabel))
+        return found
+
     def save(self):
         with open(self.path, "wb") as f:
             f.write(self.data)
 
 
 def main(argv):
-    if len(argv) < 3 or argv[1] not in ("stamps", "zero", "version", "imports"):
+    if len(argv) < 3 or argv[1] not in ("stamps", "zero", "version", "imports",
+                                              "resources"):
         sys.stderr.write(__doc__)
         return 2
     status = 0
@@ -172,6 +196,9 @@ def main(argv):
                 status = 1
             else:
                 print("%s: file %s product %s" % (path, v[0], v[1]))
+        elif argv[1] == "resources":
+            for name in pe.resources():
+                print(name)
         else:
             for name in pe.imports():
                 print(name)
