@@ -38,7 +38,7 @@ compare() {  # compare FILE_A FILE_B LABEL
 relink() {  # relink TARGET_DIR TARGET OUTNAME DEST
   local dir="$build/$1" target="$2" name="$3" dest="$4" cmd
   cmd="$(grep -E -- "-o [^ ]*$name( |$)" "$dir/CMakeFiles/$target.dir/link.txt")" || return 1
-  cmd="$(printf '%s' "$cmd" | sed -E "s#-o [^ ]*$name#-o $dest/$name#; s#--out-implib,[^ ]*#--out-implib,$dest/lib$target.a#")"
+  cmd="$(printf '%s' "$cmd" | sed -E "s#-o [^ ]*$name#-o $dest/$name#; s#--out-implib,[^ ]*#--out-implib,$dest/lib$target.a#; s#-Map,[^ ]*#-Map,$dest/$target.map#")"
   (cd "$dir" && eval "$cmd")
 }
 

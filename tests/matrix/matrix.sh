@@ -12,8 +12,8 @@
 # does that first). Two prefixes run at a time; every prefix's wineserver is
 # stopped at the end, and the Xvfb display is ours only when none was given.
 #
-# Writes <build>/matrix/matrix.md (the table the README shows; copy it to
-# docs/matrix.md with MATRIX_DOCS=1) and the logs <build>/matrix/<version>.log.
+# Writes <build>/matrix/matrix.md and the logs <build>/matrix/<version>.log;
+# with MATRIX_DOCS=1 also docs/matrix.md and the table in README.md.
 # Exit code 1 when a step failed whose pieces are built; a step that cannot
 # run because a piece is missing shows as failed ("missing") without failing
 # the run.
@@ -115,7 +115,7 @@ steps=(install page apply refresh remove)
 status=0
 table="$work/matrix.md"
 {
-  echo "| Windows | Wine reports | layout | install | page | apply | refresh | remove | time |"
+  echo "| Windows | GetVersionExA (platform / version / build) | layout | install | page | apply | refresh | remove | time |"
   echo "|---|---|---|---|---|---|---|---|---|"
   for v in "${versions[@]}"; do
     log="$work/$v.log"
@@ -164,7 +164,25 @@ for v in "${versions[@]}"; do
   fi
 done
 if [ "${MATRIX_DOCS:-0}" = 1 ]; then
-  cp "$table" "$src/docs/matrix.md"
-  echo "matrix: table copied to docs/matrix.md"
+  {
+    echo "# Windows version matrix"
+    echo
+    echo "Written by \`MATRIX_DOCS=1 tests/matrix/matrix.sh build/win32\` on $(date -u +%Y-%m-%d)"
+    echo "($(git -C "$src" rev-parse --short HEAD 2>/dev/null || echo unknown)); ctest runs it as \`release.matrix\`."
+    echo
+    cat "$table"
+  } > "$src/docs/matrix.md"
+  # The README shows the table between its two markers.
+  python3 - "$src/README.md" "$table" <<'PY'
+import sys
+readme, table = sys.argv[1], open(sys.argv[2]).read()
+text = open(readme).read()
+begin, end = "<!-- matrix:begin -->\n", "<!-- matrix:end -->"
+if begin in text and end in text:
+    a = text.index(begin) + len(begin)
+    b = text.index(end)
+    open(readme, "w").write(text[:a] + table + text[b:])
+PY
+  echo "matrix: table written to docs/matrix.md and README.md"
 fi
 exit $status
