@@ -7,6 +7,8 @@
 
 #include <oaidl.h>
 
+#include "page/page_win.h"
+
 namespace pagetest {
 namespace {
 
@@ -208,6 +210,44 @@ TEST_F(Module, UnloadableOnlyAfterTheSheetClosedAndTheObjectWasReleased) {
   ASSERT_TRUE(s.Finished());
   s.Close();
   DeleteTree(kDisplayClass);
+}
+
+TEST_F(Module, VersionLine) {
+  HWND label = CreateWindowA("STATIC", "placeholder", 0, 0, 0, 10, 10, nullptr, nullptr,
+                             nullptr, nullptr);
+  ASSERT_NE(label, nullptr);
+  char text[128];
+  const struct {
+    HINSTANCE module;
+    const char* prefix;
+    const char* suffix;
+    const char* line;
+  } cases[] = {
+      {PageModule(), "Version ", " English", "Version 3.2 English"},
+      {PageModule(), "Version ", " Fran\xe7" "ais", "Version 3.2 Fran\xe7" "ais"},
+      {PageModule(), nullptr, nullptr, "3.2"},
+      {PageModule(), "Version ", nullptr, "Version 3.2"},
+      // This program carries no version resource.
+      {GetModuleHandleA(nullptr), "Version ", " Deutsch", "Version 0.0 Deutsch"},
+      // No module file at all: an empty line.
+      {reinterpret_cast<HINSTANCE>(0x12340000), "Version ", " English", ""},
+  };
+  for (const auto& c : cases) {
+    tachy::SetVersionLine(c.module, label, c.prefix, c.suffix);
+    GetWindowTextA(label, text, sizeof text);
+    EXPECT_STREQ(text, c.line);
+  }
+  DestroyWindow(label);
+
+  DWORD ms = 1, ls = 1;
+  char path[MAX_PATH];
+  GetModuleFileNameA(PageModule(), path, sizeof path);
+  ASSERT_TRUE(tachy::ReadModuleVersion(path, &ms, &ls));
+  EXPECT_EQ(ms, 0x00030002u);
+  EXPECT_EQ(ls, 0u);
+  ms = ls = 7;
+  EXPECT_FALSE(tachy::ReadModuleVersion("Z:\\nowhere\\missing.dll", &ms, &ls));
+  EXPECT_EQ(ms, 7u);
 }
 
 }  // namespace

@@ -77,6 +77,16 @@ TEST_F(Tab, OpensFilledFromTheRegistry) {
   EXPECT_TRUE(boxes.boxes.empty());
 }
 
+TEST_F(Tab, WithoutARegisteredHandlerOnlyTheOwnPageShows) {
+  DeleteTree(kHandlerKey);
+  Sheet s;
+  EXPECT_EQ(s.Open(), 0u);
+  ASSERT_NE(s.sheet, nullptr);
+  HWND tabs = reinterpret_cast<HWND>(SendMessageA(s.sheet, PSM_GETTABCONTROL, 0, 0));
+  EXPECT_EQ(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0), 1);
+  EXPECT_EQ(TabTitle(s.sheet, 0), "Settings");
+}
+
 TEST_F(Tab, EmptyRegistryShowsTheDefaults) {
   Sheet s;
   s.Open();
