@@ -20,7 +20,7 @@ WIN32 := $(ROOT)/build/win32
 DIST := $(ROOT)/dist
 
 .PHONY: all test run dist setup native native-asan win32 \
-        test-native test-native-asan test-win32 clean bench check-repro
+        test-native test-native-asan test-win32 clean fuzz bench check-repro
 
 all: native win32
 
@@ -48,12 +48,21 @@ test-native-asan: native-asan
 test-win32: win32
 	$(ROOT)/scripts/test-win32.sh $(WIN32)
 
+# Every stage runs even when an earlier one fails; the summary names the
+# stages that failed.
 test: setup
-	@start=$$(date +%s); \
-	$(MAKE) --no-print-directory test-native && \
-	$(MAKE) --no-print-directory test-native-asan && \
-	$(MAKE) --no-print-directory test-win32; \
-	rc=$$?; echo "make test: $$(( $$(date +%s) - start )) s, exit $$rc"; exit $$rc
+	@start=$$(date +%s); failed=""; \
+	$(MAKE) --no-print-directory test-native || failed="$$failed test-native"; \
+	$(MAKE) --no-print-directory test-native-asan || failed="$$failed test-native-asan"; \
+	$(MAKE) --no-print-directory test-win32 || failed="$$failed test-win32"; \
+	$(ROOT)/scripts/fuzz.sh --short || failed="$$failed fuzz"; \
+	echo "make test: $$(( $$(date +%s) - start )) s"; \
+	if [ -n "$$failed" ]; then echo "make test: FAILED:$$failed"; exit 1; fi; \
+	echo "make test: all stages passed"
+
+# libFuzzer targets, each FUZZ_SECONDS (default 300) from its seed corpus.
+fuzz: setup
+	$(ROOT)/scripts/fuzz.sh
 
 dist: setup
 	cmake --preset win32 -S $(ROOT) >/dev/null
