@@ -311,7 +311,7 @@ INT_PTR CALLBACK RefreshDialogProc(HWND window, UINT message, WPARAM wParam,
 }  // namespace
 
 void RunRefreshRateDialog() {
-  if (gOpenDialog && IsWindow(gOpenDialog)) {
+  if (gOpenDialog) {  // cleared when the modal loop returns
     SetForegroundWindow(gOpenDialog);
     return;
   }
