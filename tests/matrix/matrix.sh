@@ -7,7 +7,8 @@
 #
 # The release is packed (scripts/dist.sh) and unpacked into C:\Tachymark of
 # every prefix, so the scenario runs what a user gets. Prefixes live in
-# <build>/matrix/<version> and are made once (about 10 s each); a later run
+# <build>/matrix/<version>, made once as hard-linked copies of one base
+# prefix <build>/matrix/base (one wineboot instead of eight); a later run
 # only resets the keys the scenario touches (tests/matrix/matrix_driver.cpp
 # does that first). Two prefixes run at a time; every prefix's wineserver is
 # stopped at the end, and the Xvfb display is ours only when none was given.
@@ -67,10 +68,17 @@ run_version() {
   t0=$(date +%s)
   export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   if [ ! -f "$prefix/.tachy-matrix" ]; then
-    rm -rf "$prefix" "$prefix.lock"
-    if ! "$src/scripts/wine-init.sh" "$prefix"; then
+    rm -rf "$prefix" "$prefix.new"
+    # A copy of one base prefix (made once, under a lock) with hard links:
+    # a wineboot takes 10-30 s and a prefix holds about 600 MB of DLLs that
+    # Wine never writes. The registry files are real copies.
+    if ! "$src/scripts/wine-init.sh" "$work/base" ||
+       ! cp -al "$work/base" "$prefix.new" ||
+       ! (cd "$work/base" && cp --remove-destination ./*.reg "$prefix.new/"); then
+      rm -rf "$prefix.new"
       echo "step setup fail could not create the prefix" > "$work/$v.log"; return
     fi
+    mv "$prefix.new" "$prefix"
     # Pose as the version; windows not managed, so that closing one does
     # not wait for a window manager that Xvfb does not have.
     wine reg add 'HKCU\Software\Wine' /v Version /d "$v" /f >/dev/null 2>&1 &&
@@ -93,7 +101,7 @@ run_version() {
 }
 
 stop_all() {
-  for v in "${versions[@]}"; do
+  for v in "${versions[@]}" base; do
     [ -d "$work/$v" ] && WINEPREFIX="$work/$v" wineserver -k 2>/dev/null
   done
 }
