@@ -215,6 +215,7 @@ class BoxCatcher {
     current_ = nullptr;
   }
   std::vector<Box> boxes;
+  std::vector<std::string> cancel;  // captions of dialogs to cancel
 
  private:
   static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
@@ -234,6 +235,19 @@ class BoxCatcher {
         box.owner = GetWindow(w, GW_OWNER);
         current_->boxes.push_back(box);
         PostMessageA(w, WM_COMMAND, IDOK, 0);
+      } else if (!strcmp(cls, "#32770")) {
+        // Other dialogs named in `cancel` are recorded and cancelled.
+        char caption[256] = {};
+        GetWindowTextA(w, caption, sizeof caption);
+        for (const std::string& name : current_->cancel) {
+          if (name == caption) {
+            Box box;
+            box.caption = caption;
+            box.owner = GetWindow(w, GW_OWNER);
+            current_->boxes.push_back(box);
+            PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+          }
+        }
       }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);

@@ -263,6 +263,25 @@ TEST_F(Tab, ClockOutsideTheLimitsIsResetAndWrittenThrough) {
   }
 }
 
+TEST_F(Tab, RefreshRatesRunsItsDialogAndLeavesThePageAsItWas) {
+  InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
+  PutText(kDefaultKey, "Grxclock", "180");
+  boxes.cancel.push_back("Refresh Rates");
+  Sheet s;
+  s.Open();
+  s.Click(1006);
+  ASSERT_TRUE(s.Enabled(1026));
+  s.Click(1026);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].caption, "Refresh Rates");
+  EXPECT_EQ(boxes.boxes[0].owner, nullptr);  // no parent window
+  EXPECT_TRUE(s.Checked(1006));
+  EXPECT_TRUE(s.Checked(1009));
+  EXPECT_EQ(s.TextOf(1005), "180");
+  EXPECT_EQ(s.changed, 1);
+  EXPECT_TRUE(s.ApplyEnabled());
+}
+
 TEST_F(Tab, CreditsGesture) {
   InstallProductKey();
   Sheet s;
