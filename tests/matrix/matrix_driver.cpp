@@ -278,7 +278,7 @@ BOOL CALLBACK FindProc(HWND w, LPARAM lp) {
 
 // A visible dialog of the process, told apart by a control id and/or its
 // caption, polled for up to `ms`.
-HWND WaitDialog(DWORD pid, int controlId, const char* caption = nullptr, DWORD ms = 20000) {
+HWND WaitDialog(DWORD pid, int controlId, const char* caption = nullptr, DWORD ms = 30000) {
   DWORD start = GetTickCount();
   do {
     Search s{pid, controlId, caption, nullptr};
