@@ -1,0 +1,155 @@
+// The installer's command line, of any length and bytes: the keyword search,
+// ScanOptionArgument into argument buffers of any size, FORCELANG, the
+// platform options, the limit options and the clamps.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "fuzz_support.h"
+#include "installer/options.h"
+#include "installer/startup.h"
+#include "installer/state.h"
+#include "settings/text.h"
+
+using namespace tachy;
+using fuzz::Require;
+
+namespace {
+
+const Keyword* const kKeywords[] = {&kKeywordForceLang, &kKeywordForce95, &kKeywordForce98,
+                                    &kKeywordForceNT4,  &kKeywordForceNT5, &kKeywordLowerLimit,
+                                    &kKeywordUpperLimit};
+
+// Command lines made of option words, parentheses, arguments and noise, or
+// any bytes.
+std::string CommandLine(FuzzedDataProvider& fdp) {
+  if (fdp.ConsumeBool()) return fuzz::Text(fdp, 3000);
+  static const char* const kPieces[] = {
+      "FORCELANG", "forcelang", "ForceLang", "FORCE95", "force95", "FORCE98", "force98",
+      "FORCENT4", "forcent4", "FORCENT5", "forcent5", "LOWERLIMIT", "lowerlimit",
+      "UPPERLIMIT", "upperlimit", "(", ")", " ", "  ", "FRENCH", "french", "GERMAN",
+      "German", "SPANISH", " FRENCH", "90", "150", "-5", "x", "+110", "2147483648",
+      "\t", "\"", "/", "-"};
+  std::string line;
+  int pieces = fdp.ConsumeIntegralInRange<int>(0, 40);
+  for (int i = 0; i < pieces; ++i) {
+    if (fdp.ConsumeIntegralInRange<int>(0, 5) == 0)
+      line += fuzz::Text(fdp, 300);
+    else
+      line += fdp.PickValueInArray(kPieces);
+  }
+  return line;
+}
+
+size_t FindReference(const std::string& line, const Keyword& k) {
+  size_t at = line.find(k.upper);
+  return at != std::string::npos ? at : line.find(k.lower);
+}
+
+// The argument as the rule reads it: from the keyword, cut to 255
+// characters, between the first "(" and the first ")" after it.
+bool ArgumentReference(const std::string& line, const Keyword& k, std::string* argument) {
+  argument->clear();
+  size_t at = FindReference(line, k);
+  if (at == std::string::npos) return false;
+  std::string work = line.substr(at, kOptionWorkingBytes - 1);
+  size_t open = work.find('(');
+  if (open == std::string::npos) return false;
+  size_t close = work.find(')', open + 1);
+  if (close == std::string::npos) return false;
+  *argument = work.substr(open + 1, close - open - 1);
+  return true;
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzedDataProvider fdp(data, size);
+  const std::string line = CommandLine(fdp);
+  const char* text = line.c_str();
+
+  for (const Keyword* k : kKeywords) {
+    size_t at = FindReference(line, *k);
+    const char* found = FindKeyword(text, *k);
+    Require(at == std::string::npos ? found == nullptr : found == text + at,
+            std::string("FindKeyword ") + k->upper);
+
+    std::string expected;
+    bool expectFound = ArgumentReference(line, *k, &expected);
+    size_t argumentSize = fdp.ConsumeIntegralInRange<size_t>(1, 300);
+    std::unique_ptr<char[]> argument(new char[argumentSize]);
+    std::memset(argument.get(), '#', argumentSize);
+    bool got = ScanOptionArgument(text, *k, argument.get(), argumentSize);
+    Require(got == expectFound, std::string("ScanOptionArgument found ") + k->upper);
+    Require(fault::Terminated(argument.get(), argumentSize), "argument not terminated");
+    Require(expected.substr(0, argumentSize - 1) == argument.get(),
+            std::string("ScanOptionArgument argument of ") + k->upper);
+    Require(ScanOptionArgument(text, *k, nullptr, 0) == expectFound,
+            "ScanOptionArgument without a buffer");
+  }
+
+  // FORCELANG.
+  std::string argument;
+  uint16_t language = 0x1234;
+  bool forced = ForcedLanguage(text, &language);
+  Require(forced == (FindReference(line, kKeywordForceLang) != std::string::npos),
+          "FORCELANG presence");
+  if (forced) {
+    uint16_t expected = 9;
+    if (ArgumentReference(line, kKeywordForceLang, &argument)) {
+      if (Upper(argument) == "FRENCH") expected = 12;
+      if (Upper(argument) == "GERMAN") expected = 7;
+    }
+    Require(language == expected, "FORCELANG language");
+  } else {
+    Require(language == 0x1234, "language changed without FORCELANG");
+  }
+  uint16_t system = fdp.ConsumeIntegral<uint16_t>();
+  Require(StartupLanguage(text, system) == (forced ? language : system), "start-up language");
+
+  // Platform options on any earlier state.
+  InstallerState state;
+  InitInstallerState(&state);
+  state.PlatformKind = fdp.ConsumeIntegralInRange<int32_t>(1, 3);
+  state.IsWin98 = fdp.ConsumeBool();
+  state.Force95 = state.Force98 = state.ForceNT4 = state.ForceNT5 = 1;
+  const PlatformKind kindBefore = state.PlatformKind;
+  const int32_t win98Before = state.IsWin98;
+  ApplyPlatformOptions(text, &state);
+  const Keyword* rows[] = {&kKeywordForce95, &kKeywordForce98, &kKeywordForceNT4,
+                           &kKeywordForceNT5};
+  int last = -1;
+  for (int i = 0; i < 4; ++i)
+    if (FindReference(line, *rows[i]) != std::string::npos) last = i;
+  int32_t flags[4] = {state.Force95, state.Force98, state.ForceNT4, state.ForceNT5};
+  for (int i = 0; i < 4; ++i)
+    Require(flags[i] == (i == last ? 1 : 0), "platform flags: only the last option wins");
+  if (last < 0) {
+    Require(state.PlatformKind == kindBefore && state.IsWin98 == win98Before,
+            "platform changed without an option");
+  } else {
+    static const PlatformKind kKinds[] = {1, 1, 2, 3};
+    Require(state.PlatformKind == kKinds[last], "platform of the winning option");
+    Require(state.IsWin98 == (last == 1 ? 1 : 0), "IsWin98 of the winning option");
+  }
+
+  // Limits.
+  ApplyLimitOptions(text, &state);
+  int32_t lower = ArgumentReference(line, kKeywordLowerLimit, &argument)
+                      ? ParseDecimal(argument.c_str()) : 120;
+  int32_t upper = ArgumentReference(line, kKeywordUpperLimit, &argument)
+                      ? ParseDecimal(argument.c_str()) : 220;
+  Require(state.LowerLimit == lower && state.UpperLimit == upper, "limit options");
+  ClampLimits(&state);
+  Require(state.LowerLimit == (lower < 100 ? 100 : lower > 140 ? 140 : lower), "LowerLimit clamp");
+  Require(state.UpperLimit == (upper < 200 ? 200 : upper > 240 ? 240 : upper), "UpperLimit clamp");
+  return 0;
+}

@@ -1,0 +1,272 @@
+// Shared pieces of the fuzz targets: a registry built from the fuzz input
+// (the keys the product reads and writes, any value types and sizes, texts
+// without terminator, binary data, faults), a system whose version comes
+// from the input, and the failure report.
+#pragma once
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "settings/memreg.h"
+#include "settings/sysapi.h"
+#include "native/fault_invariants.h"
+
+namespace tachy {
+namespace fuzz {
+
+// Reports a broken invariant and stops the run (libFuzzer saves the input).
+// The registry whose calls are listed when an invariant breaks.
+inline const MemoryRegistry*& CurrentRegistry() {
+  static const MemoryRegistry* current = nullptr;
+  return current;
+}
+
+[[noreturn]] inline void Fail(const std::string& what) {
+  std::fprintf(stderr, "invariant broken: %s\n", what.c_str());
+  if (const MemoryRegistry* reg = CurrentRegistry()) {
+    std::fprintf(stderr, "registry calls of the step (op path \"value\" access result):\n");
+    for (const MemoryRegistry::Call& c : reg->Calls())
+      std::fprintf(stderr, "  %u %s \"%s\" %#x %ld\n", static_cast<unsigned>(c.op),
+                   c.path.c_str(), c.value.c_str(), c.access, c.result);
+  }
+  std::abort();
+}
+inline void Require(bool condition, const std::string& what) {
+  if (!condition) Fail(what);
+}
+inline void RequireEmpty(const std::string& errors, const char* where) {
+  if (!errors.empty()) Fail(std::string("in ") + where + ":\n" + errors);
+}
+
+// A text from the input, up to its first zero byte.
+inline std::string Text(FuzzedDataProvider& fdp, size_t maxLength) {
+  std::string s = fdp.ConsumeRandomLengthString(maxLength);
+  size_t zero = s.find('\0');
+  if (zero != std::string::npos) s.resize(zero);
+  return s;
+}
+
+const char* const kModeKeys[] = {
+    "640,480",   "800,600",   "960,720",   "1024,768",  "1152,864",
+    "1280,960",  "1280,1024", "1600,1024", "1600,1200", "1792,1344",
+    "1856,1392", "1920,1080", "1920,1200", "1920,1440", "2046,1536"};
+
+const char* const kValueNames[] = {
+    "LowerLimit", "UpperLimit", "Model", "DefaultClock", "EnableClock",
+    "ColorDepth", "LinkAllColorDepths", "Force95", "Force98", "ForceNT4",
+    "ForceNT5", "DriverDesc", "Grxclock", "GraphicsClocking",
+    "FX_GLIDE_SWAPINTERVAL", "SSTH3_SWAPINTERVAL", "RefreshRate", "",
+    "ThreadingModel", "lowerlimit", "DRIVERDESC"};
+
+inline int PickDepth(FuzzedDataProvider& fdp) {
+  static const int kDepths[] = {8, 16, 24, 32, 15, 0, -1};
+  return fdp.PickValueInArray(kDepths);
+}
+
+// A key the product reads or writes, or one near it.
+inline std::string PickKey(FuzzedDataProvider& fdp) {
+  using namespace fault;
+  int instance = fdp.ConsumeIntegralInRange<int>(0, 16);
+  switch (fdp.ConsumeIntegralInRange<int>(0, 19)) {
+    case 0: case 1: return kProductPath;
+    case 2: case 3: return AdapterKey(instance, "");
+    case 4: return AdapterKey(instance, "\\DEFAULT");
+    case 5: return AdapterKey(instance, "\\Glide");
+    case 6: return AdapterKey(instance, "\\D3D");
+    case 7: case 8:
+      return ModeKey(instance, PickDepth(fdp), fdp.PickValueInArray(kModeKeys));
+    case 9: return kNT4Device0;
+    case 10: return kNT5Device0;
+    case 11: return kNTGlide;
+    case 12: return kNTD3D;
+    case 13: return kLegacyHandler;
+    case 14: return kDisplayHandler;
+    case 15: return kDeviceHandler;
+    case 16: return kClassKey;
+    case 17: return std::string(kClassKey) + "\\InProcServer32";
+    case 18: return std::string(kClassKey) + "\\ProgID";
+    default: return AdapterKey(instance, "\\MODES\\") + std::to_string(PickDepth(fdp));
+  }
+}
+
+// Value data of an interesting size: texts with and without terminator,
+// numbers with blanks and signs, descriptions, rate lists, binary.
+inline std::vector<unsigned char> PickData(FuzzedDataProvider& fdp) {
+  static const size_t kSizes[] = {0, 1, 2, 3, 4, 5, 15, 16, 17, 63, 64, 65,
+                                  127, 128, 129, 255, 256, 257, 300};
+  size_t size = fdp.ConsumeBool() ? fdp.PickValueInArray(kSizes)
+                                  : fdp.ConsumeIntegralInRange<size_t>(0, 600);
+  std::string text;
+  switch (fdp.ConsumeIntegralInRange<int>(0, 7)) {
+    case 0:
+      text = std::to_string(fdp.ConsumeIntegral<int32_t>());
+      break;
+    case 1: {
+      static const char* const kNumbers[] = {"90", "150", "180", "250", "-1", "0",
+                                             "00", " 1", "\t-5", "+7", "abc",
+                                             "2147483648", "-2147483649", "41",
+                                             "179", "40", "143", "220"};
+      text = fdp.PickValueInArray(kNumbers);
+      break;
+    }
+    case 2: {
+      static const char* const kDescriptions[] = {
+          "3dfx Voodoo3", "voodoo3 2000 AGP", "VOODOO3", "Voodoo 3", "Voodoo3"};
+      text = fdp.PickValueInArray(kDescriptions);
+      break;
+    }
+    case 3: {
+      text = std::to_string(fdp.ConsumeIntegralInRange<int>(40, 200));
+      int entries = fdp.ConsumeIntegralInRange<int>(0, 60);
+      for (int i = 0; i < entries; ++i)
+        text += "," + std::to_string(fdp.ConsumeIntegralInRange<int>(0, 999));
+      break;
+    }
+    default:
+      text = fdp.ConsumeRandomLengthString(size + 1);
+      break;
+  }
+  std::vector<unsigned char> data(text.begin(), text.end());
+  // Pad or cut to the size; sometimes keep a terminator at the end.
+  char fill = fdp.ConsumeBool() ? 0 : static_cast<char>(fdp.ConsumeIntegral<uint8_t>());
+  data.resize(size, static_cast<unsigned char>(fill));
+  if (size && fdp.ConsumeBool()) data[size - 1] = 0;
+  return data;
+}
+
+struct BuildResult {
+  bool faults = false;  // some key fails calls
+};
+
+// Fills `reg` from the input: keys, values of any type and size, and now
+// and then a key that refuses some or all calls.
+inline BuildResult BuildRegistry(FuzzedDataProvider& fdp, MemoryRegistry& reg,
+                                 bool allowFaults = true) {
+  BuildResult result;
+  CurrentRegistry() = &reg;
+  int records = fdp.ConsumeIntegralInRange<int>(0, 40);
+  for (int i = 0; i < records && fdp.remaining_bytes() > 0; ++i) {
+    std::string key = PickKey(fdp);
+    int what = fdp.ConsumeIntegralInRange<int>(0, 15);
+    if (what == 0) {
+      reg.AddKey(key);
+    } else if (what == 1 && allowFaults) {
+      static const long kErrors[] = {kErrorAccessDenied, kErrorFileNotFound,
+                                     kErrorMoreData, kErrorInvalidHandle};
+      reg.FailKey(key, fdp.PickValueInArray(kErrors),
+                  fdp.ConsumeIntegralInRange<unsigned>(1, MemoryRegistry::kOpAll),
+                  fdp.ConsumeBool());
+      result.faults = true;
+    } else if (what == 2 && allowFaults) {
+      reg.MakeReadOnly(key, fdp.ConsumeBool());
+      result.faults = true;
+    } else {
+      std::string name = fdp.ConsumeBool() ? std::string(fdp.PickValueInArray(kValueNames))
+                                           : Text(fdp, 12);
+      static const uint32_t kTypes[] = {kRegSz, kRegSz, kRegDword, kRegBinary,
+                                        kRegNone, kRegMultiSz, kRegExpandSz, 0x7777};
+      uint32_t type = fdp.PickValueInArray(kTypes);
+      reg.PutRaw(key, name, type, PickData(fdp));
+    }
+  }
+  return result;
+}
+
+// GetVersionExA answers from the input.
+class FuzzSystem : public SystemInfo {
+ public:
+  explicit FuzzSystem(FuzzedDataProvider& fdp) {
+    fails_ = fdp.ConsumeIntegralInRange<int>(0, 15) == 0;
+    version_.platformId = fdp.ConsumeIntegralInRange<uint32_t>(0, 3);
+    version_.majorVersion = fdp.ConsumeIntegralInRange<uint32_t>(3, 7);
+    version_.minorVersion = fdp.ConsumeIntegralInRange<uint32_t>(0, 90);
+    version_.buildNumber = fdp.ConsumeIntegral<uint32_t>();
+    language_ = fdp.ConsumeIntegral<uint16_t>();
+  }
+  bool GetVersion(OsVersion* out) override {
+    if (fails_) return false;
+    *out = version_;
+    return true;
+  }
+  uint16_t GetSystemDefaultLangId() override { return language_; }
+  const OsVersion& version() const { return version_; }
+  bool fails() const { return fails_; }
+
+ private:
+  bool fails_;
+  OsVersion version_{};
+  uint16_t language_;
+};
+
+class CountingMessages : public MessageSink {
+ public:
+  int count = 0;
+  std::string last;
+  int Show(WindowHandle, const char* text, const char* caption, uint32_t) override {
+    ++count;
+    Require(text && caption, "message without text or caption");
+    last = text;
+    return 1;
+  }
+};
+
+// The adapter list invariants of BuildAdapterList.
+inline void RequireValidList(const AdapterList& list) {
+  Require(list.count >= 0 && list.count <= kMaxAdapters, "adapter count out of range");
+  Require(list.selected == list.count - 1, "selected is not count - 1");
+  int previous = -1;
+  for (int i = 0; i < kMaxAdapters; ++i) {
+    if (i < list.count) {
+      Require(list.instances[i] > previous && list.instances[i] <= 15,
+              "instances not ascending within 0..15");
+      previous = list.instances[i];
+    } else {
+      Require(list.instances[i] == -1, "slot after the last instance is not -1");
+    }
+  }
+}
+
+}  // namespace fuzz
+}  // namespace tachy
+
+namespace tachy {
+namespace fuzz {
+
+// What reading a value as text into a buffer of `bufSize` bytes gives, from
+// the stored bytes: false when the value is missing or does not fit as text.
+inline bool ReferenceText(const MemoryRegistry& reg, const std::string& key,
+                          const std::string& name, size_t bufSize,
+                          std::string* out) {
+  MemoryRegistry::Value v;
+  out->clear();
+  if (!reg.GetValue(key, name, &v)) return false;
+  if (v.data.size() > bufSize) return false;
+  size_t zero = 0;
+  while (zero < v.data.size() && v.data[zero] != 0) ++zero;
+  if (v.data.size() == bufSize && zero == v.data.size()) return false;
+  out->assign(v.data.begin(), v.data.begin() + zero);
+  return true;
+}
+
+// The instances BuildAdapterList must find, from the stored descriptions.
+inline std::vector<int> ReferenceAdapters(const MemoryRegistry& reg,
+                                          size_t descriptionBytes) {
+  std::vector<int> found;
+  for (int n = 0; n < 16; ++n) {
+    std::string text;
+    if (!ReferenceText(reg, fault::AdapterKey(n, ""), "DriverDesc",
+                       descriptionBytes, &text))
+      continue;
+    if (text.find("Voodoo3") != std::string::npos ||
+        text.find("voodoo3") != std::string::npos)
+      found.push_back(n);
+  }
+  return found;
+}
+
+}  // namespace fuzz
+}  // namespace tachy

@@ -1,0 +1,122 @@
+// The installer's registry work over a registry built from the input:
+// start-up (platform, options, adapter discovery, limits), DetectInstalledKeys,
+// then an install, a removal or a reinstall (removal, then install), now and
+// then with a failing call.
+//
+// Checked: the start-up state within its rules, the key set against the
+// stored keys (when no fault is injected), no key left open, nothing written
+// or deleted outside the installer's keys and the driver values removal
+// resets, the result false exactly when a write or deletion failed, and on
+// success the registration complete (install) or gone (removal).
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <string>
+
+#include "fuzz_support.h"
+#include "installer/actions.h"
+#include "installer/startup.h"
+#include "installer/state.h"
+#include "settings/text.h"
+
+using namespace tachy;
+using fuzz::Require;
+using fuzz::RequireEmpty;
+
+namespace {
+
+struct RegistrationKey {
+  uint32_t bit;
+  std::string path;
+};
+
+const RegistrationKey kKeys[] = {{1, fault::kLegacyHandler},
+                                 {4, fault::kProductPath},
+                                 {8, fault::kDisplayHandler},
+                                 {16, fault::kDeviceHandler},
+                                 {32, fault::kClassKey}};
+
+std::string CommandLine(FuzzedDataProvider& fdp) {
+  static const char* const kLines[] = {
+      "", "FORCE95", "FORCE98", "FORCENT4", "FORCENT5", "forcent5 force95",
+      "LOWERLIMIT(90) UPPERLIMIT(250)", "LOWERLIMIT UPPERLIMIT(230)", "FORCELANG(GERMAN)"};
+  return fdp.ConsumeBool() ? std::string(fdp.PickValueInArray(kLines)) : fuzz::Text(fdp, 300);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzedDataProvider fdp(data, size);
+  MemoryRegistry reg;
+  const bool faults = fuzz::BuildRegistry(fdp, reg).faults;
+  fuzz::FuzzSystem sys(fdp);
+  const std::string line = CommandLine(fdp);
+  fault::WritePolicy nothing;
+
+  // Start-up.
+  InstallerState st;
+  InitInstallerState(&st);
+  PrepareInstallerState(reg, sys, line.c_str(), &st);
+  Require(st.PlatformKind >= 1 && st.PlatformKind <= 3, "platform kind");
+  Require(st.Force95 + st.Force98 + st.ForceNT4 + st.ForceNT5 <= 1, "more than one force flag");
+  Require(st.LowerLimit >= 100 && st.LowerLimit <= 140, "LowerLimit out of range");
+  Require(st.UpperLimit >= 200 && st.UpperLimit <= 240, "UpperLimit out of range");
+  fuzz::RequireValidList(st.AdapterList);
+  if (st.PlatformKind != 1) Require(st.AdapterList.count == 0, "adapters found on NT");
+  else if (!faults)
+    Require(fault::Instances(st.AdapterList) == fuzz::ReferenceAdapters(reg, 256),
+            "adapter list differs from the stored descriptions");
+  RequireEmpty(fault::CheckHandles(reg), "start-up");
+  RequireEmpty(nothing.Check(reg), "start-up");
+
+  reg.ResetCalls();
+  const uint32_t keySet = DetectInstalledKeys(reg);
+  Require((keySet & ~63u) == 0 && (keySet & 2u) == 0, "unknown bits in the key set");
+  if (!faults)
+    for (const RegistrationKey& k : kKeys)
+      Require(((keySet & k.bit) != 0) == reg.KeyExists(k.path), "key set differs: " + k.path);
+  RequireEmpty(fault::CheckHandles(reg), "DetectInstalledKeys");
+  RequireEmpty(nothing.Check(reg), "DetectInstalledKeys");
+
+  // The Select Model dialog's answers.
+  st.AdvancedPanelOption = fdp.PickValueInArray({0, 1, 1, 2});
+  st.SelectedModel = fdp.PickValueInArray({1, 2, 3, 0, 9});
+  CopyText(st.PageModulePath, sizeof st.PageModulePath,
+           fdp.ConsumeBool() ? "C:\\WINDOWS\\DESKTOP\\TACHPAGE.DLL" : fuzz::Text(fdp, 300).c_str());
+  bool callFault = false;
+  if (fdp.ConsumeBool()) {
+    reg.FailCallNumber(fdp.ConsumeIntegralInRange<size_t>(1, 80),
+                       fdp.ConsumeBool() ? kErrorAccessDenied : kErrorFileNotFound);
+    callFault = true;
+  }
+  (void)callFault;
+
+  const int action = fdp.ConsumeIntegralInRange<int>(0, 2);
+  reg.ResetCalls();
+  bool removed = true, installed = true;
+  if (action != 0) removed = RemoveExtension(reg, st, keySet);
+  if (action != 1)
+    installed = InstallExtension(reg, st, st.PageModulePath, st.LowerLimit, st.UpperLimit,
+                                 st.SelectedModel);
+  const bool ok = removed && installed;
+
+  RequireEmpty(fault::CheckHandles(reg), "install/remove");
+  RequireEmpty(fault::InstallerPolicy(st.PlatformKind, st.AdapterList, st.PageModulePath)
+                   .Check(reg),
+               "install/remove");
+  std::string which;
+  const bool failed = fault::AnyWriteFailed(reg, &which);
+  Require(ok == !failed, ok ? "success reported although a write failed: " + which
+                            : std::string("failure reported although every write succeeded"));
+  if (action == 1 && removed)
+    RequireEmpty(fault::CheckRemoved(reg, st.PlatformKind, st.AdapterList, keySet),
+                 "RemoveExtension");
+  if (action != 1 && installed) {
+    RequireEmpty(fault::CheckInstalled(reg, st.PlatformKind, st.AdvancedPanelOption,
+                                       st.PageModulePath),
+                 "InstallExtension");
+    Require(reg.Text(fault::kProductPath, "LowerLimit") == std::to_string(st.LowerLimit) &&
+                reg.Text(fault::kProductPath, "UpperLimit") == std::to_string(st.UpperLimit),
+            "limits not stored as installed");
+  }
+  return 0;
+}

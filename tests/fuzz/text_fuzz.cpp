@@ -1,0 +1,257 @@
+// The number and text helpers on any bytes: the atoi rule against the C
+// library's strtoll, FormatDecimal -> ParseDecimal round trips, FormatText
+// against snprintf for every conversion it knows (cut at any buffer size,
+// never writing past it, always terminated), and the copy, append and
+// search helpers.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "settings/text.h"
+
+using tachy::fuzz::Require;
+
+namespace {
+
+// The atoi rule with 32-bit wrap-around, from strtoll where it cannot
+// overflow and by hand beyond.
+int32_t ReferenceAtoi(const std::string& text) {
+  const char* p = text.c_str();
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+  const char* sign = p;
+  if (*p == '+' || *p == '-') ++p;
+  size_t digits = 0;
+  while (p[digits] >= '0' && p[digits] <= '9') ++digits;
+  if (digits <= 18) {
+    long long n = std::strtoll(text.c_str(), nullptr, 10);
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long long>(n)));
+  }
+  uint32_t value = 0;
+  for (size_t i = 0; i < digits; ++i) value = value * 10u + static_cast<uint32_t>(p[i] - '0');
+  if (*sign == '-') value = 0u - value;
+  return static_cast<int32_t>(value);
+}
+
+// One argument of FormatText.
+struct Arg {
+  enum Kind { kInt, kLong, kUnsigned, kUnsignedLong, kText } kind;
+  int i = 0;
+  long l = 0;
+  unsigned u = 0;
+  unsigned long ul = 0;
+  std::string s;
+};
+
+// Expected output of a format: each known conversion through snprintf,
+// unknown ones copied. Fills the arguments from the input.
+std::string Expected(const std::string& format, FuzzedDataProvider& fdp,
+                     std::vector<Arg>* args) {
+  std::string out;
+  char piece[64];
+  for (size_t i = 0; i < format.size();) {
+    if (format[i] != '%') {
+      out += format[i++];
+      continue;
+    }
+    std::string rest = format.substr(i + 1);
+    Arg a;
+    size_t length = 0;
+    if (rest.compare(0, 4, "4.4i") == 0) {
+      a.kind = Arg::kInt;
+      a.i = fdp.ConsumeIntegral<int>();
+      std::snprintf(piece, sizeof piece, "%4.4i", a.i);
+      length = 4;
+    } else if (rest.compare(0, 2, "ld") == 0 || rest.compare(0, 2, "li") == 0) {
+      a.kind = Arg::kLong;
+      a.l = fdp.ConsumeIntegral<long>();
+      std::snprintf(piece, sizeof piece, "%ld", a.l);
+      length = 2;
+    } else if (rest.compare(0, 2, "lu") == 0) {
+      a.kind = Arg::kUnsignedLong;
+      a.ul = fdp.ConsumeIntegral<unsigned long>();
+      std::snprintf(piece, sizeof piece, "%lu", a.ul);
+      length = 2;
+    } else if (!rest.empty() && (rest[0] == 'd' || rest[0] == 'i')) {
+      a.kind = Arg::kInt;
+      a.i = fdp.ConsumeIntegral<int>();
+      std::snprintf(piece, sizeof piece, "%d", a.i);
+      length = 1;
+    } else if (!rest.empty() && rest[0] == 'u') {
+      a.kind = Arg::kUnsigned;
+      a.u = fdp.ConsumeIntegral<unsigned>();
+      std::snprintf(piece, sizeof piece, "%u", a.u);
+      length = 1;
+    } else if (!rest.empty() && rest[0] == 's') {
+      a.kind = Arg::kText;
+      a.s = tachy::fuzz::Text(fdp, 400);
+      length = 1;
+    } else if (!rest.empty() && rest[0] == '%') {
+      out += '%';
+      i += 2;
+      continue;
+    } else {  // unknown: the '%' stands, the rest is read on
+      out += '%';
+      ++i;
+      continue;
+    }
+    out += a.kind == Arg::kText ? a.s : std::string(piece);
+    args->push_back(a);
+    i += 1 + length;
+  }
+  return out;
+}
+
+constexpr size_t kMaxArgs = 3;
+
+template <typename... T>
+size_t Call(char* dest, size_t size, const char* format,
+            const std::vector<Arg>& args, size_t index, T... got) {
+  if (index == args.size()) return tachy::FormatText(dest, size, format, got...);
+  if constexpr (sizeof...(T) < kMaxArgs) {
+    const Arg& a = args[index];
+    switch (a.kind) {
+      case Arg::kInt: return Call(dest, size, format, args, index + 1, got..., a.i);
+      case Arg::kLong: return Call(dest, size, format, args, index + 1, got..., a.l);
+      case Arg::kUnsigned: return Call(dest, size, format, args, index + 1, got..., a.u);
+      case Arg::kUnsignedLong:
+        return Call(dest, size, format, args, index + 1, got..., a.ul);
+      case Arg::kText:
+        return Call(dest, size, format, args, index + 1, got..., a.s.c_str());
+    }
+  }
+  std::abort();
+}
+
+// A heap block of exactly `size` bytes, so that AddressSanitizer sees any
+// write past the end.
+struct Buffer {
+  explicit Buffer(size_t n, char fill) : size(n), data(new char[n ? n : 1]) {
+    std::memset(data.get(), fill, n ? n : 1);
+  }
+  size_t size;
+  std::unique_ptr<char[]> data;
+};
+
+void RequireCut(const Buffer& b, size_t returned, const std::string& full,
+                const char* what) {
+  if (b.size == 0) {
+    Require(returned == 0, std::string(what) + ": wrote into an empty buffer");
+    return;
+  }
+  size_t expect = full.size() < b.size - 1 ? full.size() : b.size - 1;
+  Require(returned == expect, std::string(what) + ": wrong length");
+  Require(b.data[expect] == 0, std::string(what) + ": not terminated");
+  Require(std::memcmp(b.data.get(), full.data(), expect) == 0,
+          std::string(what) + ": wrong text");
+}
+
+void CheckNumbers(FuzzedDataProvider& fdp) {
+  // The atoi rule on any bytes (up to the first zero).
+  std::string text = tachy::fuzz::Text(fdp, 64);
+  Require(tachy::ParseDecimal(text.c_str()) == ReferenceAtoi(text),
+          "ParseDecimal differs from the atoi rule for \"" + text + "\"");
+
+  // Round trip of every int32 and of the formatting of any long.
+  int32_t n = fdp.ConsumeIntegral<int32_t>();
+  char digits[24];
+  tachy::FormatDecimal(digits, sizeof digits, n);
+  Require(std::to_string(n) == digits, "FormatDecimal text");
+  Require(tachy::ParseDecimal(digits) == n, "FormatDecimal/ParseDecimal round trip");
+
+  long l = fdp.ConsumeIntegral<long>();
+  unsigned long ul = fdp.ConsumeIntegral<unsigned long>();
+  size_t size = fdp.ConsumeIntegralInRange<size_t>(0, 26);
+  char reference[64];
+  {
+    Buffer b(size, 'x');
+    RequireCut(b, tachy::FormatDecimal(b.data.get(), b.size, l), std::to_string(l),
+               "FormatDecimal");
+  }
+  {
+    Buffer b(size, 'x');
+    RequireCut(b, tachy::FormatUnsigned(b.data.get(), b.size, ul), std::to_string(ul),
+               "FormatUnsigned");
+  }
+  {
+    Buffer b(size, 'x');
+    std::snprintf(reference, sizeof reference, "%4.4ld", l);
+    RequireCut(b, tachy::FormatPad4(b.data.get(), b.size, l), reference, "FormatPad4");
+  }
+}
+
+void CheckFormat(FuzzedDataProvider& fdp) {
+  std::string format = tachy::fuzz::Text(fdp, 120);
+  std::vector<Arg> args;
+  std::string full = Expected(format, fdp, &args);
+  if (args.size() > kMaxArgs) return;
+  Buffer b(fdp.ConsumeIntegralInRange<size_t>(0, 600), '#');
+  size_t n = Call(b.data.get(), b.size, format.c_str(), args, 0);
+  RequireCut(b, n, full, "FormatText");
+}
+
+void CheckCopyAndSearch(FuzzedDataProvider& fdp) {
+  std::string a = tachy::fuzz::Text(fdp, 300);
+  std::string c = tachy::fuzz::Text(fdp, 300);
+  size_t size = fdp.ConsumeIntegralInRange<size_t>(0, 320);
+
+  Buffer copy(size, 'x');
+  RequireCut(copy, tachy::CopyText(copy.data.get(), copy.size, a.c_str()), a, "CopyText");
+
+  // AppendText onto a terminated text, and onto a buffer without any zero.
+  Buffer append(size, 'x');
+  tachy::CopyText(append.data.get(), append.size, a.c_str());
+  std::string before = size ? std::string(append.data.get()) : std::string();
+  RequireCut(append, tachy::AppendText(append.data.get(), append.size, c.c_str()),
+             before + c, "AppendText");
+  Buffer unterminated(size, 'y');
+  size_t n = tachy::AppendText(unterminated.data.get(), unterminated.size, c.c_str());
+  if (size) {
+    Require(n == size - 1 && unterminated.data[size - 1] == 0,
+            "AppendText onto an unterminated buffer");
+  }
+
+  // Searching and comparing.
+  size_t found = a.find(c);
+  const char* hit = tachy::FindText(a.c_str(), c.c_str());
+  Require(found == std::string::npos ? hit == nullptr : hit == a.c_str() + found,
+          "FindText differs from std::string::find");
+  Require(tachy::TextEquals(a.c_str(), c.c_str()) == (a == c), "TextEquals");
+  Require(tachy::TextEquals(a.c_str(), a.c_str()), "TextEquals with itself");
+  auto lower = [](std::string s) {
+    for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return s;
+  };
+  bool asciiOnly = true;
+  for (char ch : a + c)
+    if (static_cast<unsigned char>(ch) >= 0x80) asciiOnly = false;
+  if (asciiOnly)
+    Require(tachy::TextEqualsNoCase(a.c_str(), c.c_str()) == (lower(a) == lower(c)),
+            "TextEqualsNoCase");
+  char ch = static_cast<char>(fdp.ConsumeIntegral<uint8_t>());
+  const char* at = tachy::FindChar(a.c_str(), ch);
+  if (ch == 0)
+    Require(at == nullptr, "FindChar of the terminator");
+  else
+    Require(at == std::strchr(a.c_str(), ch), "FindChar differs from strchr");
+  Require(tachy::TextLength(a.c_str()) == a.size(), "TextLength");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzedDataProvider fdp(data, size);
+  switch (fdp.ConsumeIntegralInRange<int>(0, 2)) {
+    case 0: CheckNumbers(fdp); break;
+    case 1: CheckFormat(fdp); break;
+    default: CheckCopyAndSearch(fdp); break;
+  }
+  return 0;
+}

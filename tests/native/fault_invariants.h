@@ -1,0 +1,507 @@
+// Checks shared by the fault sweep (tests/native/fault_sweep_test.cpp) and
+// the fuzz targets (tests/fuzz): what the registry may look like after a
+// user action, which keys and values an action may write, and whether an
+// action's result told the truth about failed writes.
+//
+// Every check returns "" when it holds, otherwise a description of what is
+// wrong. Test code only (uses the standard library).
+#pragma once
+
+#include <stdint.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <set>
+#include <utility>
+#include <string>
+#include <vector>
+
+#include "settings/memreg.h"
+#include "settings/platform.h"
+
+namespace tachy {
+namespace fault {
+
+inline std::string Lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// "%4.4i" of an instance number 0..15: "0000".."0015".
+inline std::string Pad4(int n) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%04d", n);
+  return buf;
+}
+
+const char kHklm[] = "HKLM\\";
+const char kClassPrefix[] =
+    "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\";
+const char kProductPath[] = "HKLM\\Software\\Tachymark";
+const char kNT4Device0[] = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device0";
+const char kNT5Device0[] = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\3dfxvs\\Device0";
+const char kNTGlide[] = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide";
+const char kNTD3D[] = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\D3D";
+const char kClsidText[] = "{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
+const char kClassKey[] =
+    "HKLM\\Software\\Classes\\CLSID\\{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
+const char kLegacyHandler[] =
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Display\\"
+    "Shellex\\PropertySheetHandlers\\Velomark";
+const char kDisplayHandler[] =
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Display\\"
+    "Shellex\\PropertySheetHandlers\\Tachymark";
+const char kDeviceHandler[] =
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Device\\"
+    "Shellex\\PropertySheetHandlers\\Tachymark";
+
+inline std::string AdapterKey(int instance, const char* suffix) {
+  return std::string(kClassPrefix) + Pad4(instance) + suffix;
+}
+inline std::string ModeKey(int instance, int depth, const std::string& mode) {
+  return AdapterKey(instance, "\\MODES\\") + std::to_string(depth) + "\\" + mode;
+}
+
+// The instances of a list, front to back, up to the first -1.
+inline std::vector<int> Instances(const AdapterList& list) {
+  std::vector<int> out;
+  for (int i = 0; i < kMaxAdapters && list.instances[i] != -1; ++i)
+    out.push_back(list.instances[i]);
+  return out;
+}
+
+// --- Value checks.
+
+using Value = MemoryRegistry::Value;
+using ValueCheck = std::function<bool(const Value&)>;
+
+// REG_SZ whose data is exactly `text` and its terminator.
+inline bool IsSz(const Value& v, const std::string& text) {
+  if (v.type != kRegSz || v.data.size() != text.size() + 1) return false;
+  return std::string(v.data.begin(), v.data.end() - 1) == text && v.data.back() == 0;
+}
+
+// REG_SZ holding a decimal number as "%d" writes it, with its terminator;
+// the number in *number.
+inline bool IsDecimalSz(const Value& v, long* number = nullptr) {
+  if (v.type != kRegSz || v.data.size() < 2 || v.data.back() != 0) return false;
+  std::string text(v.data.begin(), v.data.end() - 1);
+  size_t i = 0;
+  bool negative = false;
+  if (text[0] == '-') {
+    negative = true;
+    i = 1;
+  }
+  if (i >= text.size()) return false;
+  if (text[i] == '0' && text.size() > i + 1) return false;  // no leading zeros
+  long long n = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    n = n * 10 + (text[i] - '0');
+    if (n > 4294967296LL) return false;
+  }
+  if (negative && n == 0) return false;
+  if (number) *number = static_cast<long>(negative ? -n : n);
+  return true;
+}
+
+inline ValueCheck Sz(const std::string& text) {
+  return [text](const Value& v) { return IsSz(v, text); };
+}
+inline ValueCheck DecimalIn(long low, long high) {
+  return [low, high](const Value& v) {
+    long n = 0;
+    return IsDecimalSz(v, &n) && n >= low && n <= high;
+  };
+}
+inline ValueCheck AnyDecimal() {
+  return [](const Value& v) { return IsDecimalSz(v); };
+}
+inline ValueCheck Dword() {
+  return [](const Value& v) { return v.type == kRegDword && v.data.size() == 4; };
+}
+inline ValueCheck AnyOf(std::vector<std::string> texts) {
+  return [texts](const Value& v) {
+    for (const std::string& t : texts)
+      if (IsSz(v, t)) return true;
+    return false;
+  };
+}
+
+// --- Which writes an action may do.
+
+class WritePolicy {
+ public:
+  // A key the action may create (or open-create).
+  void AllowCreate(const std::string& key) { creates_.insert(Lower(key)); }
+  // A value the action may set; `check` judges what is stored at the end.
+  void AllowSet(const std::string& key, const std::string& value,
+                ValueCheck check) {
+    sets_[Lower(key) + "|" + Lower(value)] = std::move(check);
+  }
+  void AllowDeleteValue(const std::string& key, const std::string& value) {
+    deleteValues_.insert(Lower(key) + "|" + Lower(value));
+  }
+  void AllowDeleteKey(const std::string& key) { deleteKeys_.insert(Lower(key)); }
+  // Sets and value deletions of every (lower-case) key and value name that
+  // `match` accepts, for families of keys too many to list.
+  using Match = std::function<bool(const std::string& key, const std::string& value)>;
+  void AllowSetWhere(Match match, ValueCheck check) {
+    setRules_.push_back({std::move(match), std::move(check)});
+  }
+  void AllowDeleteValueWhere(Match match) { deleteRules_.push_back(std::move(match)); }
+
+  // Every successful create, set, value deletion and key deletion of the
+  // log lies in the allowed set, and every value set that is still there
+  // passes its check.
+  std::string Check(const MemoryRegistry& reg) const {
+    std::string errors;
+    for (const MemoryRegistry::Call& c : reg.Calls()) {
+      if (c.result != kErrorSuccess) continue;
+      if (!(c.op & MemoryRegistry::kOpWrites)) continue;
+      const std::string key = Lower(c.path);
+      const std::string keyValue = key + "|" + Lower(c.value);
+      switch (c.op) {
+        case MemoryRegistry::kOpCreate:
+          if (!creates_.count(key)) errors += "unexpected create of " + c.path + "\n";
+          break;
+        case MemoryRegistry::kOpSet: {
+          const ValueCheck* check = nullptr;
+          auto rule = sets_.find(keyValue);
+          if (rule != sets_.end()) check = &rule->second;
+          for (const auto& r : setRules_)
+            if (!check && r.first(key, Lower(c.value))) check = &r.second;
+          if (!check) {
+            errors += "unexpected set of " + c.path + " \"" + c.value + "\"\n";
+            break;
+          }
+          Value v;
+          if (reg.GetValue(c.path, c.value, &v) && !(*check)(v))
+            errors += "badly formed value " + c.path + " \"" + c.value + "\"\n";
+          break;
+        }
+        case MemoryRegistry::kOpDeleteValue: {
+          bool matched = deleteValues_.count(keyValue) != 0;
+          for (const Match& m : deleteRules_)
+            if (!matched && m(key, Lower(c.value))) matched = true;
+          if (!matched)
+            errors += "unexpected value deletion " + c.path + " \"" + c.value + "\"\n";
+          break;
+        }
+        case MemoryRegistry::kOpDeleteKey:
+          if (!deleteKeys_.count(key)) errors += "unexpected key deletion " + c.path + "\n";
+          break;
+        default:
+          break;
+      }
+    }
+    return errors;
+  }
+
+ private:
+  std::set<std::string> creates_;
+  std::map<std::string, ValueCheck> sets_;
+  std::set<std::string> deleteValues_;
+  std::set<std::string> deleteKeys_;
+  std::vector<std::pair<Match, ValueCheck>> setRules_;
+  std::vector<Match> deleteRules_;
+};
+
+inline bool IsNT(PlatformKind kind) { return kind == 2 || kind == 3; }
+
+// The page: LowerLimit/UpperLimit (clamp write-back), EnableClock (Apply),
+// and the driver's clock and swap-interval values of the adapters the page
+// found (9x) or of Device0 (NT).
+inline WritePolicy PagePolicy(PlatformKind kind, const AdapterList& list) {
+  WritePolicy p;
+  p.AllowSet(kProductPath, "LowerLimit", AnyOf({"100", "140"}));
+  p.AllowSet(kProductPath, "UpperLimit", AnyOf({"200", "240"}));
+  p.AllowSet(kProductPath, "EnableClock", AnyDecimal());
+  if (IsNT(kind)) {
+    const char* device0 = kind == 2 ? kNT4Device0 : kNT5Device0;
+    p.AllowCreate(device0);
+    p.AllowCreate(kNTGlide);
+    p.AllowSet(device0, "GraphicsClocking", Dword());
+    p.AllowDeleteValue(device0, "GraphicsClocking");
+    p.AllowSet(device0, "SSTH3_SWAPINTERVAL", Sz("0"));
+    p.AllowDeleteValue(device0, "SSTH3_SWAPINTERVAL");
+    p.AllowSet(kNTGlide, "FX_GLIDE_SWAPINTERVAL", Sz("0"));
+    p.AllowDeleteValue(kNTGlide, "FX_GLIDE_SWAPINTERVAL");
+    return p;
+  }
+  for (int n : Instances(list)) {
+    const std::string def = AdapterKey(n, "\\DEFAULT");
+    const std::string glide = AdapterKey(n, "\\Glide");
+    const std::string d3d = AdapterKey(n, "\\D3D");
+    p.AllowCreate(def);
+    p.AllowCreate(glide);
+    p.AllowCreate(d3d);
+    p.AllowSet(def, "Grxclock", DecimalIn(100, 240));
+    p.AllowDeleteValue(def, "Grxclock");
+    p.AllowSet(glide, "FX_GLIDE_SWAPINTERVAL", Sz("0"));
+    p.AllowDeleteValue(glide, "FX_GLIDE_SWAPINTERVAL");
+    p.AllowSet(d3d, "SSTH3_SWAPINTERVAL", Sz("0"));
+    p.AllowDeleteValue(d3d, "SSTH3_SWAPINTERVAL");
+  }
+  return p;
+}
+
+// The refresh-rate store: the two preferences, every listed adapter's
+// DEFAULT\RefreshRate and the RefreshRate of its mode keys at `depths`.
+// It never creates a key.
+inline WritePolicy RefreshPolicy(const AdapterList& list,
+                                 const std::vector<int>& depths,
+                                 const std::vector<std::string>& modeKeys) {
+  WritePolicy p;
+  p.AllowSet(kProductPath, "ColorDepth", AnyDecimal());
+  p.AllowSet(kProductPath, "LinkAllColorDepths", AnyDecimal());
+  ValueCheck rate = [](const Value& v) {
+    long n = 0;
+    if (!IsDecimalSz(v, &n)) return false;
+    return n == 0 || n == -1 || (n >= 41 && n <= 179);
+  };
+  // Mode keys: <class>\NNNN\MODES\<depth>\<mode> of a listed adapter, a
+  // saved depth and a row's mode.
+  std::set<std::string> instances, depthNames, modes;
+  for (int n : Instances(list)) {
+    p.AllowSet(AdapterKey(n, "\\DEFAULT"), "RefreshRate", AnyOf({"0", "-1"}));
+    instances.insert(Pad4(n));
+  }
+  for (int depth : depths) depthNames.insert(std::to_string(depth));
+  for (const std::string& mode : modeKeys) modes.insert(Lower(mode));
+  const std::string prefix = Lower(kClassPrefix);
+  WritePolicy::Match modeValue = [=](const std::string& key, const std::string& value) {
+    if (value != "refreshrate" || key.compare(0, prefix.size(), prefix) != 0) return false;
+    std::vector<std::string> parts(1);
+    for (size_t i = prefix.size(); i < key.size(); ++i) {
+      if (key[i] == '\\') parts.emplace_back();
+      else parts.back() += key[i];
+    }
+    return parts.size() == 4 && instances.count(parts[0]) && parts[1] == "modes" &&
+           depthNames.count(parts[2]) && modes.count(parts[3]);
+  };
+  p.AllowSetWhere(modeValue, rate);
+  p.AllowDeleteValueWhere(modeValue);
+  return p;
+}
+
+// The installer: its registration keys, the product values and the
+// driver values removal resets.
+inline WritePolicy InstallerPolicy(PlatformKind kind, const AdapterList& list,
+                                   const std::string& modulePath) {
+  WritePolicy p;
+  const std::string server = std::string(kClassKey) + "\\InProcServer32";
+  p.AllowCreate(kProductPath);
+  p.AllowCreate(kDisplayHandler);
+  p.AllowCreate(kDeviceHandler);
+  p.AllowCreate(server);
+  p.AllowSet(kProductPath, "LowerLimit", DecimalIn(100, 140));
+  p.AllowSet(kProductPath, "UpperLimit", DecimalIn(200, 240));
+  p.AllowSet(kProductPath, "Model",
+             AnyOf({"Voodoo3 2000", "Voodoo3 3000", "Voodoo3 3500"}));
+  p.AllowSet(kProductPath, "DefaultClock", AnyOf({"143", "166", "183"}));
+  p.AllowSet(kProductPath, "EnableClock", Sz("0"));
+  p.AllowSet(kProductPath, "ColorDepth", Sz("8"));
+  p.AllowSet(kProductPath, "LinkAllColorDepths", Sz("0"));
+  for (const char* force : {"Force95", "Force98", "ForceNT4", "ForceNT5"})
+    p.AllowSet(kProductPath, force, Sz("1"));
+  p.AllowSet(kDisplayHandler, "", Sz(kClsidText));
+  p.AllowSet(kDeviceHandler, "", Sz(kClsidText));
+  p.AllowSet(server, "", Sz(modulePath));
+  p.AllowSet(server, "ThreadingModel", Sz("Apartment"));
+  for (const char* key : {kLegacyHandler, kProductPath, kDisplayHandler,
+                          kDeviceHandler, kClassKey})
+    p.AllowDeleteKey(key);
+  p.AllowDeleteKey(server);
+  p.AllowDeleteKey(std::string(kClassKey) + "\\ProgID");
+  if (kind == 1) {
+    for (int n : Instances(list)) {
+      p.AllowDeleteValue(AdapterKey(n, "\\DEFAULT"), "Grxclock");
+      p.AllowDeleteValue(AdapterKey(n, "\\Glide"), "FX_GLIDE_SWAPINTERVAL");
+      p.AllowDeleteValue(AdapterKey(n, "\\D3D"), "SSTH3_SWAPINTERVAL");
+    }
+  } else {
+    const char* device0 = kind == 3 ? kNT5Device0 : kNT4Device0;
+    p.AllowDeleteValue(device0, "GraphicsClocking");
+    p.AllowDeleteValue(device0, "SSTH3_SWAPINTERVAL");
+    p.AllowDeleteValue(kNTGlide, "FX_GLIDE_SWAPINTERVAL");
+    p.AllowDeleteValue(kNTD3D, "SSTH3_SWAPINTERVAL");
+  }
+  return p;
+}
+
+// --- Results.
+
+// Whether the calls of an action hold a write that failed: a create, a set,
+// a key or value deletion that failed other than because the target was
+// absent, or an open for writing that failed other than because the key is
+// absent. Such an action must report failure, and only such an action.
+inline bool AnyWriteFailed(const MemoryRegistry& reg, std::string* which = nullptr) {
+  for (const MemoryRegistry::Call& c : reg.Calls()) {
+    if (c.result == kErrorSuccess) continue;
+    bool failed = false;
+    switch (c.op) {
+      case MemoryRegistry::kOpCreate:
+      case MemoryRegistry::kOpSet:
+        failed = true;
+        break;
+      case MemoryRegistry::kOpDeleteValue:
+      case MemoryRegistry::kOpDeleteKey:
+        failed = c.result != kErrorFileNotFound;
+        break;
+      case MemoryRegistry::kOpOpen:
+        failed = (c.access & (kKeySetValue | kKeyCreateSubKey)) != 0 &&
+                 c.result != kErrorFileNotFound;
+        break;
+      default:
+        break;
+    }
+    if (failed) {
+      if (which) *which = std::to_string(c.op) + " " + c.path + " \"" + c.value + "\"";
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whether some call of the log was told that the key (or, with a value
+// name, that value) is not there: an injected "not found" for something that
+// exists leaves it in place without anybody being able to tell.
+inline bool SaidAbsent(const MemoryRegistry& reg, const std::string& key,
+                       const char* value = nullptr) {
+  for (const MemoryRegistry::Call& c : reg.Calls())
+    if (c.result == kErrorFileNotFound && Lower(c.path) == Lower(key) &&
+        (c.op == MemoryRegistry::kOpOpen || c.op == MemoryRegistry::kOpDeleteKey ||
+         (value && Lower(c.value) == Lower(value))))
+      return true;
+  return false;
+}
+
+inline std::string CheckHandles(const MemoryRegistry& reg) {
+  if (reg.OpenHandleCount() == 0) return "";
+  return std::to_string(reg.OpenHandleCount()) + " key handle(s) left open\n";
+}
+
+// A text field of `size` bytes holds its terminator.
+inline bool Terminated(const char* field, size_t size) {
+  for (size_t i = 0; i < size; ++i)
+    if (field[i] == 0) return true;
+  return false;
+}
+
+// After an Apply that reported success: every driver value holds the record.
+template <typename Settings>
+std::string CheckDriverValues(const MemoryRegistry& reg, PlatformKind kind,
+                              const AdapterList& list, const Settings& s) {
+  std::string errors;
+  auto expectSwitch = [&](const std::string& key, const char* name, int32_t on) {
+    Value v;
+    bool present = reg.GetValue(key, name, &v);
+    if (on && !(present && IsSz(v, "0")))
+      errors += key + " " + name + " should hold \"0\"\n";
+    if (!on && present && !SaidAbsent(reg, key, name))
+      errors += key + " " + name + " should be absent\n";
+  };
+  if (IsNT(kind)) {
+    const char* device0 = kind == 2 ? kNT4Device0 : kNT5Device0;
+    Value v;
+    bool present = reg.GetValue(device0, "GraphicsClocking", &v);
+    if (s.enableClock) {
+      uint32_t n = present && v.data.size() == 4
+                       ? v.data[0] | v.data[1] << 8 | v.data[2] << 16 |
+                             static_cast<uint32_t>(v.data[3]) << 24
+                       : 0;
+      if (!present || v.type != kRegDword ||
+          n != static_cast<uint32_t>(s.currentClock))
+        errors += "GraphicsClocking does not hold the clock\n";
+    } else if (present && !SaidAbsent(reg, device0, "GraphicsClocking")) {
+      errors += "GraphicsClocking should be absent\n";
+    }
+    expectSwitch(kNTGlide, "FX_GLIDE_SWAPINTERVAL", s.glideVsyncOff);
+    expectSwitch(device0, "SSTH3_SWAPINTERVAL", s.glideVsyncOff);
+    return errors;
+  }
+  for (int n : Instances(list)) {
+    const std::string def = AdapterKey(n, "\\DEFAULT");
+    Value v;
+    bool present = reg.GetValue(def, "Grxclock", &v);
+    if (s.enableClock) {
+      if (!present || !IsSz(v, std::to_string(s.currentClock)))
+        errors += def + " Grxclock does not hold the clock\n";
+    } else if (present && !SaidAbsent(reg, def, "Grxclock")) {
+      errors += def + " Grxclock should be absent\n";
+    }
+    expectSwitch(AdapterKey(n, "\\Glide"), "FX_GLIDE_SWAPINTERVAL", s.glideVsyncOff);
+    expectSwitch(AdapterKey(n, "\\D3D"), "SSTH3_SWAPINTERVAL", s.d3dVsyncOff);
+  }
+  return errors;
+}
+
+// After an install that reported success: the handler key that the platform
+// and panel option call for, and the class key it points at, with the right
+// values.
+inline std::string CheckInstalled(const MemoryRegistry& reg, PlatformKind kind,
+                                  int32_t advancedPanel,
+                                  const std::string& modulePath) {
+  std::string errors;
+  const std::string server = std::string(kClassKey) + "\\InProcServer32";
+  Value v;
+  if (!reg.GetValue(server, "", &v) || !IsSz(v, modulePath))
+    errors += "InProcServer32 does not hold the module path\n";
+  if (!reg.GetValue(server, "ThreadingModel", &v) || !IsSz(v, "Apartment"))
+    errors += "ThreadingModel is not Apartment\n";
+  const bool device = kind == 1 && advancedPanel == 1;
+  const char* handler = device ? kDeviceHandler : kDisplayHandler;
+  if (!reg.GetValue(handler, "", &v) || !IsSz(v, kClsidText))
+    errors += std::string("handler key ") + handler + " missing or wrong\n";
+  if (kind == 1) {
+    // The other handler key must be gone, unless the registry said it was
+    // not there (a fault that answers "not found" for a key that exists).
+    const char* other = device ? kDisplayHandler : kDeviceHandler;
+    if (reg.KeyExists(other) && !SaidAbsent(reg, other))
+      errors += std::string("stale handler key ") + other + "\n";
+  }
+  for (const char* name : {"LowerLimit", "UpperLimit", "Model", "DefaultClock",
+                           "EnableClock", "ColorDepth", "LinkAllColorDepths"})
+    if (!reg.ValueExists(kProductPath, name))
+      errors += std::string("product value ") + name + " missing\n";
+  return errors;
+}
+
+// After a removal that reported success: the registration keys found at
+// start-up are gone, and so are the driver values of the adapters (9x) or
+// of Device0 (NT). Something the registry said was not there is excused
+// (an injected "not found" for a key or value that exists).
+inline std::string CheckRemoved(const MemoryRegistry& reg, PlatformKind kind,
+                                const AdapterList& list, uint32_t keySet) {
+  std::string errors;
+  const std::pair<uint32_t, const char*> keys[] = {
+      {1, kLegacyHandler}, {4, kProductPath}, {8, kDisplayHandler},
+      {16, kDeviceHandler}, {32, kClassKey}};
+  for (const auto& k : keys)
+    if ((keySet & k.first) && reg.KeyExists(k.second) && !SaidAbsent(reg, k.second))
+      errors += std::string(k.second) + " not removed\n";
+  auto gone = [&](const std::string& key, const char* name) {
+    if (reg.ValueExists(key, name) && !SaidAbsent(reg, key, name))
+      errors += key + " " + name + " not removed\n";
+  };
+  if (kind == 1) {
+    for (int n : Instances(list)) {
+      gone(AdapterKey(n, "\\DEFAULT"), "Grxclock");
+      gone(AdapterKey(n, "\\Glide"), "FX_GLIDE_SWAPINTERVAL");
+      gone(AdapterKey(n, "\\D3D"), "SSTH3_SWAPINTERVAL");
+    }
+  } else {
+    const char* device0 = kind == 3 ? kNT5Device0 : kNT4Device0;
+    gone(device0, "GraphicsClocking");
+    gone(device0, "SSTH3_SWAPINTERVAL");
+    gone(kNTGlide, "FX_GLIDE_SWAPINTERVAL");
+    gone(kNTD3D, "SSTH3_SWAPINTERVAL");
+  }
+  return errors;
+}
+
+}  // namespace fault
+}  // namespace tachy

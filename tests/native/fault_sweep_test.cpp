@@ -1,0 +1,519 @@
+// A failing registry, call by call. Each user action runs once to count its
+// registry calls, then once more for every call k with call k failing
+// (ERROR_ACCESS_DENIED; opens also ERROR_FILE_NOT_FOUND). Every run must end
+// with no key left open, nothing written outside what the action owns, and
+// a failure reported exactly when a write it attempted failed.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <iostream>
+#include <string>
+
+#include "fault_invariants.h"
+#include "installer/actions.h"
+#include "installer/flow.h"
+#include "installer/resource_ids.h"
+#include "installer/startup.h"
+#include "installer/state.h"
+#include "refresh/refresh_store.h"
+#include "settings/driver_settings.h"
+#include "settings/memreg.h"
+#include "settings/platform.h"
+#include "settings/text.h"
+#include "test_fakes.h"
+
+namespace tachy {
+namespace {
+
+using fault::AdapterKey;
+using fault::ModeKey;
+
+// --- The sweep.
+
+// Faulted runs of the whole program, printed when the tests end.
+size_t gTotalRuns = 0;
+size_t gTotalSweeps = 0;
+
+class SweepTotal : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    if (gTotalSweeps)
+      std::cout << "[  SWEEP   ] total: " << gTotalSweeps << " sweeps, " << gTotalRuns
+                << " faulted runs" << std::endl;
+  }
+};
+const auto* const kSweepTotal = ::testing::AddGlobalTestEnvironment(new SweepTotal);
+
+struct SweepCount {
+  size_t calls = 0;  // calls of the fault-free run
+  size_t runs = 0;   // faulted runs
+};
+
+// `setup` seeds a fresh registry (and may run fault-free steps that come
+// before the action); `action` is the action under test; `check` judges one
+// faulted run (`k` and `error` say which call failed and how).
+SweepCount Sweep(const std::string& name,
+                 const std::function<void(MemoryRegistry&)>& setup,
+                 const std::function<void(MemoryRegistry&)>& action,
+                 const std::function<void(MemoryRegistry&, size_t k, long error)>& check) {
+  SweepCount count;
+  MemoryRegistry clean;
+  setup(clean);
+  clean.ResetCalls();
+  action(clean);
+  count.calls = clean.CallCount();
+  std::vector<MemoryRegistry::Call> plan = clean.Calls();
+  EXPECT_GT(count.calls, 0u) << name;
+  {
+    SCOPED_TRACE(name + ", no fault");
+    check(clean, 0, kErrorSuccess);
+  }
+  for (size_t k = 1; k <= plan.size(); ++k) {
+    std::vector<long> errors = {kErrorAccessDenied};
+    if (plan[k - 1].op == MemoryRegistry::kOpOpen) errors.push_back(kErrorFileNotFound);
+    for (long error : errors) {
+      MemoryRegistry reg;
+      setup(reg);
+      reg.ResetCalls();
+      reg.FailCallNumber(k, error);
+      action(reg);
+      SCOPED_TRACE(name + ": call " + std::to_string(k) + " (" + plan[k - 1].path + " \"" +
+                   plan[k - 1].value + "\") fails with " + std::to_string(error));
+      check(reg, k, error);
+      ++count.runs;
+    }
+  }
+  gTotalRuns += count.runs;
+  ++gTotalSweeps;
+  std::cout << "[  SWEEP   ] " << name << ": " << count.calls << " calls, " << count.runs
+            << " faulted runs" << std::endl;
+  ::testing::Test::RecordProperty(name + " faulted runs", static_cast<int>(count.runs));
+  return count;
+}
+
+// --- Registries the actions start from.
+
+// Windows 98, Voodoo3 boards at 0000 and 0002 (0001 is another board), the
+// product key with a LowerLimit to clamp, the last board's clock above the
+// upper limit (a limit message and a write-through while loading), swap
+// values, mode keys and adapter refresh settings.
+void Seed9x(MemoryRegistry& reg) {
+  const std::string product = fault::kProductPath;
+  reg.PutText(product, "LowerLimit", "90");
+  reg.PutText(product, "UpperLimit", "220");
+  reg.PutText(product, "Model", "Voodoo3 3000");
+  reg.PutText(product, "DefaultClock", "166");
+  reg.PutText(product, "EnableClock", "1");
+  reg.PutText(product, "ColorDepth", "16");
+  reg.PutText(product, "LinkAllColorDepths", "0");
+  reg.PutText(AdapterKey(0, ""), "DriverDesc", "3dfx Voodoo3 3000 AGP");
+  reg.PutText(AdapterKey(1, ""), "DriverDesc", "Some other board");
+  reg.PutText(AdapterKey(2, ""), "DriverDesc", "Voodoo3 2000 PCI");
+  for (int n : {0, 2}) {
+    reg.PutText(AdapterKey(n, "\\DEFAULT"), "Grxclock", n == 2 ? "250" : "170");
+    reg.PutText(AdapterKey(n, "\\DEFAULT"), "RefreshRate", "-1");
+    reg.PutText(AdapterKey(n, "\\Glide"), "FX_GLIDE_SWAPINTERVAL", "0");
+    reg.AddKey(AdapterKey(n, "\\D3D"));
+    for (int depth : {8, 16}) {
+      reg.PutText(ModeKey(n, depth, "640,480"), "", "60,72,75,85");
+      reg.PutText(ModeKey(n, depth, "640,480"), "RefreshRate", "75");
+      reg.PutText(ModeKey(n, depth, "800,600"), "", "56,60,72");
+      reg.PutText(ModeKey(n, depth, "1024,768"), "", "60,70,75,85,100");
+      reg.PutText(ModeKey(n, depth, "1024,768"), "RefreshRate", "0");
+    }
+  }
+}
+
+// Windows NT 4: Device0 clock above the stored UpperLimit (250, clamped to
+// 240 while loading), Glide switch on.
+void SeedNT4(MemoryRegistry& reg) {
+  reg.PutText(fault::kProductPath, "LowerLimit", "120");
+  reg.PutText(fault::kProductPath, "UpperLimit", "250");
+  reg.PutText(fault::kProductPath, "EnableClock", "1");
+  reg.PutDword(fault::kNT4Device0, "GraphicsClocking", 260);
+  reg.PutText(fault::kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
+}
+
+// Windows NT 4 told by ForceNT5 to use the NT 5 layout; clock below the
+// lower limit, EnableClock 0 (the write-through deletes the clock).
+void SeedNT5(MemoryRegistry& reg) {
+  reg.PutText(fault::kProductPath, "ForceNT5", "1");
+  reg.PutText(fault::kProductPath, "EnableClock", "0");
+  reg.PutDword(fault::kNT5Device0, "GraphicsClocking", 90);
+  reg.PutText(fault::kNT5Device0, "SSTH3_SWAPINTERVAL", "0");
+}
+
+struct PageScenario {
+  const char* name;
+  void (*seed)(MemoryRegistry&);
+  FakeSystemInfo system;
+};
+
+std::vector<PageScenario> PageScenarios() {
+  return {{"9x", Seed9x, FakeSystemInfo::Windows98()},
+          {"NT4", SeedNT4, FakeSystemInfo::NT(4)},
+          {"NT5", SeedNT5, FakeSystemInfo::NT(4)}};
+}
+
+// The page as far as the registry goes: platform, adapters, record.
+struct Page {
+  PlatformKind kind = kPlatform9x;
+  AdapterList adapters;
+  DriverSettings settings;
+  RecordingMessageSink messages;
+
+  SettingsContext Context(MemoryRegistry& reg) {
+    return SettingsContext{&reg, &messages, 0x77, kind, &adapters};
+  }
+  // The page's dialog initialisation.
+  void Load(MemoryRegistry& reg, FakeSystemInfo system) {
+    messages.messages.clear();
+    kind = DetectPlatformKind(reg, system);
+    ClearAdapterList(&adapters);
+    if (kind == kPlatform9x) BuildAdapterList(reg, &adapters);
+    settings = DriverSettings{};
+    CopyText(settings.model, sizeof settings.model, "garbage");
+    LoadSettings(Context(reg), &settings);
+  }
+};
+
+void ExpectRecordInRange(const Page& page) {
+  const DriverSettings& s = page.settings;
+  EXPECT_GE(s.lowerLimit, 100);
+  EXPECT_LE(s.lowerLimit, 140);
+  EXPECT_GE(s.upperLimit, 200);
+  EXPECT_LE(s.upperLimit, 240);
+  EXPECT_GE(s.currentClock, s.lowerLimit);
+  EXPECT_LE(s.currentClock, s.upperLimit);
+  EXPECT_TRUE(fault::Terminated(s.model, sizeof s.model));
+}
+
+TEST(FaultSweep, PageLoad) {
+  for (const PageScenario& scenario : PageScenarios()) {
+    Page page;
+    Sweep(
+        std::string("page load ") + scenario.name, scenario.seed,
+        [&](MemoryRegistry& reg) { page.Load(reg, scenario.system); },
+        [&](MemoryRegistry& reg, size_t k, long) {
+          ExpectRecordInRange(page);
+          EXPECT_LE(page.messages.messages.size(), 1u);
+          // Each scenario loads a clock outside the limits: the fault-free
+          // run shows the message and writes the clamped clock through.
+          if (k == 0) EXPECT_EQ(page.messages.messages.size(), 1u);
+          EXPECT_EQ(fault::CheckHandles(reg), "");
+          EXPECT_EQ(fault::PagePolicy(page.kind, page.adapters).Check(reg), "");
+        });
+  }
+}
+
+// Apply after an edit, and Factory Defaults then Apply, on each platform.
+// The page is loaded fault-free first; only Apply meets the failing call.
+void SweepApply(const PageScenario& scenario, bool factoryDefaults) {
+  Page page;
+  auto setup = [&](MemoryRegistry& reg) {
+    scenario.seed(reg);
+    page.Load(reg, scenario.system);
+    DriverSettings& s = page.settings;
+    if (factoryDefaults) {  // as the page's button resets the record
+      s.currentClock = s.defaultClock;
+      s.enableClock = 0;
+      s.glideVsyncOff = 0;
+      s.d3dVsyncOff = 0;
+    } else {  // the user moves the slider and flips both switches
+      s.currentClock = s.lowerLimit + 7;
+      s.enableClock = 1;
+      s.glideVsyncOff = !s.glideVsyncOff;
+      if (page.kind == kPlatform9x) s.d3dVsyncOff = !s.d3dVsyncOff;
+    }
+  };
+  bool ok = false;
+  std::string name = std::string(factoryDefaults ? "factory defaults + apply " : "apply ") +
+                     scenario.name;
+  Sweep(
+      name, setup,
+      [&](MemoryRegistry& reg) { ok = ApplySettings(page.Context(reg), &page.settings, 1); },
+      [&](MemoryRegistry& reg, size_t k, long) {
+        std::string which;
+        bool failed = fault::AnyWriteFailed(reg, &which);
+        EXPECT_EQ(ok, !failed) << (failed ? "unreported failed write: " + which
+                                          : std::string("failure reported without a failed write"));
+        if (k == 0) EXPECT_TRUE(ok);
+        if (ok) EXPECT_EQ(fault::CheckDriverValues(reg, page.kind, page.adapters, page.settings), "");
+        ExpectRecordInRange(page);
+        EXPECT_EQ(fault::CheckHandles(reg), "");
+        EXPECT_EQ(fault::PagePolicy(page.kind, page.adapters).Check(reg), "");
+      });
+}
+
+TEST(FaultSweep, PageApply) {
+  for (const PageScenario& scenario : PageScenarios()) SweepApply(scenario, false);
+}
+
+TEST(FaultSweep, PageFactoryDefaultsThenApply) {
+  for (const PageScenario& scenario : PageScenarios()) SweepApply(scenario, true);
+}
+
+// --- The refresh-rate dialog.
+
+// Stands in for the dialog's lists: a selected text per row, or none.
+class RowSelections : public ChoiceSource {
+ public:
+  std::vector<std::string> selected = std::vector<std::string>(kModeRowCount);
+  bool SelectedText(int row, char* buf, size_t size) override {
+    if (selected[row].empty()) return false;
+    CopyText(buf, size, selected[row].c_str());
+    return true;
+  }
+};
+
+struct RefreshDialog {
+  AdapterList adapters;
+  int32_t depth = 0, link = 0;
+  AdapterRefreshSetting setting = RefreshDefault;
+  ModeTable table;
+  ChoiceWords words;
+
+  // What the dialog reads when it opens.
+  void Open(MemoryRegistry& reg) {
+    CopyText(words[0], sizeof words[0], "Adapter");
+    CopyText(words[1], sizeof words[1], "Default");
+    CopyText(words[2], sizeof words[2], "Optimal");
+    BuildAdapterList(reg, &adapters);
+    LoadDialogPreferences(reg, &depth, &link);
+    InitModeTable(&table);
+    setting = RefreshDefault;
+    if (adapters.selected == -1) return;
+    const int32_t instance = adapters.instances[adapters.selected];
+    for (ModeRow& row : table.rows) ReadModeRow(reg, instance, depth, &row);
+    ReadAdapterRefreshSetting(reg, instance, &setting);
+  }
+};
+
+std::vector<std::string> ModeKeys() {
+  std::vector<std::string> keys;
+  for (const ModeRowSpec& spec : kModeRowSpecs) keys.push_back(spec.modeKey);
+  return keys;
+}
+
+void ExpectRowsTerminated(const ModeTable& table) {
+  for (const ModeRow& row : table.rows) {
+    EXPECT_TRUE(fault::Terminated(row.rateList, sizeof row.rateList));
+    EXPECT_TRUE(fault::Terminated(row.choiceText, sizeof row.choiceText));
+  }
+}
+
+TEST(FaultSweep, RefreshDialogOpen) {
+  RefreshDialog dialog;
+  fault::WritePolicy nothing;
+  Sweep("refresh-rate dialog open", Seed9x, [&](MemoryRegistry& reg) { dialog.Open(reg); },
+        [&](MemoryRegistry& reg, size_t k, long) {
+          if (k == 0) {  // the seeded state as read without a fault
+            EXPECT_EQ(dialog.depth, 16);
+            EXPECT_EQ(dialog.setting, RefreshOptimal);
+            EXPECT_STREQ(dialog.table.rows[0].choiceText, "75");
+          }
+          ExpectRowsTerminated(dialog.table);
+          EXPECT_EQ(fault::CheckHandles(reg), "");
+          EXPECT_EQ(nothing.Check(reg), "");
+        });
+}
+
+// Save and OK: the preferences, the adapter setting, then every row of
+// every adapter at the shown depth, or at all four depths when linked.
+void SweepSave(bool linked) {
+  RefreshDialog dialog;
+  RowSelections lists;
+  lists.selected[0] = "Optimal";
+  lists.selected[1] = "Adapter";
+  lists.selected[3] = "85";  // rows 2 and 4.. keep what was read
+  auto setup = [&](MemoryRegistry& reg) {
+    Seed9x(reg);
+    dialog.Open(reg);
+    dialog.link = linked ? 1 : 0;
+    dialog.setting = RefreshDefault;
+  };
+  Sweep(std::string("refresh-rate save") + (linked ? " linked" : ""), setup,
+        [&](MemoryRegistry& reg) {
+          SaveChoices(reg, dialog.adapters, dialog.depth, dialog.link, dialog.setting,
+                      dialog.words, lists, &dialog.table);
+        },
+        [&](MemoryRegistry& reg, size_t k, long) {
+          if (k == 0) {
+            EXPECT_EQ(reg.Text(ModeKey(0, 16, "640,480"), "RefreshRate"), "-1");
+            EXPECT_FALSE(reg.ValueExists(ModeKey(2, 16, "800,600"), "RefreshRate"));
+            EXPECT_EQ(reg.Text(AdapterKey(2, "\\DEFAULT"), "RefreshRate"), "0");
+          }
+          ExpectRowsTerminated(dialog.table);
+          EXPECT_EQ(fault::CheckHandles(reg), "");
+          std::vector<int> depths = linked ? std::vector<int>{8, 16, 24, 32}
+                                           : std::vector<int>{dialog.depth};
+          EXPECT_EQ(fault::RefreshPolicy(dialog.adapters, depths, ModeKeys()).Check(reg), "");
+        });
+}
+
+TEST(FaultSweep, RefreshSave) { SweepSave(false); }
+TEST(FaultSweep, RefreshSaveLinked) { SweepSave(true); }
+
+// --- The installer.
+
+const char kModulePath[] = "C:\\WINDOWS\\DESKTOP\\TACHINST\\TACHPAGE.DLL";
+
+struct InstallScenario {
+  const char* name;
+  FakeSystemInfo system;
+  const char* commandLine;
+  int32_t advancedPanel;
+};
+
+std::vector<InstallScenario> InstallScenarios() {
+  return {{"9x", FakeSystemInfo::Windows98(), "", 0},
+          {"9x advanced panel", FakeSystemInfo::Windows98(), "", 1},
+          {"NT4", FakeSystemInfo::NT(4), "LOWERLIMIT(110)", 0},
+          {"NT5", FakeSystemInfo::NT(5), "FORCENT5", 0}};
+}
+
+// A machine where an earlier release was installed and the page was used:
+// the legacy handler key, a product key the page changed, both handler keys,
+// the class key with its server key, and driver values on 9x and NT.
+void SeedInstalled(MemoryRegistry& reg) {
+  Seed9x(reg);
+  reg.PutText(fault::kProductPath, "EnableClock", "1");
+  reg.PutText(fault::kLegacyHandler, "", "{00000000-0000-0000-0000-000000000000}");
+  reg.PutText(fault::kDisplayHandler, "", fault::kClsidText);
+  reg.PutText(fault::kDeviceHandler, "", fault::kClsidText);
+  const std::string server = std::string(fault::kClassKey) + "\\InProcServer32";
+  reg.PutText(server, "", "C:\\OLD\\TACHPAGE.DLL");
+  reg.PutText(server, "ThreadingModel", "Apartment");
+  reg.PutText(AdapterKey(0, "\\D3D"), "SSTH3_SWAPINTERVAL", "0");
+  for (const char* device0 : {fault::kNT4Device0, fault::kNT5Device0}) {
+    reg.PutDword(device0, "GraphicsClocking", 200);
+    reg.PutText(device0, "SSTH3_SWAPINTERVAL", "0");
+  }
+  reg.PutText(fault::kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
+  reg.PutText(fault::kNTD3D, "SSTH3_SWAPINTERVAL", "0");
+}
+
+// A clean machine except for a handler key left from before, which the
+// install on 9x deletes when it writes the other one.
+void SeedClean(MemoryRegistry& reg) {
+  Seed9x(reg);
+  reg.RemoveKeyTree(fault::kProductPath);
+  reg.PutText(fault::kDeviceHandler, "", fault::kClsidText);
+  reg.PutText(fault::kDisplayHandler, "", fault::kClsidText);
+}
+
+// The dialogs as the user answers them; what the flow told the user.
+class ScriptedUi : public InstallerUi {
+ public:
+  int32_t reinstallOrRemove = kDialogRemove;
+  std::vector<int32_t> shown;
+  int failures = 0;
+  int32_t RunDialog(int32_t templateId) override {
+    shown.push_back(templateId);
+    if (templateId == IDD_REINSTALL_REMOVE) return reinstallOrRemove;
+    if (templateId == IDD_SELECT_MODEL) return kDialogOk;
+    return kDialogOk;
+  }
+  void ShowActionFailure(ActionFailure) override { ++failures; }
+  bool Shown(int32_t id) const {
+    for (int32_t s : shown)
+      if (s == id) return true;
+    return false;
+  }
+};
+
+struct Installer {
+  InstallerState state;
+  ScriptedUi ui;
+
+  // Start-up as far as the registry goes, and the Select Model answers.
+  void Start(MemoryRegistry& reg, const InstallScenario& scenario) {
+    FakeSystemInfo system = scenario.system;
+    InitInstallerState(&state);
+    CopyText(state.PageModulePath, sizeof state.PageModulePath, kModulePath);
+    PrepareInstallerState(reg, system, scenario.commandLine, &state);
+    state.InstalledKeySet = DetectInstalledKeys(reg);
+    state.SelectedModel = kModel3000;
+    state.AdvancedPanelOption = scenario.advancedPanel;
+    ui = ScriptedUi();
+  }
+};
+
+void ExpectInstallerRun(const MemoryRegistry& reg, const Installer& inst, bool reported,
+                        bool ok) {
+  std::string which;
+  const bool failed = fault::AnyWriteFailed(reg, &which);
+  EXPECT_EQ(ok, !failed) << (failed ? "unreported failed write: " + which
+                                    : std::string("failure reported without a failed write"));
+  EXPECT_EQ(reported, !ok);
+  EXPECT_EQ(fault::CheckHandles(reg), "");
+  EXPECT_EQ(fault::InstallerPolicy(inst.state.PlatformKind, inst.state.AdapterList, kModulePath)
+                .Check(reg),
+            "");
+}
+
+TEST(FaultSweep, Install) {
+  for (const InstallScenario& scenario : InstallScenarios()) {
+    Installer inst;
+    bool ok = false;
+    Sweep(std::string("install ") + scenario.name,
+          [&](MemoryRegistry& reg) {
+            SeedClean(reg);
+            inst.Start(reg, scenario);
+          },
+          [&](MemoryRegistry& reg) {
+            ok = InstallExtension(reg, inst.state, inst.state.PageModulePath,
+                                  inst.state.LowerLimit, inst.state.UpperLimit,
+                                  inst.state.SelectedModel);
+          },
+          [&](MemoryRegistry& reg, size_t k, long) {
+            if (k == 0) EXPECT_TRUE(ok);
+            ExpectInstallerRun(reg, inst, !ok, ok);
+            // Success means a handler key that points at a registered class.
+            if (ok)
+              EXPECT_EQ(fault::CheckInstalled(reg, inst.state.PlatformKind,
+                                              inst.state.AdvancedPanelOption, kModulePath),
+                        "");
+          });
+  }
+}
+
+// Reinstall and Remove through the dialog flow, so that what is checked is
+// what the user is told: the failure message exactly when a write or
+// deletion failed, the Installed or Removed dialog otherwise.
+void SweepFlow(bool reinstall) {
+  for (const InstallScenario& scenario : InstallScenarios()) {
+    Installer inst;
+    Sweep(std::string(reinstall ? "reinstall " : "remove ") + scenario.name,
+          [&](MemoryRegistry& reg) {
+            SeedInstalled(reg);
+            inst.Start(reg, scenario);
+            inst.ui.reinstallOrRemove = reinstall ? kDialogReinstall : kDialogRemove;
+            inst.state.ReinstallRequested = reinstall ? 1 : 0;
+          },
+          [&](MemoryRegistry& reg) { RunInstallerFlow(reg, &inst.state, inst.ui); },
+          [&](MemoryRegistry& reg, size_t k, long) {
+            const bool reported = inst.ui.failures > 0;
+            const bool ok = inst.ui.Shown(reinstall ? IDD_INSTALLED : IDD_REMOVED);
+            EXPECT_NE(ok, reported);
+            if (k == 0) EXPECT_TRUE(ok);
+            ExpectInstallerRun(reg, inst, reported, ok);
+            if (ok && reinstall) {
+              EXPECT_EQ(fault::CheckInstalled(reg, inst.state.PlatformKind,
+                                              inst.state.AdvancedPanelOption, kModulePath),
+                        "");
+              EXPECT_EQ(reg.Text(fault::kProductPath, "EnableClock"), "0");
+            }
+            if (ok && !reinstall)
+              EXPECT_EQ(fault::CheckRemoved(reg, inst.state.PlatformKind, inst.state.AdapterList,
+                                            inst.state.InstalledKeySet),
+                        "");
+          });
+  }
+}
+
+TEST(FaultSweep, Reinstall) { SweepFlow(true); }
+TEST(FaultSweep, Remove) { SweepFlow(false); }
+
+}  // namespace
+}  // namespace tachy
