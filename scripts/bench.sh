@@ -40,10 +40,36 @@ for f in TACHPAGE.DLL TACHINST.EXE; do
     verdict="$verdict, forbidden import"
   fi
   summary+=("size $f: $size bytes ($verdict)")
-  # Where the bytes go: section sizes.
+  # Where the bytes go: section sizes, then the objects that fill them
+  # (from the link map the build writes beside the file).
   while read -r _ name hex _; do
-    printf '               %-8s %6d bytes\n' "$name" "$((16#$hex))"
+    note=""
+    [ "$name" = .bss ] && note=" (zero-filled at load, no file space)"
+    printf '               %-8s %6d bytes%s\n' "$name" "$((16#$hex))" "$note"
   done < <(i686-w64-mingw32-objdump -h "$path" 2>/dev/null | grep -E '^ *[0-9]+ \.')
+  map="$win/bin/$(echo "${f%.*}" | tr 'A-Z' 'a-z').map"
+  if [ -f "$map" ]; then
+    echo "               largest contributors (code, read-only data, data, resources):"
+    python3 - "$map" <<'PY'
+import collections, re, sys
+out_section, sizes = None, collections.Counter()
+parts = collections.defaultdict(collections.Counter)
+for line in open(sys.argv[1], errors="replace"):
+    m = re.match(r"^(\.[a-z]+)\s", line)
+    if m:
+        out_section = m.group(1)
+    m = re.match(r"^ (?:\.\S+)?\s+0x[0-9a-f]+\s+0x([0-9a-f]+)\s+(\S+)", line)
+    if m and out_section in (".text", ".rdata", ".data", ".rsrc"):
+        size = int(m.group(1), 16)
+        obj = m.group(2).split("/")[-1]
+        if size and (not obj.startswith("lib") or "tachy" in obj):
+            sizes[obj] += size
+            parts[obj][out_section] += size
+for obj, size in sizes.most_common(12):
+    detail = " ".join("%s %d" % (k, v) for k, v in sorted(parts[obj].items()))
+    print("                 %6d  %s (%s)" % (size, obj, detail))
+PY
+  fi
 done
 
 echo
