@@ -93,7 +93,7 @@ else
   out="$(timeout 300 xvfb-run -a wine "$bench_exe" --rounds 25 --warmup 3 --profile --register "$dll" 2>&1)"
   rc=$?
   wineserver -k 2>/dev/null
-  echo "$out" | sed 's/^/  /'
+  echo "$out" | grep -v "^X connection to" | sed 's/^/  /'
   ratio="$(echo "$out" | sed -n 's/^sheet-bench: ratio open \([0-9.]*\).*/\1/p')"
   if [ $rc -ne 0 ] || [ -z "$ratio" ]; then
     echo "  sheetbench failed (exit $rc)"; status=1; summary+=("sheet ratio: failed")

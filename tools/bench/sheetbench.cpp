@@ -349,6 +349,9 @@ int main(int argc, char** argv) {
            "(so the page's own initialisation adds about %.2f ms)\n",
            Median(load[kTab]), Median(open[kTemplate]),
            a - Median(load[kTab]) - Median(open[kTemplate]));
+    printf("sheet-bench: ratio open, tab vs template 501 doing nothing %.3f "
+           "(the page's code); template 501 vs empty page %.3f (the controls)\n",
+           a / Median(open[kTemplate]), Median(open[kTemplate]) / b);
   }
   printf("sheet-bench: ratio open %.3f\n", b > 0 ? a / b : 0.0);
   printf("sheet-bench: ratio open+close %.3f\n", cb > 0 ? ca / cb : 0.0);
