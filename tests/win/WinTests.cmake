@@ -110,6 +110,13 @@ if(TARGET tachpage AND TARGET tachinst)
                    $<TARGET_FILE:tachpage> $<TARGET_FILE:tachinst>)
 endif()
 if(TARGET tachpage AND TARGET tachinst)
+  add_test(NAME deliverables.exports.tachpage
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-exports.sh
+                   $<TARGET_FILE:tachpage>
+                   DllCanUnloadNow DllGetClassObject DllRegisterServer)
+  add_test(NAME deliverables.exports.tachinst
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-exports.sh
+                   $<TARGET_FILE:tachinst>)
   add_test(NAME deliverables.noctors
            COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-no-ctors.sh
                    ${CMAKE_BINARY_DIR}/bin/tachpage.map
