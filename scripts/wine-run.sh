@@ -45,8 +45,8 @@ export WINEPREFIX="$prefix"
 export WINEARCH=win32
 export WINEDEBUG="${TACHY_WINEDEBUG:--all}"  # TACHY_WINEDEBUG=+reg etc. to trace
 export WINEDLLOVERRIDES="mscoree,mshtml="
-# Wine must not try to open windows on a display that is not there; the
-# callers that show windows run us under xvfb-run.
+# Programs that show windows need an X display: run them (or ctest) under
+# xvfb-run -a, as scripts/test-win32.sh does.
 
 "$here/wine-init.sh" "$prefix" || exit 1
 
