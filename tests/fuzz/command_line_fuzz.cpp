@@ -151,5 +151,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ClampLimits(&state);
   Require(state.LowerLimit == (lower < 100 ? 100 : lower > 140 ? 140 : lower), "LowerLimit clamp");
   Require(state.UpperLimit == (upper < 200 ? 200 : upper > 240 ? 240 : upper), "UpperLimit clamp");
+
+  // The page module's path from the installer's own path, into buffers of
+  // any size: drive and directory of the one, file name of the other.
+  const std::string own = fuzz::Text(fdp, 400);
+  const std::string file = fdp.ConsumeBool() ? std::string("TACHPAGE.DLL") : fuzz::Text(fdp, 40);
+  auto afterSeparator = [](const std::string& p) {
+    size_t at = p.find_last_of("\\/:");
+    return at == std::string::npos ? 0 : at + 1;
+  };
+  const std::string dir = own.substr(0, afterSeparator(own));
+  const std::string name = file.substr(afterSeparator(file));
+  const size_t pathSize = fdp.ConsumeIntegralInRange<size_t>(1, 300);
+  std::unique_ptr<char[]> path(new char[pathSize]);
+  std::memset(path.get(), '#', pathSize);
+  const bool built = BuildPageModulePath(own.c_str(), file.c_str(), path.get(), pathSize);
+  Require(fault::Terminated(path.get(), pathSize), "module path not terminated");
+  const bool fits = !own.empty() && !name.empty() && dir.size() + name.size() < pathSize;
+  Require(built == fits, "BuildPageModulePath result");
+  Require(std::string(path.get()) == (fits ? dir + name : std::string()), "module path text");
+
+  // The version line of the Select Model dialog.
+  const std::string prefix = fuzz::Text(fdp, 80), suffix = fuzz::Text(fdp, 80);
+  const uint32_t ms = fdp.ConsumeIntegral<uint32_t>();
+  const size_t lineSize = fdp.ConsumeIntegralInRange<size_t>(1, 200);
+  std::unique_ptr<char[]> version(new char[lineSize]);
+  FormatVersionLine(version.get(), lineSize, prefix.c_str(), ms, suffix.c_str());
+  const std::string full =
+      prefix + std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + suffix;
+  Require(full.substr(0, lineSize - 1) == version.get(), "version line");
   return 0;
 }

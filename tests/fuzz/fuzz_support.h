@@ -268,5 +268,24 @@ inline std::vector<int> ReferenceAdapters(const MemoryRegistry& reg,
   return found;
 }
 
+// The rate list a row keeps from a stored list: all of it when it fits in
+// 127 characters, else the longest part that ends before a comma (or the
+// first 127 characters when there is no comma to cut at). The row's field
+// holds 128 bytes with the terminator.
+inline void RequireRateListCut(const std::string& stored, const std::string& kept) {
+  const size_t limit = 127;
+  if (stored.size() <= limit) {
+    Require(kept == stored, "a rate list that fits was changed");
+    return;
+  }
+  Require(kept.size() <= limit && stored.compare(0, kept.size(), kept) == 0,
+          "a cut rate list is not a prefix of the stored one");
+  size_t lastComma = stored.substr(0, limit + 1).rfind(',');
+  if (lastComma == std::string::npos)
+    Require(kept.size() == limit, "a list without comma is not cut at the field's end");
+  else
+    Require(kept.size() == lastComma, "a rate list is not cut after its last whole entry");
+}
+
 }  // namespace fuzz
 }  // namespace tachy

@@ -57,24 +57,6 @@ void RequireRow(const ModeRow& row, const char* when) {
   Require(row.keyExists == 0 || row.keyExists == 1, "keyExists not 0/1" + w);
 }
 
-// The rate list a row keeps from a stored list: all of it when it fits in
-// 127 characters, else the longest part that ends before a comma (or the
-// first 127 characters when there is no comma to cut at).
-void RequireRateListCut(const std::string& stored, const std::string& kept) {
-  const size_t limit = kRateListChars - 1;
-  if (stored.size() <= limit) {
-    Require(kept == stored, "a rate list that fits was changed");
-    return;
-  }
-  Require(kept.size() <= limit && stored.compare(0, kept.size(), kept) == 0,
-          "a cut rate list is not a prefix of the stored one");
-  size_t lastComma = stored.substr(0, limit + 1).rfind(',');
-  if (lastComma == std::string::npos)
-    Require(kept.size() == limit, "a list without comma is not cut at the field's end");
-  else
-    Require(kept.size() == lastComma, "a rate list is not cut after its last whole entry");
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -121,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Require(row.keyExists == (reg.KeyExists(key) ? 1 : 0), "keyExists differs");
       std::string stored;
       if (fuzz::ReferenceText(reg, key, "", 256, &stored))
-        RequireRateListCut(stored, row.rateList);
+        fuzz::RequireRateListCut(stored, row.rateList);
       else
         Require(row.rateList[0] == 0, "rateList of an unreadable value not empty");
       if (!fuzz::ReferenceText(reg, key, "RefreshRate", 256, &stored)) stored.clear();
@@ -154,7 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (fdp.ConsumeBool()) depth = fdp.PickValueInArray({8, 16, 24, 32, 15});
   if (fdp.ConsumeBool()) link = fdp.ConsumeIntegral<int32_t>();
   if (fdp.ConsumeBool()) setting = fdp.ConsumeBool() ? RefreshOptimal : RefreshDefault;
-  if (fdp.ConsumeBool())
+  const bool callFault = fdp.ConsumeBool();
+  if (callFault)
     reg.FailCallNumber(fdp.ConsumeIntegralInRange<size_t>(1, 400),
                        fdp.ConsumeBool() ? kErrorAccessDenied : kErrorFileNotFound);
   FuzzSource source(fdp, words);
@@ -167,5 +150,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const ModeRow& row : table.rows) RequireRow(row, "after SaveChoices");
   RequireEmpty(fault::CheckHandles(reg), "SaveChoices");
   RequireEmpty(fault::RefreshPolicy(list, depths, modeKeys).Check(reg), "SaveChoices");
+  if (!faults && !callFault) {
+    // Nothing failed: the preferences are stored where the key exists, and
+    // every adapter's DEFAULT key holds the adapter setting.
+    if (reg.KeyExists(fault::kProductPath))
+      Require(reg.Text(fault::kProductPath, "ColorDepth") == std::to_string(depth) &&
+                  reg.Text(fault::kProductPath, "LinkAllColorDepths") == std::to_string(link),
+              "dialog preferences not stored");
+    for (int n : fault::Instances(list)) {
+      const std::string key = fault::AdapterKey(n, "\\DEFAULT");
+      if (reg.KeyExists(key))
+        Require(reg.Text(key, "RefreshRate") == (setting == RefreshDefault ? "0" : "-1"),
+                "adapter setting not stored in " + key);
+    }
+  }
   return 0;
 }

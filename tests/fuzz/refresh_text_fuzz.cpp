@@ -1,6 +1,7 @@
 // The refresh-rate texts on any bytes: splitting a rate list into its
 // entries (ForEachRateEntry), DecodeChoice and the text a row's list is
-// searched for, and EncodeChoice into store buffers of any size.
+// searched for, EncodeChoice into store buffers of any size, and a row's
+// texts read from a mode key (rate list cut between entries).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
@@ -99,16 +100,52 @@ void CheckEncode(FuzzedDataProvider& fdp, const ChoiceWords& words) {
   }
 }
 
+// A row read from a mode key whose default value and RefreshRate are any
+// bytes: the texts end inside their fields, the rate list is cut only
+// between entries, the choice is the stored text cut to the field.
+void CheckReadRow(FuzzedDataProvider& fdp) {
+  MemoryRegistry reg;
+  const std::string key = fault::ModeKey(3, 16, "1024,768");
+  std::string list = fdp.ConsumeBool() ? fuzz::Text(fdp, 300) : std::string();
+  if (list.empty()) {  // a long list of rates, cut to a size
+    list = "60";
+    int entries = fdp.ConsumeIntegralInRange<int>(0, 80);
+    for (int i = 0; i < entries; ++i)
+      list += "," + std::to_string(fdp.ConsumeIntegralInRange<int>(0, 1000));
+  }
+  std::vector<unsigned char> data(list.begin(), list.end());
+  if (fdp.ConsumeBool()) data.push_back(0);
+  reg.PutRaw(key, "", kRegSz, data);
+  reg.PutRaw(key, "RefreshRate", kRegSz, fuzz::PickData(fdp));
+  static ModeTable table;
+  std::memset(&table, 'Q', sizeof table);
+  InitModeTable(&table);
+  ModeRow& row = table.rows[3];
+  ReadModeRow(reg, 3, 16, &row);
+  Require(row.keyExists == 1, "mode key not found");
+  Require(fault::Terminated(row.rateList, sizeof row.rateList), "rateList not terminated");
+  Require(fault::Terminated(row.choiceText, sizeof row.choiceText), "choiceText not terminated");
+  std::string stored;
+  if (fuzz::ReferenceText(reg, key, "", 256, &stored))
+    fuzz::RequireRateListCut(stored, row.rateList);
+  else
+    Require(row.rateList[0] == 0, "rateList of an unreadable value not empty");
+  if (!fuzz::ReferenceText(reg, key, "RefreshRate", 256, &stored)) stored.clear();
+  Require(stored.substr(0, kChoiceTextChars - 1) == row.choiceText, "choiceText");
+  Require(fault::CheckHandles(reg).empty(), "key left open");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider fdp(data, size);
   ChoiceWords words;
   FillWords(fdp, words);
-  switch (fdp.ConsumeIntegralInRange<int>(0, 2)) {
+  switch (fdp.ConsumeIntegralInRange<int>(0, 3)) {
     case 0: CheckSplit(fdp); break;
     case 1: CheckDecode(fdp, words); break;
-    default: CheckEncode(fdp, words); break;
+    case 2: CheckEncode(fdp, words); break;
+    default: CheckReadRow(fdp); break;
   }
   return 0;
 }

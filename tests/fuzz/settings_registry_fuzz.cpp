@@ -179,6 +179,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
       Require(messages.count == 0, "a limit message without any adapter");
     }
+    // A clamp while loading was written through: the limits to the product
+    // key (when it is there), the clamped clock and the switches as loaded
+    // to the driver.
+    // (A missing key keeps its defaults, which lie in range.)
+    Require(ReferenceNumber(reg, "LowerLimit", 120) == s.lowerLimit,
+            "a clamped LowerLimit was not written back");
+    Require(ReferenceNumber(reg, "UpperLimit", 220) == s.upperLimit,
+            "a clamped UpperLimit was not written back");
+    if (messages.count == 1)
+      RequireEmpty(fault::CheckDriverValues(reg, kind, list, s), "the write-through of LoadSettings");
   }
 
   // The user's change, or Factory Defaults.
