@@ -91,6 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)callFault;
 
   const int action = fdp.ConsumeIntegralInRange<int>(0, 2);
+  const std::string danglingBefore = fault::CheckNoDanglingHandler(reg);
   reg.ResetCalls();
   bool removed = true, installed = true;
   if (action != 0) removed = RemoveExtension(reg, st, keySet);
@@ -107,6 +108,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool failed = fault::AnyWriteFailed(reg, &which);
   Require(ok == !failed, ok ? "success reported although a write failed: " + which
                             : std::string("failure reported although every write succeeded"));
+  // A removal never leaves a handler without its class (when start-up saw
+  // every key as it is, and there was none before).
+  if (action == 1 && !faults && danglingBefore.empty())
+    RequireEmpty(fault::CheckNoDanglingHandler(reg), "RemoveExtension");
   if (action == 1 && removed)
     RequireEmpty(fault::CheckRemoved(reg, st.PlatformKind, st.AdapterList, keySet),
                  "RemoveExtension");

@@ -470,6 +470,20 @@ inline std::string CheckInstalled(const MemoryRegistry& reg, PlatformKind kind,
   return errors;
 }
 
+// A handler key that names the class while the class's server key is gone
+// makes the Display control panel look for a module that is not registered.
+// Removal deletes the handler keys before the class key, so that whatever
+// step fails, no handler is left without its class.
+inline std::string CheckNoDanglingHandler(const MemoryRegistry& reg) {
+  const std::string server = std::string(kClassKey) + "\\InProcServer32";
+  if (reg.ValueExists(server, "")) return "";
+  std::string errors;
+  for (const char* handler : {kDisplayHandler, kDeviceHandler})
+    if (reg.Text(handler, "") == kClsidText && !SaidAbsent(reg, handler))
+      errors += std::string("handler ") + handler + " left without its class\n";
+  return errors;
+}
+
 // After a removal that reported success: the registration keys found at
 // start-up are gone, and so are the driver values of the adapters (9x) or
 // of Device0 (NT). Something the registry said was not there is excused

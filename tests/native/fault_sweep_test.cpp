@@ -504,6 +504,8 @@ void SweepFlow(bool reinstall) {
                         "");
               EXPECT_EQ(reg.Text(fault::kProductPath, "EnableClock"), "0");
             }
+            // Whatever failed, a removal leaves no handler without its class.
+            if (!reinstall || ok) EXPECT_EQ(fault::CheckNoDanglingHandler(reg), "");
             if (ok && !reinstall)
               EXPECT_EQ(fault::CheckRemoved(reg, inst.state.PlatformKind, inst.state.AdapterList,
                                             inst.state.InstalledKeySet),
