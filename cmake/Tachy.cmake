@@ -12,6 +12,20 @@ set(TACHY_NOCRT_FLAGS
 
 set(TACHY_WARNINGS -Wall -Wextra)
 
+# The code of the deliverables is compiled by clang at -Oz when clang is
+# there (cmake/clang-oz.sh): about a fifth smaller than g++ -Os, which keeps
+# TACHPAGE.DLL and TACHINST.EXE within their 32 KiB. The objects keep the
+# mingw ABI; the g++-built test programs link the same libraries.
+if(TACHY_WINDOWS)
+  find_program(TACHY_CLANGXX clang++)
+endif()
+function(tachy_small_code target)
+  if(TACHY_WINDOWS AND TACHY_CLANGXX)
+    set_property(TARGET ${target} PROPERTY
+      CXX_COMPILER_LAUNCHER ${PROJECT_SOURCE_DIR}/cmake/clang-oz.sh)
+  endif()
+endfunction()
+
 function(tachy_add_directory_libraries dir)
   file(GLOB all_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.cpp)
   set(portable "")
@@ -32,6 +46,7 @@ function(tachy_add_directory_libraries dir)
     target_compile_options(tachy_${dir} PRIVATE ${TACHY_WARNINGS})
     if(TACHY_WINDOWS)
       target_compile_options(tachy_${dir} PRIVATE ${TACHY_NOCRT_FLAGS})
+      tachy_small_code(tachy_${dir})
     endif()
     if(NOT dir STREQUAL "settings")
       target_link_libraries(tachy_${dir} PUBLIC tachy_settings)
@@ -41,6 +56,7 @@ function(tachy_add_directory_libraries dir)
     add_library(tachy_${dir}_win STATIC ${windows})
     target_include_directories(tachy_${dir}_win PUBLIC ${PROJECT_SOURCE_DIR})
     target_compile_options(tachy_${dir}_win PRIVATE ${TACHY_WARNINGS} ${TACHY_NOCRT_FLAGS})
+    tachy_small_code(tachy_${dir}_win)
     if(TARGET tachy_${dir})
       target_link_libraries(tachy_${dir}_win PUBLIC tachy_${dir})
     endif()
@@ -93,6 +109,7 @@ function(tachy_link_deliverable target kind)
     -Wl,--start-group ${libs} tachy_nocrt -Wl,--end-group
     ${TACHY_DELIVERABLE_SYSTEM_LIBS} gcc)
   target_compile_options(${target} PRIVATE ${TACHY_WARNINGS} ${TACHY_NOCRT_FLAGS})
+  tachy_small_code(${target})
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
   # The mingw default (-luuid -loleaut32 -lwinspool ...) must not creep in.
   set_property(TARGET ${target} PROPERTY LINKER_LANGUAGE CXX)
