@@ -22,13 +22,11 @@ const char kNT4Device0[] = "SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device
 const char kNT5Device0[] = "SYSTEM\\CurrentControlSet\\Services\\3dfxvs\\Device0";
 const char kNTGlide[] = "SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide";
 
-const char kLowerLimitMessage[] =
-    "The Graphics Clock in presently set to %d Mhz which is below the Lower "
-    "Limit of %d Mhz and will be reset to the Lower Limit now. You will need "
-    "to restart Windows after exiting Display Properties.";
-const char kUpperLimitMessage[] =
-    "The Graphics Clock in presently set to %d Mhz which is above the Upper "
-    "Limit of %d Mhz and will be reset to the Upper Limit now. You will need "
+// The two limit messages differ only in their words: "below the Lower" /
+// "Lower" and "above the Upper" / "Upper". One text serves both, which keeps TACHPAGE.DLL small.
+const char kLimitMessage[] =
+    "The Graphics Clock in presently set to %d Mhz which is %s "
+    "Limit of %d Mhz and will be reset to the %s Limit now. You will need "
     "to restart Windows after exiting Display Properties.";
 const char kMessageCaption[] = "Tachy";
 
@@ -238,22 +236,25 @@ void LoadSettings(const SettingsContext& ctx, DriverSettings* settings) {
   settings->d3dVsyncOff =
       IsNT(ctx.platformKind) ? 0 : ReadSwitch(reg, keys.d3d, kValueD3dSwap);
 
-  const char* format = nullptr;
+  // The words that tell the two limit messages apart.
+  static const char* const kLimitWords[2][2] = {{"below the Lower", "Lower"},
+                                                {"above the Upper", "Upper"}};
+  int side = -1;
   int32_t limit = 0;
   if (settings->currentClock < settings->lowerLimit) {
-    format = kLowerLimitMessage;
+    side = 0;
     limit = settings->lowerLimit;
   } else if (settings->currentClock > settings->upperLimit) {
-    format = kUpperLimitMessage;
+    side = 1;
     limit = settings->upperLimit;
   }
-  if (format) {
+  if (side >= 0) {
+    const char* const* words = kLimitWords[side];
     char message[512];
-    FormatText(message, sizeof message, format,
-               static_cast<int>(settings->currentClock),
-               static_cast<int>(limit));
-    if (ctx.messages)
-      ctx.messages->Show(ctx.owner, message, kMessageCaption, kMbOk);
+    FormatText(message, sizeof message, kLimitMessage,
+               static_cast<int>(settings->currentClock), words[0],
+               static_cast<int>(limit), words[1]);
+    ctx.messages->Show(ctx.owner, message, kMessageCaption, kMbOk);
     settings->currentClock = limit;
     ApplySettings(ctx, settings, 2);
   }

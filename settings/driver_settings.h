@@ -24,7 +24,8 @@ struct DriverSettings {
 };
 
 // What loading and applying work on: the registry, where the two limit
-// messages go (and their owner window), the platform and the adapters.
+// messages go (and their owner window), the platform and the adapters. None
+// of the pointers may be null.
 struct SettingsContext {
   Registry* registry;
   MessageSink* messages;

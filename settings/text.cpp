@@ -117,49 +117,40 @@ size_t FormatText(char* dest, size_t size, const char* format, ...) {
   char piece[32];
   const char* p = format;
   while (*p && used + 1 < size) {
-    if (*p != '%') {
-      dest[used++] = *p++;
-      dest[used] = 0;
-      continue;
-    }
-    const char* spec = p + 1;
     const char* insert = nullptr;
-    size_t specLength = 0;
-    if (StartsWith(spec, "4.4i")) {
-      FormatPad4(piece, sizeof piece, va_arg(args, int));
-      insert = piece;
-      specLength = 4;
-    } else if (StartsWith(spec, "ld") || StartsWith(spec, "li")) {
-      FormatDecimal(piece, sizeof piece, va_arg(args, long));
-      insert = piece;
-      specLength = 2;
-    } else if (StartsWith(spec, "lu")) {
-      FormatUnsigned(piece, sizeof piece, va_arg(args, unsigned long));
-      insert = piece;
-      specLength = 2;
-    } else if (*spec == 'd' || *spec == 'i') {
-      FormatDecimal(piece, sizeof piece, va_arg(args, int));
-      insert = piece;
-      specLength = 1;
-    } else if (*spec == 'u') {
-      FormatUnsigned(piece, sizeof piece, va_arg(args, unsigned int));
-      insert = piece;
-      specLength = 1;
-    } else if (*spec == 's') {
-      insert = va_arg(args, const char*);
-      if (!insert) insert = "";
-      specLength = 1;
-    } else if (*spec == '%') {
-      insert = "%";
-      specLength = 1;
+    const char* next = p + 1;
+    if (*p == '%') {
+      // %[4.4][l]d|i, %[l]u, %s, %%
+      const char* spec = next;
+      const bool pad4 = StartsWith(spec, "4.4");
+      if (pad4) spec += 3;
+      const bool isLong = *spec == 'l';
+      if (isLong) ++spec;
+      const bool plain = !pad4 && !isLong;
+      if (*spec == 'd' || *spec == 'i') {
+        long n = isLong ? va_arg(args, long) : va_arg(args, int);
+        FormatSigned(piece, sizeof piece, n, pad4 ? 4 : 1);
+        insert = piece;
+      } else if (*spec == 'u' && !pad4) {
+        unsigned long n = isLong ? va_arg(args, unsigned long)
+                                 : va_arg(args, unsigned int);
+        FormatUnsigned(piece, sizeof piece, n);
+        insert = piece;
+      } else if (*spec == 's' && plain) {
+        insert = va_arg(args, const char*);
+        if (!insert) insert = "";
+      } else if (*spec == '%' && plain) {
+        insert = "%";
+      }
+      if (insert) next = spec + 1;
     }
-    if (!insert) {  // unknown: copy the '%' as it stands
-      dest[used++] = *p++;
+    if (insert) {
+      used += CopyText(dest + used, size - used, insert);
+    } else {  // plain text, or a conversion we do not know: as it stands
+      dest[used++] = *p;
       dest[used] = 0;
-      continue;
     }
-    used += CopyText(dest + used, size - used, insert);
-    p = spec + specLength;
+    p = next;
   }
   dest[used] = 0;
   va_end(args);

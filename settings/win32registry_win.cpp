@@ -8,7 +8,8 @@ namespace {
 
 HKEY Handle(RegKey key) { return reinterpret_cast<HKEY>(key); }
 
-Win32Registry systemRegistry;
+// Stateless: a constant, so that it needs no initialised writable data.
+const Win32Registry systemRegistry;
 
 }  // namespace
 
@@ -63,6 +64,8 @@ long Win32Registry::CloseKey(RegKey key) {
   return RegCloseKey(Handle(key));
 }
 
-Registry& SystemRegistry() { return systemRegistry; }
+Registry& SystemRegistry() {
+  return const_cast<Win32Registry&>(systemRegistry);
+}
 
 }  // namespace tachy

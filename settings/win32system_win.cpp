@@ -6,8 +6,9 @@ namespace tachy {
 
 namespace {
 
-Win32SystemInfo systemInfo;
-Win32MessageSink systemMessages;
+// Stateless: constants, so that they need no initialised writable data.
+const Win32SystemInfo systemInfo;
+const Win32MessageSink systemMessages;
 
 }  // namespace
 
@@ -33,7 +34,11 @@ int Win32MessageSink::Show(WindowHandle owner, const char* text,
   return MessageBoxA(reinterpret_cast<HWND>(owner), text, caption, type);
 }
 
-SystemInfo& SystemInformation() { return systemInfo; }
-MessageSink& SystemMessages() { return systemMessages; }
+SystemInfo& SystemInformation() {
+  return const_cast<Win32SystemInfo&>(systemInfo);
+}
+MessageSink& SystemMessages() {
+  return const_cast<Win32MessageSink&>(systemMessages);
+}
 
 }  // namespace tachy
