@@ -121,28 +121,28 @@ size_t FormatText(char* dest, size_t size, const char* format, ...) {
     const char* next = p + 1;
     if (*p == '%') {
       // %[4.4][l]d|i, %[l]u, %s, %%
-      const char* spec = next;
-      const bool pad4 = StartsWith(spec, "4.4");
-      if (pad4) spec += 3;
-      const bool isLong = *spec == 'l';
-      if (isLong) ++spec;
+      const char* conv = next;
+      const bool pad4 = StartsWith(conv, "4.4");
+      if (pad4) conv += 3;
+      const bool isLong = *conv == 'l';
+      if (isLong) ++conv;
       const bool plain = !pad4 && !isLong;
-      if (*spec == 'd' || *spec == 'i') {
+      if (*conv == 'd' || *conv == 'i') {
         long n = isLong ? va_arg(args, long) : va_arg(args, int);
         FormatSigned(piece, sizeof piece, n, pad4 ? 4 : 1);
         insert = piece;
-      } else if (*spec == 'u' && !pad4) {
+      } else if (*conv == 'u' && !pad4) {
         unsigned long n = isLong ? va_arg(args, unsigned long)
                                  : va_arg(args, unsigned int);
         FormatUnsigned(piece, sizeof piece, n);
         insert = piece;
-      } else if (*spec == 's' && plain) {
+      } else if (*conv == 's' && plain) {
         insert = va_arg(args, const char*);
         if (!insert) insert = "";
-      } else if (*spec == '%' && plain) {
+      } else if (*conv == '%' && plain) {
         insert = "%";
       }
-      if (insert) next = spec + 1;
+      if (insert) next = conv + 1;
     }
     if (insert) {
       used += CopyText(dest + used, size - used, insert);
