@@ -318,7 +318,7 @@ TEST_F(RefreshStoreTest, ALongSelectedEntryIsEncodedWholeAndCutInTheRow) {
 TEST_F(RefreshStoreTest, LinkedSaveWritesDepthThenAdapterThenRow) {
   for (const char* inst : {"0000", "0002"})
     for (int depth : {8, 16, 24, 32})
-      for (const ModeRowSpec& spec : kModeRowSpecs) reg.AddKey(ModePath(inst, depth, spec.modeKey));
+      for (const ModeRowSpec& mode : kModeRowSpecs) reg.AddKey(ModePath(inst, depth, mode.modeKey));
   reg.AddKey(DefaultPath("0000"));
   reg.AddKey(DefaultPath("0002"));
   reg.AddKey(kProduct);
@@ -332,8 +332,8 @@ TEST_F(RefreshStoreTest, LinkedSaveWritesDepthThenAdapterThenRow) {
                                        DefaultPath("0002") + "|RefreshRate"};
   for (int depth : {8, 16, 24, 32})
     for (const char* inst : {"0000", "0002"})
-      for (const ModeRowSpec& spec : kModeRowSpecs)
-        expected.push_back(ModePath(inst, depth, spec.modeKey) + "|RefreshRate");
+      for (const ModeRowSpec& mode : kModeRowSpecs)
+        expected.push_back(ModePath(inst, depth, mode.modeKey) + "|RefreshRate");
   EXPECT_EQ(CallsOf(MemoryRegistry::kOpSet), expected);
   EXPECT_EQ(reg.Text(kProduct, "ColorDepth"), "16");
   EXPECT_EQ(reg.Text(kProduct, "LinkAllColorDepths"), "1");
