@@ -7,8 +7,11 @@
 #      their imports (no MFC42.DLL, no MSVCRT.DLL).
 #   2. Opening the Display Properties sheet with the Tachymark tab against
 #      the same sheet with one empty page, alternately in one run under Wine
-#      posing as Windows 98, medians of 25 opens each (budget: ratio 1.3).
-#      tools/bench/sheetbench.exe, in its own prefix <win32 build>/bench-prefix.
+#      posing as Windows 98, medians of 25 opens each (budget: ratio 1.3),
+#      with the tab shown first (the budget figure) and with the tab behind
+#      the empty page (as Display Properties opens: on its own first page).
+#      tools/bench/sheetbench.exe, in its own prefix <win32 build>/bench-prefix;
+#      --diagnose also times template 501 with parts of its controls.
 #   3. Registry calls of the page's load and apply (9x with one adapter, NT),
 #      as counted and checked call by call by tests/native/registry_budget_test.cpp.
 #
@@ -90,17 +93,20 @@ else
       wineserver -w && touch "$prefix/.tachy-bench"
   fi
   dll="Z:$(printf '%s' "$win/bin/TACHPAGE.DLL" | tr / '\\')"
-  out="$(timeout 300 xvfb-run -a wine "$bench_exe" --rounds 25 --warmup 3 --profile --register "$dll" 2>&1)"
+  out="$(timeout 300 xvfb-run -a wine "$bench_exe" --rounds 25 --warmup 3 --profile --diagnose --register "$dll" 2>&1)"
   rc=$?
   wineserver -k 2>/dev/null
   echo "$out" | grep -v "^X connection to" | sed 's/^/  /'
   ratio="$(echo "$out" | sed -n 's/^sheet-bench: ratio open \([0-9.]*\).*/\1/p')"
+  behind="$(echo "$out" | sed -n 's/^sheet-bench: ratio open, tab behind the empty page \([0-9.]*\).*/\1/p')"
   if [ $rc -ne 0 ] || [ -z "$ratio" ]; then
     echo "  sheetbench failed (exit $rc)"; status=1; summary+=("sheet ratio: failed")
   else
     verdict="$(awk -v r="$ratio" 'BEGIN { print (r <= 1.3) ? "within" : "OVER" }')"
     [ "$verdict" = within ] || status=1
-    summary+=("sheet open ratio: $ratio (budget 1.3: $verdict)")
+    summary+=("sheet open ratio, tab shown first: $ratio (budget 1.3: $verdict)")
+    [ -n "$behind" ] &&
+      summary+=("sheet open ratio, tab behind the first page (not the budget figure): $behind")
   fi
 fi
 

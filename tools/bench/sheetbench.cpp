@@ -4,20 +4,32 @@
 //   A: with the pages of the handlers registered for the Display control
 //      panel (the Tachymark tab), created through SHCreatePropSheetExtArray,
 //      COM and AddPages, started on the tab;
-//   B: with one empty page of its own;
+//   B: with one empty page of its own (253 x 226 dialog units in
+//      "MS Sans Serif" 8, like every page of the sheet and template 501);
+//   D: with the empty page shown first and the Tachymark tab behind it, as
+//      Display Properties opens (on its own first page; the tab's dialog is
+//      made only when the user clicks the tab);
 //   and, to show where the time goes, C: with a page on the tab's dialog
 //      template 501 and a dialog procedure that does nothing;
 // waits until the page's dialog exists, and closes the sheet. Each open is
 // timed with QueryPerformanceCounter; after a few warm-up rounds it prints
-// the medians of both and their ratio, for the open alone and for the whole
-// open-and-close cycle, and the first open of A (which loads the module).
+// the medians and the ratios A/B (the budget figure) and D/B, for the open
+// alone and for the whole open-and-close cycle, and the first open of A
+// (which loads the module).
 //
 //   sheetbench [--rounds N] [--warmup N] [--register DLLPATH] [--profile]
+//              [--diagnose]
 //     --register   writes the handler and class keys for DLLPATH and a
 //                  typical product key and Voodoo3 adapter first, and
 //                  removes them again at the end (for a scratch prefix)
 //     --profile    also times the pieces of the page's initialisation (the
-//                  page's own code, linked in) on a page of template 501
+//                  page's own code, linked in) on a page of template 501,
+//                  and the platform calls underneath them
+//     --diagnose   also opens pages on template 501 with only some of its
+//                  controls (without the trackbar, the trackbar alone, the
+//                  static labels alone, the buttons and frames alone) and
+//                  the empty page in the system font, with the spread of
+//                  every variant
 //
 // Exit code 0 when every open showed the page, 1 otherwise.
 #include <windows.h>
@@ -120,18 +132,129 @@ struct Timing {
   bool ok;
 };
 
+HMODULE g_pageModule;
+
+// A copy of template 501 in memory that keeps only the controls `keep`
+// accepts (diagnostics: which controls cost what).
+typedef bool (*KeepFn)(const WORD* cls, WORD id);
+const WORD* SkipSzOrOrd(const WORD* p) {
+  if (*p == 0xFFFF) return p + 2;
+  while (*p++) {}
+  return p;
+}
+const BYTE* Align4(const BYTE* p, const BYTE* base) {
+  return base + ((p - base + 3) & ~3);
+}
+alignas(4) BYTE g_filtered[4096];
+DLGTEMPLATE* FilteredTemplate(KeepFn keep) {
+  HRSRC res = FindResourceA(g_pageModule, MAKEINTRESOURCEA(501), (LPCSTR)RT_DIALOG);
+  if (!res) return nullptr;
+  const BYTE* src = static_cast<const BYTE*>(LockResource(LoadResource(g_pageModule, res)));
+  const DLGTEMPLATE* t = reinterpret_cast<const DLGTEMPLATE*>(src);
+  const WORD* p = reinterpret_cast<const WORD*>(t + 1);
+  p = SkipSzOrOrd(p);  // menu
+  p = SkipSzOrOrd(p);  // class
+  p = SkipSzOrOrd(p);  // caption
+  if (t->style & DS_SETFONT) p = SkipSzOrOrd(p + 1);
+  const BYTE* item = Align4(reinterpret_cast<const BYTE*>(p), src);
+  const size_t header = item - src;
+  memcpy(g_filtered, src, header);
+  BYTE* out = g_filtered + header;
+  WORD kept = 0;
+  for (int i = 0; i < t->cdit; ++i) {
+    item = Align4(item, src);
+    const DLGITEMTEMPLATE* it = reinterpret_cast<const DLGITEMTEMPLATE*>(item);
+    const WORD* cls = reinterpret_cast<const WORD*>(it + 1);
+    const WORD* q = SkipSzOrOrd(SkipSzOrOrd(cls));
+    const BYTE* end = reinterpret_cast<const BYTE*>(q + 1) + *q;
+    if (keep(cls, it->id)) {
+      out = g_filtered + ((out - g_filtered + 3) & ~3);
+      memcpy(out, item, end - item);
+      out += end - item;
+      ++kept;
+    }
+    item = end;
+  }
+  reinterpret_cast<DLGTEMPLATE*>(g_filtered)->cdit = kept;
+  return reinterpret_cast<DLGTEMPLATE*>(g_filtered);
+}
+
+bool ClassIs(const WORD* cls, const char* name) {
+  if (*cls == 0xFFFF) {
+    const WORD atom = cls[1];
+    return (atom == 0x80 && !lstrcmpiA(name, "BUTTON")) ||
+           (atom == 0x82 && !lstrcmpiA(name, "STATIC"));
+  }
+  for (; *name; ++name, ++cls)
+    if ((*cls | 0x20) != static_cast<WORD>(*name | 0x20)) return false;
+  return *cls == 0;
+}
+
 enum Variant {
-  kTab,       // the handler's page: the Tachymark tab
-  kEmpty,     // one empty page
-  kTemplate,  // the tab's dialog template 501 with a dialog procedure that
-              // does nothing: what the controls alone cost
+  kTab,        // the handler's page: the Tachymark tab, shown first
+  kEmpty,      // one empty page
+  kTemplate,   // the tab's dialog template 501 with a dialog procedure that
+               // does nothing: what the controls alone cost
+  kTabBehind,  // the empty page shown first and the Tachymark tab behind it
+               // (Display Properties opens on its own first page)
+  // Diagnostics (--diagnose): template 501 with only some of its controls
+  // and a dialog procedure that does nothing.
+  kNoTrackbar,    // every control but the trackbar
+  kOnlyTrackbar,  // the trackbar alone
+  kOnlyStatics,   // the ten static labels alone
+  kOnlyButtons,   // the four group boxes, three check boxes, two buttons
+  kEmptySystemFont,  // the empty page without DS_SETFONT (the system font):
+                     // what looking up "MS Sans Serif" costs a dialog
+  kVariants
 };
+
+const char* const kNames[kVariants] = {
+    "tab",          "empty page",          "template page",
+    "tab behind the empty page",           "501 without trackbar",
+    "501 trackbar only", "501 statics only", "501 buttons only",
+    "empty page, system font"};
+
+bool KeepNoTrackbar(const WORD*, WORD id) { return id != 1001; }
+bool KeepOnlyTrackbar(const WORD*, WORD id) { return id == 1001; }
+bool KeepOnlyStatics(const WORD* cls, WORD) { return ClassIs(cls, "STATIC"); }
+bool KeepOnlyButtons(const WORD* cls, WORD) { return ClassIs(cls, "BUTTON"); }
 
 INT_PTR CALLBACK NullProc(HWND, UINT message, WPARAM, LPARAM) {
   return message == WM_INITDIALOG;
 }
 
-HMODULE g_pageModule;
+HPROPSHEETPAGE TemplatePage(const DLGTEMPLATE* indirect) {
+  PROPSHEETPAGEA psp = {};
+  psp.dwSize = PROPSHEETPAGEA_V1_SIZE;
+  psp.dwFlags = PSP_USETITLE;
+  psp.hInstance = g_pageModule;
+  psp.pszTemplate = MAKEINTRESOURCEA(501);
+  if (indirect) {
+    psp.dwFlags |= PSP_DLGINDIRECT;
+    psp.pResource = indirect;
+  }
+  psp.pfnDlgProc = &NullProc;
+  psp.pszTitle = "Tachymark";
+  return CreatePropertySheetPageA(&psp);
+}
+
+// The empty page's template (253 x 226 dialog units, like every page of the
+// Display Properties sheet) without a font of its own.
+alignas(4) WORD g_systemFontPage[32];
+HPROPSHEETPAGE SystemFontPage() {
+  DLGTEMPLATE* t = reinterpret_cast<DLGTEMPLATE*>(g_systemFontPage);
+  memset(g_systemFontPage, 0, sizeof g_systemFontPage);
+  t->style = WS_CHILD | WS_CAPTION;
+  t->cx = 253;
+  t->cy = 226;
+  PROPSHEETPAGEA psp = {};
+  psp.dwSize = PROPSHEETPAGEA_V1_SIZE;
+  psp.dwFlags = PSP_DLGINDIRECT | PSP_USETITLE;
+  psp.pResource = t;
+  psp.pfnDlgProc = &NullProc;
+  psp.pszTitle = "Settings";
+  return CreatePropertySheetPageA(&psp);
+}
 
 // One open and close of the sheet.
 Timing OpenOnce(Variant variant) {
@@ -140,20 +263,27 @@ Timing OpenOnce(Variant variant) {
   standin::HandlerPages handlers;
   standin::OwnPage own("Settings");
   std::vector<HPROPSHEETPAGE> pages;
-  if (variant == kTab) {
-    handlers.Load();
-    pages = handlers.pages;
-  } else if (variant == kEmpty) {
-    pages.push_back(own.Create());
-  } else {
-    PROPSHEETPAGEA psp = {};
-    psp.dwSize = PROPSHEETPAGEA_V1_SIZE;
-    psp.dwFlags = PSP_USETITLE;
-    psp.hInstance = g_pageModule;
-    psp.pszTemplate = MAKEINTRESOURCEA(501);
-    psp.pfnDlgProc = &NullProc;
-    psp.pszTitle = "Tachymark";
-    pages.push_back(CreatePropertySheetPageA(&psp));
+  switch (variant) {
+    case kTab:
+      handlers.Load();
+      pages = handlers.pages;
+      break;
+    case kEmpty:
+      pages.push_back(own.Create());
+      break;
+    case kTabBehind:
+      pages.push_back(own.Create());
+      handlers.Load();
+      if (handlers.pages.empty()) return t;
+      pages.insert(pages.end(), handlers.pages.begin(), handlers.pages.end());
+      break;
+    case kTemplate: pages.push_back(TemplatePage(nullptr)); break;
+    case kNoTrackbar: pages.push_back(TemplatePage(FilteredTemplate(&KeepNoTrackbar))); break;
+    case kOnlyTrackbar: pages.push_back(TemplatePage(FilteredTemplate(&KeepOnlyTrackbar))); break;
+    case kOnlyStatics: pages.push_back(TemplatePage(FilteredTemplate(&KeepOnlyStatics))); break;
+    case kOnlyButtons: pages.push_back(TemplatePage(FilteredTemplate(&KeepOnlyButtons))); break;
+    case kEmptySystemFont: pages.push_back(SystemFontPage()); break;
+    default: return t;
   }
   t.load = Now() - start;
   if (pages.empty() || !pages[0]) return t;
@@ -175,7 +305,14 @@ Timing OpenOnce(Variant variant) {
   }
   t.open = Now() - start;
   // The tab is the one with the clock check box; the empty page has none.
-  t.ok = page != nullptr && ((variant == kEmpty) == (GetDlgItem(page, 1009) == nullptr));
+  const bool wantTab = variant == kTab;
+  const bool wantEmpty =
+      variant == kEmpty || variant == kTabBehind || variant == kEmptySystemFont;
+  HWND box = page ? GetDlgItem(page, 1009) : nullptr;
+  t.ok = page != nullptr && (!wantTab || box) && (!wantEmpty || !box);
+  // The tab behind the empty page is there, but its dialog not created.
+  if (variant == kTabBehind)
+    t.ok = t.ok && TabCtrl_GetItemCount(PropSheet_GetTabControl(sheet)) == 2;
   DestroyWindow(sheet);
   Pump();
   handlers.Release();
@@ -194,14 +331,7 @@ double Median(std::vector<double> v) {
 // what an opening spends where.
 void Profile(int rounds) {
   if (!g_pageModule) return;
-  PROPSHEETPAGEA psp = {};
-  psp.dwSize = PROPSHEETPAGEA_V1_SIZE;
-  psp.dwFlags = PSP_USETITLE;
-  psp.hInstance = g_pageModule;
-  psp.pszTemplate = MAKEINTRESOURCEA(501);
-  psp.pfnDlgProc = &NullProc;
-  psp.pszTitle = "Tachymark";
-  HPROPSHEETPAGE hpage = CreatePropertySheetPageA(&psp);
+  HPROPSHEETPAGE hpage = TemplatePage(nullptr);
   PROPSHEETHEADERA header = {};
   header.dwSize = PROPSHEETHEADERA_V1_SIZE;
   header.dwFlags = PSH_MODELESS;
@@ -215,6 +345,7 @@ void Profile(int rounds) {
   ShowWindow(page, SW_HIDE);
 
   std::vector<double> reg, version, layout, texts, trackbar;
+  std::vector<double> dlgItem, move, mapRect, setText, loadString;
   tachy::Registry& registry = tachy::SystemRegistry();
   for (int i = 0; i < rounds; ++i) {
     double t0 = Now();
@@ -252,6 +383,38 @@ void Profile(int rounds) {
     SetDlgItemInt(page, 1005, 170, FALSE);
     for (int id : {1001, 1005, 1010, 1004, 1003, 1027}) EnableWindow(GetDlgItem(page, id), TRUE);
     double t5 = Now();
+    // The platform calls underneath, 20 of each.
+    static const int rows[] = {1062, 1055, 1006, 1007, 1056, 1009, 1005, 1010, 1001, 1004,
+                               1027, 1003, 1057, 1008, 1002, 1026, 1058, 1052, 1053, 1054};
+    HWND controls[20];
+    double u0 = Now();
+    for (int r = 0; r < 20; ++r) controls[r] = GetDlgItem(page, rows[r]);
+    double u1 = Now();
+    RECT rects[20];
+    for (int r = 0; r < 20; ++r) {
+      SetRect(&rects[r], 10, 10, 50, 20);
+      MapDialogRect(page, &rects[r]);
+    }
+    double u2 = Now();
+    for (int r = 0; r < 20; ++r) {
+      RECT w;
+      GetWindowRect(controls[r], &w);
+      MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&w), 2);
+      MoveWindow(controls[r], w.left, w.top, w.right - w.left, w.bottom - w.top, TRUE);
+    }
+    double u3 = Now();
+    for (int r = 0; r < 20; ++r) LoadStringA(g_pageModule, 2 + r % 18, text, sizeof text);
+    double u4 = Now();
+    for (int r = 0; r < 20; ++r) {
+      LoadStringA(g_pageModule, 2 + r % 18, text, sizeof text);
+      SetWindowTextA(controls[r], text);
+    }
+    double u5 = Now();
+    dlgItem.push_back(u1 - u0);
+    mapRect.push_back(u2 - u1);
+    move.push_back(u3 - u2);
+    loadString.push_back(u4 - u3);
+    setText.push_back(u5 - u4);
     reg.push_back(t1 - t0);
     version.push_back(t2 - t1);
     layout.push_back(t3 - t2);
@@ -265,6 +428,10 @@ void Profile(int rounds) {
          "registry load (platform, adapters, settings) %.2f ms; version line %.2f ms; "
          "layout (20 MoveWindow) %.2f ms; 18 texts %.2f ms; trackbar and labels %.2f ms\n",
          Median(reg), Median(version), Median(layout), Median(texts), Median(trackbar));
+  printf("sheet-bench: profile of the platform calls, 20 of each (medians): GetDlgItem "
+         "%.2f ms; MapDialogRect %.2f ms; MoveWindow to the same place (with GetWindowRect) "
+         "%.2f ms; LoadStringA %.2f ms; SetWindowTextA (with LoadStringA) %.2f ms\n",
+         Median(dlgItem), Median(mapRect), Median(move), Median(loadString), Median(setText));
 }
 
 DWORD WINAPI Watchdog(LPVOID) {
@@ -283,7 +450,7 @@ HINSTANCE ModuleInstance() { return g_pageModule; }
 
 int main(int argc, char** argv) {
   int rounds = 25, warmup = 3;
-  bool profile = false;
+  bool profile = false, diagnose = false;
   const char* dll = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (!strcmp(argv[i], "--rounds") && i + 1 < argc) {
@@ -292,10 +459,12 @@ int main(int argc, char** argv) {
       warmup = atoi(argv[++i]);
     } else if (!strcmp(argv[i], "--profile")) {
       profile = true;
+    } else if (!strcmp(argv[i], "--diagnose")) {
+      diagnose = true;
     } else if (!strcmp(argv[i], "--register") && i + 1 < argc) {
       dll = argv[++i];
     } else {
-      fprintf(stderr, "usage: sheetbench [--rounds N] [--warmup N] [--register DLLPATH] [--profile]\n");
+      fprintf(stderr, "usage: sheetbench [--rounds N] [--warmup N] [--register DLLPATH] [--profile] [--diagnose]\n");
       return 2;
     }
   }
@@ -310,19 +479,19 @@ int main(int argc, char** argv) {
   }
 
   bool allOk = true;
-  std::vector<double> open[3], cycle[3], load[3];
-  const char* names[3] = {"tab", "empty page", "template page"};
+  std::vector<double> open[kVariants], cycle[kVariants], load[kVariants];
+  const int variants = diagnose ? kVariants : kTabBehind + 1;
   double first = -1;
   for (int i = 0; i < warmup + rounds; ++i) {
     // Alternate which goes first, so that none always follows another.
-    for (int k = 0; k < 3; ++k) {
-      const Variant v = static_cast<Variant>((k + i) % 3);
-      if (v == kTemplate && !g_pageModule)
-        g_pageModule = GetModuleHandleA("TACHPAGE.DLL");
-      if (v == kTemplate && !g_pageModule) continue;
+    for (int k = 0; k < variants; ++k) {
+      const Variant v = static_cast<Variant>((k + i) % variants);
+      const bool fromModule = v == kTemplate || (v >= kNoTrackbar && v <= kOnlyButtons);
+      if (fromModule && !g_pageModule) g_pageModule = GetModuleHandleA("TACHPAGE.DLL");
+      if (fromModule && !g_pageModule) continue;
       Timing t = OpenOnce(v);
       if (!t.ok) {
-        fprintf(stderr, "sheetbench: round %d: the %s did not show\n", i, names[v]);
+        fprintf(stderr, "sheetbench: round %d: the %s did not show\n", i, kNames[v]);
         allOk = false;
       }
       if (v == kTab && first < 0) first = t.open;
@@ -352,6 +521,25 @@ int main(int argc, char** argv) {
     printf("sheet-bench: ratio open, tab vs template 501 doing nothing %.3f "
            "(the page's code); template 501 vs empty page %.3f (the controls)\n",
            a / Median(open[kTemplate]), Median(open[kTemplate]) / b);
+  }
+  if (!open[kTabBehind].empty()) {
+    const double c = Median(open[kTabBehind]);
+    printf("sheet-bench: open, median: with the tab behind the empty page (the sheet "
+           "opens on its first page; the tab's dialog is made when clicked) %.2f ms\n", c);
+    printf("sheet-bench: ratio open, tab behind the empty page %.3f\n", b > 0 ? c / b : 0.0);
+  }
+  if (diagnose) {
+    for (int v = 0; v < kVariants; ++v) {
+      std::vector<double> o = open[v];
+      if (o.empty()) continue;
+      std::sort(o.begin(), o.end());
+      printf("sheet-bench: diagnose: %-26s min %6.2f  p25 %6.2f  median %6.2f  p75 %6.2f ms\n",
+             kNames[v], o[0], o[o.size() / 4], Median(o), o[o.size() * 3 / 4]);
+    }
+    for (int v = kNoTrackbar; v < kVariants; ++v)
+      if (!open[v].empty())
+        printf("sheet-bench: diagnose: %s %.2f ms (%.2f ms over the empty page)\n",
+               kNames[v], Median(open[v]), Median(open[v]) - b);
   }
   printf("sheet-bench: ratio open %.3f\n", b > 0 ? a / b : 0.0);
   printf("sheet-bench: ratio open+close %.3f\n", cb > 0 ? ca / cb : 0.0);
