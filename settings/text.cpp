@@ -120,14 +120,14 @@ size_t FormatText(char* dest, size_t size, const char* format, ...) {
     const char* insert = nullptr;
     const char* next = p + 1;
     if (*p == '%') {
-      // %[4.4][l]d|i, %[l]u, %s, %%
+      // %[l]d, %[l]i, %4.4i, %[l]u, %s, %%
       const char* conv = next;
       const bool pad4 = StartsWith(conv, "4.4");
       if (pad4) conv += 3;
       const bool isLong = *conv == 'l';
       if (isLong) ++conv;
       const bool plain = !pad4 && !isLong;
-      if (*conv == 'd' || *conv == 'i') {
+      if ((*conv == 'i' && !(pad4 && isLong)) || (*conv == 'd' && !pad4)) {
         long n = isLong ? va_arg(args, long) : va_arg(args, int);
         FormatSigned(piece, sizeof piece, n, pad4 ? 4 : 1);
         insert = piece;

@@ -38,6 +38,22 @@ TEST(Formatting, DecimalPad4AndPrintf) {
   EXPECT_STREQ(buf, "Display\\0002\\MODES\\16\\640,480 7%");
 }
 
+TEST(Formatting, UnknownConversionsStandAsTheyAre) {
+  // Found by the text fuzzer: only %4.4i pads, and a lone l is no conversion.
+  struct Case {
+    const char* format;
+    const char* expected;
+  } cases[] = {{"%4.4d|%4.4ld|%4.4u", "%4.4d|%4.4ld|%4.4u"},
+               {"%l%%gd", "%l%gd"},
+               {"%4.4i %ld %li %lu", "0007 -8 9 10"},
+               {"%x%", "%x%"}};
+  char buf[64];
+  for (const Case& c : cases) {
+    FormatText(buf, sizeof buf, c.format, 7, -8L, 9L, 10UL);
+    EXPECT_STREQ(buf, c.expected) << c.format;
+  }
+}
+
 TEST(Formatting, CutsAtTheBufferEnd) {
   char buf[8];
   EXPECT_EQ(FormatText(buf, sizeof buf, "%s-%d", "abcdef", 12345), 7u);
