@@ -147,7 +147,11 @@ void RequireCut(const Buffer& b, size_t returned, const std::string& full,
     return;
   }
   size_t expect = full.size() < b.size - 1 ? full.size() : b.size - 1;
-  Require(returned == expect, std::string(what) + ": wrong length");
+  const std::string shown = b.data[expect] == 0 ? std::string(b.data.get()) : std::string("?");
+  Require(returned == expect, std::string(what) + ": wrong length " + std::to_string(returned) +
+                                  " for " + std::to_string(expect) + " in " +
+                                  std::to_string(b.size) + " bytes; expected \"" + full +
+                                  "\", got \"" + shown + "\"");
   Require(b.data[expect] == 0, std::string(what) + ": not terminated");
   Require(std::memcmp(b.data.get(), full.data(), expect) == 0,
           std::string(what) + ": wrong text");
