@@ -18,7 +18,7 @@
 // (which loads the module).
 //
 //   sheetbench [--rounds N] [--warmup N] [--register DLLPATH] [--profile]
-//              [--diagnose]
+//              [--diagnose] [--only VARIANT]
 //     --register   writes the handler and class keys for DLLPATH and a
 //                  typical product key and Voodoo3 adapter first, and
 //                  removes them again at the end (for a scratch prefix)
@@ -30,6 +30,9 @@
 //                  static labels alone, the buttons and frames alone) and
 //                  the empty page in the system font, with the spread of
 //                  every variant
+//     --only       opens only variant VARIANT (0 tab, 1 empty page,
+//                  2 template 501, 3 tab behind the empty page, ...), for
+//                  traces
 //
 // Exit code 0 when every open showed the page, 1 otherwise.
 #include <windows.h>
@@ -451,6 +454,7 @@ HINSTANCE ModuleInstance() { return g_pageModule; }
 int main(int argc, char** argv) {
   int rounds = 25, warmup = 3;
   bool profile = false, diagnose = false;
+  int only = -1;
   const char* dll = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (!strcmp(argv[i], "--rounds") && i + 1 < argc) {
@@ -459,6 +463,8 @@ int main(int argc, char** argv) {
       warmup = atoi(argv[++i]);
     } else if (!strcmp(argv[i], "--profile")) {
       profile = true;
+    } else if (!strcmp(argv[i], "--only") && i + 1 < argc) {
+      only = atoi(argv[++i]);
     } else if (!strcmp(argv[i], "--diagnose")) {
       diagnose = true;
     } else if (!strcmp(argv[i], "--register") && i + 1 < argc) {
@@ -480,12 +486,13 @@ int main(int argc, char** argv) {
 
   bool allOk = true;
   std::vector<double> open[kVariants], cycle[kVariants], load[kVariants];
-  const int variants = diagnose ? kVariants : kTabBehind + 1;
+  const int variants = diagnose || only >= 0 ? kVariants : kTabBehind + 1;
   double first = -1;
   for (int i = 0; i < warmup + rounds; ++i) {
     // Alternate which goes first, so that none always follows another.
     for (int k = 0; k < variants; ++k) {
       const Variant v = static_cast<Variant>((k + i) % variants);
+      if (only >= 0 && v != only) continue;
       const bool fromModule = v == kTemplate || (v >= kNoTrackbar && v <= kOnlyButtons);
       if (fromModule && !g_pageModule) g_pageModule = GetModuleHandleA("TACHPAGE.DLL");
       if (fromModule && !g_pageModule) continue;
