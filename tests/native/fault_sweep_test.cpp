@@ -291,7 +291,7 @@ struct RefreshDialog {
 
 std::vector<std::string> ModeKeys() {
   std::vector<std::string> keys;
-  for (const ModeRowSpec& spec : kModeRowSpecs) keys.push_back(spec.modeKey);
+  for (const ModeRowSpec& mode : kModeRowSpecs) keys.push_back(mode.modeKey);
   return keys;
 }
 
