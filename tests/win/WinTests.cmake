@@ -96,6 +96,9 @@ if(TARGET system_wintest)
              COMMAND system_wintest --gtest_filter=SystemInfo.Language*)
     set_tests_properties(win.system_wintest.${locale} PROPERTIES
       ENVIRONMENT "${tachy_win_env};LC_ALL=${locale};TACHY_EXPECT_LANGID=${langid}"
+      # One Wine program at a time in the prefix: a language run beside a
+      # GUI test once hung on exit until its time-out.
+      RESOURCE_LOCK tachy_wine_registry
       TIMEOUT 120)
   endforeach()
 endif()

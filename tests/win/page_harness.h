@@ -6,6 +6,7 @@
 #pragma once
 
 #include <windows.h>
+#include "cursor.h"
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
@@ -410,10 +411,10 @@ inline void RightClick(const Sheet& s, int id, WPARAM keys) {
   RECT r = {};
   if (id) {
     GetWindowRect(s.Item(id), &r);
-    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    tachy::MoveCursorTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
   } else {
     GetWindowRect(s.page, &r);
-    SetCursorPos(r.right - 3, r.bottom - 3);
+    tachy::MoveCursorTo(r.right - 3, r.bottom - 3);
   }
   POINT p;
   GetCursorPos(&p);
