@@ -26,6 +26,8 @@
 // keys are deleted, and one Voodoo3 3000 adapter (display-class 0000) with
 // the rates of 640x480 at 8 bit is seeded.
 #include <windows.h>
+
+#include "../win/registry_tree.h"
 #include <commctrl.h>
 
 #include <stdio.h>
@@ -39,6 +41,8 @@
 #include <vector>
 
 namespace {
+
+using tachy::DeleteTree;
 
 // ---------------------------------------------------------------------------
 // What each version must give.
@@ -125,23 +129,6 @@ bool WriteText(HKEY root, const std::string& path, const char* name, const char*
   return r == ERROR_SUCCESS;
 }
 
-void DeleteTree(HKEY root, const std::string& path) {
-  HKEY k;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &k) == ERROR_SUCCESS) {
-    std::vector<std::string> subs;
-    char name[256];
-    for (DWORD i = 0;; ++i) {
-      DWORD len = sizeof name;
-      if (RegEnumKeyExA(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) !=
-          ERROR_SUCCESS)
-        break;
-      subs.push_back(name);
-    }
-    RegCloseKey(k);
-    for (const std::string& s : subs) DeleteTree(root, path + "\\" + s);
-  }
-  RegDeleteKeyA(root, path.c_str());
-}
 
 // Every key and value below the given roots, as "key" and "key [value] = data"
 // lines: what the product leaves behind is the difference of two snapshots.

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "registry_tree.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -94,23 +96,6 @@ inline void WriteDword(HKEY root, const std::string& path, const char* name, DWO
   RegCloseKey(k);
 }
 
-inline void DeleteTree(HKEY root, const std::string& path) {
-  HKEY k;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &k) == ERROR_SUCCESS) {
-    std::vector<std::string> subs;
-    char name[256];
-    for (DWORD i = 0;; ++i) {
-      DWORD len = sizeof name;
-      if (RegEnumKeyExA(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) !=
-          ERROR_SUCCESS)
-        break;
-      subs.push_back(name);
-    }
-    RegCloseKey(k);
-    for (const std::string& s : subs) DeleteTree(root, path + "\\" + s);
-  }
-  RegDeleteKeyA(root, path.c_str());
-}
 
 // Every key the installer writes, the legacy key and the driver keys that
 // the tests seed.
