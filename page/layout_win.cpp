@@ -6,14 +6,29 @@
 namespace tachy {
 
 void ApplyLayout(HWND owner, const ControlLayoutRow* table, int rows) {
-  for (int i = 0; i < rows; ++i) {
-    const ControlLayoutRow& row = table[i];
+  for (const ControlLayoutRow* row = table; row < table + rows; ++row) {
     RECT rect;
-    SetRect(&rect, row.x, row.y, row.x + row.width, row.y + row.height);
+    SetRect(&rect, row->x, row->y, row->x + row->width, row->y + row->height);
     MapDialogRect(owner, &rect);
-    MoveWindow(GetDlgItem(owner, row.id), rect.left, rect.top,
-               rect.right - rect.left, rect.bottom - rect.top, TRUE);
+    // A control already there stays: under Wine every MoveWindow, even to
+    // the same place, costs a repaint and a round of server calls, and most
+    // rows of the English tables are their templates' own rectangles.
+    HWND control = GetDlgItem(owner, row->id);
+    RECT now;
+    if (GetWindowRect(control, &now)) {
+      MapWindowPoints(HWND_DESKTOP, owner, reinterpret_cast<POINT*>(&now), 2);
+      if (EqualRect(&now, &rect)) continue;
+    }
+    MoveWindow(control, rect.left, rect.top, rect.right - rect.left,
+               rect.bottom - rect.top, TRUE);
   }
+}
+
+bool CursorOverControl(HWND owner, int id) {
+  RECT rect;
+  POINT cursor;
+  return GetWindowRect(GetDlgItem(owner, id), &rect) && GetCursorPos(&cursor) &&
+         PtInRect(&rect, cursor);
 }
 
 uint16_t PickLanguage(LanguageState* state) {

@@ -155,13 +155,7 @@ void CVDPropPage::SetVersionLine(const char* prefix, const char* suffix) {
                         prefix, suffix);
 }
 
-bool CVDPropPage::CursorOver(int id) {
-  RECT rect;
-  POINT cursor;
-  if (!GetWindowRect(GetDlgItem(window_, id), &rect)) return false;
-  if (!GetCursorPos(&cursor)) return false;
-  return PtInRect(&rect, cursor) != FALSE;
-}
+bool CVDPropPage::CursorOver(int id) { return CursorOverControl(window_, id); }
 
 void CVDPropPage::ShowMessage(const char* text, const char* caption,
                               uint32_t type) {

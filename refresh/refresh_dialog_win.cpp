@@ -262,11 +262,7 @@ void RefreshRateDialog::OnOK() {
 void RefreshRateDialog::OnRButtonDown(WPARAM keyFlags) {
   const WPARAM needed = MK_LBUTTON | MK_CONTROL | MK_SHIFT;
   if ((keyFlags & needed) != needed) return;
-  RECT label;
-  POINT cursor;
-  if (!GetWindowRect(GetDlgItem(window, kIdGestureLabel), &label)) return;
-  if (!GetCursorPos(&cursor)) return;
-  if (!PtInRect(&label, cursor)) return;
+  if (!CursorOverControl(window, kIdGestureLabel)) return;
   language.cycleRequested = 1;
   ApplyDialogLanguage();
 }
