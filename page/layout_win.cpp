@@ -11,7 +11,7 @@ void ApplyLayout(HWND owner, const ControlLayoutRow* table, int rows) {
     SetRect(&rect, row->x, row->y, row->x + row->width, row->y + row->height);
     MapDialogRect(owner, &rect);
     // A control already there stays: under Wine every MoveWindow, even to
-    // the same place, costs a repaint and a round of server calls, and most
+    // the same place, costs a repaint and a round of server calls, and many
     // rows of the English tables are their templates' own rectangles.
     HWND control = GetDlgItem(owner, row->id);
     RECT now;
