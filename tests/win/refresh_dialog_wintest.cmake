@@ -1,10 +1,10 @@
 # The refresh-rate dialog test: besides the English run, one run per other
-# language of the string table, with Wine's system language taken from
+# language of the string table and Spanish (English texts, other layout), with Wine's system language taken from
 # LC_ALL, checking only the language tests. The tests rewrite the Voodoo3
 # keys of the prefix's registry, so they never run beside another test
 # that uses it.
 set_tests_properties(win.${name} PROPERTIES RESOURCE_LOCK tachy_wine_registry)
-foreach(run "french;fr_FR.UTF-8;12" "german;de_DE.UTF-8;7")
+foreach(run "french;fr_FR.UTF-8;12" "german;de_DE.UTF-8;7" "spanish;es_ES.UTF-8;10")
   list(GET run 0 tag)
   list(GET run 1 locale)
   list(GET run 2 langid)
