@@ -97,6 +97,7 @@ TEST_F(Tab, EmptyRegistryShowsTheDefaults) {
   EXPECT_FALSE(s.Checked(1009));
   for (int id : kClockControls) EXPECT_FALSE(s.Enabled(id)) << id;
   // Apply without a product key stores nothing there and creates no key.
+  s.Click(1006);
   s.Press(PSBTN_APPLYNOW);
   EXPECT_FALSE(KeyExists(kProduct));
   EXPECT_EQ(s.unchanged, 1);
@@ -134,12 +135,13 @@ TEST_F(Tab, TrackbarChangesSendOneChangedUntilApplied) {
   PutText(kDefaultKey, "Grxclock", "180");
   Sheet s;
   s.Open();
-  // A click that leaves the thumb where it was.
-  s.Scroll(180, TB_PAGEDOWN);
+  // A press on the thumb released where it was counts as a change.
+  s.Drag(180);
   EXPECT_TRUE(s.ApplyEnabled());
   EXPECT_EQ(s.changed, 1);
-  s.Scroll(205, TB_THUMBTRACK);
-  s.Scroll(207, TB_ENDTRACK);
+  EXPECT_EQ(s.TextOf(1005), "180");
+  s.Drag(205);
+  s.Drag(207);
   s.Click(1006);
   EXPECT_EQ(s.changed, 1);
   EXPECT_EQ(s.TextOf(1005), "207");
@@ -149,7 +151,7 @@ TEST_F(Tab, TrackbarChangesSendOneChangedUntilApplied) {
   EXPECT_FALSE(s.ApplyEnabled());
   EXPECT_EQ(s.unchanged, 1);
   // The next change is announced again.
-  s.Scroll(150);
+  s.Drag(150);
   EXPECT_EQ(s.changed, 2);
   EXPECT_TRUE(boxes.boxes.empty());
 }
@@ -323,7 +325,7 @@ TEST_F(Tab, TwoSheetsInOneProcessEachHaveTheirPage) {
   ASSERT_NE(a.page, nullptr);
   ASSERT_NE(b.page, nullptr);
   ASSERT_NE(a.page, b.page);
-  a.Scroll(200);
+  a.Drag(200);
   EXPECT_EQ(a.TextOf(1005), "200");
   EXPECT_EQ(b.TextOf(1005), "180");
   EXPECT_TRUE(a.ApplyEnabled());
@@ -346,7 +348,7 @@ TEST_F(Tab, FailedApplyIsReportedAndKeepsTheSheetOpen) {
   PutText(kDefaultKey, "Grxclock", "180");
   Sheet s;
   s.Open();
-  s.Scroll(190);
+  s.Drag(190);
   DenyWrites(kDefaultKey, true);
   s.Press(PSBTN_OK);
   ASSERT_EQ(boxes.boxes.size(), 1u);
