@@ -236,11 +236,31 @@ class Sheet {
     gui::Click(Item(id));
     Settle(page);
   }
-  // A key (with Alt when `alt`) to the focused control of the sheet.
+  // A key to the focused control of the sheet; Alt with a letter.
   void Type(WORD vk) {
     Foreground(sheet);
     Key(vk);
     Settle(page);
+  }
+  void Mnemonic(char letter) {
+    Foreground(sheet);
+    Alt(letter);
+    Settle(page);
+  }
+  // The letter after the '&' of control `id`'s text.
+  char MnemonicOf(int id) const {
+    const std::string t = TextOf(id);
+    const size_t amp = t.find('&');
+    return amp + 1 < t.size() ? static_cast<char>(tolower(t[amp + 1])) : '?';
+  }
+  // The trackbar's range, and a tick mark every 2 MHz between the limits.
+  void ExpectTrackbar(int lower, int upper) const {
+    EXPECT_EQ(Trackbar(TBM_GETRANGEMIN), lower);
+    EXPECT_EQ(Trackbar(TBM_GETRANGEMAX), upper);
+    const int range = upper - lower, inner = range / 2 - (range % 2 == 0);
+    ASSERT_EQ(Trackbar(TBM_GETNUMTICS), inner + 2);  // with both ends
+    EXPECT_EQ(Trackbar(TBM_GETTIC, 0), lower + 2);
+    EXPECT_EQ(Trackbar(TBM_GETTIC, inner - 1), lower + 2 * inner);
   }
   // Apply, OK or Cancel of the sheet, clicked.
   void Press(int button) {

@@ -153,7 +153,8 @@ TEST_F(Language, StringTableHoldsTheRightCharacters) {
                         nullptr);
     EXPECT_STREQ(ansi, expected) << "string " << id;
   }
-  EXPECT_EQ(LoadStringW(PageModule(), 121, nullptr, 0) > 0, false);
+  wchar_t stray[64] = L"none";
+  EXPECT_EQ(LoadStringW(PageModule(), 121, stray, 64), 0) << Utf8(stray);
   if (GetACP() == 1252) {
     // The accented letters as Windows-1252 bytes.
     char ansi[512];
@@ -184,6 +185,14 @@ TEST_F(Language, PageOpensInTheSystemLanguage) {
   HWND tabs = reinterpret_cast<HWND>(SendMessageA(s.sheet, PSM_GETTABCONTROL, 0, 0));
   SendMessageA(tabs, TCM_GETITEMA, 1, reinterpret_cast<LPARAM>(&item));
   EXPECT_STREQ(title, "Tachymark");
+  // This language's mnemonics reach their controls.
+  for (int id : {1006, 1007, 1009}) {
+    const bool was = s.Checked(id);
+    s.Mnemonic(s.MnemonicOf(id));
+    EXPECT_NE(s.Checked(id), was) << id << " " << s.MnemonicOf(id);
+  }
+  s.Mnemonic(s.MnemonicOf(1002));  // Factory Defaults
+  EXPECT_FALSE(s.Checked(1006) || s.Checked(1007) || s.Checked(1009));
 }
 
 TEST_F(Language, GestureStepsThroughFrenchGermanEnglish) {

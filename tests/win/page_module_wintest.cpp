@@ -189,12 +189,32 @@ TEST_F(Module, EveryAddPagesGetsItsOwnPage) {
   EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
   EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
   ASSERT_EQ(pages.size(), 2u);
-  EXPECT_NE(pages[0], pages[1]);
   ext->Release();
   EXPECT_EQ(CanUnloadNow(), S_FALSE);  // the pages still exist
-  DestroyPropertySheetPage(pages[0]);
-  EXPECT_EQ(CanUnloadNow(), S_FALSE);
-  DestroyPropertySheetPage(pages[1]);
+  // Both pages in one sheet, each shown once: a click on the first page's
+  // switch changes that page only, as each page has an object of its own.
+  PROPSHEETHEADERA header = {};
+  header.dwSize = sizeof header;
+  header.dwFlags = PSH_MODELESS;
+  header.pszCaption = "Display Properties";
+  header.nPages = 2;
+  header.phpage = pages.data();
+  HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
+  ASSERT_NE(sheet, nullptr);
+  auto show = [&](int index) {
+    SendMessageA(sheet, PSM_SETCURSEL, index, 0);
+    Pump();
+    return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+  };
+  HWND second = show(1), first = show(0);
+  ASSERT_NE(first, second);
+  gui::Click(GetDlgItem(first, 1006));
+  Settle(first);
+  EXPECT_EQ(SendDlgItemMessageA(first, 1006, BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendDlgItemMessageA(show(1), 1006, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  DestroyWindow(sheet);
+  Pump();
+  EXPECT_EQ(CanUnloadNow(), S_OK);  // both pages and their objects are gone
   EXPECT_TRUE(boxes.boxes.empty());
 }
 
