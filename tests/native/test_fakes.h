@@ -1,11 +1,15 @@
-// Small fakes of the system services for native tests.
+// Small fakes of the system services for native tests, and the registry
+// paths and read-back checks the settings, page and refresh tests share.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <stdint.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "settings/memreg.h"
 #include "settings/sysapi.h"
 
 namespace tachy {
@@ -57,4 +61,50 @@ class RecordingMessageSink : public MessageSink {
   }
 };
 
+// Not found by argument-dependent lookup: files with helpers of their own
+// under the same names are not disturbed.
+namespace regtest {
+
+const char kProduct[] = "HKLM\\Software\\Tachymark";
+
+// HKLM\System\CurrentControlSet\Services\Class\Display\NNNN and a suffix.
+inline std::string DisplayKey(int n, const std::string& suffix = "") {
+  char digits[8];
+  snprintf(digits, sizeof digits, "%04d", n);
+  return "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\" +
+         std::string(digits) + suffix;
+}
+
+// A REG_SZ whose data is the text and its terminator.
+inline void ExpectSz(const MemoryRegistry& reg, const std::string& path, const char* name,
+                     const std::string& text) {
+  MemoryRegistry::Value v;
+  ASSERT_TRUE(reg.GetValue(path, name, &v)) << path << " " << name;
+  EXPECT_EQ(v.type, kRegSz) << path << " " << name;
+  EXPECT_EQ(std::string(v.data.begin(), v.data.end()), text + '\0') << path << " " << name;
+}
+
+inline void ExpectDword(const MemoryRegistry& reg, const std::string& path, const char* name,
+                        uint32_t n) {
+  MemoryRegistry::Value v;
+  ASSERT_TRUE(reg.GetValue(path, name, &v)) << path << " " << name;
+  EXPECT_EQ(v.type, kRegDword);
+  EXPECT_EQ(v.data, (std::vector<unsigned char>{static_cast<unsigned char>(n),
+                                                static_cast<unsigned char>(n >> 8),
+                                                static_cast<unsigned char>(n >> 16),
+                                                static_cast<unsigned char>(n >> 24)}));
+}
+
+// The calls of the given kinds (a mask of MemoryRegistry::Op).
+inline std::vector<MemoryRegistry::Call> CallsOf(const MemoryRegistry& reg, unsigned ops) {
+  std::vector<MemoryRegistry::Call> out;
+  for (const MemoryRegistry::Call& c : reg.Calls())
+    if (c.op & ops) out.push_back(c);
+  return out;
+}
+inline size_t CountCalls(const MemoryRegistry& reg, unsigned ops) {
+  return CallsOf(reg, ops).size();
+}
+
+}  // namespace regtest
 }  // namespace tachy
