@@ -105,11 +105,9 @@ TEST(LoadSettings, EmptyRegistryGivesDefaultsAndWritesNothing) {
 TEST(LoadSettings, LimitsAreClampedAndWrittenBack) {
   const char* kNone = nullptr;
   struct Case {
-    const char* lower;  // stored text, null: absent
-    const char* upper;
+    const char *lower, *upper;  // stored text, null: absent
     int32_t lowerLoaded, upperLoaded;
-    const char* lowerWritten;  // null: not written
-    const char* upperWritten;
+    const char *lowerWritten, *upperWritten;  // null: not written
     int32_t clock;  // the driver's clock (on 9x and NT 4); 0: 9x without an adapter
   } cases[] = {
       {"90", "220", 100, 220, "100", kNone, 0},
@@ -140,7 +138,6 @@ TEST(LoadSettings, LimitsAreClampedAndWrittenBack) {
                    " clock " + std::to_string(c.clock) + " kind " + std::to_string(kind));
       Page page;
       page.kind = kind;
-      page.reg.AddKey(kProduct);
       page.Put("EnableClock", "1");
       if (c.lower) page.Put("LowerLimit", c.lower);
       if (c.upper) page.Put("UpperLimit", c.upper);
@@ -154,23 +151,15 @@ TEST(LoadSettings, LimitsAreClampedAndWrittenBack) {
       EXPECT_EQ(page.settings.lowerLimit, c.lowerLoaded);
       EXPECT_EQ(page.settings.upperLimit, c.upperLoaded);
       if (c.clock) EXPECT_EQ(page.settings.currentClock, c.clock);
-      std::vector<std::string> sets, expectedSets;
-      for (const Call& call : CallsOf(page.reg, MemoryRegistry::kOpSet)) {
-        sets.push_back(call.value);
-        EXPECT_EQ(call.path, kProduct);
-      }
-      if (c.lowerWritten) {
-        expectedSets.push_back("LowerLimit");
-        ExpectSz(page.reg, kProduct, "LowerLimit", c.lowerWritten);
-      }
-      if (c.upperWritten) {
-        expectedSets.push_back("UpperLimit");
-        ExpectSz(page.reg, kProduct, "UpperLimit", c.upperWritten);
-      }
-      EXPECT_EQ(sets, expectedSets);
-      EXPECT_EQ(CountCalls(page.reg, MemoryRegistry::kOpCreate | MemoryRegistry::kOpDeleteValue |
-                                         MemoryRegistry::kOpDeleteKey),
-                0u);
+      // The only writes: the clamped limits (no create, no delete).
+      std::vector<std::string> writes, expected;
+      for (const Call& call : CallsOf(page.reg, MemoryRegistry::kOpWrites))
+        writes.push_back(call.path + " " + call.value);
+      if (c.lowerWritten) expected.push_back(std::string(kProduct) + " LowerLimit");
+      if (c.upperWritten) expected.push_back(std::string(kProduct) + " UpperLimit");
+      EXPECT_EQ(writes, expected);
+      ExpectValues(page.reg, {{kProduct, "LowerLimit", c.lowerWritten ? c.lowerWritten : c.lower},
+                              {kProduct, "UpperLimit", c.upperWritten ? c.upperWritten : c.upper}});
       EXPECT_TRUE(page.sink.messages.empty());
     }
   }
@@ -202,9 +191,8 @@ TEST(LoadSettings, ModelDefaultClockAndEnableClock) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Page page;
-    page.reg.PutText(kProduct, "Model", c.model);
-    page.Put("DefaultClock", "183");
-    page.Put("EnableClock", "1");
+    PutValues(page.reg, {{kProduct, "Model", c.model.c_str()}, {kProduct, "DefaultClock", "183"},
+                         {kProduct, "EnableClock", "1"}});
     page.Load();
     EXPECT_EQ(std::string(page.settings.model), c.expected);
     EXPECT_EQ(page.settings.defaultClock, 183);
@@ -236,15 +224,13 @@ TEST(LoadSettings, NoAdapterOn9xStartsFromTheStockClock) {
     if (c.defaultClock) page.Put("DefaultClock", c.defaultClock);
     // A non-Voodoo3 board with values of its own is not consulted, and the
     // switches start off whatever the record held.
-    page.reg.PutText(DisplayKey(0), "DriverDesc", "S3 Trio64");
-    page.reg.PutText(Default(0), "Grxclock", "50");
-    page.reg.PutText(Glide(0), "FX_GLIDE_SWAPINTERVAL", "0");
-    page.reg.PutText(D3D(0), "SSTH3_SWAPINTERVAL", "0");
+    PutValues(page.reg, {{DisplayKey(0), "DriverDesc", "S3 Trio64"}, {Default(0), "Grxclock", "50"},
+                         {Glide(0), "FX_GLIDE_SWAPINTERVAL", "0"}, {D3D(0), "SSTH3_SWAPINTERVAL", "0"}});
     page.settings.glideVsyncOff = page.settings.d3dVsyncOff = 1;
     page.Load();
-    EXPECT_EQ(page.settings.currentClock, c.current);
-    EXPECT_EQ(page.settings.glideVsyncOff, 0);
-    EXPECT_EQ(page.settings.d3dVsyncOff, 0);
+    EXPECT_EQ(Record(page.settings), "120..220 clock " + std::to_string(c.current) + " stock " +
+                                         (c.defaultClock ? c.defaultClock : "143") +
+                                         " enable 0 glide 0 d3d 0");
     EXPECT_TRUE(page.sink.messages.empty());
     for (const Call& call : page.reg.Calls()) EXPECT_EQ(call.path, kProduct);
   }
@@ -254,10 +240,9 @@ TEST(LoadSettings, NineXClockAndSwitchesComeFromTheLastAdapter) {
   Page page;
   page.AddVoodoo(0);
   page.AddVoodoo(1);
-  page.reg.PutText(Default(0), "Grxclock", "150");
-  page.reg.PutText(Default(1), "Grxclock", " 175MHz");
-  page.reg.PutText(Glide(0), "FX_GLIDE_SWAPINTERVAL", "0");
-  page.reg.PutText(D3D(1), "SSTH3_SWAPINTERVAL", "7");  // content does not count
+  PutValues(page.reg, {{Default(0), "Grxclock", "150"}, {Default(1), "Grxclock", " 175MHz"},
+                       {Glide(0), "FX_GLIDE_SWAPINTERVAL", "0"},
+                       {D3D(1), "SSTH3_SWAPINTERVAL", "7"}});  // content does not count
   page.Load();
   EXPECT_EQ(page.settings.currentClock, 175);
   EXPECT_EQ(page.settings.glideVsyncOff, 0);
@@ -328,25 +313,24 @@ TEST(LoadSettings, NTSwitchesComeFromTheGlideKeyOnly) {
 // The clock outside the limits: message and write-through.
 
 TEST(LoadSettings, NT4ClockAboveTheLimitIsResetAndWrittenThrough) {
-  for (int enable : {1, 0}) {
+  for (const char* enable : {"1", "0"}) {
     SCOPED_TRACE(enable);
     Page page;
     page.kind = kPlatformNT4;
-    page.Put("UpperLimit", "220");
-    page.Put("EnableClock", enable ? "1" : "0");
+    PutValues(page.reg, {{kProduct, "UpperLimit", "220"}, {kProduct, "EnableClock", enable}});
     page.reg.PutDword(kNT4Device0, "GraphicsClocking", 250);
     page.Load();
     page.ExpectMessage(LimitMessage("above the Upper", 250, 220));
     EXPECT_EQ(page.settings.currentClock, 220);
-    if (enable)
+    if (*enable == '1')
       ExpectDword(page.reg, kNT4Device0, "GraphicsClocking", 220);
     else
       EXPECT_FALSE(page.reg.ValueExists(kNT4Device0, "GraphicsClocking"));
-    EXPECT_FALSE(page.reg.ValueExists(kNTGlide, "FX_GLIDE_SWAPINTERVAL"));
-    EXPECT_FALSE(page.reg.ValueExists(kNT4Device0, "SSTH3_SWAPINTERVAL"));
-    EXPECT_EQ(page.settings.glideVsyncOff, 0);
     // The write-through leaves the product key alone and never touches NT 5's keys.
-    EXPECT_EQ(page.reg.Text(kProduct, "EnableClock"), enable ? "1" : "0");
+    ExpectValues(page.reg, {{kNTGlide, "FX_GLIDE_SWAPINTERVAL", nullptr},
+                            {kNT4Device0, "SSTH3_SWAPINTERVAL", nullptr},
+                            {kProduct, "EnableClock", enable}});
+    EXPECT_EQ(page.settings.glideVsyncOff, 0);
     for (const Call& call : CallsOf(page.reg, MemoryRegistry::kOpWrites)) {
       EXPECT_NE(call.path, kProduct);
       EXPECT_EQ(call.path.find("3dfxvs"), std::string::npos);
@@ -357,9 +341,8 @@ TEST(LoadSettings, NT4ClockAboveTheLimitIsResetAndWrittenThrough) {
 TEST(LoadSettings, ClockBelowTheLowerLimit) {
   Page page;
   page.AddVoodoo(0);
-  page.Put("DefaultClock", "90");
-  page.Put("LowerLimit", "120");
-  page.Put("EnableClock", "1");
+  PutValues(page.reg, {{kProduct, "DefaultClock", "90"}, {kProduct, "LowerLimit", "120"},
+                       {kProduct, "EnableClock", "1"}});
   page.Load();
   page.ExpectMessage(LimitMessage("below the Lower", 90, 120));
   EXPECT_EQ(page.settings.currentClock, 120);
@@ -369,35 +352,31 @@ TEST(LoadSettings, ClockBelowTheLowerLimit) {
   EXPECT_TRUE(page.reg.KeyExists(D3D(0)));
 }
 
+// NT 4 and 9x: both swap-interval values survive the write-through, and the
+// clock is written.
 TEST(LoadSettings, ClampWriteThroughKeepsTheVsyncValues) {
-  {  // NT 4: both values survive the write-through.
+  for (PlatformKind kind : {kPlatformNT4, kPlatform9x}) {
+    const bool nt = kind == kPlatformNT4;
+    const std::string glide = nt ? kNTGlide : Glide(2), swap = nt ? kNT4Device0 : D3D(2);
     Page page;
-    page.kind = kPlatformNT4;
-    page.Put("EnableClock", "1");
-    page.reg.PutDword(kNT4Device0, "GraphicsClocking", 250);
-    page.reg.PutText(kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
-    page.reg.PutText(kNT4Device0, "SSTH3_SWAPINTERVAL", "0");
-    page.Load();
-    EXPECT_EQ(page.sink.messages.size(), 1u);
-    EXPECT_EQ(page.settings.glideVsyncOff, 1);
-    ExpectDword(page.reg, kNT4Device0, "GraphicsClocking", 220);
-    ExpectSz(page.reg, kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
-    ExpectSz(page.reg, kNT4Device0, "SSTH3_SWAPINTERVAL", "0");
-  }
-  {  // 9x: both switches of the adapter survive, the clock is written.
-    Page page;
+    page.kind = kind;
     page.AddVoodoo(2);
-    page.Put("EnableClock", "1");
-    page.reg.PutText(Default(2), "Grxclock", "95");
-    page.reg.PutText(Glide(2), "FX_GLIDE_SWAPINTERVAL", "0");
-    page.reg.PutText(D3D(2), "SSTH3_SWAPINTERVAL", "0");
+    PutValues(page.reg, {{kProduct, "EnableClock", "1"},
+                         {glide, "FX_GLIDE_SWAPINTERVAL", "0"},
+                         {swap, "SSTH3_SWAPINTERVAL", "0"}});
+    if (nt)
+      page.reg.PutDword(kNT4Device0, "GraphicsClocking", 250);
+    else
+      page.reg.PutText(Default(2), "Grxclock", "95");
     page.Load();
     EXPECT_EQ(page.sink.messages.size(), 1u);
     EXPECT_EQ(page.settings.glideVsyncOff, 1);
-    EXPECT_EQ(page.settings.d3dVsyncOff, 1);
-    ExpectSz(page.reg, Default(2), "Grxclock", "120");
-    ExpectSz(page.reg, Glide(2), "FX_GLIDE_SWAPINTERVAL", "0");
-    ExpectSz(page.reg, D3D(2), "SSTH3_SWAPINTERVAL", "0");
+    EXPECT_EQ(page.settings.d3dVsyncOff, nt ? 0 : 1);
+    if (nt)
+      ExpectDword(page.reg, kNT4Device0, "GraphicsClocking", 220);
+    else
+      ExpectSz(page.reg, Default(2), "Grxclock", "120");
+    ExpectValues(page.reg, {{glide, "FX_GLIDE_SWAPINTERVAL", "0"}, {swap, "SSTH3_SWAPINTERVAL", "0"}});
   }
 }
 
@@ -405,13 +384,11 @@ TEST(LoadSettings, WriteThroughReachesEveryAdapter) {
   Page page;
   page.AddVoodoo(0);
   page.AddVoodoo(3);
-  page.Put("EnableClock", "1");
-  page.reg.PutText(Default(0), "Grxclock", "150");
-  page.reg.PutText(Default(3), "Grxclock", "abc");  // parses as 0
+  PutValues(page.reg, {{kProduct, "EnableClock", "1"}, {Default(0), "Grxclock", "150"},
+                       {Default(3), "Grxclock", "abc"}});  // parses as 0
   page.Load();
   page.ExpectMessage(LimitMessage("below the Lower", 0, 120));
-  ExpectSz(page.reg, Default(0), "Grxclock", "120");
-  ExpectSz(page.reg, Default(3), "Grxclock", "120");
+  ExpectValues(page.reg, {{Default(0), "Grxclock", "120"}, {Default(3), "Grxclock", "120"}});
 }
 
 // ---------------------------------------------------------------------------
@@ -433,9 +410,9 @@ TEST(ApplySettings, NineXWritesEveryAdapter) {
   EXPECT_EQ(page.settings.currentClock, 220);
   ExpectSz(page.reg, kProduct, "EnableClock", "1");
   for (int n : {0, 2}) {
-    ExpectSz(page.reg, Default(n), "Grxclock", "220");
-    ExpectSz(page.reg, Glide(n), "FX_GLIDE_SWAPINTERVAL", "0");
-    EXPECT_FALSE(page.reg.ValueExists(D3D(n), "SSTH3_SWAPINTERVAL"));
+    ExpectValues(page.reg, {{Default(n), "Grxclock", "220"},
+                            {Glide(n), "FX_GLIDE_SWAPINTERVAL", "0"},
+                            {D3D(n), "SSTH3_SWAPINTERVAL", nullptr}});
     EXPECT_TRUE(page.reg.KeyExists(D3D(n)));
   }
   EXPECT_FALSE(page.reg.KeyExists(DisplayKey(1)));
@@ -449,11 +426,10 @@ TEST(ApplySettings, NineXWritesEveryAdapter) {
   page.settings.d3dVsyncOff = 1;
   EXPECT_TRUE(page.Apply());
   ExpectSz(page.reg, kProduct, "EnableClock", "0");
-  for (int n : {0, 2}) {
-    EXPECT_FALSE(page.reg.ValueExists(Default(n), "Grxclock"));
-    EXPECT_FALSE(page.reg.ValueExists(Glide(n), "FX_GLIDE_SWAPINTERVAL"));
-    ExpectSz(page.reg, D3D(n), "SSTH3_SWAPINTERVAL", "0");
-  }
+  for (int n : {0, 2})
+    ExpectValues(page.reg, {{Default(n), "Grxclock", nullptr},
+                            {Glide(n), "FX_GLIDE_SWAPINTERVAL", nullptr},
+                            {D3D(n), "SSTH3_SWAPINTERVAL", "0"}});
 }
 
 TEST(ApplySettings, NTLayout) {
@@ -470,8 +446,8 @@ TEST(ApplySettings, NTLayout) {
     page.settings.d3dVsyncOff = 1;  // has no place on NT
     EXPECT_TRUE(page.Apply());
     ExpectDword(page.reg, device0, "GraphicsClocking", 183);
-    ExpectSz(page.reg, kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
-    ExpectSz(page.reg, device0, "SSTH3_SWAPINTERVAL", "0");
+    ExpectValues(page.reg, {{kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0"},
+                            {device0, "SSTH3_SWAPINTERVAL", "0"}});
     EXPECT_FALSE(page.reg.KeyExists(Device0(kind == kPlatformNT4 ? kPlatformNT5 : kPlatformNT4)));
     EXPECT_FALSE(page.reg.KeyExists("HKLM\\System\\CurrentControlSet\\Services\\Class"));
 
@@ -480,11 +456,11 @@ TEST(ApplySettings, NTLayout) {
     page.settings.d3dVsyncOff = 1;
     page.settings.enableClock = 0;
     EXPECT_TRUE(page.Apply(2));
-    EXPECT_FALSE(page.reg.ValueExists(device0, "SSTH3_SWAPINTERVAL"));
-    EXPECT_FALSE(page.reg.ValueExists(kNTGlide, "FX_GLIDE_SWAPINTERVAL"));
-    EXPECT_FALSE(page.reg.ValueExists(device0, "GraphicsClocking"));
     // Mode 2 leaves EnableClock as it was.
-    ExpectSz(page.reg, kProduct, "EnableClock", "1");
+    ExpectValues(page.reg, {{device0, "SSTH3_SWAPINTERVAL", nullptr},
+                            {kNTGlide, "FX_GLIDE_SWAPINTERVAL", nullptr},
+                            {device0, "GraphicsClocking", nullptr},
+                            {kProduct, "EnableClock", "1"}});
   }
 }
 
@@ -558,19 +534,19 @@ TEST(ApplySettings, FailedWritesAreReportedAndTheOthersStillRun) {
       return c.path.empty() || !(p == c.path || (c.readOnly && p.rfind(c.path + "\\", 0) == 0));
     };
     if (untouched(kProduct)) ExpectSz(page.reg, kProduct, "EnableClock", "0");
+    std::vector<SzValue> written;
     if (c.kind == kPlatform9x) {
-      for (int n : {0, 2}) {
-        if (untouched(Default(n))) EXPECT_FALSE(page.reg.ValueExists(Default(n), "Grxclock"));
-        if (untouched(Glide(n))) ExpectSz(page.reg, Glide(n), "FX_GLIDE_SWAPINTERVAL", "0");
-        if (untouched(D3D(n))) ExpectSz(page.reg, D3D(n), "SSTH3_SWAPINTERVAL", "0");
-      }
+      for (int n : {0, 2})
+        written.insert(written.end(), {{Default(n), "Grxclock", nullptr},
+                                       {Glide(n), "FX_GLIDE_SWAPINTERVAL", "0"},
+                                       {D3D(n), "SSTH3_SWAPINTERVAL", "0"}});
     } else {
-      if (untouched(Device0(c.kind))) {
-        EXPECT_FALSE(page.reg.ValueExists(Device0(c.kind), "GraphicsClocking"));
-        ExpectSz(page.reg, Device0(c.kind), "SSTH3_SWAPINTERVAL", "0");
-      }
-      if (untouched(kNTGlide)) ExpectSz(page.reg, kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
+      written = {{Device0(c.kind), "GraphicsClocking", nullptr},
+                 {Device0(c.kind), "SSTH3_SWAPINTERVAL", "0"},
+                 {kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0"}};
     }
+    for (const SzValue& v : written)
+      if (untouched(v.path)) ExpectValues(page.reg, {v});
     // The attempts at the failing place were made.
     if (!c.path.empty() && c.path != "HKLM") {
       bool attempted = false;

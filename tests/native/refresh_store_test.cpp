@@ -155,12 +155,8 @@ TEST_F(RefreshStoreTest, RateEntriesSplitAtCommasKeepingTheTrailingEmptyOne) {
     const char* list;
     std::vector<std::string> entries;
   } cases[] = {
-      {"60,72,75", {"60", "72", "75"}},
-      {"60,72,", {"60", "72", ""}},
-      {"", {""}},
-      {"85", {"85"}},
-      {",60", {"", "60"}},
-      {" 60 , 72", {" 60 ", " 72"}},
+      {"60,72,75", {"60", "72", "75"}}, {"60,72,", {"60", "72", ""}}, {"", {""}},
+      {"85", {"85"}}, {",60", {"", "60"}}, {" 60 , 72", {" 60 ", " 72"}},
       {"60,,75", {"60", "", "75"}},
   };
   for (const Case& c : cases) {
@@ -180,11 +176,9 @@ TEST_F(RefreshStoreTest, ReadModeRowFromPresentAbsentAndOddValues) {
   longList.pop_back();
   struct Case {
     const char* name;
-    std::optional<std::string> rates;  // nullopt: default value absent
-    std::optional<std::string> refresh;
+    std::optional<std::string> rates, refresh;  // nullopt: value absent
     bool keyExists;
-    std::string expectRates;
-    std::string expectChoice;
+    std::string expectRates, expectChoice;
   } cases[] = {
       {"plain", "60,72,75", "72", true, "60,72,75", "72"},
       {"no values", std::nullopt, std::nullopt, true, "", ""},
@@ -213,8 +207,8 @@ TEST_F(RefreshStoreTest, ReadModeRowFromPresentAbsentAndOddValues) {
     EXPECT_EQ(std::string(row.choiceText), c.expectChoice) << c.name;
     EXPECT_EQ(r.OpenHandleCount(), 0u) << c.name;
     EXPECT_STREQ(row.modeKey, "640,480");
-    for (const auto& call : r.Calls())
-      if (call.op == MemoryRegistry::kOpOpen) EXPECT_EQ(call.access, kKeyQueryValue);
+    for (const auto& call : regtest::CallsOf(r, MemoryRegistry::kOpOpen))
+      EXPECT_EQ(call.access, kKeyQueryValue);
   }
 }
 
@@ -265,9 +259,9 @@ TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
   reg.AddKey(ModePath(2, 16, "640,480"));
   reg.PutText(ModePath(2, 16, "640,480"), "RefreshRate", "85");
   TableSource source;
+  source.SelectAll("Adapter");
   source.selected[0] = "75";
   source.selected[1] = "Optimal";
-  for (int i = 2; i < kModeRowCount; ++i) source.selected[i] = "Adapter";
   WriteDepthChoices(reg, Adapters({0, 2}), 16, english, source, &table);
   EXPECT_FALSE(AnyCreate());
   EXPECT_FALSE(reg.KeyExists(ModePath(2, 16, "800,600")));
@@ -276,8 +270,8 @@ TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
   EXPECT_EQ(reg.Text(ModePath(2, 16, "640,480"), "RefreshRate"), "75");
   EXPECT_EQ(reg.Text(ModePath(0, 16, "800,600"), "RefreshRate"), "-1");
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
-  for (const auto& call : reg.Calls())
-    if (call.op == MemoryRegistry::kOpOpen) EXPECT_EQ(call.access, kKeySetValue);
+  for (const auto& call : regtest::CallsOf(reg, MemoryRegistry::kOpOpen))
+    EXPECT_EQ(call.access, kKeySetValue);
   // The selection is fetched again for every adapter.
   for (int i = 0; i < kModeRowCount; ++i) EXPECT_EQ(source.asked[i], 2) << i;
   // Writing Adapter where the value is absent is a harmless delete.
@@ -325,15 +319,16 @@ TEST_F(RefreshStoreTest, ALongSelectedEntryIsEncodedWholeAndCutInTheRow) {
   const std::string path = ModePath(0, 8, "640,480");
   reg.PutText(path, "RefreshRate", "85");
   TableSource source;
-  source.selected[0] = "Adapter setting used";
-  WriteDepthChoices(reg, Adapters({0}), 8, words, source, &table);
+  auto save = [&](const std::string& selected) {
+    source.selected[0] = selected;
+    WriteDepthChoices(reg, Adapters({0}), 8, words, source, &table);
+  };
+  save("Adapter setting used");
   EXPECT_FALSE(reg.ValueExists(path, "RefreshRate"));
   EXPECT_STREQ(table.rows[0].choiceText, "Adapter setting");
-  source.selected[0] = "Driver default rate";
-  WriteDepthChoices(reg, Adapters({0}), 8, words, source, &table);
+  save("Driver default rate");
   EXPECT_EQ(reg.Text(path, "RefreshRate"), "0");
-  source.selected[0] = std::string(300, '9');  // longer than any buffer
-  WriteDepthChoices(reg, Adapters({0}), 8, words, source, &table);
+  save(std::string(300, '9'));  // longer than any buffer
   EXPECT_EQ(reg.Text(path, "RefreshRate"), "60");
 }
 
@@ -382,11 +377,7 @@ TEST_F(RefreshStoreTest, AdapterSettingDefaultWritesZeroAndNeverDeletes) {
   EXPECT_FALSE(reg.KeyExists(DefaultPath(5)));
   EXPECT_TRUE(CallsOf(MemoryRegistry::kOpDeleteValue).empty());
   WriteAdapterRefreshSetting(reg, Adapters({0, 3, 5}), RefreshOptimal);
-  EXPECT_EQ(reg.Text(DefaultPath(0), "RefreshRate"), "-1");
-  MemoryRegistry::Value v;
-  ASSERT_TRUE(reg.GetValue(DefaultPath(0), "RefreshRate", &v));
-  EXPECT_EQ(v.type, kRegSz);
-  EXPECT_EQ(v.data.size(), 3u);  // "-1" and its terminator
+  regtest::ExpectSz(reg, DefaultPath(0), "RefreshRate", "-1");  // REG_SZ, terminator counted
   EXPECT_FALSE(AnyCreate());
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
@@ -454,7 +445,7 @@ TEST_F(RefreshStoreTest, ColorDepth15IsUsedUnchanged) {
   LoadDialogPreferences(reg, &depth, &link);
   ASSERT_EQ(depth, 15);
   TableSource source;
-  for (int i = 0; i < kModeRowCount; ++i) source.selected[i] = "85";
+  source.SelectAll("85");
   SaveChoices(reg, Adapters({0}), depth, link, RefreshDefault, english, source, &table);
   EXPECT_EQ(reg.Text(kProduct, "ColorDepth"), "15");
   EXPECT_EQ(reg.Text(ModePath(0, 15, "800,600"), "RefreshRate"), "85");
@@ -468,7 +459,7 @@ TEST_F(RefreshStoreTest, EmptyAdapterListWritesOnlyThePreferences) {
   reg.AddKey(ModePath(0, 8, "640,480"));
   reg.AddKey(DefaultPath(0));
   TableSource source;
-  for (int i = 0; i < kModeRowCount; ++i) source.selected[i] = "Optimal";
+  source.SelectAll("Optimal");
   for (int32_t link : {0, 1}) {
     reg.ResetCalls();
     SaveChoices(reg, Adapters({}), 8, link, RefreshOptimal, english, source, &table);
@@ -489,14 +480,10 @@ TEST_F(RefreshStoreTest, ListEndsAtTheFirstFreeSlotOrAfterSixteen) {
   EXPECT_EQ(reg.Text(DefaultPath(1), "RefreshRate"), "-1");
   EXPECT_FALSE(reg.ValueExists(DefaultPath(4), "RefreshRate"));
 
-  AdapterList full;
-  ClearAdapterList(&full);
-  for (int i = 0; i < kMaxAdapters; ++i) full.instances[i] = i;
-  full.count = 16;
-  full.selected = 15;
   for (int i = 0; i < kMaxAdapters; ++i) reg.AddKey(DefaultPath(i));
   reg.ResetCalls();
-  WriteAdapterRefreshSetting(reg, full, RefreshDefault);
+  WriteAdapterRefreshSetting(reg, Adapters({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}),
+                             RefreshDefault);
   EXPECT_EQ(CallsOf(MemoryRegistry::kOpSet).size(), 16u);
 }
 
@@ -526,33 +513,24 @@ TEST_F(RefreshStoreTest, RegistryFaultsFallBackSilently) {
 // the left column, 8..14 in the right one, 14 units apart; each label
 // followed by its list, the link check box last.
 TEST(RefreshLayout, TablesFollowTheModeTableAndTheTemplateGeometry) {
+  // "id x,y width x height"
+  auto rect = [](int id, int x, int y, int w, int h) {
+    return std::to_string(id) + " " + std::to_string(x) + "," + std::to_string(y) + " " +
+           std::to_string(w) + "x" + std::to_string(h);
+  };
+  auto row = [&](const ControlLayoutRow& r) { return rect(r.id, r.x, r.y, r.width, r.height); };
   struct Expect {
     const ControlLayoutRow* table;
     int rightShift, listWidth, linkX, linkWidth;
   } tables[] = {{kRefreshLayoutEnglish, 0, 44, 137, 92}, {kRefreshLayoutOther, -7, 51, 130, 100}};
   for (const Expect& e : tables) {
     for (int i = 0; i < kModeRowCount; ++i) {
-      const ControlLayoutRow& label = e.table[2 * i];
-      const ControlLayoutRow& list = e.table[2 * i + 1];
-      int inColumn = i < 8 ? i : i - 8;
-      int shift = i < 8 ? 0 : 116 + e.rightShift;
-      EXPECT_EQ(label.id, kModeRowSpecs[i].labelId) << i;
-      EXPECT_EQ(list.id, kModeRowSpecs[i].listId) << i;
-      EXPECT_EQ(label.x, 20 + shift) << i;
-      EXPECT_EQ(label.y, 20 + 14 * inColumn) << i;
-      EXPECT_EQ(label.width, 40);
-      EXPECT_EQ(label.height, 8);
-      EXPECT_EQ(list.x, 62 + shift) << i;
-      EXPECT_EQ(list.y, 17 + 14 * inColumn) << i;
-      EXPECT_EQ(list.width, e.listWidth) << i;
-      EXPECT_EQ(list.height, 12);
+      const int y = 14 * (i < 8 ? i : i - 8), x = i < 8 ? 0 : 116 + e.rightShift;
+      EXPECT_EQ(row(e.table[2 * i]), rect(kModeRowSpecs[i].labelId, 20 + x, 20 + y, 40, 8));
+      EXPECT_EQ(row(e.table[2 * i + 1]),
+                rect(kModeRowSpecs[i].listId, 62 + x, 17 + y, e.listWidth, 12));
     }
-    const ControlLayoutRow& link = e.table[kRefreshLayoutRows - 1];
-    EXPECT_EQ(link.id, 1032);
-    EXPECT_EQ(link.x, e.linkX);
-    EXPECT_EQ(link.y, 119);
-    EXPECT_EQ(link.width, e.linkWidth);
-    EXPECT_EQ(link.height, 10);
+    EXPECT_EQ(row(e.table[kRefreshLayoutRows - 1]), rect(1032, e.linkX, 119, e.linkWidth, 10));
   }
   EXPECT_EQ(RefreshLayoutFor(9), kRefreshLayoutEnglish);
   for (uint16_t other : {12, 7, 10, 0})

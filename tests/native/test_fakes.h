@@ -95,6 +95,25 @@ inline void ExpectDword(const MemoryRegistry& reg, const std::string& path, cons
                                                 static_cast<unsigned char>(n >> 24)}));
 }
 
+// REG_SZ values to seed, or as they must stand (a null text: the value must
+// be absent).
+struct SzValue {
+  std::string path;
+  const char* name;
+  const char* text;
+};
+inline void PutValues(MemoryRegistry& reg, const std::vector<SzValue>& values) {
+  for (const SzValue& v : values) reg.PutText(v.path, v.name, v.text);
+}
+inline void ExpectValues(const MemoryRegistry& reg, const std::vector<SzValue>& values) {
+  for (const SzValue& v : values) {
+    if (v.text)
+      ExpectSz(reg, v.path, v.name, v.text);
+    else
+      EXPECT_FALSE(reg.ValueExists(v.path, v.name)) << v.path << " " << v.name;
+  }
+}
+
 // The calls of the given kinds (a mask of MemoryRegistry::Op).
 inline std::vector<MemoryRegistry::Call> CallsOf(const MemoryRegistry& reg, unsigned ops) {
   std::vector<MemoryRegistry::Call> out;
