@@ -64,10 +64,18 @@ class RefreshStoreTest : public ::testing::Test {
     return out;
   }
   bool AnyCreate() const { return !CallsOf(MemoryRegistry::kOpCreate).empty(); }
+  // Save and OK, and one depth's rows, with the English words and `source`.
+  void Save(std::vector<int32_t> adapters, int32_t depth, int32_t link, AdapterRefreshSetting s) {
+    SaveChoices(reg, Adapters(adapters), depth, link, s, english, source, &table);
+  }
+  void WriteDepth(std::vector<int32_t> adapters, int32_t depth) {
+    WriteDepthChoices(reg, Adapters(adapters), depth, english, source, &table);
+  }
 
   MemoryRegistry reg;
   ModeTable table;
   ChoiceWords english;
+  TableSource source;
 };
 
 // The fifteen modes as the driver names their keys and the dialog numbers
@@ -258,17 +266,16 @@ TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
   reg.AddKey(ModePath(0, 16, "800,600"));
   reg.AddKey(ModePath(2, 16, "640,480"));
   reg.PutText(ModePath(2, 16, "640,480"), "RefreshRate", "85");
-  TableSource source;
   source.SelectAll("Adapter");
   source.selected[0] = "75";
   source.selected[1] = "Optimal";
-  WriteDepthChoices(reg, Adapters({0, 2}), 16, english, source, &table);
+  WriteDepth({0, 2}, 16);
   EXPECT_FALSE(AnyCreate());
   EXPECT_FALSE(reg.KeyExists(ModePath(2, 16, "800,600")));
   EXPECT_FALSE(reg.KeyExists(ModePath(0, 16, "960,720")));
-  EXPECT_EQ(reg.Text(ModePath(0, 16, "640,480"), "RefreshRate"), "75");
-  EXPECT_EQ(reg.Text(ModePath(2, 16, "640,480"), "RefreshRate"), "75");
-  EXPECT_EQ(reg.Text(ModePath(0, 16, "800,600"), "RefreshRate"), "-1");
+  regtest::ExpectValues(reg, {{ModePath(0, 16, "640,480"), "RefreshRate", "75"},
+                             {ModePath(2, 16, "640,480"), "RefreshRate", "75"},
+                             {ModePath(0, 16, "800,600"), "RefreshRate", "-1"}});
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
   for (const auto& call : regtest::CallsOf(reg, MemoryRegistry::kOpOpen))
     EXPECT_EQ(call.access, kKeySetValue);
@@ -276,9 +283,9 @@ TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
   for (int i = 0; i < kModeRowCount; ++i) EXPECT_EQ(source.asked[i], 2) << i;
   // Writing Adapter where the value is absent is a harmless delete.
   source.selected[1] = "Adapter";
-  WriteDepthChoices(reg, Adapters({0, 2}), 16, english, source, &table);
+  WriteDepth({0, 2}, 16);
   EXPECT_FALSE(reg.ValueExists(ModePath(0, 16, "800,600"), "RefreshRate"));
-  WriteDepthChoices(reg, Adapters({0, 2}), 16, english, source, &table);
+  WriteDepth({0, 2}, 16);
   EXPECT_FALSE(reg.ValueExists(ModePath(0, 16, "800,600"), "RefreshRate"));
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
@@ -318,7 +325,6 @@ TEST_F(RefreshStoreTest, ALongSelectedEntryIsEncodedWholeAndCutInTheRow) {
   SetWords(words, "Adapter setting used", "Driver default rate", "Optimal rate");
   const std::string path = ModePath(0, 8, "640,480");
   reg.PutText(path, "RefreshRate", "85");
-  TableSource source;
   auto save = [&](const std::string& selected) {
     source.selected[0] = selected;
     WriteDepthChoices(reg, Adapters({0}), 8, words, source, &table);
@@ -339,10 +345,9 @@ TEST_F(RefreshStoreTest, LinkedSaveWritesDepthThenAdapterThenRow) {
   reg.AddKey(DefaultPath(0));
   reg.AddKey(DefaultPath(2));
   reg.AddKey(kProduct);
-  TableSource source;
   for (int i = 0; i < kModeRowCount; ++i) source.selected[i] = std::to_string(60 + i);
   reg.ResetCalls();
-  SaveChoices(reg, Adapters({0, 2}), 16, 1, RefreshOptimal, english, source, &table);
+  Save({0, 2}, 16, 1, RefreshOptimal);
 
   std::vector<std::string> expected = {kProduct + "|ColorDepth", kProduct + "|LinkAllColorDepths",
                                        DefaultPath(0) + "|RefreshRate",
@@ -361,7 +366,7 @@ TEST_F(RefreshStoreTest, LinkedSaveWritesDepthThenAdapterThenRow) {
 
   // Link off: the shown depth only.
   reg.ResetCalls();
-  SaveChoices(reg, Adapters({0, 2}), 24, 0, RefreshOptimal, english, source, &table);
+  Save({0, 2}, 24, 0, RefreshOptimal);
   auto sets = CallsOf(MemoryRegistry::kOpSet);
   ASSERT_EQ(sets.size(), 4u + 2 * kModeRowCount);
   for (size_t i = 4; i < sets.size(); ++i) EXPECT_NE(sets[i].find("\\MODES\\24\\"), std::string::npos);
@@ -372,8 +377,7 @@ TEST_F(RefreshStoreTest, AdapterSettingDefaultWritesZeroAndNeverDeletes) {
   reg.PutText(DefaultPath(3), "RefreshRate", "-1");
   // Adapter 5 has no DEFAULT key: skipped, not created.
   WriteAdapterRefreshSetting(reg, Adapters({0, 3, 5}), RefreshDefault);
-  EXPECT_EQ(reg.Text(DefaultPath(0), "RefreshRate"), "0");
-  EXPECT_EQ(reg.Text(DefaultPath(3), "RefreshRate"), "0");
+  regtest::ExpectValues(reg, {{DefaultPath(0), "RefreshRate", "0"}, {DefaultPath(3), "RefreshRate", "0"}});
   EXPECT_FALSE(reg.KeyExists(DefaultPath(5)));
   EXPECT_TRUE(CallsOf(MemoryRegistry::kOpDeleteValue).empty());
   WriteAdapterRefreshSetting(reg, Adapters({0, 3, 5}), RefreshOptimal);
@@ -427,9 +431,8 @@ TEST_F(RefreshStoreTest, PreferencesLoadDefaultsAndSaveOnlyIntoAnExistingKey) {
 TEST_F(RefreshStoreTest, NoProductKeyStillWritesTheDisplayClass) {
   reg.PutText(ModePath(1, 8, "640,480"), "", "60,72");
   reg.AddKey(DefaultPath(1));
-  TableSource source;
   source.selected[0] = "72";
-  SaveChoices(reg, Adapters({1}), 8, 0, RefreshDefault, english, source, &table);
+  Save({1}, 8, 0, RefreshDefault);
   EXPECT_FALSE(reg.KeyExists(kProduct));
   EXPECT_EQ(reg.Text(ModePath(1, 8, "640,480"), "RefreshRate"), "72");
   EXPECT_EQ(reg.Text(DefaultPath(1), "RefreshRate"), "0");
@@ -444,13 +447,12 @@ TEST_F(RefreshStoreTest, ColorDepth15IsUsedUnchanged) {
   int32_t depth = 0, link = 0;
   LoadDialogPreferences(reg, &depth, &link);
   ASSERT_EQ(depth, 15);
-  TableSource source;
   source.SelectAll("85");
-  SaveChoices(reg, Adapters({0}), depth, link, RefreshDefault, english, source, &table);
+  Save({0}, depth, link, RefreshDefault);
   EXPECT_EQ(reg.Text(kProduct, "ColorDepth"), "15");
-  EXPECT_EQ(reg.Text(ModePath(0, 15, "800,600"), "RefreshRate"), "85");
-  EXPECT_FALSE(reg.ValueExists(ModePath(0, 8, "640,480"), "RefreshRate"));
-  EXPECT_FALSE(reg.ValueExists(ModePath(0, 16, "640,480"), "RefreshRate"));
+  regtest::ExpectValues(reg, {{ModePath(0, 15, "800,600"), "RefreshRate", "85"},
+                             {ModePath(0, 8, "640,480"), "RefreshRate", nullptr},
+                             {ModePath(0, 16, "640,480"), "RefreshRate", nullptr}});
   EXPECT_FALSE(AnyCreate());
 }
 
@@ -458,11 +460,10 @@ TEST_F(RefreshStoreTest, EmptyAdapterListWritesOnlyThePreferences) {
   reg.AddKey(kProduct);
   reg.AddKey(ModePath(0, 8, "640,480"));
   reg.AddKey(DefaultPath(0));
-  TableSource source;
   source.SelectAll("Optimal");
   for (int32_t link : {0, 1}) {
     reg.ResetCalls();
-    SaveChoices(reg, Adapters({}), 8, link, RefreshOptimal, english, source, &table);
+    Save({}, 8, link, RefreshOptimal);
     std::vector<std::string> expected = {kProduct + "|ColorDepth", kProduct + "|LinkAllColorDepths"};
     EXPECT_EQ(CallsOf(MemoryRegistry::kOpSet), expected);
     EXPECT_TRUE(CallsOf(MemoryRegistry::kOpDeleteValue).empty());
@@ -500,10 +501,9 @@ TEST_F(RefreshStoreTest, RegistryFaultsFallBackSilently) {
   reg.ClearFaults();
   // A read-only registry: writes are skipped, nothing is left open.
   reg.MakeReadOnly("HKLM");
-  TableSource source;
   source.selected[0] = "75";
   reg.AddKey(kProduct);
-  SaveChoices(reg, Adapters({0}), 8, 1, RefreshOptimal, english, source, &table);
+  Save({0}, 8, 1, RefreshOptimal);
   EXPECT_EQ(reg.Text(path, "RefreshRate"), "72");
   EXPECT_FALSE(reg.ValueExists(kProduct, "ColorDepth"));
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
