@@ -45,9 +45,9 @@ struct Page {
   RecordingMessageSink sink;
   AdapterList list;
   DriverSettings settings;
-  PlatformKind kind = kPlatform9x;
+  PlatformKind kind;
 
-  Page() {
+  explicit Page(PlatformKind k = kPlatform9x) : kind(k) {
     ClearAdapterList(&list);
     // Garbage everywhere the page does not initialise itself.
     settings.lowerLimit = settings.upperLimit = settings.currentClock =
@@ -63,6 +63,13 @@ struct Page {
     reg.ResetCalls();
     LoadSettings(Context(), &settings);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
+  }
+  // What the page's controls change in the record.
+  void Controls(int32_t enable, int32_t clock, int32_t glide, int32_t d3d) {
+    settings.enableClock = enable;
+    settings.currentClock = clock;
+    settings.glideVsyncOff = glide;
+    settings.d3dVsyncOff = d3d;
   }
   bool Apply(int mode = 1) {
     reg.ResetCalls();
@@ -86,8 +93,7 @@ struct Page {
 
 TEST(LoadSettings, EmptyRegistryGivesDefaultsAndWritesNothing) {
   for (PlatformKind kind : {kPlatform9x, kPlatformNT4, kPlatformNT5}) {
-    Page page;
-    page.kind = kind;
+    Page page(kind);
     if (kind == kPlatform9x) page.AddVoodoo(0);
     page.Load();
     // No driver clock value: the stock clock.
@@ -136,8 +142,7 @@ TEST(LoadSettings, LimitsAreClampedAndWrittenBack) {
       if (!c.clock && kind != kPlatform9x) continue;
       SCOPED_TRACE(std::string(c.lower ? c.lower : "-") + " / " + (c.upper ? c.upper : "-") +
                    " clock " + std::to_string(c.clock) + " kind " + std::to_string(kind));
-      Page page;
-      page.kind = kind;
+      Page page(kind);
       page.Put("EnableClock", "1");
       if (c.lower) page.Put("LowerLimit", c.lower);
       if (c.upper) page.Put("UpperLimit", c.upper);
@@ -274,8 +279,7 @@ TEST(LoadSettings, NTClockIsTheFirstFourBytesWhateverTheType) {
   for (PlatformKind kind : {kPlatformNT4, kPlatformNT5}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(c.name);
-      Page page;
-      page.kind = kind;
+      Page page(kind);
       page.reg.PutRaw(Device0(kind), "GraphicsClocking", c.type, c.data);
       page.Load();
       EXPECT_EQ(page.settings.currentClock, c.clock);
@@ -287,8 +291,7 @@ TEST(LoadSettings, NTClockIsTheFirstFourBytesWhateverTheType) {
 
 TEST(LoadSettings, NTSwitchesComeFromTheGlideKeyOnly) {
   for (PlatformKind kind : {kPlatformNT4, kPlatformNT5}) {
-    Page page;
-    page.kind = kind;
+    Page page(kind);
     page.reg.PutText(kNTGlide, "FX_GLIDE_SWAPINTERVAL", "1");
     // Direct3D has no value on NT: neither the second swap interval nor an
     // adapter's D3D key is read, and the switch loads as off.
@@ -315,8 +318,7 @@ TEST(LoadSettings, NTSwitchesComeFromTheGlideKeyOnly) {
 TEST(LoadSettings, NT4ClockAboveTheLimitIsResetAndWrittenThrough) {
   for (const char* enable : {"1", "0"}) {
     SCOPED_TRACE(enable);
-    Page page;
-    page.kind = kPlatformNT4;
+    Page page(kPlatformNT4);
     PutValues(page.reg, {{kProduct, "UpperLimit", "220"}, {kProduct, "EnableClock", enable}});
     page.reg.PutDword(kNT4Device0, "GraphicsClocking", 250);
     page.Load();
@@ -358,8 +360,7 @@ TEST(LoadSettings, ClampWriteThroughKeepsTheVsyncValues) {
   for (PlatformKind kind : {kPlatformNT4, kPlatform9x}) {
     const bool nt = kind == kPlatformNT4;
     const std::string glide = nt ? kNTGlide : Glide(2), swap = nt ? kNT4Device0 : D3D(2);
-    Page page;
-    page.kind = kind;
+    Page page(kind);
     page.AddVoodoo(2);
     PutValues(page.reg, {{kProduct, "EnableClock", "1"},
                          {glide, "FX_GLIDE_SWAPINTERVAL", "0"},
@@ -401,10 +402,7 @@ TEST(ApplySettings, NineXWritesEveryAdapter) {
   page.Put("Model", "Voodoo3 3000");
   page.reg.PutText(Default(2), "Grxclock", "166");
   page.Load();
-  page.settings.enableClock = 1;
-  page.settings.currentClock = 250;  // above 220, whatever set it
-  page.settings.glideVsyncOff = 1;
-  page.settings.d3dVsyncOff = 0;
+  page.Controls(1, 250, 1, 0);  // clock above 220, whatever set it
   page.reg.PutText(D3D(0), "SSTH3_SWAPINTERVAL", "0");
   EXPECT_TRUE(page.Apply());
   EXPECT_EQ(page.settings.currentClock, 220);
@@ -421,9 +419,7 @@ TEST(ApplySettings, NineXWritesEveryAdapter) {
     EXPECT_EQ(call.access, kKeyCreateSubKey | kKeySetValue) << call.path;
 
   // Switching the adjustment off deletes the clock everywhere.
-  page.settings.enableClock = 0;
-  page.settings.glideVsyncOff = 0;
-  page.settings.d3dVsyncOff = 1;
+  page.Controls(0, 220, 0, 1);
   EXPECT_TRUE(page.Apply());
   ExpectSz(page.reg, kProduct, "EnableClock", "0");
   for (int n : {0, 2})
@@ -436,14 +432,10 @@ TEST(ApplySettings, NTLayout) {
   for (PlatformKind kind : {kPlatformNT4, kPlatformNT5}) {
     SCOPED_TRACE(kind);
     const char* device0 = Device0(kind);
-    Page page;
-    page.kind = kind;
+    Page page(kind);
     page.reg.AddKey(kProduct);
     page.Load();
-    page.settings.enableClock = 1;
-    page.settings.currentClock = 183;
-    page.settings.glideVsyncOff = 1;
-    page.settings.d3dVsyncOff = 1;  // has no place on NT
+    page.Controls(1, 183, 1, 1);  // Direct3D has no place on NT
     EXPECT_TRUE(page.Apply());
     ExpectDword(page.reg, device0, "GraphicsClocking", 183);
     ExpectValues(page.reg, {{kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0"},
@@ -452,9 +444,7 @@ TEST(ApplySettings, NTLayout) {
     EXPECT_FALSE(page.reg.KeyExists("HKLM\\System\\CurrentControlSet\\Services\\Class"));
 
     // The second swap interval follows the Glide switch, not Direct3D's.
-    page.settings.glideVsyncOff = 0;
-    page.settings.d3dVsyncOff = 1;
-    page.settings.enableClock = 0;
+    page.Controls(0, 183, 0, 1);
     EXPECT_TRUE(page.Apply(2));
     // Mode 2 leaves EnableClock as it was.
     ExpectValues(page.reg, {{device0, "SSTH3_SWAPINTERVAL", nullptr},
@@ -484,9 +474,8 @@ TEST(ApplySettings, MissingProductKeyIsNeverCreated) {
 }
 
 TEST(ApplySettings, FailedWritesAreReportedAndTheOthersStillRun) {
-  const unsigned kSet = MemoryRegistry::kOpSet;
-  const unsigned kDel = MemoryRegistry::kOpDeleteValue;
-  const unsigned kCreate = MemoryRegistry::kOpCreate;
+  const unsigned kSet = MemoryRegistry::kOpSet, kDel = MemoryRegistry::kOpDeleteValue,
+                 kCreate = MemoryRegistry::kOpCreate;
   struct Case {
     const char* name;
     PlatformKind kind;
@@ -508,22 +497,16 @@ TEST(ApplySettings, FailedWritesAreReportedAndTheOthersStillRun) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Page page;
-    page.kind = c.kind;
+    Page page(c.kind);
     page.Put("EnableClock", "0");
-    if (c.kind == kPlatform9x) {
-      page.AddVoodoo(0);
-      page.AddVoodoo(2);
-    }
+    for (int n : {0, 2})
+      if (c.kind == kPlatform9x) page.AddVoodoo(n);
     page.Load();
     // Values to delete exist, so a delete really is attempted.
     for (int n : {0, 2}) page.reg.PutText(Default(n), "Grxclock", "150");
     page.reg.PutDword(kNT4Device0, "GraphicsClocking", 150);
     page.reg.PutDword(kNT5Device0, "GraphicsClocking", 150);
-    page.settings.enableClock = 0;
-    page.settings.currentClock = 180;
-    page.settings.glideVsyncOff = 1;
-    page.settings.d3dVsyncOff = 1;
+    page.Controls(0, 180, 1, 1);
     if (c.readOnly && !c.path.empty())
       page.reg.MakeReadOnly(c.path);
     else if (!c.path.empty())
@@ -558,8 +541,7 @@ TEST(ApplySettings, FailedWritesAreReportedAndTheOthersStillRun) {
 }
 
 TEST(ApplySettings, FailedOpenOfTheProductKeyOtherThanMissingIsReported) {
-  Page page;
-  page.kind = kPlatformNT4;
+  Page page(kPlatformNT4);
   page.reg.AddKey(kProduct);
   page.Load();
   page.reg.FailKey(kProduct, kErrorAccessDenied, MemoryRegistry::kOpOpen);
@@ -569,8 +551,7 @@ TEST(ApplySettings, FailedOpenOfTheProductKeyOtherThanMissingIsReported) {
 }
 
 TEST(ApplySettings, DeletingAbsentValuesIsSuccess) {
-  Page page;
-  page.kind = kPlatformNT5;
+  Page page(kPlatformNT5);
   page.Load();  // nothing stored anywhere, adjustment and switches off
   EXPECT_TRUE(page.Apply());
   EXPECT_EQ(CountCalls(page.reg, MemoryRegistry::kOpDeleteValue), 3u);
