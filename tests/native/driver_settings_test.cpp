@@ -182,10 +182,7 @@ TEST(LoadSettings, ClampWithReadOnlyProductKeyIsSilent) {
 
 TEST(LoadSettings, ModelDefaultClockAndEnableClock) {
   const std::string k79(79, 'm'), k80(80, 'n'), k255(255, 'o'), k256(256, 'p');
-  struct Case {
-    const char* name;
-    std::string model, expected;
-  } cases[] = {
+  struct Case { const char* name; std::string model, expected; } cases[] = {
       {"ordinary", "Voodoo3 3500", "Voodoo3 3500"},
       {"79 characters", k79, k79},
       {"80 characters are cut", k80, std::string(79, 'n')},

@@ -263,12 +263,7 @@ TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
 
 TEST(PageModel, GesturesNeedAllThreeKeysAndTheRightLabel) {
   const uint32_t all = kMkLButton | kMkControl | kMkShift;
-  struct Case {
-    uint32_t flags;
-    std::set<int> over;
-    bool credits;
-    bool language;
-  } cases[] = {
+  struct Case { uint32_t flags; std::set<int> over; bool credits; bool language; } cases[] = {
       {all, {kIdProductName}, true, false},
       {all | 0x0002, {kIdProductName}, true, false},  // right button flag too
       {all, {kIdVersionLine}, false, true},

@@ -112,11 +112,7 @@ TEST_F(RefreshStoreTest, ModeTableStartsEmptyAndBuildsKeyPaths) {
 }
 
 TEST_F(RefreshStoreTest, DecodeChoiceTable) {
-  struct Case {
-    const char* text;
-    ChoiceKind kind;
-    const char* search;
-  } cases[] = {
+  struct Case { const char* text; ChoiceKind kind; const char* search; } cases[] = {
       {"", ChoiceAdapter, "Adapter"},   {"0", ChoiceDefault, "Default"},
       {"00", ChoiceDefault, "Default"}, {"abc", ChoiceDefault, "Default"},
       {" 0x", ChoiceDefault, "Default"}, {"-1", ChoiceOptimal, "Optimal"},
@@ -159,10 +155,7 @@ TEST_F(RefreshStoreTest, EncodeChoiceTable) {
 }
 
 TEST_F(RefreshStoreTest, RateEntriesSplitAtCommasKeepingTheTrailingEmptyOne) {
-  struct Case {
-    const char* list;
-    std::vector<std::string> entries;
-  } cases[] = {
+  struct Case { const char* list; std::vector<std::string> entries; } cases[] = {
       {"60,72,75", {"60", "72", "75"}}, {"60,72,", {"60", "72", ""}}, {"", {""}},
       {"85", {"85"}}, {",60", {"", "60"}}, {" 60 , 72", {" 60 ", " 72"}},
       {"60,,75", {"60", "", "75"}},
@@ -233,10 +226,7 @@ TEST_F(RefreshStoreTest, RateListCutWithoutAnyCommaKeepsTheFirst127Characters) {
 }
 
 TEST_F(RefreshStoreTest, AdapterRefreshSettingReadsOnlyMinusOneAsOptimal) {
-  struct Case {
-    std::optional<std::string> stored;
-    AdapterRefreshSetting expected;
-  } cases[] = {
+  struct Case { std::optional<std::string> stored; AdapterRefreshSetting expected; } cases[] = {
       {"-1", RefreshOptimal}, {"0", RefreshDefault},      {"1", RefreshDefault},
       {" -1", RefreshDefault}, {"-1 ", RefreshDefault},   {std::nullopt, RefreshDefault},
       {std::string(256, '1'), RefreshDefault},
