@@ -20,6 +20,8 @@ const std::string kClass0 = regtest::DisplayKey(0);
 const int kClockControls[] = {kIdClockTrackbar,   kIdClockLabel,      kIdMhzLabel,
                               kIdLowerLimitLabel, kIdUpperLimitLabel, kIdRestartNote};
 
+using Boxes = std::vector<std::pair<std::string, std::string>>;
+
 class FakeView : public PageView {
  public:
   std::map<int, int32_t> checks;
@@ -27,7 +29,7 @@ class FakeView : public PageView {
   std::map<int, std::string> texts;
   std::vector<std::string> events;  // texts set, layout, version line, in order
   std::vector<bool> sheet;          // true PSM_CHANGED, false PSM_UNCHANGED
-  std::vector<std::pair<std::string, std::string>> boxes;
+  Boxes boxes;  // text, caption
   std::vector<int32_t> loaded;      // string ids loaded, in order
   std::set<int> cursorOver;
   const ControlLayoutRow* layout = nullptr;
@@ -222,9 +224,9 @@ TEST(PageModel, ApplyWritesAndClearsModified) {
   p.model.OnHScroll(true);
   p.model.OnGlideVsync();
   EXPECT_TRUE(p.model.OnApply());
-  EXPECT_EQ(p.reg.Text(kClass0 + "\\DEFAULT", "Grxclock"), "210");
-  EXPECT_EQ(p.reg.Text(kClass0 + "\\Glide", "FX_GLIDE_SWAPINTERVAL"), "0");
-  EXPECT_EQ(p.reg.Text(kProduct, "EnableClock"), "1");
+  regtest::ExpectValues(p.reg, {{kClass0 + "\\DEFAULT", "Grxclock", "210"},
+                               {kClass0 + "\\Glide", "FX_GLIDE_SWAPINTERVAL", "0"},
+                               {kProduct, "EnableClock", "1"}});
   EXPECT_EQ(p.view.sheet, (std::vector<bool>{true, false}));
   EXPECT_EQ(p.model.modifiedSent, 0);
   // Apply and Cancel say "unchanged" even when nothing changed.
@@ -247,9 +249,7 @@ TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
     if (c.changedFirst) p.model.OnGlideVsync();
     p.reg.MakeReadOnly("HKLM\\System\\CurrentControlSet\\Services\\Class\\Display");
     EXPECT_FALSE(p.model.OnApply());
-    ASSERT_EQ(p.view.boxes.size(), 1u);
-    EXPECT_EQ(p.view.boxes[0].first, "S" + std::to_string(c.messageId));
-    EXPECT_EQ(p.view.boxes[0].second, "Tachymark");
+    EXPECT_EQ(p.view.boxes, (Boxes{{"S" + std::to_string(c.messageId), "Tachymark"}}));
     EXPECT_EQ(p.model.modifiedSent, 1);
     // One PSM_CHANGED in all (from the change or from the failure), no
     // PSM_UNCHANGED.
@@ -279,13 +279,7 @@ TEST(PageModel, GesturesNeedAllThreeKeysAndTheRightLabel) {
     p.view.cursorOver = c.over;
     p.view.loaded.clear();
     p.model.OnRButtonDown(c.flags);
-    if (c.credits) {
-      ASSERT_EQ(p.view.boxes.size(), 1u);
-      EXPECT_EQ(p.view.boxes[0].first, kCreditsText);
-      EXPECT_EQ(p.view.boxes[0].second, "Tachymark");
-    } else {
-      EXPECT_TRUE(p.view.boxes.empty());
-    }
+    EXPECT_EQ(p.view.boxes, (c.credits ? Boxes{{kCreditsText, "Tachymark"}} : Boxes{}));
     EXPECT_EQ(p.model.language.stringBase, c.language ? 39 : 0);
     EXPECT_EQ(p.view.loaded.empty(), !c.language);
     EXPECT_TRUE(p.view.sheet.empty());
@@ -298,9 +292,8 @@ TEST(PageModel, LanguageSetsEveryTextInOrder) {
   p.model.OnInitDialog();
   EXPECT_EQ(p.model.language.stringBase, 78);
   EXPECT_EQ(p.view.layout, kPageLayoutOther);
-  const std::vector<int32_t> ids = {80, 81, 82, 83, 84, 85, 87, 89, 91,
-                                    93, 94, 95, 96, 97, 98, 99};
-  EXPECT_EQ(p.view.loaded, ids);
+  EXPECT_EQ(p.view.loaded,
+            (std::vector<int32_t>{80, 81, 82, 83, 84, 85, 87, 89, 91, 93, 94, 95, 96, 97, 98, 99}));
   std::vector<std::string> expected = {"layout"};
   for (int id : {1062, 1055, 1006, 1007, 1056, 1009, 1005, 1010, 1027, 1057,
                  1008, 1002, 1026, 1058, 1052, 1053})
