@@ -22,15 +22,16 @@ class FakeSystemInfo : public SystemInfo {
   uint16_t languageId = 0x0409;  // English (United States)
   int versionCalls = 0;
 
-  static FakeSystemInfo Windows98() {
+  static FakeSystemInfo With(OsVersion v) {
     FakeSystemInfo s;
-    s.version = OsVersion{4, 10, 0x040A07CEu, kVerPlatformWin32Windows};
+    s.version = v;
     return s;
   }
+  static FakeSystemInfo Windows98() {
+    return With(OsVersion{4, 10, 0x040A07CEu, kVerPlatformWin32Windows});
+  }
   static FakeSystemInfo NT(uint32_t major, uint32_t minor = 0) {
-    FakeSystemInfo s;
-    s.version = OsVersion{major, minor, 1381, kVerPlatformWin32Nt};
-    return s;
+    return With(OsVersion{major, minor, 1381, kVerPlatformWin32Nt});
   }
 
   bool GetVersion(OsVersion* out) override {
@@ -47,16 +48,13 @@ class RecordingMessageSink : public MessageSink {
  public:
   struct Message {
     WindowHandle owner;
-    std::string text;
-    std::string caption;
+    std::string text, caption;
     uint32_t type;
   };
   std::vector<Message> messages;
 
-  int Show(WindowHandle owner, const char* text, const char* caption,
-           uint32_t type) override {
-    messages.push_back(Message{owner, text ? text : "", caption ? caption : "",
-                               type});
+  int Show(WindowHandle owner, const char* text, const char* caption, uint32_t type) override {
+    messages.push_back(Message{owner, text ? text : "", caption ? caption : "", type});
     return 1;  // IDOK
   }
 };
