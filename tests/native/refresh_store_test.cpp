@@ -332,9 +332,7 @@ TEST_F(RefreshStoreTest, LinkedSaveWritesDepthThenAdapterThenRow) {
   for (int inst : {0, 2})
     for (int depth : {8, 16, 24, 32})
       for (const ModeRowSpec& mode : kModeRowSpecs) reg.AddKey(ModePath(inst, depth, mode.modeKey));
-  reg.AddKey(DefaultPath(0));
-  reg.AddKey(DefaultPath(2));
-  reg.AddKey(kProduct);
+  for (const std::string& key : {DefaultPath(0), DefaultPath(2), kProduct}) reg.AddKey(key);
   for (int i = 0; i < kModeRowCount; ++i) source.selected[i] = std::to_string(60 + i);
   reg.ResetCalls();
   Save({0, 2}, 16, 1, RefreshOptimal);
@@ -347,10 +345,9 @@ TEST_F(RefreshStoreTest, LinkedSaveWritesDepthThenAdapterThenRow) {
       for (const ModeRowSpec& mode : kModeRowSpecs)
         expected.push_back(ModePath(inst, depth, mode.modeKey) + "|RefreshRate");
   EXPECT_EQ(CallsOf(MemoryRegistry::kOpSet), expected);
-  EXPECT_EQ(reg.Text(kProduct, "ColorDepth"), "16");
-  EXPECT_EQ(reg.Text(kProduct, "LinkAllColorDepths"), "1");
-  EXPECT_EQ(reg.Text(DefaultPath(2), "RefreshRate"), "-1");
-  EXPECT_EQ(reg.Text(ModePath(2, 32, "2046,1536"), "RefreshRate"), "74");
+  regtest::ExpectValues(reg, {{kProduct, "ColorDepth", "16"}, {kProduct, "LinkAllColorDepths", "1"},
+                             {DefaultPath(2), "RefreshRate", "-1"},
+                             {ModePath(2, 32, "2046,1536"), "RefreshRate", "74"}});
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
   EXPECT_FALSE(AnyCreate());
 
