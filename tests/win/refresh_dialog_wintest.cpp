@@ -24,6 +24,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "gui.h"
@@ -334,22 +335,20 @@ void SaveBitmap(HWND window, const char* path) {
 TEST_F(RefreshDialogTest, OpensWithTheSelectedAdaptersStoredChoices) {
   RunDialog([](HWND d) {
     EXPECT_EQ(Text(d), "Refresh Rates");
-    // 60,72,75 with a stored 72.
+    // 1024: 60,72,75 with a stored 72. 1025: a trailing comma adds one empty
+    // entry; no RefreshRate shows Adapter. 1019: an empty rate list gives the
+    // three words and one empty entry. 1020: a stored 7 selects the first
+    // entry beginning with 7. 1021, 1022: stored rates no entry begins with
+    // leave no selection and an empty edit field.
     EXPECT_EQ(Entries(d, 1024), WithWords({"60", "72", "75"}));
-    EXPECT_EQ(Selected(d, 1024), "72");
-    // A trailing comma adds one empty entry; no RefreshRate shows Adapter.
     EXPECT_EQ(Entries(d, 1025), WithWords({"60", "75", ""}));
-    EXPECT_EQ(Selected(d, 1025), "Adapter");
-    // An empty rate list: the three words and one empty entry.
     EXPECT_EQ(Entries(d, 1019), WithWords({""}));
-    EXPECT_EQ(Selected(d, 1019), "Optimal");
-    // A stored 7 selects the first entry beginning with 7.
-    EXPECT_EQ(Selected(d, 1020), "70");
-    // Stored rates no entry begins with: no selection, empty edit field.
-    EXPECT_EQ(Selected(d, 1021), "<none>");
+    const std::pair<int, const char*> shown[] = {{1024, "72"},     {1025, "Adapter"},
+                                                 {1019, "Optimal"}, {1020, "70"},
+                                                 {1021, "<none>"}, {1022, "<none>"},
+                                                 {1023, "Default"}};
+    for (const auto& row : shown) EXPECT_EQ(Selected(d, row.first), row.second) << row.first;
     EXPECT_EQ(Text(d, 1021), "");
-    EXPECT_EQ(Selected(d, 1022), "<none>");
-    EXPECT_EQ(Selected(d, 1023), "Default");
     EXPECT_EQ(Text(d, 1023), "Default");
     // Rows without a mode key: disabled, the words and one empty entry.
     for (int row = 0; row < 15; ++row) {
