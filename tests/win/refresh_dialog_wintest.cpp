@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -198,6 +199,32 @@ void KeyPick(HWND d, int listId, const std::string& entry) {
   Keys(d, {VK_RETURN});
   EXPECT_FALSE(Dropped(list)) << listId;
   EXPECT_EQ(Selected(d, listId), entry) << listId;
+}
+
+// A scenario as a list of steps, "verb id=value": click, pick (mouse),
+// keypick (keyboard) act; sel, marks, on/off, checked/unchecked check the
+// dialog, rate (instance/depth/mode) and pref check the registry.
+void Steps(HWND d, std::initializer_list<const char*> steps) {
+  for (const std::string step : steps) {
+    SCOPED_TRACE(step);
+    const size_t eq = step.find('='), space = step.find(' ');
+    const std::string verb = step.substr(0, std::min(eq, space));
+    const std::string arg = space < eq ? step.substr(space + 1, eq - space - 1) : "";
+    const std::string value = eq == std::string::npos ? "" : step.substr(eq + 1);
+    const int id = std::atoi(arg.c_str());
+    if (verb == "click") Press(d, id);
+    else if (verb == "pick") Pick(d, id, value);
+    else if (verb == "keypick") KeyPick(d, id, value);
+    else if (verb == "sel") EXPECT_EQ(Selected(d, id), value);
+    else if (verb == "marks") EXPECT_EQ(DepthMarks(d), value);
+    else if (verb == "on" || verb == "off") EXPECT_EQ(Enabled(d, id), verb == "on");
+    else if (verb == "checked" || verb == "unchecked") EXPECT_EQ(Checked(d, id), verb == "checked");
+    else if (verb == "pref") EXPECT_EQ(gui::Text(kProductPath, arg.c_str()), value);
+    else if (verb == "rate")  // rate 0002/16/800,600=75
+      EXPECT_EQ(Get(Mode(arg.substr(0, 4).c_str(), std::atoi(arg.c_str() + 5),
+                         arg.substr(arg.rfind('/') + 1).c_str()), "RefreshRate"), value);
+    else ADD_FAILURE() << "unknown step";
+  }
 }
 
 // Waits until the modal loop has ended the dialog.
@@ -460,28 +487,17 @@ TEST_F(RefreshDialogTest, TemplateStylesInTabOrderAndEscapeCancels) {
 
 TEST_F(RefreshDialogTest, ChangingTheDepthKeepsTheEightBitEntries) {
   RunDialog([](HWND d) {
-    KeyPick(d, 1025, "75");  // unsaved 8-bit choice for 800x600
-    Press(d, 1029);
-    EXPECT_EQ(DepthMarks(d), "0100");
+    // An unsaved 8-bit choice for 800x600; at 16 bit no 8-bit entry begins
+    // with 85, so it stays; 960x720 has no 16-bit key.
+    Steps(d, {"keypick 1025=75", "click 1029", "marks=0100", "sel 1024=75", "sel 1025=75",
+              "sel 1020=Optimal", "off 1019", "off 1037", "on 1020"});
     EXPECT_EQ(Entries(d, 1024), WithWords({"60", "72", "75"}));
-    EXPECT_EQ(Selected(d, 1024), "75");
-    // No 8-bit entry begins with 85: the 8-bit selection stays.
     EXPECT_EQ(Entries(d, 1025), WithWords({"60", "75", ""}));
-    EXPECT_EQ(Selected(d, 1025), "75");
-    EXPECT_EQ(Selected(d, 1020), "Optimal");
-    // 960x720 has no 16-bit key.
-    EXPECT_FALSE(Enabled(d, 1019));
-    EXPECT_FALSE(Enabled(d, 1037));
-    EXPECT_TRUE(Enabled(d, 1020));
-    Press(d, 1033);  // Save: the dialog stays open
+    // Save: the dialog stays open. Back to 8 bit: the lists are refilled,
+    // the stored choices shown.
+    Steps(d, {"click 1033", "rate 0002/16/800,600=75", "pref ColorDepth=16", "click 1028",
+              "marks=1000", "sel 1025=Adapter", "sel 1021=<none>"});
     EXPECT_TRUE(IsWindowVisible(d));
-    EXPECT_EQ(Get(Mode("0002", 16, "800,600"), "RefreshRate"), "75");
-    EXPECT_EQ(Get(kProductPath, "ColorDepth"), "16");
-    // Back to 8 bit: the lists are refilled, the stored choices shown.
-    Press(d, 1028);
-    EXPECT_EQ(DepthMarks(d), "1000");
-    EXPECT_EQ(Selected(d, 1025), "Adapter");
-    EXPECT_EQ(Selected(d, 1021), "<none>");
     Press(d, IDCANCEL);
     EXPECT_TRUE(WaitClosed(d));
   });
@@ -497,45 +513,29 @@ TEST_F(RefreshDialogTest, ChangingTheDepthKeepsTheEightBitEntries) {
 TEST_F(RefreshDialogTest, StoredSixteenBitDepthOpensOnSixteenBit) {
   Put(kProductPath, "ColorDepth", "16");
   RunDialog([](HWND d) {
-    EXPECT_EQ(DepthMarks(d), "0100");
     EXPECT_EQ(Entries(d, 1024), WithWords({"60", "72", "75"}));
-    EXPECT_EQ(Selected(d, 1024), "75");
-    EXPECT_EQ(Selected(d, 1020), "Optimal");
-    Press(d, IDCANCEL);
+    Steps(d, {"marks=0100", "sel 1024=75", "sel 1020=Optimal", "click 2"});
   });
 }
 
 TEST_F(RefreshDialogTest, LinkingAllDepthsEnablesEveryRowAndWritesFourDepths) {
   RunDialog([](HWND d) {
-    Press(d, 1032);  // one real click: a check box that toggled itself would end unchecked
-    EXPECT_TRUE(Checked(d, 1032));
+    // One real click: a check box that toggled itself would end unchecked.
+    Steps(d, {"click 1032", "checked 1032", "marks=0000", "off 1028", "off 1029", "off 1030",
+              "off 1031", "sel 1024=72"});  // the selections shown stay as they are
     for (const Row& row : kRows) {
       EXPECT_TRUE(Enabled(d, row.listId)) << row.label;
       EXPECT_TRUE(Enabled(d, row.labelId)) << row.label;
     }
-    EXPECT_EQ(DepthMarks(d), "0000");
-    for (int id : {1028, 1029, 1030, 1031}) EXPECT_FALSE(Enabled(d, id));
-    // The selections shown stay as they are.
-    EXPECT_EQ(Selected(d, 1024), "72");
-    Pick(d, 1024, "60");
-    Pick(d, 1017, "Optimal");  // 2046x1536 exists nowhere
-    Press(d, 1033);
+    Steps(d, {"pick 1024=60", "pick 1017=Optimal", "click 1033", "pref LinkAllColorDepths=1"});
     for (const char* inst : {"0000", "0002"})
       for (int depth : {8, 16, 24, 32})
         EXPECT_EQ(Get(Mode(inst, depth, "640,480"), "RefreshRate"), "60") << inst << " " << depth;
-    EXPECT_FALSE(KeyExists(Mode("0002", 8, "2046,1536")));
-    EXPECT_EQ(Get(kProductPath, "LinkAllColorDepths"), "1");
+    EXPECT_FALSE(KeyExists(Mode("0002", 8, "2046,1536")));  // 2046x1536 exists nowhere
     // Off again: the stored choices of the current depth, rows by key.
-    Pick(d, 1025, "60");
-    Press(d, 1032);
-    EXPECT_FALSE(Checked(d, 1032));
-    EXPECT_EQ(DepthMarks(d), "1000");
-    for (int id : {1028, 1029, 1030, 1031}) EXPECT_TRUE(Enabled(d, id));
-    EXPECT_EQ(Selected(d, 1024), "60");
-    EXPECT_EQ(Selected(d, 1025), "Adapter");
-    EXPECT_FALSE(Enabled(d, 1017));
-    EXPECT_TRUE(Enabled(d, 1024));
-    Press(d, IDCANCEL);
+    Steps(d, {"pick 1025=60", "click 1032", "unchecked 1032", "marks=1000", "on 1028", "on 1029",
+              "on 1030", "on 1031", "sel 1024=60", "sel 1025=Adapter", "off 1017", "on 1024",
+              "click 2"});
   });
   // Linked 16-bit save: the 16-bit 800x600 got the 8-bit row's choice.
   EXPECT_EQ(Get(Mode("0002", 16, "800,600"), "RefreshRate"), kAbsent);
@@ -545,12 +545,8 @@ TEST_F(RefreshDialogTest, DefaultThenCancelWritesNothingAndSaveSurvivesCancel) {
   Put(Instance("0002") + "\\DEFAULT", "RefreshRate", "-1");
   const auto before = State();
   RunDialog([](HWND d) {
-    EXPECT_TRUE(Checked(d, 1051));
-    Press(d, 1034);
+    Steps(d, {"checked 1051", "click 1034", "checked 1050", "unchecked 1051", "marks=1000"});
     for (const Row& row : kRows) EXPECT_EQ(Selected(d, row.listId), "Adapter") << row.label;
-    EXPECT_TRUE(Checked(d, 1050));
-    EXPECT_FALSE(Checked(d, 1051));
-    EXPECT_EQ(DepthMarks(d), "1000");
     // The close box cancels too. Under Xvfb there is no window manager to
     // draw it, so Alt+F4 sends the same SC_CLOSE through the window system.
     gui::Foreground(d);
@@ -559,17 +555,9 @@ TEST_F(RefreshDialogTest, DefaultThenCancelWritesNothingAndSaveSurvivesCancel) {
     EXPECT_TRUE(WaitClosed(d));
   });
   EXPECT_EQ(State(), before);
-  RunDialog([](HWND d) {
-    Press(d, 1034);
-    Press(d, IDCANCEL);
-  });
+  RunDialog([](HWND d) { Steps(d, {"click 1034", "click 2"}); });
   EXPECT_EQ(State(), before);
-
-  RunDialog([](HWND d) {
-    Press(d, 1034);
-    Press(d, 1033);
-    Press(d, IDCANCEL);
-  });
+  RunDialog([](HWND d) { Steps(d, {"click 1034", "click 1033", "click 2"}); });
   for (const char* mode : {"640,480", "960,720", "1152,864"})
     EXPECT_EQ(Get(Mode("0002", 8, mode), "RefreshRate"), kAbsent) << mode;
   EXPECT_EQ(Get(Instance("0002") + "\\DEFAULT", "RefreshRate"), "0");
@@ -578,21 +566,14 @@ TEST_F(RefreshDialogTest, DefaultThenCancelWritesNothingAndSaveSurvivesCancel) {
 TEST_F(RefreshDialogTest, AdapterSettingButtons) {
   Put(Instance("0000") + "\\DEFAULT", "RefreshRate", "-1");  // not the one read
   RunDialog([](HWND d) {
-    EXPECT_TRUE(Checked(d, 1050));
-    Press(d, 1051);
-    EXPECT_FALSE(Checked(d, 1050));
-    EXPECT_TRUE(Checked(d, 1051));
+    Steps(d, {"checked 1050", "click 1051", "unchecked 1050", "checked 1051"});
     Keys(d, {VK_RETURN});  // Enter works as OK
     EXPECT_TRUE(WaitClosed(d));
   });
   EXPECT_EQ(Get(Instance("0000") + "\\DEFAULT", "RefreshRate"), "-1");
   EXPECT_EQ(Get(Instance("0002") + "\\DEFAULT", "RefreshRate"), "-1");
   RunDialog([](HWND d) {
-    EXPECT_TRUE(Checked(d, 1051));
-    Press(d, 1050);
-    EXPECT_TRUE(Checked(d, 1050));
-    EXPECT_FALSE(Checked(d, 1051));
-    Press(d, IDOK);
+    Steps(d, {"checked 1051", "click 1050", "checked 1050", "unchecked 1051", "click 1"});
   });
   EXPECT_EQ(Get(Instance("0000") + "\\DEFAULT", "RefreshRate"), "0");
   EXPECT_EQ(Get(Instance("0002") + "\\DEFAULT", "RefreshRate"), "0");
@@ -601,9 +582,7 @@ TEST_F(RefreshDialogTest, AdapterSettingButtons) {
 TEST_F(RefreshDialogTest, WithoutProductKeyOnlyTheDisplayClassIsWritten) {
   gui::DeleteTree(kProductPath);
   RunDialog([](HWND d) {
-    EXPECT_EQ(DepthMarks(d), "1000");
-    EXPECT_FALSE(Checked(d, 1032));
-    KeyPick(d, 1025, "75");
+    Steps(d, {"marks=1000", "unchecked 1032", "keypick 1025=75"});
     // Text typed into a list's edit field is never stored: 640x480 keeps 72.
     const RECT r = gui::WindowRect(Item(d, 1024));
     gui::ClickAt(r.left + 6, (r.top + r.bottom) / 2);
@@ -803,21 +782,10 @@ TEST_F(RefreshDialogLanguage, SystemLanguageTextsLayoutAndEveryButton) {
     EXPECT_EQ(Selected(d, 1023), t.words[1]);
     EXPECT_EQ(Selected(d, 1025), t.words[0]);
     // Every button, in this language, by mouse and by mnemonic.
-    Press(d, 1029);
-    EXPECT_EQ(DepthMarks(d), "0100");
-    Press(d, 1028);
-    EXPECT_EQ(DepthMarks(d), "1000");
+    Steps(d, {"click 1029", "marks=0100", "click 1028", "marks=1000"});
     AltKey(d, t.link);
-    EXPECT_TRUE(Checked(d, 1032));
-    EXPECT_EQ(DepthMarks(d), "0000");
-    Press(d, 1032);
-    EXPECT_FALSE(Checked(d, 1032));
-    EXPECT_EQ(DepthMarks(d), "1000");
-    Press(d, 1051);
-    EXPECT_TRUE(Checked(d, 1051));
-    Press(d, 1050);
-    EXPECT_TRUE(Checked(d, 1050));
-    EXPECT_FALSE(Checked(d, 1051));
+    Steps(d, {"checked 1032", "marks=0000", "click 1032", "unchecked 1032", "marks=1000",
+              "click 1051", "checked 1051", "click 1050", "checked 1050", "unchecked 1051"});
     AltKey(d, t.restore);
     for (const Row& row : kRows) EXPECT_EQ(Selected(d, row.listId), t.words[0]) << row.label;
     Pick(d, 1024, t.words[1]);
