@@ -93,8 +93,8 @@ cmake --build "$tree" -j"${JOBS:-1}" --target standin rundriver >/dev/null
 # The base prefix, made once: Windows 98, windows not managed, Wine's fonts.
 base="$tree/run/base"
 mkdir -p "$work" "$tree/run"
-exec 9>"$base.lock"
-flock 9
+exec 8>"$tree/run/base-setup.lock"  # not base.lock: wine-init.sh takes that one
+flock 8
 if [ ! -f "$base/.tachy-run" ]; then
   rm -rf "$base"
   "$here/wine-init.sh" "$base"
@@ -118,7 +118,7 @@ AppWorkspace=128 128 128;Hilight=0 0 128;HilightText=255 255 255;GrayText=128 12
   done
   touch "$base/.tachy-run"
 fi
-exec 9>&-
+exec 8>&-
 # A fresh copy: hard links for the files Wine only reads, real registry files.
 WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
 rm -rf "$prefix"
