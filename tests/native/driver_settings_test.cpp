@@ -90,11 +90,12 @@ struct Page {
   }
   SettingsContext Context() { return SettingsContext{&reg, &sink, kOwner, kind, &list}; }
   void AddVoodoo(int n) { reg.PutText(Adapter(n, ""), "DriverDesc", "3Dfx Voodoo3 3000"); }
-  void Load() {
+  bool Load() {
     if (kind == kPlatform9x) BuildAdapterList(reg, &list);
     reg.ResetCalls();
-    LoadSettings(Context(), &settings);
+    bool saved = LoadSettings(Context(), &settings);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
+    return saved;
   }
   bool Apply(int mode = 1) {
     reg.ResetCalls();
@@ -112,7 +113,7 @@ TEST(LoadSettings, EmptyRegistryGivesDefaultsAndWritesNothing) {
     Page page;
     page.kind = kind;
     if (kind == kPlatform9x) page.AddVoodoo(0);
-    page.Load();
+    EXPECT_TRUE(page.Load());  // nothing to write counts as saved
     EXPECT_EQ(page.settings.lowerLimit, 120);
     EXPECT_EQ(page.settings.upperLimit, 220);
     EXPECT_EQ(page.settings.defaultClock, 143);
@@ -328,22 +329,34 @@ TEST(LoadSettings, NTSwitchesComeFromTheGlideKeyOnly) {
 // The clock outside the limits: message and write-through.
 
 TEST(LoadSettings, NT4ClockAboveTheLimitIsResetAndWrittenThrough) {
-  for (int enable : {1, 0}) {
-    SCOPED_TRACE(enable);
+  // Device0 refusing writes: what a user without administrator rights meets.
+  struct Case {
+    int enable;
+    bool refused;
+  } cases[] = {{1, false}, {0, false}, {1, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.enable) + (c.refused ? " refused" : ""));
     Page page;
     page.kind = kPlatformNT4;
     page.reg.PutText(kProduct, "UpperLimit", "220");
-    page.reg.PutText(kProduct, "EnableClock", enable ? "1" : "0");
+    page.reg.PutText(kProduct, "EnableClock", c.enable ? "1" : "0");
     page.reg.PutDword(kNT4Device0, "GraphicsClocking", 250);
-    page.Load();
+    if (c.refused) page.reg.MakeReadOnly(kNT4Device0);
+    // The caller is told whether the reset clock was stored.
+    EXPECT_EQ(page.Load(), !c.refused);
     ASSERT_EQ(page.sink.messages.size(), 1u);
     const RecordingMessageSink::Message& m = page.sink.messages[0];
     EXPECT_EQ(m.text, AboveMessage(250, 220));
     EXPECT_EQ(m.caption, "Tachy");
     EXPECT_EQ(m.owner, kOwner);
     EXPECT_EQ(m.type, kMbOk);
+    // The record holds the limit either way, for a later Apply.
     EXPECT_EQ(page.settings.currentClock, 220);
-    if (enable)
+    if (c.refused) {
+      ExpectDword(page.reg, kNT4Device0, "GraphicsClocking", 250);
+      continue;
+    }
+    if (c.enable)
       ExpectDword(page.reg, kNT4Device0, "GraphicsClocking", 220);
     else
       EXPECT_FALSE(page.reg.ValueExists(kNT4Device0, "GraphicsClocking"));
@@ -351,7 +364,7 @@ TEST(LoadSettings, NT4ClockAboveTheLimitIsResetAndWrittenThrough) {
     EXPECT_FALSE(page.reg.ValueExists(kNT4Device0, "SSTH3_SWAPINTERVAL"));
     EXPECT_EQ(page.settings.glideVsyncOff, 0);
     // The write-through leaves the product key alone and never touches NT 5's keys.
-    EXPECT_EQ(page.reg.Text(kProduct, "EnableClock"), enable ? "1" : "0");
+    EXPECT_EQ(page.reg.Text(kProduct, "EnableClock"), c.enable ? "1" : "0");
     for (const Call& call : page.reg.Calls()) {
       if (call.op & MemoryRegistry::kOpWrites) {
         EXPECT_NE(call.path, kProduct);
