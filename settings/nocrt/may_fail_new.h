@@ -8,7 +8,8 @@
 // write to address 0. This one is declared noexcept, which makes the
 // compiler test the result first. tachy_nocrt defines it on HeapAlloc and
 // defines no plain operator new, so a plain `new` in a deliverable does not
-// link.
+// link. (The test programs, which link the C++ runtime instead, take it
+// from tests/win/may_fail_new_runtime.cpp.)
 #pragma once
 
 #include <stddef.h>
