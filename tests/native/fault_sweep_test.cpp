@@ -161,6 +161,7 @@ struct Page {
   AdapterList adapters;
   DriverSettings settings;
   RecordingMessageSink messages;
+  bool saved = false;  // what LoadSettings answered
 
   SettingsContext Context(MemoryRegistry& reg) {
     return SettingsContext{&reg, &messages, 0x77, kind, &adapters};
@@ -173,7 +174,7 @@ struct Page {
     if (kind == kPlatform9x) BuildAdapterList(reg, &adapters);
     settings = DriverSettings{};
     CopyText(settings.model, sizeof settings.model, "garbage");
-    LoadSettings(Context(reg), &settings);
+    saved = LoadSettings(Context(reg), &settings);
   }
 };
 
@@ -200,6 +201,14 @@ TEST(FaultSweep, PageLoad) {
           // Each scenario loads a clock outside the limits: the fault-free
           // run shows the message and writes the clamped clock through.
           if (k == 0) EXPECT_EQ(page.messages.messages.size(), 1u);
+          // A failed driver write of the write-through is reported (the
+          // page then says the clock was not saved); the limits written
+          // back to the product key are not.
+          std::string which;
+          const bool failed = fault::AnyWriteFailed(reg, &which, fault::kProductPath);
+          EXPECT_EQ(page.saved, !failed)
+              << (failed ? "unreported failed write: " + which
+                         : std::string("failure reported without a failed write"));
           EXPECT_EQ(fault::CheckHandles(reg), "");
           EXPECT_EQ(fault::PagePolicy(page.kind, page.adapters).Check(reg), "");
         });
