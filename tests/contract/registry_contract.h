@@ -336,8 +336,7 @@ TEST_P(RegistryContract, TextWithoutItsTerminatorIsCompletedWhenItCan) {
     const char* label;
     uint32_t type;
     const unsigned char* data;
-    uint32_t size;
-    uint32_t stored;
+    uint32_t size, stored;
   };
   const Case cases[] = {
       {"text, zero after", kRegSz, zeroAfter, 2, 3},

@@ -60,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require((keySet & ~63u) == 0 && (keySet & 2u) == 0, "unknown bits in the key set");
   if (!faults)
     for (const fault::RegistrationKey& k : fault::kRegistrationKeys)
-      Require(((keySet & k.bit) != 0) == reg.KeyExists(k.path), "key set differs: " + k.path);
+      Require(((keySet & k.bit) != 0) == reg.KeyExists(k.path),
+              std::string("key set differs: ") + k.path);
   fuzz::RequireClean(reg, "DetectInstalledKeys");
 
   // The Select Model dialog's answers.

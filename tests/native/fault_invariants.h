@@ -112,7 +112,7 @@ using ValueCheck = std::function<bool(const Value&)>;
 // REG_SZ whose data is exactly `text` and its terminator.
 inline bool IsSz(const Value& v, const std::string& text) {
   return v.type == kRegSz && v.data.size() == text.size() + 1 && v.data.back() == 0 &&
-         std::equal(text.begin(), text.end(), v.data.begin());
+         std::string(v.data.begin(), v.data.end() - 1) == text;
 }
 
 // REG_SZ holding a decimal number as "%d" writes it (no sign but a minus, no

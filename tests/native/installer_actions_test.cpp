@@ -106,9 +106,7 @@ TEST(InstallerActions, InstallWritesEveryKeyPerPlatform) {
     const char* name;
     PlatformKind kind;
     int32_t advanced;
-    std::vector<std::string> before;
-    std::vector<std::string> present;
-    std::vector<std::string> absent;
+    std::vector<std::string> before, present, absent;
   } cases[] = {
       {"9x Display panel", 1, 0, {kDevice}, {kDisplay}, {kDevice}},
       {"9x Advanced panel", 1, 1, {kDisplay}, {kDevice}, {kDisplay}},
@@ -150,8 +148,7 @@ TEST(InstallerActions, ProductValuesPerModelLimitsAndForceFlag) {
     int32_t model;
     int32_t lower, upper;
     int force;  // 0 none, 1..4: Force95, Force98, ForceNT4, ForceNT5
-    const char* modelName;
-    const char* clock;
+    const char* modelName, *clock;
   } cases[] = {
       {kModel2000, 120, 220, 0, "Voodoo3 2000", "143"},
       {kModel3000, 100, 240, 1, "Voodoo3 3000", "166"},
@@ -277,11 +274,8 @@ TEST(InstallerActions, DeleteKeyIfPresent) {
   struct Case {
     const char* name;
     bool present;
-    long openFault;
-    long deleteFault;
-    bool subkey;
-    bool ok;
-    bool remains;
+    long openFault, deleteFault;
+    bool subkey, ok, remains;
   } cases[] = {
       {"absent", false, 0, 0, false, true, false},
       {"present", true, 0, 0, false, true, false},
@@ -414,8 +408,7 @@ TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
   const std::string progId = kClsid + "\\ProgID";
   struct Case {
     std::string failing;
-    std::vector<std::string> gone;
-    std::vector<std::string> remaining;
+    std::vector<std::string> gone, remaining;
   } cases[] = {
       {kLegacy, {}, {kLegacy, kProduct, kDisplay, kDevice, kServer}},
       {kProduct, {kLegacy}, {kProduct, kDisplay, kDevice, kServer}},
@@ -534,13 +527,10 @@ InstallerState FlowState(MemoryRegistry& reg, PlatformKind kind) {
 TEST(InstallerFlow, DialogSequences) {
   struct Case {
     const char* name;
-    bool installed;
-    bool readOnly;
-    std::vector<int32_t> answers;
-    std::vector<int32_t> shown;
+    bool installed, readOnly;
+    std::vector<int32_t> answers, shown;
     std::vector<ActionFailure> failures;
-    bool installedAfter;
-    bool changed;
+    bool installedAfter, changed;
   } cases[] = {
       {"fresh install", false, false, {kDialogOk, kDialogOk}, {503, 505}, {}, true, true},
       {"cancel", false, false, {kDialogCancel}, {503}, {}, false, false},

@@ -23,8 +23,7 @@ InstallerState FreshState() {
 TEST(InstallerOptions, StartupLanguage) {
   struct Case {
     const char* commandLine;
-    uint16_t system;
-    uint16_t expected;
+    uint16_t system, expected;
   } cases[] = {
       {"", 12, 12},
       {nullptr, 7, 7},
@@ -229,8 +228,7 @@ TEST(InstallerStartup, PrepareRunsDiscoveryOnlyOn9x) {
     FakeSystemInfo sys;
     const char* commandLine;
     PlatformKind kind;
-    int32_t win98;
-    int32_t count;
+    int32_t win98, count;
     int32_t lower, upper;
   } cases[] = {
       {"Windows 98", FakeSystemInfo::Windows98(), "", 1, 1, 2, 120, 220},
