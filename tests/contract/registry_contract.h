@@ -205,10 +205,7 @@ TEST_P(RegistryContract, KeyAndValueNamesIgnoreCase) {
 TEST_P(RegistryContract, ATooSmallBufferGivesMoreDataAndTheNeededSize) {
   RegKey key = Create("Values");
   ASSERT_EQ(kErrorSuccess, SetText(reg(), key, "Text", "12345"));
-  struct Case {
-    uint32_t bufferSize;
-    long result;
-  };
+  struct Case { uint32_t bufferSize; long result; };
   const Case cases[] = {{0, kErrorMoreData}, {1, kErrorMoreData},
                         {5, kErrorMoreData}, {6, kErrorSuccess},
                         {64, kErrorSuccess}};
@@ -231,11 +228,7 @@ TEST_P(RegistryContract, ATooSmallBufferGivesMoreDataAndTheNeededSize) {
 
 TEST_P(RegistryContract, StoredTypesAndBytesAreKept) {
   RegKey key = Create("Values");
-  struct Case {
-    const char* name;
-    uint32_t type;
-    std::vector<unsigned char> data;
-  };
+  struct Case { const char* name; uint32_t type; std::vector<unsigned char> data; };
   const Case cases[] = {
       {"Sz", kRegSz, Bytes(std::string("Voodoo3 3000", 13))},
       {"Dword", kRegDword, {0x8F, 0, 0, 0}},
@@ -256,10 +249,7 @@ TEST_P(RegistryContract, StoredTypesAndBytesAreKept) {
 
 TEST_P(RegistryContract, TextSizesCountTheTerminator) {
   RegKey key = Create("Values");
-  struct Case {
-    const char* text;
-    uint32_t size;
-  };
+  struct Case { const char* text; uint32_t size; };
   const Case cases[] = {{"", 1}, {"0", 2}, {"Voodoo3 3500", 13}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -490,10 +480,7 @@ TEST_P(RegistryContract, QueryTextKeepsInsideTheBuffer) {
 
 TEST_P(RegistryContract, SetDecimalAndSetDwordStoreTheirForms) {
   RegKey key = Create("Values");
-  struct Case {
-    long number;
-    const char* text;
-  };
+  struct Case { long number; const char* text; };
   const Case cases[] = {{0, "0"},           {143, "143"},
                         {-5, "-5"},         {2147483647L, "2147483647"},
                         {-2147483647L - 1, "-2147483648"}};

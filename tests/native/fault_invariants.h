@@ -60,10 +60,7 @@ const char kDeviceHandler[] =
 inline const std::string kServerKey = std::string(kClassKey) + "\\InProcServer32";
 
 // The keys of the installed key set, with their bits.
-struct RegistrationKey {
-  uint32_t bit;
-  const char* path;
-};
+struct RegistrationKey { uint32_t bit; const char* path; };
 const RegistrationKey kRegistrationKeys[] = {{1, kLegacyHandler}, {4, kProductPath},
                                              {8, kDisplayHandler}, {16, kDeviceHandler},
                                              {32, kClassKey}};

@@ -70,10 +70,7 @@ void SeedDriverNT(MemoryRegistry& reg, const std::string& device) {
 }
 
 TEST(InstallerActions, DetectInstalledKeys) {
-  struct Case {
-    std::vector<std::string> keys;
-    uint32_t expected;
-  } cases[] = {
+  struct Case { std::vector<std::string> keys; uint32_t expected; } cases[] = {
       {{}, 0},
       {{kLegacy}, 1},
       {{kProduct}, 4},
@@ -406,10 +403,7 @@ TEST(InstallerActions, RemoveOnNT) {
 
 TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
   const std::string progId = kClsid + "\\ProgID";
-  struct Case {
-    std::string failing;
-    std::vector<std::string> gone, remaining;
-  } cases[] = {
+  struct Case { std::string failing; std::vector<std::string> gone, remaining; } cases[] = {
       {kLegacy, {}, {kLegacy, kProduct, kDisplay, kDevice, kServer}},
       {kProduct, {kLegacy}, {kProduct, kDisplay, kDevice, kServer}},
       {kDisplay, {kLegacy, kProduct}, {kDisplay, kDevice, kServer}},
