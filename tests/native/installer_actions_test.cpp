@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fault_invariants.h"
 #include "installer/actions.h"
 #include "installer/flow.h"
 #include "installer/resource_ids.h"
@@ -17,22 +18,22 @@
 namespace tachy {
 namespace {
 
-const std::string kProduct = "HKLM\\Software\\Tachymark";
+const std::string kProduct = fault::kProductPath, kLegacy = fault::kLegacyHandler;
+const std::string kDisplay = fault::kDisplayHandler, kDevice = fault::kDeviceHandler;
 const std::string kHandlers =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\";
-const std::string kLegacy = kHandlers + "Display\\Shellex\\PropertySheetHandlers\\Velomark";
-const std::string kDisplay = kHandlers + "Display\\Shellex\\PropertySheetHandlers\\Tachymark";
-const std::string kDevice = kHandlers + "Device\\Shellex\\PropertySheetHandlers\\Tachymark";
+// The installer writes the class below HKCR, which is HKLM\Software\Classes.
 const std::string kClsid = "HKCR\\CLSID\\{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
 const std::string kServer = kClsid + "\\InProcServer32";
-const char kClsidText[] = "{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
+const std::string kProgIdKey = "HKCR\\PROPERTY.PROPERTYINTERFACE";
+const std::string kProgIdClsidKey = kProgIdKey + "\\CLSID";
+using fault::kClsidText;
+const char kClsidUpper[] = "{7A41C3E2-5B19-11D2-A4C7-0060B0D4E91F}";  // StringFromCLSID
 const char kModule[] = "D:\\Setup\\TACHPAGE.DLL";
-
-const std::string kClass9x = "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\";
-const std::string kNT4Device = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device0";
-const std::string kNT5Device = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\3dfxvs\\Device0";
-const std::string kNTGlide = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide";
-const std::string kNTD3D = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\D3D";
+const std::string kClass9x = fault::kClassPrefix;
+const std::string kNT4Device = fault::kNT4Device0, kNT5Device = fault::kNT5Device0;
+using fault::kNTD3D;
+using fault::kNTGlide;
 
 InstallerState State(PlatformKind kind, int32_t advanced = 0) {
   InstallerState s;
@@ -46,18 +47,15 @@ void ExpectText(const MemoryRegistry& reg, const std::string& path,
                 const std::string& name, const std::string& text) {
   MemoryRegistry::Value v;
   ASSERT_TRUE(reg.GetValue(path, name, &v)) << path << " " << name;
-  EXPECT_EQ(v.type, kRegSz) << path << " " << name;
-  std::vector<unsigned char> expected(text.begin(), text.end());
-  expected.push_back(0);  // the terminator is stored
-  EXPECT_EQ(v.data, expected) << path << " " << name;
+  // REG_SZ with exactly the text and its terminator.
+  EXPECT_TRUE(fault::IsSz(v, text)) << path << " " << name << ": " << v.type << " \""
+                                    << std::string(v.data.begin(), v.data.end()) << "\"";
 }
 
 // The driver values a page would have written, plus neighbours that must
 // survive a removal.
 void SeedDriver9x(MemoryRegistry& reg, int n) {
-  char digits[8];
-  snprintf(digits, sizeof digits, "%04d", n);
-  std::string base = kClass9x + digits;
+  const std::string base = fault::AdapterKey(n, "");
   reg.PutText(base, "DriverDesc", "3dfx Voodoo3 3000");
   reg.PutText(base + "\\DEFAULT", "Grxclock", "166");
   reg.PutText(base + "\\DEFAULT", "drv", "3dfxvs.drv");
@@ -75,10 +73,7 @@ void SeedDriverNT(MemoryRegistry& reg, const std::string& device) {
 }
 
 TEST(InstallerActions, DetectInstalledKeys) {
-  struct Case {
-    std::vector<std::string> keys;
-    uint32_t expected;
-  } cases[] = {
+  struct Case { std::vector<std::string> keys; uint32_t expected; } cases[] = {
       {{}, 0},
       {{kLegacy}, 1},
       {{kProduct}, 4},
@@ -111,9 +106,7 @@ TEST(InstallerActions, InstallWritesEveryKeyPerPlatform) {
     const char* name;
     PlatformKind kind;
     int32_t advanced;
-    std::vector<std::string> before;
-    std::vector<std::string> present;
-    std::vector<std::string> absent;
+    std::vector<std::string> before, present, absent;
   } cases[] = {
       {"9x Display panel", 1, 0, {kDevice}, {kDisplay}, {kDevice}},
       {"9x Advanced panel", 1, 1, {kDisplay}, {kDevice}, {kDisplay}},
@@ -126,26 +119,19 @@ TEST(InstallerActions, InstallWritesEveryKeyPerPlatform) {
     for (const std::string& k : c.before) reg.AddKey(k);
     InstallerState s = State(c.kind, c.advanced);
     EXPECT_TRUE(InstallExtension(reg, s, kModule, 120, 220, kModel2000)) << c.name;
-    for (const std::string& k : c.present) {
-      EXPECT_TRUE(reg.KeyExists(k)) << c.name << " " << k;
-    }
-    for (const std::string& k : c.absent) {
-      EXPECT_FALSE(reg.KeyExists(k)) << c.name << " " << k;
-    }
-    for (const std::string& k : {kDisplay, kDevice}) {
+    for (const std::string& k : c.present) EXPECT_TRUE(reg.KeyExists(k)) << c.name << " " << k;
+    for (const std::string& k : c.absent) EXPECT_FALSE(reg.KeyExists(k)) << c.name << " " << k;
+    for (const std::string& k : {kDisplay, kDevice})
       if (reg.KeyExists(k) && std::find(c.before.begin(), c.before.end(), k) == c.before.end())
         ExpectText(reg, k, "", kClsidText);
-    }
     EXPECT_FALSE(reg.KeyExists(kLegacy));
     ExpectText(reg, kServer, "", kModule);
     ExpectText(reg, kServer, "ThreadingModel", "Apartment");
-    ExpectText(reg, kProduct, "LowerLimit", "120");
-    ExpectText(reg, kProduct, "UpperLimit", "220");
-    ExpectText(reg, kProduct, "Model", "Voodoo3 2000");
-    ExpectText(reg, kProduct, "DefaultClock", "143");
-    ExpectText(reg, kProduct, "EnableClock", "0");
-    ExpectText(reg, kProduct, "ColorDepth", "8");
-    ExpectText(reg, kProduct, "LinkAllColorDepths", "0");
+    for (const auto& v : std::vector<std::pair<const char*, const char*>>{
+             {"LowerLimit", "120"}, {"UpperLimit", "220"}, {"Model", "Voodoo3 2000"},
+             {"DefaultClock", "143"}, {"EnableClock", "0"}, {"ColorDepth", "8"},
+             {"LinkAllColorDepths", "0"}})
+      ExpectText(reg, kProduct, v.first, v.second);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
     // Every key is created with the installer's class and write access.
     for (const MemoryRegistry::Call& call : reg.Calls()) {
@@ -162,8 +148,7 @@ TEST(InstallerActions, ProductValuesPerModelLimitsAndForceFlag) {
     int32_t model;
     int32_t lower, upper;
     int force;  // 0 none, 1..4: Force95, Force98, ForceNT4, ForceNT5
-    const char* modelName;
-    const char* clock;
+    const char* modelName, *clock;
   } cases[] = {
       {kModel2000, 120, 220, 0, "Voodoo3 2000", "143"},
       {kModel3000, 100, 240, 1, "Voodoo3 3000", "166"},
@@ -184,13 +169,9 @@ TEST(InstallerActions, ProductValuesPerModelLimitsAndForceFlag) {
     ExpectText(reg, kProduct, "UpperLimit", std::to_string(c.upper));
     ExpectText(reg, kProduct, "Model", c.modelName);
     ExpectText(reg, kProduct, "DefaultClock", c.clock);
-    for (int i = 0; i < 4; ++i) {
-      if (c.force == i + 1) {
-        ExpectText(reg, kProduct, forceNames[i], "1");
-      } else {
-        EXPECT_FALSE(reg.ValueExists(kProduct, forceNames[i])) << forceNames[i];
-      }
-    }
+    for (int i = 0; i < 4; ++i)
+      if (c.force == i + 1) ExpectText(reg, kProduct, forceNames[i], "1");
+      else EXPECT_FALSE(reg.ValueExists(kProduct, forceNames[i])) << forceNames[i];
     // The values are written in their fixed order.
     std::vector<std::string> order;
     for (const MemoryRegistry::Call& call : reg.Calls())
@@ -221,13 +202,22 @@ TEST(InstallerActions, InstallReportsEveryFailingCall) {
       EXPECT_EQ(ok, closeFailed) << "call " << n << " " << calls[n - 1].path << " "
                                  << calls[n - 1].value;
       // The class key is written unless its own calls failed.
-      bool clsidStep = calls[n - 1].path.find("{7A41C3E2") != std::string::npos;
-      if (!clsidStep) {
+      if (calls[n - 1].path.find("{7A41C3E2") == std::string::npos)
         ExpectText(reg, kServer, "", kModule);
-      }
       EXPECT_EQ(reg.OpenHandleCount(), 0u);
     }
   }
+}
+
+// The number of the last call of `action` on `value` in a fault-free run (0: none).
+template <typename Action>
+size_t CallNumberOf(Action action, const char* value) {
+  MemoryRegistry probe;
+  action(probe);
+  size_t number = 0;
+  for (size_t i = 0; i < probe.Calls().size(); ++i)
+    if (probe.Calls()[i].value == value) number = i + 1;
+  return number;
 }
 
 TEST(InstallerActions, InstallStepsEachRunAfterAFailure) {
@@ -244,12 +234,10 @@ TEST(InstallerActions, InstallStepsEachRunAfterAFailure) {
   reg2.FailKey(kProduct, kErrorAccessDenied, MemoryRegistry::kOpSet);
   reg2.ClearFaults();
   InstallerState s = State(1);
-  // Find the call number of the Model write in a clean run.
-  MemoryRegistry probe;
-  WriteProductValues(probe, s, 120, 220, kModel2000);
-  size_t modelCall = 0;
-  for (size_t i = 0; i < probe.Calls().size(); ++i)
-    if (probe.Calls()[i].value == "Model") modelCall = i + 1;
+  // The call number of the Model write in a clean run.
+  const size_t modelCall =
+      CallNumberOf([&](MemoryRegistry& r) { WriteProductValues(r, s, 120, 220, kModel2000); },
+                   "Model");
   ASSERT_NE(modelCall, 0u);
   reg2.FailCallNumber(modelCall, kErrorAccessDenied);
   EXPECT_FALSE(WriteProductValues(reg2, s, 120, 220, kModel2000));
@@ -262,12 +250,9 @@ TEST(InstallerActions, InstallStepsEachRunAfterAFailure) {
 
   // ThreadingModel fails after the path was written.
   MemoryRegistry reg3;
-  MemoryRegistry probe3;
-  WriteClsidKey(probe3, kModule);
-  size_t tmCall = 0;
-  for (size_t i = 0; i < probe3.Calls().size(); ++i)
-    if (probe3.Calls()[i].value == "ThreadingModel") tmCall = i + 1;
-  reg3.FailCallNumber(tmCall, kErrorAccessDenied);
+  reg3.FailCallNumber(CallNumberOf([](MemoryRegistry& r) { WriteClsidKey(r, kModule); },
+                                   "ThreadingModel"),
+                      kErrorAccessDenied);
   EXPECT_FALSE(WriteClsidKey(reg3, kModule));
   ExpectText(reg3, kServer, "", kModule);
   EXPECT_FALSE(reg3.ValueExists(kServer, "ThreadingModel"));
@@ -289,11 +274,8 @@ TEST(InstallerActions, DeleteKeyIfPresent) {
   struct Case {
     const char* name;
     bool present;
-    long openFault;
-    long deleteFault;
-    bool subkey;
-    bool ok;
-    bool remains;
+    long openFault, deleteFault;
+    bool subkey, ok, remains;
   } cases[] = {
       {"absent", false, 0, 0, false, true, false},
       {"present", true, 0, 0, false, true, false},
@@ -313,13 +295,18 @@ TEST(InstallerActions, DeleteKeyIfPresent) {
   }
 }
 
-// An installed 9x system with adapters 0 and 2, and a legacy key.
-void SeedInstalled9x(MemoryRegistry& reg, bool progId) {
+// An installed 9x system with adapters 0 and 2, and a legacy key; with
+// `progIdClass`, regsvr32 ran too and its ProgID key names that class.
+void SeedInstalled9x(MemoryRegistry& reg, const char* progIdClass) {
   InstallerState s = State(1);
   ASSERT_TRUE(InstallExtension(reg, s, kModule, 120, 220, kModel3000));
   reg.AddKey(kLegacy);
   reg.AddKey(kDevice);
-  if (progId) reg.PutText(kClsid + "\\ProgID", "", "Tachymark.PropPage");
+  if (progIdClass) {
+    for (const std::string& k : {kClsid, kClsid + "\\ProgID", kProgIdKey})
+      reg.PutText(k, "", "PROPERTY.PROPERTYINTERFACE");
+    reg.PutText(kProgIdClsidKey, "", progIdClass);
+  }
   SeedDriver9x(reg, 0);
   SeedDriver9x(reg, 2);
   reg.ResetCalls();
@@ -334,14 +321,18 @@ InstallerState State9xWithAdapters(std::vector<int> adapters) {
 }
 
 TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
-  for (bool progId : {false, true}) {
+  // regsvr32 not run; its ProgID key naming this class; naming another.
+  const char* progIdClasses[] = {nullptr, kClsidUpper, "{0000031A-0000-0000-C000-000000000046}"};
+  for (const char* progIdClass : progIdClasses) {
+    const bool own = progIdClass == kClsidUpper;
     MemoryRegistry reg;
-    SeedInstalled9x(reg, progId);
+    SeedInstalled9x(reg, progIdClass);
     uint32_t set = DetectInstalledKeys(reg);
     EXPECT_EQ(set, 61u);
     EXPECT_TRUE(RemoveExtension(reg, State9xWithAdapters({0, 2}), set));
     for (const std::string& k : {kLegacy, kProduct, kDisplay, kDevice, kClsid})
       EXPECT_FALSE(reg.KeyExists(k)) << k;
+    EXPECT_EQ(reg.KeyExists(kProgIdClsidKey), progIdClass && !own);
     for (const char* n : {"0000", "0002"}) {
       std::string base = kClass9x + n;
       EXPECT_FALSE(reg.ValueExists(base + "\\DEFAULT", "Grxclock"));
@@ -351,18 +342,20 @@ TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
       EXPECT_TRUE(reg.ValueExists(base + "\\D3D", "Other"));
       EXPECT_TRUE(reg.KeyExists(base + "\\Glide"));  // values deleted, keys kept
     }
-    // The keys go in their fixed order, the class key's subkeys first.
+    // The keys go in their fixed order, each subkey before its parent.
     std::vector<std::string> deleted;
     for (const MemoryRegistry::Call& call : reg.Calls())
       if (call.op == MemoryRegistry::kOpDeleteKey) deleted.push_back(call.path);
-    ASSERT_EQ(deleted.size(), 7u);
-    EXPECT_EQ(deleted[0], kLegacy);
-    EXPECT_EQ(deleted[1], kProduct);
-    EXPECT_EQ(deleted[2], kDisplay);
-    EXPECT_EQ(deleted[3], kDevice);
-    EXPECT_NE(deleted[4].find("\\ProgID"), std::string::npos);
-    EXPECT_NE(deleted[5].find("\\InProcServer32"), std::string::npos);
-    EXPECT_EQ(deleted[6].substr(deleted[6].size() - 39), std::string("\\") + kClsidText);
+    const std::string classes = "HKLM\\Software\\Classes\\";
+    const std::string classKey = classes + "CLSID\\" + kClsidText;
+    std::vector<std::string> expected = {kLegacy, kProduct, kDisplay, kDevice};
+    if (own) {
+      expected.push_back(classes + "PROPERTY.PROPERTYINTERFACE\\CLSID");
+      expected.push_back(classes + "PROPERTY.PROPERTYINTERFACE");
+    }
+    for (const char* sub : {"\\ProgID", "\\InProcServer32", ""})
+      expected.push_back(classKey + sub);
+    EXPECT_EQ(deleted, expected);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
   }
 }
@@ -426,22 +419,21 @@ TEST(InstallerActions, RemoveOnNT) {
 
 TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
   const std::string progId = kClsid + "\\ProgID";
-  struct Case {
-    std::string failing;
-    std::vector<std::string> gone;
-    std::vector<std::string> remaining;
-  } cases[] = {
+  const std::string pp = kProgIdKey, ppClsid = kProgIdClsidKey;
+  struct Case { std::string failing; std::vector<std::string> gone, remaining; } cases[] = {
       {kLegacy, {}, {kLegacy, kProduct, kDisplay, kDevice, kServer}},
       {kProduct, {kLegacy}, {kProduct, kDisplay, kDevice, kServer}},
       {kDisplay, {kLegacy, kProduct}, {kDisplay, kDevice, kServer}},
       {kDevice, {kLegacy, kProduct, kDisplay}, {kDevice, kServer}},
-      {progId, {kLegacy, kProduct, kDisplay, kDevice}, {progId, kServer}},
-      {kServer, {kLegacy, kProduct, kDisplay, kDevice, progId}, {kServer}},
-      {kClsid, {kLegacy, kProduct, kDisplay, kDevice, kServer}, {kClsid}},
+      {ppClsid, {kLegacy, kProduct, kDisplay, kDevice}, {ppClsid, progId, kServer}},
+      {pp, {kLegacy, kProduct, kDisplay, kDevice, ppClsid}, {pp, progId, kServer}},
+      {progId, {kLegacy, kProduct, kDisplay, kDevice, pp}, {progId, kServer}},
+      {kServer, {kLegacy, kProduct, kDisplay, kDevice, pp, progId}, {kServer}},
+      {kClsid, {kLegacy, kProduct, kDisplay, kDevice, pp, kServer}, {kClsid}},
   };
   for (const Case& c : cases) {
     MemoryRegistry reg;
-    SeedInstalled9x(reg, true);
+    SeedInstalled9x(reg, kClsidUpper);
     reg.FailKey(c.failing, kErrorAccessDenied, MemoryRegistry::kOpDeleteKey);
     EXPECT_FALSE(RemoveExtension(reg, State9xWithAdapters({0, 2}), 61)) << c.failing;
     for (const std::string& k : c.gone) EXPECT_FALSE(reg.KeyExists(k)) << c.failing << " " << k;
@@ -453,7 +445,7 @@ TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
   }
   // The same for a non-administrator on NT: nothing at all changes.
   MemoryRegistry reg;
-  SeedInstalled9x(reg, false);
+  SeedInstalled9x(reg, nullptr);
   SeedDriverNT(reg, kNT5Device);
   reg.MakeReadOnly("HKLM");
   std::string before = reg.Dump();
@@ -548,13 +540,10 @@ InstallerState FlowState(MemoryRegistry& reg, PlatformKind kind) {
 TEST(InstallerFlow, DialogSequences) {
   struct Case {
     const char* name;
-    bool installed;
-    bool readOnly;
-    std::vector<int32_t> answers;
-    std::vector<int32_t> shown;
+    bool installed, readOnly;
+    std::vector<int32_t> answers, shown;
     std::vector<ActionFailure> failures;
-    bool installedAfter;
-    bool changed;
+    bool installedAfter, changed;
   } cases[] = {
       {"fresh install", false, false, {kDialogOk, kDialogOk}, {503, 505}, {}, true, true},
       {"cancel", false, false, {kDialogCancel}, {503}, {}, false, false},
