@@ -48,6 +48,19 @@ inline bool Exists(const std::string& key, const char* name) {
   return ReadValue(HKEY_LOCAL_MACHINE, key, name, nullptr);
 }
 
+// The value exactly as stored: type and bytes (a text with its terminator),
+// and the class string its key was created with.
+inline void ExpectStored(const std::string& key, const char* keyClass, const char* name,
+                         DWORD type, const std::string& bytes) {
+  std::string data;
+  DWORD t = 0;
+  ASSERT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, key, name, &data, &t)) << key << " " << name;
+  EXPECT_EQ(t, type) << name;
+  EXPECT_EQ(data, bytes) << name;
+  EXPECT_EQ(KeyClass(HKEY_LOCAL_MACHINE, key), keyClass) << key;
+}
+inline std::string Sz(const char* text) { return std::string(text, strlen(text) + 1); }
+
 // A clean machine with one Voodoo3 3000 board at display-class instance 0
 // and no product key.
 inline void ResetMachine() {
