@@ -28,7 +28,7 @@
 // one Voodoo3 3000 (display-class 0000) with rates for 640x480 at 8 bit seeded.
 #include <windows.h>
 
-#include "../win/registry_tree.h"
+#include "../win/gui.h"
 #include <commctrl.h>
 
 #include <stdio.h>
@@ -43,7 +43,7 @@
 
 namespace {
 
-using tachy::DeleteTree;
+using gui::DeleteTree;
 
 // ---------------------------------------------------------------------------
 // What each version must give.
