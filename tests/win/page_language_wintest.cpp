@@ -177,14 +177,7 @@ TEST_F(Language, PageOpensInTheSystemLanguage) {
   EXPECT_EQ(s.TextOf(1008), "Voodoo3 3000");
   EXPECT_EQ(s.TextOf(1004), "120");
   EXPECT_EQ(s.TextOf(1003), "220");
-  char title[64] = {};
-  TCITEMA item = {};
-  item.mask = TCIF_TEXT;
-  item.pszText = title;
-  item.cchTextMax = sizeof title;
-  HWND tabs = reinterpret_cast<HWND>(SendMessageA(s.sheet, PSM_GETTABCONTROL, 0, 0));
-  SendMessageA(tabs, TCM_GETITEMA, 1, reinterpret_cast<LPARAM>(&item));
-  EXPECT_STREQ(title, "Tachymark");
+  EXPECT_EQ(TabTitle(s.sheet, 1), "Tachymark");
   // This language's mnemonics reach their controls.
   for (int id : {1006, 1007, 1009}) {
     const bool was = s.Checked(id);
