@@ -218,6 +218,12 @@ TEST_F(Language, GestureStepsThroughFrenchGermanEnglish) {
   }
   EXPECT_EQ(s.changed, changed);  // a language change is no settings change
   EXPECT_TRUE(boxes.boxes.empty());
+  // The credits gesture in this language too.
+  RightClick(s, 1052, kGestureKeys);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].caption, "Tachymark");
+  EXPECT_EQ(boxes.boxes[0].owner, s.sheet);
+  boxes.boxes.clear();
 
   // Reopening starts in the system language again.
   s.Press(PSBTN_CANCEL);
