@@ -352,6 +352,18 @@ inline void RightClick(const Sheet& s, int id, WPARAM held) {
 }
 constexpr WPARAM kGestureKeys = kGestureHeld;
 
+// The title of tab `index` of the sheet.
+inline std::string TabTitle(HWND sheet, int index) {
+  HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+  char text[64] = {};
+  TCITEMA item = {};
+  item.mask = TCIF_TEXT;
+  item.pszText = text;
+  item.cchTextMax = sizeof text;
+  SendMessageA(tabs, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
 // --- Running as another Windows version or system language ------------------
 
 inline std::string ExeName() {
@@ -367,13 +379,7 @@ inline std::string ExeName() {
 // given extra environment (e.g. "LC_ALL=fr_FR.UTF-8"). Returns the child's
 // exit code.
 inline int RunChild(const char* version, const std::vector<std::string>& env = {}) {
-  const std::string appKey = "Software\\Wine\\AppDefaults\\" + ExeName();
-  HKEY k;
-  RegCreateKeyExA(HKEY_CURRENT_USER, appKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                  nullptr, &k, nullptr);
-  RegSetValueExA(k, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                 static_cast<DWORD>(strlen(version) + 1));
-  RegCloseKey(k);
+  PutText(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + ExeName(), "Version", version);
   std::vector<std::pair<std::string, std::string>> saved;
   SetEnvironmentVariableA("PAGETEST_CHILD", version);
   for (const std::string& e : env) {
@@ -406,13 +412,7 @@ inline bool IsChild() { return !Env("PAGETEST_CHILD").empty(); }
 // parent waits for. Returns the child's exit code (99 when it never ended).
 inline int RunChildWithLocale(const char* version, const std::string& lcAll,
                               const std::vector<std::string>& env = {}) {
-  const std::string appKey = "Software\\Wine\\AppDefaults\\" + ExeName();
-  HKEY k;
-  RegCreateKeyExA(HKEY_CURRENT_USER, appKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                  nullptr, &k, nullptr);
-  RegSetValueExA(k, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                 static_cast<DWORD>(strlen(version) + 1));
-  RegCloseKey(k);
+  PutText(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + ExeName(), "Version", version);
 
   const std::string prefix = Env("TACHY_WINEPREFIX");
   if (prefix.empty()) {

@@ -177,14 +177,7 @@ TEST_F(Language, PageOpensInTheSystemLanguage) {
   EXPECT_EQ(s.TextOf(1008), "Voodoo3 3000");
   EXPECT_EQ(s.TextOf(1004), "120");
   EXPECT_EQ(s.TextOf(1003), "220");
-  char title[64] = {};
-  TCITEMA item = {};
-  item.mask = TCIF_TEXT;
-  item.pszText = title;
-  item.cchTextMax = sizeof title;
-  HWND tabs = reinterpret_cast<HWND>(SendMessageA(s.sheet, PSM_GETTABCONTROL, 0, 0));
-  SendMessageA(tabs, TCM_GETITEMA, 1, reinterpret_cast<LPARAM>(&item));
-  EXPECT_STREQ(title, "Tachymark");
+  EXPECT_EQ(TabTitle(s.sheet, 1), "Tachymark");
   // This language's mnemonics reach their controls.
   for (int id : {1006, 1007, 1009}) {
     const bool was = s.Checked(id);
@@ -225,6 +218,12 @@ TEST_F(Language, GestureStepsThroughFrenchGermanEnglish) {
   }
   EXPECT_EQ(s.changed, changed);  // a language change is no settings change
   EXPECT_TRUE(boxes.boxes.empty());
+  // The credits gesture in this language too.
+  RightClick(s, 1052, kGestureKeys);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].caption, "Tachymark");
+  EXPECT_EQ(boxes.boxes[0].owner, s.sheet);
+  boxes.boxes.clear();
 
   // Reopening starts in the system language again.
   s.Press(PSBTN_CANCEL);

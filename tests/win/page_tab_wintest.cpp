@@ -38,17 +38,6 @@ class Tab : public ::testing::Test {
   BoxCatcher boxes;
 };
 
-std::string TabTitle(HWND sheet, int index) {
-  HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
-  char text[64] = {};
-  TCITEMA item = {};
-  item.mask = TCIF_TEXT;
-  item.pszText = text;
-  item.cchTextMax = sizeof text;
-  SendMessageA(tabs, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item));
-  return text;
-}
-
 // First of the suite: Wine's shell keeps a reference of every handler it
 // loads, so only before any sheet opened through it can the module's end
 // show.
