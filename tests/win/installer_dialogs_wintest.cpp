@@ -178,28 +178,34 @@ class InstallerDialogs : public ::testing::Test {
     EXPECT_EQ(code, 0u);
   }
 
-  void ExpectProductValues(const char* model, const char* clock) {
-    struct V {
-      const char* name;
-      const char* text;
-    } values[] = {{"LowerLimit", "120"}, {"UpperLimit", "220"}, {"Model", model},
-                  {"DefaultClock", clock}, {"EnableClock", "0"}, {"ColorDepth", "8"},
-                  {"LinkAllColorDepths", "0"}};
-    for (const V& v : values) {
-      bool found = false;
-      DWORD type = 0;
-      EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, v.name, &found, &type), v.text)
-          << v.name;
-      EXPECT_TRUE(found) << v.name;
-      EXPECT_EQ(type, static_cast<DWORD>(REG_SZ)) << v.name;
-    }
+  // A text the installer wrote: REG_SZ whose data length counts the
+  // terminating zero, in a key created with the class string "Tachymark".
+  void ExpectText(HKEY root, const std::string& key, const char* name, const std::string& text) {
+    SCOPED_TRACE(key + " " + (name ? name : "(default)"));
+    std::string data;
+    DWORD type = 0;
+    EXPECT_TRUE(ReadValue(root, key, name, &data, &type));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(data, text + '\0');
+    EXPECT_EQ(KeyClass(root, key), "Tachymark");
   }
 
-  void ExpectClassKey() {
+  void ExpectProductValues(const char* model, const char* clock) {
+    const char* values[][2] = {{"LowerLimit", "120"}, {"UpperLimit", "220"}, {"Model", model},
+                               {"DefaultClock", clock}, {"EnableClock", "0"},
+                               {"ColorDepth", "8"}, {"LinkAllColorDepths", "0"}};
+    for (auto& v : values) ExpectText(HKEY_LOCAL_MACHINE, kProduct, v[0], v[1]);
+  }
+
+  void ExpectClassKey(const std::string& module = "") {
+    std::string path = module.empty() ? modulePath_ : module;
+    // The path as the installer found itself: compare without case.
     std::string server = ReadText(HKEY_CLASSES_ROOT, ServerKey(), nullptr);
-    EXPECT_EQ(lstrcmpiA(server.c_str(), modulePath_.c_str()), 0)
-        << server << " vs " << modulePath_;
-    EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, ServerKey(), "ThreadingModel"), "Apartment");
+    EXPECT_EQ(lstrcmpiA(server.c_str(), path.c_str()), 0) << server << " vs " << path;
+    ExpectText(HKEY_CLASSES_ROOT, ServerKey(), nullptr, server);
+    EXPECT_EQ(server.size(), path.size());
+    ExpectText(HKEY_CLASSES_ROOT, ServerKey(), "ThreadingModel", "Apartment");
+    EXPECT_EQ(KeyClass(HKEY_CLASSES_ROOT, ClassKey()), "Tachymark");
   }
 
   bool NothingInstalled() {
@@ -265,7 +271,7 @@ TEST_F(InstallerDialogs, FreshInstallOnEachWindowsVersion) {
     ASSERT_TRUE(inst.WaitExit(15000, &code));
     EXPECT_EQ(code, 0u);
 
-    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, DisplayKey(), nullptr), kClsidText);
+    ExpectText(HKEY_LOCAL_MACHINE, DisplayKey(), nullptr, kClsidText);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DeviceKey()));
     ExpectProductValues(c.modelName, c.clock);
     for (const char* force : {"Force95", "Force98", "ForceNT4", "ForceNT5"})
@@ -294,7 +300,7 @@ TEST_F(InstallerDialogs, AdvancedPanelOptionOnWindows98) {
   }
   // Installed under the Advanced panel: the Device handler key.
   Install("", k3500, true);
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, DeviceKey(), nullptr), kClsidText);
+  ExpectText(HKEY_LOCAL_MACHINE, DeviceKey(), nullptr, kClsidText);
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DisplayKey()));
   // A reinstall without the option moves it back under Display.
   {
@@ -555,50 +561,52 @@ TEST_F(InstallerDialogs, LegacyKeyAloneOffersRemoval) {
 TEST_F(InstallerDialogs, MissingModule) {
   struct Case {
     const char* args;
+    int langId;  // of the text
     const wchar_t* text;
   } cases[] = {
-      {"FORCELANG(GERMAN)",
+      {"FORCELANG(GERMAN)", 7,
        L"Installationsabbruch\n\nTACHPAGE.DLL NICHT GEFUNDEN : Die DLL Datei Tachpage.dll "
        L"muss im selben Verzeichnis sein wie die Tachinst.exe"},
-      {"forcelang(french)",
+      {"forcelang(french)", 12,
        L"Installation interrompue:\n\nLe fichier TACHPAGE.DLL est introuvable. Le fichier "
        L"Tachpage.dll doit \u00eatre dans le m\u00eame r\u00e9pertoire que le fichier "
        L"Tachinst.exe pour que l'installation puisse s'effectuer."},
-      {"FORCELANG(SPANISH)",
+      {"FORCELANG(SPANISH)", 9,
        L"Install Aborted\n\nTACHPAGE.DLL NOT FOUND: The Tachpage.dll must be in the same "
        L"directory as the Tachinst.exe file for installation to complete."},
   };
-  std::string alone = PrepareFolder(TempFolder("tachy_inst_alone"), false);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args);
+  auto run = [](const std::string& exe, const char* args, const wchar_t* text) {
     Installer inst;
-    ASSERT_TRUE(inst.Start(alone, c.args));
+    ASSERT_TRUE(inst.Start(exe, args));
     HWND box = inst.WaitMessageBox();
     ASSERT_TRUE(box);
     EXPECT_EQ(TextW(box), L"Tachymark");
-    std::wstring text = MessageText(box);
     // The box may show the line breaks as \r\n.
     std::wstring plain;
-    for (wchar_t ch : text)
+    for (wchar_t ch : MessageText(box))
       if (ch != L'\r') plain += ch;
-    EXPECT_EQ(plain, c.text);
+    EXPECT_EQ(plain, text);
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);  // the desktop
     DismissMessageBox(box);
     DWORD code = 1;
     ASSERT_TRUE(inst.WaitExit(15000, &code));
     EXPECT_EQ(code, 0u);
+  };
+  std::string alone = PrepareFolder(TempFolder("tachy_inst_alone"), false);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    run(alone, c.args, c.text);
     EXPECT_TRUE(NothingInstalled());
   }
-  // A directory named TACHPAGE.DLL is not the module.
+  // A directory named TACHPAGE.DLL is not the module: the same message, in
+  // the system language, and nothing written.
   std::string withDir = PrepareFolder(TempFolder("tachy_inst_dir"), false);
   CreateDirectoryA((TempFolder("tachy_inst_dir") + "\\TACHPAGE.DLL").c_str(), nullptr);
-  Installer inst;
-  ASSERT_TRUE(inst.Start(withDir));
-  HWND box = inst.WaitMessageBox();
-  ASSERT_TRUE(box);
-  DismissMessageBox(box);
-  DWORD code = 1;
-  ASSERT_TRUE(inst.WaitExit(15000, &code));
+  const Case* sys = &cases[2];
+  for (const Case& c : cases)
+    if (c.langId == SystemLang()) sys = &c;
+  run(withDir, "", sys->text);
+  EXPECT_TRUE(NothingInstalled());
 }
 
 TEST_F(InstallerDialogs, ForcedLanguageLeavesTheDialogsInTheSystemLanguage) {
@@ -632,8 +640,7 @@ TEST_F(InstallerDialogs, ModuleInADeepFolderIsFound) {
   Click(installed, kOk);
   DWORD code;
   ASSERT_TRUE(inst.WaitExit(15000, &code));
-  std::string server = ReadText(HKEY_CLASSES_ROOT, ServerKey(), nullptr);
-  EXPECT_EQ(lstrcmpiA(server.c_str(), (deep + "\\TACHPAGE.DLL").c_str()), 0) << server;
+  ExpectClassKey(deep + "\\TACHPAGE.DLL");
 }
 
 TEST_F(InstallerDialogs, SecondInstanceExitsAtOnce) {
@@ -983,21 +990,33 @@ class InstallerRefused : public InstallerDialogs {
     SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:(A;;KA;;;WD)");
     InstallerDialogs::TearDown();
   }
-  // Whether Wine checks the key's security for this process.
-  bool WriteRefused() {
+  // What the installer's own open of the product key gets: detection
+  // (KEY_READ) and RegCreateKeyExA with its write access.
+  static LONG OpenForRead() {
     HKEY k;
-    LONG r = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, KEY_SET_VALUE, &k);
+    LONG r = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, KEY_READ, &k);
     if (r == ERROR_SUCCESS) RegCloseKey(k);
-    return r == ERROR_ACCESS_DENIED;
+    return r;
+  }
+  static LONG OpenForWrite() {
+    HKEY k;
+    char cls[] = "Tachymark";
+    LONG r = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, cls, REG_OPTION_NON_VOLATILE,
+                             KEY_CREATE_SUB_KEY | KEY_SET_VALUE, nullptr, &k, nullptr);
+    if (r == ERROR_SUCCESS) RegCloseKey(k);
+    return r;
   }
 };
 
 TEST_F(InstallerRefused, InstallReportsTheFailure) {
   SetInstallerVersion("win2k");
-  // A product key nobody may open: not detected, and not writable.
+  // A product key that everybody is denied reading and writing (a deny
+  // entry for query, set, create, enumerate and notify; the owner can still
+  // put the DACL back): not detected, and not writable. Tried first.
   WriteText(HKEY_LOCAL_MACHINE, kProduct, "Old", "x");
-  ASSERT_TRUE(SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:P"));
-  if (!WriteRefused()) GTEST_SKIP() << "Wine does not enforce registry key security here";
+  ASSERT_TRUE(SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:P(D;;0x1f;;;WD)(A;;KA;;;WD)"));
+  ASSERT_EQ(OpenForRead(), ERROR_ACCESS_DENIED);
+  ASSERT_EQ(OpenForWrite(), ERROR_ACCESS_DENIED);
 
   Installer inst;
   ASSERT_TRUE(inst.Start(exe_));
@@ -1018,9 +1037,12 @@ TEST_F(InstallerRefused, InstallReportsTheFailure) {
   DWORD code = 1;
   ASSERT_TRUE(inst.WaitExit(15000, &code));
   EXPECT_EQ(code, 0u);
-  // The other steps ran.
+  // The other steps ran; the refused key kept what it held.
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DisplayKey()));
   ExpectClassKey();
+  ASSERT_TRUE(SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:(A;;KA;;;WD)"));
+  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, "Old"), "x");
+  EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kProduct, "Model"));
 }
 
 TEST_F(InstallerRefused, RemovalStopsAndReportsTheFailure) {

@@ -69,6 +69,33 @@ inline std::string ReadText(HKEY root, const std::string& path, const char* name
   return std::string(buf);
 }
 
+// The value's bytes as stored (a REG_SZ with its terminating zero).
+inline bool ReadValue(HKEY root, const std::string& path, const char* name, std::string* data,
+                      DWORD* type = nullptr) {
+  HKEY k;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  char buf[1024];
+  DWORD size = sizeof buf, t = 0;
+  LONG r = RegQueryValueExA(k, name, nullptr, &t, reinterpret_cast<BYTE*>(buf), &size);
+  RegCloseKey(k);
+  if (r != ERROR_SUCCESS) return false;
+  data->assign(buf, size);
+  if (type) *type = t;
+  return true;
+}
+
+// The class string the key was created with.
+inline std::string KeyClass(HKEY root, const std::string& path) {
+  HKEY k;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return "<absent>";
+  char cls[256] = {};
+  DWORD len = sizeof cls;
+  LONG r = RegQueryInfoKeyA(k, cls, &len, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr);
+  RegCloseKey(k);
+  return r == ERROR_SUCCESS ? std::string(cls, len) : "<error>";
+}
+
 inline bool ValueExists(HKEY root, const std::string& path, const char* name) {
   bool found;
   ReadText(root, path, name, &found);
