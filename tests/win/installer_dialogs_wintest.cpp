@@ -6,7 +6,7 @@
 // The system language of the run comes from LC_ALL (TACHY_INST_LANG names
 // the primary language id the dialogs must show: 9, 12 or 7).
 #include <windows.h>
-#include "cursor.h"
+#include "gui.h"
 #include <sddl.h>
 
 #include <gtest/gtest.h>
@@ -777,7 +777,7 @@ void Gesture(HWND dialog, int label, WPARAM keys = MK_LBUTTON | MK_CONTROL | MK_
   RECT r = WindowRect(GetDlgItem(dialog, label));
   POINT p = {inside ? (r.left + r.right) / 2 : r.left - 5,
              inside ? (r.top + r.bottom) / 2 : r.top - 5};
-  ASSERT_TRUE(MoveCursorTo(p.x, p.y));
+  ASSERT_TRUE(gui::MoveCursorTo(p.x, p.y));
   POINT client = p;
   ScreenToClient(dialog, &client);
   SendMessageA(dialog, WM_RBUTTONDOWN, keys, MAKELPARAM(client.x, client.y));
@@ -863,7 +863,7 @@ TEST_F(InstallerDialogs, LanguageGestureWithSyntheticInput) {
   ASSERT_TRUE(select);
   SetForegroundWindow(select);
   RECT r = WindowRect(GetDlgItem(select, kVersion));
-  ASSERT_TRUE(MoveCursorTo((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+  ASSERT_TRUE(gui::MoveCursorTo((r.left + r.right) / 2, (r.top + r.bottom) / 2));
   INPUT in[8] = {};
   WORD keys[] = {VK_CONTROL, VK_SHIFT};
   int n = 0;

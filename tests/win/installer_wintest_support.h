@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "registry_tree.h"
+#include "gui.h"
 
 #include <gtest/gtest.h>
 
@@ -127,19 +127,19 @@ inline void WriteDword(HKEY root, const std::string& path, const char* name, DWO
 // Every key the installer writes, the legacy key and the driver keys that
 // the tests seed.
 inline void CleanRegistry() {
-  DeleteTree(HKEY_LOCAL_MACHINE, kProduct);
-  DeleteTree(HKEY_LOCAL_MACHINE, LegacyKey());
-  DeleteTree(HKEY_LOCAL_MACHINE, DisplayKey());
-  DeleteTree(HKEY_LOCAL_MACHINE, DeviceKey());
-  DeleteTree(HKEY_CLASSES_ROOT, ClassKey());
+  gui::DeleteTree(HKEY_LOCAL_MACHINE, kProduct);
+  gui::DeleteTree(HKEY_LOCAL_MACHINE, LegacyKey());
+  gui::DeleteTree(HKEY_LOCAL_MACHINE, DisplayKey());
+  gui::DeleteTree(HKEY_LOCAL_MACHINE, DeviceKey());
+  gui::DeleteTree(HKEY_CLASSES_ROOT, ClassKey());
   for (int n = 0; n < 16; ++n) {
     char key[128];
     wsprintfA(key, "%s%04d", kClass9x, n);
-    DeleteTree(HKEY_LOCAL_MACHINE, key);
+    gui::DeleteTree(HKEY_LOCAL_MACHINE, key);
   }
-  DeleteTree(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Voodoo3");
-  DeleteTree(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\3dfxvs");
-  DeleteTree(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\3Dfx");
+  gui::DeleteTree(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Voodoo3");
+  gui::DeleteTree(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\3dfxvs");
+  gui::DeleteTree(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\3Dfx");
 }
 
 // The Windows version Wine poses as for TACHINST.EXE only (the test

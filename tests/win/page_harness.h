@@ -6,7 +6,6 @@
 #pragma once
 
 #include <windows.h>
-#include "cursor.h"
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
@@ -19,9 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "gui.h"
 #include "tools/standin/prop_ext_loader.h"
 
 namespace pagetest {
+
+using namespace gui;
 
 constexpr char kClsid[] = "{7A41C3E2-5B19-11D2-A4C7-0060B0D4E91F}";
 constexpr char kHandlerKey[] =
@@ -42,92 +44,8 @@ inline std::string Env(const char* name) {
 
 // --- Registry --------------------------------------------------------------
 
-inline void PutText(const std::string& key, const char* name, const std::string& text,
-                    HKEY root = HKEY_LOCAL_MACHINE) {
-  HKEY k;
-  ASSERT_EQ(RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &k, nullptr), ERROR_SUCCESS) << key;
-  RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 static_cast<DWORD>(text.size() + 1));
-  RegCloseKey(k);
-}
-
-inline void PutDword(const std::string& key, const char* name, DWORD value) {
-  HKEY k;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &k, nullptr), ERROR_SUCCESS);
-  RegSetValueExA(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
-  RegCloseKey(k);
-}
-
-// The value's data and type; false when it cannot be read.
-inline bool GetValue(const std::string& key, const char* name, std::string* data,
-                     DWORD* type = nullptr, HKEY root = HKEY_LOCAL_MACHINE) {
-  HKEY k;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
-    return false;
-  char buffer[1024];
-  DWORD size = sizeof buffer, t = 0;
-  const LONG r = RegQueryValueExA(k, name, nullptr, &t,
-                                  reinterpret_cast<BYTE*>(buffer), &size);
-  RegCloseKey(k);
-  if (r != ERROR_SUCCESS) return false;
-  if (type) *type = t;
-  data->assign(buffer, size);
-  return true;
-}
-
-// REG_SZ text without its terminator, "<absent>" when missing.
-inline std::string Text(const std::string& key, const char* name,
-                        HKEY root = HKEY_LOCAL_MACHINE) {
-  std::string data;
-  if (!GetValue(key, name, &data, nullptr, root)) return "<absent>";
-  const size_t zero = data.find('\0');
-  return zero == std::string::npos ? data : data.substr(0, zero);
-}
-
 inline bool Exists(const std::string& key, const char* name) {
-  std::string data;
-  return GetValue(key, name, &data);
-}
-
-inline bool KeyExists(const std::string& key) {
-  HKEY k;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
-    return false;
-  RegCloseKey(k);
-  return true;
-}
-
-inline void DeleteTree(const std::string& key, HKEY root = HKEY_LOCAL_MACHINE) {
-  RegDeleteTreeA(root, key.c_str());
-  RegDeleteKeyA(root, key.c_str());
-}
-
-// Denies (true) or allows again (false) setting values and creating
-// subkeys on an existing key, for everybody: what a user without
-// administrator rights meets on NT.
-inline void DenyWrites(const std::string& key, bool deny) {
-  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-  PSID everyone = nullptr;
-  ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0,
-                                       0, 0, 0, &everyone));
-  alignas(8) unsigned char aclBuffer[256];
-  ACL* acl = reinterpret_cast<ACL*>(aclBuffer);
-  ASSERT_TRUE(InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION));
-  if (deny)
-    ASSERT_TRUE(AddAccessDeniedAce(acl, ACL_REVISION, KEY_SET_VALUE | KEY_CREATE_SUB_KEY,
-                                   everyone));
-  ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, everyone));
-  SECURITY_DESCRIPTOR sd;
-  InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-  SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
-  HKEY k;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, WRITE_DAC, &k),
-            ERROR_SUCCESS) << key;
-  EXPECT_EQ(RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS);
-  RegCloseKey(k);
-  FreeSid(everyone);
+  return ReadValue(HKEY_LOCAL_MACHINE, key, name, nullptr);
 }
 
 // A clean machine with one Voodoo3 3000 board at display-class instance 0
@@ -192,18 +110,6 @@ struct Box {
   HWND owner;
 };
 
-inline std::string Utf8(const wchar_t* text) {
-  char buffer[2048] = {};
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
-  return buffer;
-}
-
-inline std::string WindowUtf8(HWND window) {
-  wchar_t buffer[1024] = {};
-  GetWindowTextW(window, buffer, 1024);
-  return Utf8(buffer);
-}
-
 // Records every message box of this thread and presses its OK button.
 class BoxCatcher {
  public:
@@ -232,7 +138,7 @@ class BoxCatcher {
         box.caption = buffer;
         GetWindowTextA(label, buffer, sizeof buffer);
         box.text = buffer;
-        box.textUtf8 = WindowUtf8(label);
+        box.textUtf8 = Utf8(label);
         box.owner = GetWindow(w, GW_OWNER);
         current_->boxes.push_back(box);
         PostMessageA(w, WM_COMMAND, IDOK, 0);
@@ -259,17 +165,6 @@ class BoxCatcher {
 inline BoxCatcher* BoxCatcher::current_ = nullptr;
 
 // --- The sheet -------------------------------------------------------------
-
-inline void Pump() {
-  MSG msg;
-  for (int round = 0; round < 3; ++round) {
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    Sleep(5);
-  }
-}
 
 // A modeless "Display Properties" sheet holding the stand-in's own page and
 // the pages of the registered Display handlers; the Tachymark page is
@@ -332,21 +227,46 @@ class Sheet {
     return SendMessageA(Item(1001), message, w, l);
   }
 
-  // The user drags (or clicks) the trackbar: the thumb goes to `position`
-  // and the page gets the notification.
-  void Scroll(int position, WORD code = TB_THUMBPOSITION) {
-    Trackbar(TBM_SETPOS, TRUE, position);
-    SendMessageA(page, WM_HSCROLL, MAKEWPARAM(code, position),
-                 reinterpret_cast<LPARAM>(Item(1001)));
-    Pump();
+  // The user drags the trackbar's thumb to `position`.
+  void Drag(int position) {
+    EXPECT_TRUE(DragThumb(Item(1001), position)) << "thumb to " << position;
   }
+  // A click on the page's control `id`, and what it leads to.
   void Click(int id) {
-    SendMessageA(Item(id), BM_CLICK, 0, 0);
-    Pump();
+    gui::Click(Item(id));
+    Settle(page);
   }
+  // A key to the focused control of the sheet; Alt with a letter.
+  void Type(WORD vk) {
+    Foreground(sheet);
+    Key(vk);
+    Settle(page);
+  }
+  void Mnemonic(char letter) {
+    Foreground(sheet);
+    Alt(letter);
+    Settle(page);
+  }
+  // The letter after the '&' of control `id`'s text.
+  char MnemonicOf(int id) const {
+    const std::string t = TextOf(id);
+    const size_t amp = t.find('&');
+    return amp + 1 < t.size() ? static_cast<char>(tolower(t[amp + 1])) : '?';
+  }
+  // The trackbar's range, and a tick mark every 2 MHz between the limits.
+  void ExpectTrackbar(int lower, int upper) const {
+    EXPECT_EQ(Trackbar(TBM_GETRANGEMIN), lower);
+    EXPECT_EQ(Trackbar(TBM_GETRANGEMAX), upper);
+    const int range = upper - lower, inner = range / 2 - (range % 2 == 0);
+    ASSERT_EQ(Trackbar(TBM_GETNUMTICS), inner + 2);  // with both ends
+    EXPECT_EQ(Trackbar(TBM_GETTIC, 0), lower + 2);
+    EXPECT_EQ(Trackbar(TBM_GETTIC, inner - 1), lower + 2 * inner);
+  }
+  // Apply, OK or Cancel of the sheet, clicked.
   void Press(int button) {
-    SendMessageA(sheet, PSM_PRESSBUTTON, button, 0);
-    Pump();
+    const int id = button == PSBTN_OK ? IDOK : button == PSBTN_CANCEL ? IDCANCEL : kApplyButton;
+    gui::Click(GetDlgItem(sheet, id));
+    Settle(sheet);
   }
   // Whether the sheet has finished (after OK or Cancel).
   bool Finished() const {
@@ -405,24 +325,19 @@ class Sheet {
   WNDPROC previous_ = nullptr;
 };
 
-// The right-button gesture: the cursor over control `id` of the page (or
-// nowhere near it when id is 0) and WM_RBUTTONDOWN with `keys`.
-inline void RightClick(const Sheet& s, int id, WPARAM keys) {
-  RECT r = {};
+// The gesture with `held` over control `id` of the page (or over the
+// page's corner, away from every control, when id is 0).
+inline void RightClick(const Sheet& s, int id, WPARAM held) {
+  Foreground(s.sheet);
   if (id) {
-    GetWindowRect(s.Item(id), &r);
-    tachy::MoveCursorTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    Gesture(s.Item(id), held);
   } else {
-    GetWindowRect(s.page, &r);
-    tachy::MoveCursorTo(r.right - 3, r.bottom - 3);
+    const RECT r = WindowRect(s.page);
+    GestureAt({r.right - 3, r.bottom - 3}, held);
   }
-  POINT p;
-  GetCursorPos(&p);
-  ScreenToClient(s.page, &p);
-  PostMessageA(s.page, WM_RBUTTONDOWN, keys, MAKELPARAM(p.x, p.y));
-  Pump();
+  Settle(s.page);
 }
-constexpr WPARAM kGestureKeys = MK_LBUTTON | MK_CONTROL | MK_SHIFT;
+constexpr WPARAM kGestureKeys = kGestureHeld;
 
 // --- Running as another Windows version or system language ------------------
 

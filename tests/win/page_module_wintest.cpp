@@ -21,7 +21,7 @@ const char kProgId[] = "PROPERTY.PROPERTYINTERFACE";
 
 typedef HRESULT(WINAPI* GetClassObjectFn)(REFCLSID, REFIID, void**);
 
-std::string ClassesText(const std::string& key) { return Text(key, "", HKEY_CLASSES_ROOT); }
+std::string ClassesText(const std::string& key) { return Text(HKEY_CLASSES_ROOT, key, ""); }
 
 int RunRegsvr32() {
   char path[MAX_PATH];
@@ -59,8 +59,8 @@ class Module : public ::testing::Test {
 };
 
 TEST_F(Module, Regsvr32WritesTheFiveRows) {
-  DeleteTree(kProgId, HKEY_CLASSES_ROOT);
-  DeleteTree(kClsidKey, HKEY_CLASSES_ROOT);
+  DeleteTree(HKEY_CLASSES_ROOT, kProgId);
+  DeleteTree(HKEY_CLASSES_ROOT, kClsidKey);
   ASSERT_EQ(RunRegsvr32(), 0);
   EXPECT_EQ(ClassesText(kProgId), kProgId);
   EXPECT_EQ(ClassesText(kClsidKey), kProgId);
@@ -72,11 +72,11 @@ TEST_F(Module, Regsvr32WritesTheFiveRows) {
                       "ThreadingModel"));
 
   // A second run keeps rows 1 and 2 as somebody left them and rewrites 3 to 5.
-  PutText(kProgId, "", "Somebody else", HKEY_CLASSES_ROOT);
-  PutText(kClsidKey, "", "Another name", HKEY_CLASSES_ROOT);
-  PutText(std::string(kProgId) + "\\CLSID", "", "junk", HKEY_CLASSES_ROOT);
-  PutText(kClsidKey + "\\ProgID", "", "junk", HKEY_CLASSES_ROOT);
-  PutText(kClsidKey + "\\InProcServer32", "", "junk", HKEY_CLASSES_ROOT);
+  PutText(HKEY_CLASSES_ROOT, kProgId, "", "Somebody else");
+  PutText(HKEY_CLASSES_ROOT, kClsidKey, "", "Another name");
+  PutText(HKEY_CLASSES_ROOT, std::string(kProgId) + "\\CLSID", "", "junk");
+  PutText(HKEY_CLASSES_ROOT, kClsidKey + "\\ProgID", "", "junk");
+  PutText(HKEY_CLASSES_ROOT, kClsidKey + "\\InProcServer32", "", "junk");
   ASSERT_EQ(RunRegsvr32(), 0);
   EXPECT_EQ(ClassesText(kProgId), "Somebody else");
   EXPECT_EQ(ClassesText(kClsidKey), "Another name");
@@ -87,7 +87,7 @@ TEST_F(Module, Regsvr32WritesTheFiveRows) {
 
 TEST_F(Module, FailedRegistryWriteIsReported) {
   ASSERT_EQ(RunRegsvr32(), 0);
-  PutText(kClsidKey + "\\InProcServer32", "", "old", HKEY_CLASSES_ROOT);
+  PutText(HKEY_CLASSES_ROOT, kClsidKey + "\\InProcServer32", "", "old");
   const std::string progIdKey = std::string("Software\\Classes\\") + kClsidKey + "\\ProgID";
   DenyWrites(progIdKey, true);
   auto reg = PageExport<HRESULT(WINAPI*)()>("DllRegisterServer");
@@ -189,12 +189,32 @@ TEST_F(Module, EveryAddPagesGetsItsOwnPage) {
   EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
   EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
   ASSERT_EQ(pages.size(), 2u);
-  EXPECT_NE(pages[0], pages[1]);
   ext->Release();
   EXPECT_EQ(CanUnloadNow(), S_FALSE);  // the pages still exist
-  DestroyPropertySheetPage(pages[0]);
-  EXPECT_EQ(CanUnloadNow(), S_FALSE);
-  DestroyPropertySheetPage(pages[1]);
+  // Both pages in one sheet, each shown once: a click on the first page's
+  // switch changes that page only, as each page has an object of its own.
+  PROPSHEETHEADERA header = {};
+  header.dwSize = sizeof header;
+  header.dwFlags = PSH_MODELESS;
+  header.pszCaption = "Display Properties";
+  header.nPages = 2;
+  header.phpage = pages.data();
+  HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
+  ASSERT_NE(sheet, nullptr);
+  auto show = [&](int index) {
+    SendMessageA(sheet, PSM_SETCURSEL, index, 0);
+    Pump();
+    return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+  };
+  HWND second = show(1), first = show(0);
+  ASSERT_NE(first, second);
+  gui::Click(GetDlgItem(first, 1006));
+  Settle(first);
+  EXPECT_EQ(SendDlgItemMessageA(first, 1006, BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendDlgItemMessageA(show(1), 1006, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  DestroyWindow(sheet);
+  Pump();
+  EXPECT_EQ(CanUnloadNow(), S_OK);  // both pages and their objects are gone
   EXPECT_TRUE(boxes.boxes.empty());
 }
 

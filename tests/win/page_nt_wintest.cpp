@@ -16,7 +16,7 @@ std::string DeviceKey() { return IsNt4() ? kNt4Device : kNt5Device; }
 
 DWORD Dword(const std::string& key, const char* name, DWORD* type) {
   std::string data;
-  if (!GetValue(key, name, &data, type) || data.size() < 4) return 0xFFFFFFFF;
+  if (!ReadValue(HKEY_LOCAL_MACHINE, key, name, &data, type) || data.size() < 4) return 0xFFFFFFFF;
   DWORD v;
   memcpy(&v, data.data(), 4);
   return v;
@@ -59,7 +59,7 @@ TEST_F(NtTab, ApplyWritesTheNtValues) {
   InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
   Sheet s;
   s.Open();
-  s.Scroll(200);
+  s.Drag(200);
   s.Click(1006);
   s.Press(PSBTN_APPLYNOW);
   DWORD type = 0;

@@ -49,6 +49,38 @@ std::string TabTitle(HWND sheet, int index) {
   return text;
 }
 
+// First of the suite: Wine's shell keeps a reference of every handler it
+// loads, so only before any sheet opened through it can the module's end
+// show.
+TEST_F(Tab, TwoSheetsInOneProcessEachHaveTheirPage) {
+  InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
+  PutText(kDefaultKey, "Grxclock", "180");
+  Sheet a, b;
+  a.Open(false);  // the direct way, so that the objects' end shows
+  b.Open(false);
+  ASSERT_NE(a.page, nullptr);
+  ASSERT_NE(b.page, nullptr);
+  ASSERT_NE(a.page, b.page);
+  a.Drag(200);
+  EXPECT_EQ(a.TextOf(1005), "200");
+  EXPECT_EQ(b.TextOf(1005), "180");
+  EXPECT_TRUE(a.ApplyEnabled());
+  EXPECT_FALSE(b.ApplyEnabled());
+  a.Press(PSBTN_OK);
+  EXPECT_TRUE(a.Finished());
+  a.Close();
+  EXPECT_EQ(Text(kDefaultKey, "Grxclock"), "200");
+  // The second page still works after the first sheet went away.
+  b.Click(1006);
+  EXPECT_TRUE(b.Checked(1006));
+  b.Press(PSBTN_APPLYNOW);
+  EXPECT_EQ(Text(kGlideKey, "FX_GLIDE_SWAPINTERVAL"), "0");
+  EXPECT_EQ(Text(kDefaultKey, "Grxclock"), "180");
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);  // b's page and object still live
+  b.Close();
+  EXPECT_EQ(CanUnloadNow(), S_OK);
+}
+
 TEST_F(Tab, OpensFilledFromTheRegistry) {
   InstallProductKey("110", "230", "Voodoo3 3500", "183", "1");
   PutText(kDefaultKey, "Grxclock", "200");
@@ -57,8 +89,7 @@ TEST_F(Tab, OpensFilledFromTheRegistry) {
   ASSERT_EQ(s.Open(), 1u);
   ASSERT_NE(s.page, nullptr);
   EXPECT_EQ(TabTitle(s.sheet, 1), "Tachymark");
-  EXPECT_EQ(s.Trackbar(TBM_GETRANGEMIN), 110);
-  EXPECT_EQ(s.Trackbar(TBM_GETRANGEMAX), 230);
+  s.ExpectTrackbar(110, 230);
   EXPECT_EQ(s.Trackbar(TBM_GETPOS), 200);
   EXPECT_EQ(s.TextOf(1005), "200");
   EXPECT_EQ(s.TextOf(1004), "110");
@@ -96,7 +127,9 @@ TEST_F(Tab, EmptyRegistryShowsTheDefaults) {
   EXPECT_EQ(s.TextOf(1003), "220");
   EXPECT_FALSE(s.Checked(1009));
   for (int id : kClockControls) EXPECT_FALSE(s.Enabled(id)) << id;
+  s.ExpectTrackbar(120, 220);
   // Apply without a product key stores nothing there and creates no key.
+  s.Click(1006);
   s.Press(PSBTN_APPLYNOW);
   EXPECT_FALSE(KeyExists(kProduct));
   EXPECT_EQ(s.unchanged, 1);
@@ -112,6 +145,7 @@ TEST_F(Tab, ClockAdjustmentOffAndOn) {
   EXPECT_EQ(s.Trackbar(TBM_GETPOS), 166);
   EXPECT_EQ(s.TextOf(1005), "166");
   for (int id : kClockControls) EXPECT_FALSE(s.Enabled(id)) << id;
+  s.ExpectTrackbar(120, 220);
   EXPECT_TRUE(s.ApplyEnabled());
   s.Press(PSBTN_APPLYNOW);
   EXPECT_EQ(Text(kDefaultKey, "Grxclock"), "<absent>");
@@ -120,6 +154,7 @@ TEST_F(Tab, ClockAdjustmentOffAndOn) {
   s.Click(1009);
   EXPECT_TRUE(s.Checked(1009));
   EXPECT_EQ(s.Trackbar(TBM_GETPOS), 166);  // stays at the stock clock
+  s.ExpectTrackbar(120, 220);
   for (int id : kClockControls) EXPECT_TRUE(s.Enabled(id)) << id;
   s.Press(PSBTN_APPLYNOW);
   EXPECT_EQ(Text(kDefaultKey, "Grxclock"), "166");
@@ -134,12 +169,13 @@ TEST_F(Tab, TrackbarChangesSendOneChangedUntilApplied) {
   PutText(kDefaultKey, "Grxclock", "180");
   Sheet s;
   s.Open();
-  // A click that leaves the thumb where it was.
-  s.Scroll(180, TB_PAGEDOWN);
+  // A press on the thumb released where it was counts as a change.
+  s.Drag(180);
   EXPECT_TRUE(s.ApplyEnabled());
   EXPECT_EQ(s.changed, 1);
-  s.Scroll(205, TB_THUMBTRACK);
-  s.Scroll(207, TB_ENDTRACK);
+  EXPECT_EQ(s.TextOf(1005), "180");
+  s.Drag(205);
+  s.Drag(207);
   s.Click(1006);
   EXPECT_EQ(s.changed, 1);
   EXPECT_EQ(s.TextOf(1005), "207");
@@ -149,9 +185,54 @@ TEST_F(Tab, TrackbarChangesSendOneChangedUntilApplied) {
   EXPECT_FALSE(s.ApplyEnabled());
   EXPECT_EQ(s.unchanged, 1);
   // The next change is announced again.
-  s.Scroll(150);
+  s.Drag(150);
   EXPECT_EQ(s.changed, 2);
   EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(Tab, KeyboardReachesEveryControl) {
+  InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
+  PutText(kDefaultKey, "Grxclock", "180");
+  boxes.cancel.push_back("Refresh Rates");
+  Sheet s;
+  s.Open();
+  SetFocus(s.Item(1026));  // Tab goes in template order
+  for (int id : {1006, 1007, 1009, 1001, 1002}) {
+    s.Type(VK_TAB);
+    EXPECT_EQ(GetFocus(), s.Item(id)) << id;
+  }
+  SetFocus(s.Item(1001));
+  const int page = static_cast<int>(s.Trackbar(TBM_GETPAGESIZE));
+  struct Step {
+    WORD vk;
+    int to;  // position afterwards
+  } steps[] = {{VK_RIGHT, 181},        {VK_NEXT, 181 + page}, {VK_LEFT, 180 + page},
+               {VK_PRIOR, 180},        {VK_END, 220},         {VK_HOME, 120}};
+  for (const Step& step : steps) {
+    s.Type(step.vk);
+    EXPECT_EQ(s.Trackbar(TBM_GETPOS), step.to) << step.vk;
+    EXPECT_EQ(s.TextOf(1005), std::to_string(step.to)) << step.vk;
+  }
+  EXPECT_EQ(s.changed, 1);
+  // Alt with each mnemonic of the template.
+  s.Mnemonic('g');
+  s.Mnemonic('d');
+  EXPECT_TRUE(s.Checked(1006) && s.Checked(1007));
+  s.Mnemonic('e');
+  EXPECT_FALSE(s.Checked(1009));
+  EXPECT_FALSE(s.Enabled(1001));
+  s.Mnemonic('f');  // Factory Defaults
+  EXPECT_FALSE(s.Checked(1006) || s.Checked(1007));
+  s.Mnemonic('e');
+  EXPECT_TRUE(s.Checked(1009));
+  EXPECT_TRUE(boxes.boxes.empty());
+  s.Mnemonic('r');
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].caption, "Refresh Rates");
+  s.Type(VK_RETURN);  // OK
+  EXPECT_TRUE(s.Finished());
+  EXPECT_EQ(Text(kDefaultKey, "Grxclock"), "166");
+  EXPECT_FALSE(Exists(kGlideKey, "FX_GLIDE_SWAPINTERVAL"));
 }
 
 TEST_F(Tab, VsyncSwitchesAreWrittenAndRemoved) {
@@ -198,6 +279,7 @@ TEST_F(Tab, FactoryDefaults) {
   EXPECT_EQ(s.TextOf(1005), "166");
   EXPECT_EQ(s.TextOf(1004), "120");
   for (int id : kClockControls) EXPECT_FALSE(s.Enabled(id)) << id;
+  s.ExpectTrackbar(120, 220);
   // Nothing is written before the sheet applies.
   EXPECT_EQ(Text(kDefaultKey, "Grxclock"), "200");
   s.Press(PSBTN_OK);
@@ -314,39 +396,12 @@ TEST_F(Tab, CreditsGesture) {
   EXPECT_FALSE(s.ApplyEnabled());
 }
 
-TEST_F(Tab, TwoSheetsInOneProcessEachHaveTheirPage) {
-  InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
-  PutText(kDefaultKey, "Grxclock", "180");
-  Sheet a, b;
-  a.Open();
-  b.Open();
-  ASSERT_NE(a.page, nullptr);
-  ASSERT_NE(b.page, nullptr);
-  ASSERT_NE(a.page, b.page);
-  a.Scroll(200);
-  EXPECT_EQ(a.TextOf(1005), "200");
-  EXPECT_EQ(b.TextOf(1005), "180");
-  EXPECT_TRUE(a.ApplyEnabled());
-  EXPECT_FALSE(b.ApplyEnabled());
-  a.Press(PSBTN_OK);
-  EXPECT_TRUE(a.Finished());
-  a.Close();
-  EXPECT_EQ(Text(kDefaultKey, "Grxclock"), "200");
-  // The second page still works after the first sheet went away.
-  b.Click(1006);
-  EXPECT_TRUE(b.Checked(1006));
-  b.Press(PSBTN_APPLYNOW);
-  EXPECT_EQ(Text(kGlideKey, "FX_GLIDE_SWAPINTERVAL"), "0");
-  EXPECT_EQ(Text(kDefaultKey, "Grxclock"), "180");
-  EXPECT_EQ(CanUnloadNow(), S_FALSE);
-}
-
 TEST_F(Tab, FailedApplyIsReportedAndKeepsTheSheetOpen) {
   InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
   PutText(kDefaultKey, "Grxclock", "180");
   Sheet s;
   s.Open();
-  s.Scroll(190);
+  s.Drag(190);
   DenyWrites(kDefaultKey, true);
   s.Press(PSBTN_OK);
   ASSERT_EQ(boxes.boxes.size(), 1u);

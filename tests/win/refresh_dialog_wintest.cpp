@@ -11,7 +11,7 @@
 //
 // TACHY_SCREENSHOT=<file.bmp> saves a picture of the seeded dialog.
 #include <windows.h>
-#include "cursor.h"
+#include "gui.h"
 
 #include <gtest/gtest.h>
 
@@ -737,7 +737,7 @@ void Gesture(HWND d, WPARAM flags, bool overLabel) {
   GetWindowRect(GetDlgItem(d, 1035), &label);
   POINT at = {(label.left + label.right) / 2, (label.top + label.bottom) / 2};
   if (!overLabel) at.y = label.bottom + 40;
-  ASSERT_TRUE(MoveCursorTo(at.x, at.y)) << "SetCursorPos does not work here";
+  ASSERT_TRUE(gui::MoveCursorTo(at.x, at.y)) << "SetCursorPos does not work here";
   POINT client = at;
   ScreenToClient(d, &client);
   SendMessageA(d, WM_RBUTTONDOWN, flags | MK_RBUTTON, MAKELPARAM(client.x, client.y));
