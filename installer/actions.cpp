@@ -34,6 +34,10 @@ void ProgIdKeyName(char* buf, size_t size) {
   FormatText(buf, size, "CLSID\\%s\\ProgID", kTachyClsidText);
 }
 
+// regsvr32 also writes the ProgID key, whose CLSID subkey names the class.
+const char kProgIdKey[] = "PROPERTY.PROPERTYINTERFACE";
+const char kProgIdClsidKey[] = "PROPERTY.PROPERTYINTERFACE\\CLSID";
+
 struct RegistrationKey {
   uint32_t bit;
   RegKey root;
@@ -56,6 +60,21 @@ bool Deleted(long result) {
 
 bool DeleteRegistrationKey(Registry& reg, RegKey root, const char* path) {
   return Deleted(reg.DeleteKey(root, path));
+}
+
+// Deletes the ProgID key (its CLSID subkey first) when it names this
+// product's class; COM compares class strings without regard to case. A
+// ProgID key that names another class, or that cannot be read, is left alone.
+bool DeleteOwnProgId(Registry& reg) {
+  RegKey key = 0;
+  if (reg.OpenKey(kHkeyClassesRoot, kProgIdClsidKey, kKeyRead, &key) != kErrorSuccess)
+    return true;
+  char clsid[64];
+  bool own = QueryText(reg, key, nullptr, clsid, sizeof clsid) == kErrorSuccess &&
+             TextEqualsNoCase(clsid, kTachyClsidText);
+  reg.CloseKey(key);
+  return !own || (DeleteRegistrationKey(reg, kHkeyClassesRoot, kProgIdClsidKey) &&
+                  DeleteRegistrationKey(reg, kHkeyClassesRoot, kProgIdKey));
 }
 
 struct DriverStep {
@@ -240,6 +259,9 @@ bool RemoveExtension(Registry& reg, const InstallerState& state,
       if (!DeleteRegistrationKey(reg, k.root, k.path)) return false;
       continue;
     }
+    // The ProgID key goes first: when it cannot be deleted, the class key
+    // stays, and the next run finds the registration and tries again.
+    if (!DeleteOwnProgId(reg)) return false;
     char name[128];
     ProgIdKeyName(name, sizeof name);
     if (!DeleteRegistrationKey(reg, k.root, name)) return false;

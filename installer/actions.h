@@ -60,11 +60,14 @@ bool InstallExtension(Registry& reg, const InstallerState& state,
 bool ResetDriverValues(Registry& reg, PlatformKind kind, int32_t instance);
 
 // Deletes the keys of `keySet` in the order legacy, product, Display
-// handler, Device handler, class key (its ProgID and InProcServer32 subkeys
-// first), then resets the driver values: for every adapter of the list on
-// platform 1, once for Device0 elsewhere. The first key deletion that fails
-// ends the removal (the driver values are then left alone) and gives false.
-// A key already gone (ERROR_FILE_NOT_FOUND) counts as deleted.
+// handler, Device handler, class key, then resets the driver values: for
+// every adapter of the list on platform 1, once for Device0 elsewhere. With
+// the class key go the ProgID key PROPERTY.PROPERTYINTERFACE that regsvr32
+// writes (with its CLSID subkey, and only when that names this class) and
+// the class key's ProgID and InProcServer32 subkeys, each before its
+// parent. The first key deletion that fails ends the removal (the driver
+// values are then left alone) and gives false. A key already gone
+// (ERROR_FILE_NOT_FOUND) counts as deleted.
 bool RemoveExtension(Registry& reg, const InstallerState& state,
                      uint32_t keySet);
 

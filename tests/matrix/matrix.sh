@@ -60,6 +60,79 @@ if ! "$src/scripts/dist.sh" "$build" "$work/pkg" > "$work/dist.log" 2>&1; then
 fi
 zip="$(ls "$work/pkg"/*.zip)"
 
+# The versions whose whole registry (HKLM, HKCU, HKCR) is exported before
+# the install and after the removal and compared (about 5 s each).
+diff_versions="${MATRIX_DIFF:-win98 nt40 win2k}"
+
+# Compares the two exports of one version and prints its "step diff" line.
+# Every key or value in only one of them fails, except
+# - Wine's own bookkeeping, left aside by key name: Wine's per-session
+#   copies of the system parameters (HKCU\Software\Wine\Temporary System
+#   Parameters);
+# - what the design keeps on purpose: the RefreshRate values that Save wrote
+#   under the display class (removal leaves the driver's refresh rates), and
+#   keys under the driver's own trees (display class, services Voodoo3,
+#   3dfxvs, 3Dfx) that Apply created and removal leaves, empty of values but
+#   for those RefreshRate values.
+registry_diff() {
+  python3 - "$1" <<'PY'
+import os, sys
+folder = sys.argv[1]
+def prefixes(*keys):
+    return tuple(k.lower() for k in keys)
+BOOKKEEPING = prefixes(r"HKEY_CURRENT_USER\Software\Wine\Temporary System Parameters")
+SYSTEM = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\"
+DISPLAY_CLASS = prefixes(SYSTEM + "Class\\Display")
+DRIVER_TREES = DISPLAY_CLASS + prefixes(SYSTEM + "Voodoo3", SYSTEM + "3dfxvs", SYSTEM + "3Dfx")
+
+def under(key, trees):
+    key = key.lower()
+    return any(key == t or key.startswith(t + "\\") for t in trees)
+
+def entries(when):
+    """Every key and value of the exports as (key, value line or "")."""
+    out = {}
+    for root in ("HKLM", "HKCU", "HKCR"):
+        with open(os.path.join(folder, "%s-%s.reg" % (when, root)), "rb") as f:
+            lines = f.read().decode("utf-16").replace("\r\n", "\n").split("\n")
+        key, i = None, 0
+        while i < len(lines):
+            line, i = lines[i], i + 1
+            while line.endswith("\\") and i < len(lines):  # continued hex data
+                line, i = line[:-1] + lines[i].strip(), i + 1
+            if line.startswith("["):
+                key = line[1:-1]
+                out[(key.lower(), "")] = (key, "")
+            elif line and key:
+                name, _, data = line.partition("=")
+                out[(key.lower(), name.lower() + "=" + data)] = (key, line)
+    return out
+
+try:
+    before, after = entries("before"), entries("after")
+except OSError as e:
+    print("step diff fail an export is missing (%s)" % e.filename)
+    sys.exit()
+kept, aside, wrong = [], 0, []
+for sign, only in (("-", before.keys() - after.keys()), ("+", after.keys() - before.keys())):
+    for k in sorted(only):
+        key, line = (before if sign == "-" else after)[k]
+        if under(key, BOOKKEEPING):
+            aside += 1
+        elif sign == "+" and (not line and under(key, DRIVER_TREES) or
+                              line.lower().startswith('"refreshrate"=') and
+                              under(key, DISPLAY_CLASS)):
+            kept.append(key + (" " + line if line else ""))
+        else:
+            wrong.append("%s %s%s" % ("gone:" if sign == "-" else "left:", key,
+                                      " " + line if line else ""))
+print("step diff %s %s" % ("fail" if wrong else "pass", "; ".join(wrong[:8])))
+for k in kept:
+    print("note diff: kept by design: " + k)
+print("note diff: %d keys and values of Wine's bookkeeping left aside" % aside)
+PY
+}
+
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 # One version: make or reuse its prefix, unpack, run the driver, stop Wine.
@@ -87,16 +160,26 @@ run_version() {
     wineserver -w
     [ $rc -eq 0 ] && touch "$prefix/.tachy-matrix"
   fi
-  rm -rf "$prefix/drive_c/Tachymark"
+  rm -rf "$prefix/drive_c/Tachymark" "$work/$v.diff"
   mkdir -p "$prefix/drive_c/Tachymark"
   unzip -q -o "$zip" -d "$prefix/drive_c/Tachymark"
+  local export=()
+  if [[ " $diff_versions " == *" $v "* ]]; then
+    mkdir -p "$work/$v.diff"
+    export=(--export "$(winpath "$work/$v.diff")")
+  fi
   timeout 240 wine "$driver" --version "$v" --package 'C:\Tachymark' \
     --standin "$(winpath "$bin/standin.exe")" --missing "${missing_arg:-none}" \
-    > "$work/$v.log" 2> "$work/$v.err"
+    "${export[@]}" > "$work/$v.log" 2> "$work/$v.err"
   rc=$?
   wineserver -k 2>/dev/null
   wineserver -w 2>/dev/null
   [ $rc -eq 0 ] || echo "driver exit $rc" >> "$work/$v.log"
+  if [ ${#export[@]} -gt 0 ]; then
+    registry_diff "$work/$v.diff" >> "$work/$v.log"
+  else
+    echo "step diff n/a" >> "$work/$v.log"
+  fi
   echo "time $(( $(date +%s) - t0 ))" >> "$work/$v.log"
 }
 
@@ -119,12 +202,12 @@ done
 wait
 
 # The table.
-steps=(install page apply refresh remove)
+steps=(install page apply refresh remove diff)
 status=0
 table="$work/matrix.md"
 {
-  echo "| Windows | GetVersionExA (platform / version / build) | layout | install | page | apply | refresh | remove | time |"
-  echo "|---|---|---|---|---|---|---|---|---|"
+  echo "| Windows | GetVersionExA (platform / version / build) | layout | install | page | apply | refresh | remove | registry diff | time |"
+  echo "|---|---|---|---|---|---|---|---|---|---|"
   for v in "${versions[@]}"; do
     log="$work/$v.log"
     reports="$(sed -n 's/^windows [^:]*: platform \([0-9]*\), version \([0-9.]*\), build \([0-9]*\).*/\1 \/ \2 \/ \3/p' "$log" 2>/dev/null)"
@@ -157,7 +240,8 @@ wall=$(( $(date +%s) - start ))
 {
   echo
   echo "n/a: the refresh-rate dialog is for the 9x layout only; on NT 4 and NT 5"
-  echo "the page disables its button (checked in the page step)."
+  echo "the page disables its button (checked in the page step). The whole-registry"
+  echo "diff runs on $diff_versions."
   echo "Wall time of the run: $wall s (two prefixes at a time)."
 } >> "$table"
 

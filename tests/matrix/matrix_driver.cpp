@@ -2,12 +2,13 @@
 // one Windows version: the release as a user gets it, end to end.
 //
 //   matrix_driver --version V --package C:\Tachymark --standin PATH
-//                 [--missing install,page,refresh]
+//                 [--missing install,page,refresh] [--export FOLDER]
 //
 // Steps, each reported on one line "step <name> pass|fail|n/a <detail>":
 //   install  TACHINST.EXE from the unpacked package, unattended: Voodoo3
 //            3000, OK, OK; then the product key, the Display handler key and
-//            the class key it wrote.
+//            the class key it wrote; then regsvr32 on TACHPAGE.DLL and the
+//            ProgID key that writes.
 //   page     the stand-in's Display Properties sheet shows the Tachymark tab,
 //            filled from the registry, with the controls this platform gets.
 //   apply    enable clock adjustment, move the clock to 180 MHz, switch
@@ -16,15 +17,15 @@
 //            service) and nowhere else.
 //   refresh  where the page enables it (PlatformKind 1): the refresh-rate
 //            dialog opens, 72 Hz is chosen for 640x480 and saved.
-//   remove   TACHINST.EXE again: Remove, OK; nothing the product wrote is
-//            left, except what removal keeps by design (the refresh-rate
-//            choices), which is listed.
+//   remove   TACHINST.EXE again: Remove, OK; the product's keys and the
+//            ProgID key are gone, and nothing else it wrote under its trees
+//            is left but what removal keeps by design (listed).
 // --missing names steps whose pieces are not built; they are reported as
-// failures marked "missing" without being run.
-//
-// Before the steps the registry is reset: the product's keys and the driver
-// keys are deleted, and one Voodoo3 3000 adapter (display-class 0000) with
-// the rates of 640x480 at 8 bit is seeded.
+// failures marked "missing" without being run. --export FOLDER: reg.exe
+// exports HKLM, HKCU and HKCR to FOLDER\before-<root>.reg before the install
+// and to FOLDER\after-<root>.reg after the removal (matrix.sh compares them).
+// First the registry is reset: the product's and the driver's keys deleted,
+// one Voodoo3 3000 (display-class 0000) with rates for 640x480 at 8 bit seeded.
 #include <windows.h>
 
 #include "../win/registry_tree.h"
@@ -62,6 +63,7 @@ const Expectation kExpectations[] = {
 };
 
 const char kClsid[] = "{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
+const char kProgId[] = "PROPERTY.PROPERTYINTERFACE";
 const char kProduct[] = "Software\\Tachymark";
 const char kControls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder";
 const char kDisplayHandler[] =
@@ -129,17 +131,13 @@ bool WriteText(HKEY root, const std::string& path, const char* name, const char*
   return r == ERROR_SUCCESS;
 }
 
-
 // Every key and value below the given roots, as "key" and "key [value] = data"
 // lines: what the product leaves behind is the difference of two snapshots.
 void Walk(HKEY root, const std::string& label, const std::string& path,
           std::set<std::string>* out) {
   HKEY k;
   if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
-  auto upper = [](std::string text) {
-    CharUpperA(&text[0]);
-    return text;
-  };
+  auto upper = [](std::string text) { return CharUpperA(&text[0]), text; };
   const std::string key = upper(label + "\\" + path);
   out->insert(key);
   char name[256];
@@ -179,6 +177,7 @@ bool ResetRegistry() {
   for (const char* key : {kProduct, kDisplayHandler, kDeviceHandler, kLegacyHandler})
     DeleteTree(HKEY_LOCAL_MACHINE, key);
   DeleteTree(HKEY_CLASSES_ROOT, ClassKey());
+  DeleteTree(HKEY_CLASSES_ROOT, kProgId);
   DeleteTree(HKEY_LOCAL_MACHINE, kClass);
   for (const char* service : {"Voodoo3", "3dfxvs", "3Dfx"})
     DeleteTree(HKEY_LOCAL_MACHINE, std::string(kServices) + "\\" + service);
@@ -203,12 +202,10 @@ class Process {
   ~Process() { Kill(); }
   bool Start(const std::string& exe, const std::string& args = "") {
     std::string line = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
-    std::vector<char> buf(line.begin(), line.end());
-    buf.push_back(0);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     std::string folder = exe.substr(0, exe.find_last_of('\\'));
-    running_ = CreateProcessA(exe.c_str(), buf.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    running_ = CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                               folder.c_str(), &si, &pi_) != FALSE;
     return running_;
   }
@@ -216,9 +213,11 @@ class Process {
   bool WaitExit(DWORD ms) {
     if (!running_) return true;
     if (WaitForSingleObject(pi_.hProcess, ms) != WAIT_OBJECT_0) return false;
+    GetExitCodeProcess(pi_.hProcess, &exitCode_);
     Close();
     return true;
   }
+  DWORD ExitCode() const { return exitCode_; }
   void Kill() {
     if (!running_) return;
     if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) {
@@ -236,7 +235,17 @@ class Process {
   }
   PROCESS_INFORMATION pi_ = {};
   bool running_ = false;
+  DWORD exitCode_ = STILL_ACTIVE;
 };
+
+// Runs a program of the system folder (reg.exe, regsvr32.exe) to its end:
+// true when it exited with 0.
+bool RunSystemProgram(const char* exe, const std::string& args) {
+  char dir[MAX_PATH] = {};
+  GetSystemDirectoryA(dir, sizeof dir);
+  Process p;
+  return p.Start(std::string(dir) + "\\" + exe, args) && p.WaitExit(60000) && p.ExitCode() == 0;
+}
 
 struct Search {
   DWORD pid;
@@ -323,6 +332,7 @@ bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id
 // Reporting.
 
 struct Step {
+  explicit Step(const char* n) : name(n) {}
   std::string name;
   std::vector<std::string> problems;
   std::vector<std::string> notes;
@@ -374,8 +384,18 @@ struct Run {
   Expectation expect{};
   std::string package;  // folder holding the unpacked release
   std::string standin;
+  std::string exportDir;  // empty: no whole-registry export
   std::set<std::string> missing;
 };
+
+void ExportRegistry(const Run& run, const char* when) {
+  if (run.exportDir.empty()) return;
+  for (const char* root : {"HKLM", "HKCU", "HKCR"}) {
+    const std::string file = run.exportDir + "\\" + when + "-" + root + ".reg";
+    if (!RunSystemProgram("reg.exe", std::string("export ") + root + " \"" + file + "\" /y"))
+      printf("note export: reg export %s failed\n", root);
+  }
+}
 
 bool Missing(const Run& run, Step& s, std::initializer_list<const char*> pieces) {
   for (const char* p : pieces) {
@@ -402,13 +422,11 @@ void Install(const Run& run, Step& s) {
   if (!inst.WaitExit(15000)) return s.Fail("TACHINST.EXE did not end");
   s.completed = true;
 
-  const struct {
-    const char* name;
-    const char* text;
-  } values[] = {{"LowerLimit", "120"}, {"UpperLimit", "220"}, {"Model", "Voodoo3 3000"},
-                {"DefaultClock", "166"}, {"EnableClock", "0"}, {"ColorDepth", "8"},
-                {"LinkAllColorDepths", "0"}};
-  for (const auto& v : values) ExpectValue(s, HKEY_LOCAL_MACHINE, kProduct, v.name, v.text);
+  const std::pair<const char*, const char*> values[] = {
+      {"LowerLimit", "120"}, {"UpperLimit", "220"}, {"Model", "Voodoo3 3000"},
+      {"DefaultClock", "166"}, {"EnableClock", "0"}, {"ColorDepth", "8"},
+      {"LinkAllColorDepths", "0"}};
+  for (const auto& v : values) ExpectValue(s, HKEY_LOCAL_MACHINE, kProduct, v.first, v.second);
   for (const char* force : {"Force95", "Force98", "ForceNT4", "ForceNT5"})
     ExpectAbsent(s, HKEY_LOCAL_MACHINE, kProduct, force);
   ExpectValue(s, HKEY_LOCAL_MACHINE, kDisplayHandler, "", kClsid);
@@ -423,6 +441,10 @@ void Install(const Run& run, Step& s) {
             "InProcServer32 is \"" + server + "\", want \"" + module + "\"");
   }
   ExpectValue(s, HKEY_CLASSES_ROOT, serverKey, "ThreadingModel", "Apartment");
+  // A user who also registers the module by hand (DllRegisterServer).
+  s.Check(RunSystemProgram("regsvr32.exe", "/s \"" + module + "\""), "regsvr32 failed");
+  ExpectValue(s, HKEY_CLASSES_ROOT, std::string(kProgId) + "\\CLSID", "",
+              "{7A41C3E2-5B19-11D2-A4C7-0060B0D4E91F}");  // as StringFromCLSID renders it
 }
 
 struct Sheet {
@@ -489,10 +511,9 @@ void Apply(const Run& run, Step& s, Sheet& sh, bool pageOk) {
       ExpectValue(s, HKEY_LOCAL_MACHINE, a + "\\DEFAULT", "Grxclock", "180");
       ExpectValue(s, HKEY_LOCAL_MACHINE, a + "\\Glide", "FX_GLIDE_SWAPINTERVAL", "0");
       ExpectAbsent(s, HKEY_LOCAL_MACHINE, a + "\\D3D", "SSTH3_SWAPINTERVAL");
-      s.Check(!KeyExists(HKEY_LOCAL_MACHINE, std::string(kServices) + "\\Voodoo3") &&
-                  !KeyExists(HKEY_LOCAL_MACHINE, std::string(kServices) + "\\3dfxvs") &&
-                  !KeyExists(HKEY_LOCAL_MACHINE, std::string(kServices) + "\\3Dfx"),
-              "NT driver keys were written");
+      for (const char* service : {"\\Voodoo3", "\\3dfxvs", "\\3Dfx"})
+        s.Check(!KeyExists(HKEY_LOCAL_MACHINE, kServices + std::string(service)),
+                std::string("NT driver key ") + service + " was written");
       break;
     case 2:
     case 3: {
@@ -567,41 +588,33 @@ void Remove(const Run& run, Step& s, const std::set<std::string>& before) {
   s.Check(!KeyExists(HKEY_LOCAL_MACHINE, kDisplayHandler), "the Display handler key is left");
   s.Check(!KeyExists(HKEY_LOCAL_MACHINE, kDeviceHandler), "the Device handler key is left");
   s.Check(!KeyExists(HKEY_CLASSES_ROOT, ClassKey()), "the class key is left");
+  s.Check(!KeyExists(HKEY_CLASSES_ROOT, kProgId), "the ProgID key is left");
   std::set<std::string> after = Snapshot();
-  std::vector<std::string> kept;
   for (const std::string& line : after) {
     if (before.count(line)) continue;
     if (KeptByDesign(line)) {
-      kept.push_back(line);
+      s.notes.push_back("kept by design: " + line);
     } else {
       s.Fail("left: " + line);
     }
   }
-  for (const std::string& k : kept) s.notes.push_back("kept by design: " + k);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   Run run;
-  std::string version;
+  std::string version, missing;
+  const std::map<std::string, std::string*> options = {
+      {"--version", &version}, {"--package", &run.package}, {"--standin", &run.standin},
+      {"--export", &run.exportDir}, {"--missing", &missing}};
   for (int i = 1; i + 1 < argc; i += 2) {
-    std::string opt = argv[i], val = argv[i + 1];
-    if (opt == "--version") {
-      version = val;
-    } else if (opt == "--package") {
-      run.package = val;
-    } else if (opt == "--standin") {
-      run.standin = val;
-    } else if (opt == "--missing") {
-      size_t start = 0;
-      while (start <= val.size()) {
-        size_t comma = val.find(',', start);
-        if (comma == std::string::npos) comma = val.size();
-        if (comma > start) run.missing.insert(val.substr(start, comma - start));
-        start = comma + 1;
-      }
-    }
+    auto it = options.find(argv[i]);
+    if (it != options.end()) *it->second = argv[i + 1];
+  }
+  for (size_t a = 0, b = 0; a < missing.size(); a = b + 1) {
+    b = std::min(missing.find(',', a), missing.size());
+    if (b > a) run.missing.insert(missing.substr(a, b - a));
   }
   bool known = false;
   for (const Expectation& e : kExpectations) {
@@ -613,7 +626,7 @@ int main(int argc, char** argv) {
   if (!known || run.package.empty() || run.standin.empty()) {
     fprintf(stderr,
             "usage: matrix_driver --version win95|win98|winme|nt40|win2k|winxp|win7|win10 "
-            "--package FOLDER --standin PATH [--missing PIECES]\n");
+            "--package FOLDER --standin PATH [--missing PIECES] [--export FOLDER]\n");
     return 2;
   }
 
@@ -629,13 +642,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::set<std::string> before = Snapshot();
+  ExportRegistry(run, "before");
 
-  Step install, page, apply, refresh, remove;
-  install.name = "install";
-  page.name = "page";
-  apply.name = "apply";
-  refresh.name = "refresh";
-  remove.name = "remove";
+  Step install{"install"}, page{"page"}, apply{"apply"}, refresh{"refresh"}, remove{"remove"};
   Install(run, install);
   Report(install);
   Sheet sheet;
@@ -653,5 +662,6 @@ int main(int argc, char** argv) {
   ClosePage(sheet);
   Remove(run, remove, before);
   Report(remove);
+  ExportRegistry(run, "after");
   return 0;
 }

@@ -1,75 +1,42 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "settings/driver_settings.h"
-#include "settings/memreg.h"
 #include "settings/platform.h"
 #include "test_fakes.h"
 
 namespace tachy {
 namespace {
 
+using namespace regtest;
 using Call = MemoryRegistry::Call;
 
-const char kProduct[] = "HKLM\\Software\\Tachymark";
 const char kNT4Device0[] = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device0";
 const char kNT5Device0[] = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\3dfxvs\\Device0";
 const char kNTGlide[] = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide";
 const WindowHandle kOwner = 0x5150;
 
-std::string Adapter(int n, const char* suffix) {
-  char digits[8];
-  snprintf(digits, sizeof digits, "%04d", n);
-  return std::string("HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\") +
-         digits + suffix;
-}
-std::string Default(int n) { return Adapter(n, "\\DEFAULT"); }
-std::string Glide(int n) { return Adapter(n, "\\Glide"); }
-std::string D3D(int n) { return Adapter(n, "\\D3D"); }
+std::string Default(int n) { return DisplayKey(n, "\\DEFAULT"); }
+std::string Glide(int n) { return DisplayKey(n, "\\Glide"); }
+std::string D3D(int n) { return DisplayKey(n, "\\D3D"); }
+const char* Device0(PlatformKind kind) { return kind == kPlatformNT4 ? kNT4Device0 : kNT5Device0; }
 
-std::string BelowMessage(int clock, int limit) {
-  return "The Graphics Clock in presently set to " + std::to_string(clock) +
-         " Mhz which is below the Lower Limit of " + std::to_string(limit) +
-         " Mhz and will be reset to the Lower Limit now. You will need to restart "
-         "Windows after exiting Display Properties.";
-}
-std::string AboveMessage(int clock, int limit) {
-  return "The Graphics Clock in presently set to " + std::to_string(clock) +
-         " Mhz which is above the Upper Limit of " + std::to_string(limit) +
-         " Mhz and will be reset to the Upper Limit now. You will need to restart "
-         "Windows after exiting Display Properties.";
+// side "below the Lower" / "above the Upper".
+std::string LimitMessage(const char* side, int clock, int limit) {
+  const std::string word = std::string(side).substr(10);
+  return "The Graphics Clock in presently set to " + std::to_string(clock) + " Mhz which is " +
+         side + " Limit of " + std::to_string(limit) + " Mhz and will be reset to the " + word +
+         " Limit now. You will need to restart Windows after exiting Display Properties.";
 }
 
-// A REG_SZ whose data is the text and its terminator.
-void ExpectSz(const MemoryRegistry& reg, const std::string& path, const char* name,
-              const std::string& text) {
-  MemoryRegistry::Value v;
-  ASSERT_TRUE(reg.GetValue(path, name, &v)) << path << " " << name;
-  EXPECT_EQ(v.type, kRegSz) << path << " " << name;
-  std::vector<unsigned char> data(text.begin(), text.end());
-  data.push_back(0);
-  EXPECT_EQ(v.data, data) << path << " " << name;
-}
-
-void ExpectDword(const MemoryRegistry& reg, const std::string& path, const char* name,
-                 uint32_t number) {
-  MemoryRegistry::Value v;
-  ASSERT_TRUE(reg.GetValue(path, name, &v)) << path << " " << name;
-  EXPECT_EQ(v.type, kRegDword);
-  EXPECT_EQ(v.data, (std::vector<unsigned char>{
-                        static_cast<unsigned char>(number), static_cast<unsigned char>(number >> 8),
-                        static_cast<unsigned char>(number >> 16),
-                        static_cast<unsigned char>(number >> 24)}));
-}
-
-size_t CountCalls(const MemoryRegistry& reg, unsigned ops) {
-  size_t n = 0;
-  for (const Call& c : reg.Calls())
-    if (c.op & ops) ++n;
-  return n;
+// The record's numbers as one line, so that a case states them whole.
+std::string Record(const DriverSettings& s) {
+  return std::to_string(s.lowerLimit) + ".." + std::to_string(s.upperLimit) + " clock " +
+         std::to_string(s.currentClock) + " stock " + std::to_string(s.defaultClock) +
+         " enable " + std::to_string(s.enableClock) + " glide " +
+         std::to_string(s.glideVsyncOff) + " d3d " + std::to_string(s.d3dVsyncOff);
 }
 
 // The page's state around the record: registry, messages, platform, list.
@@ -78,9 +45,9 @@ struct Page {
   RecordingMessageSink sink;
   AdapterList list;
   DriverSettings settings;
-  PlatformKind kind = kPlatform9x;
+  PlatformKind kind;
 
-  Page() {
+  explicit Page(PlatformKind k = kPlatform9x) : kind(k) {
     ClearAdapterList(&list);
     // Garbage everywhere the page does not initialise itself.
     settings.lowerLimit = settings.upperLimit = settings.currentClock =
@@ -89,18 +56,35 @@ struct Page {
     settings.glideVsyncOff = settings.d3dVsyncOff = settings.enableClock = 0;
   }
   SettingsContext Context() { return SettingsContext{&reg, &sink, kOwner, kind, &list}; }
-  void AddVoodoo(int n) { reg.PutText(Adapter(n, ""), "DriverDesc", "3Dfx Voodoo3 3000"); }
+  void AddVoodoo(int n) { reg.PutText(DisplayKey(n), "DriverDesc", "3Dfx Voodoo3 3000"); }
+  void Put(const char* name, const char* text) { reg.PutText(kProduct, name, text); }
   void Load() {
     if (kind == kPlatform9x) BuildAdapterList(reg, &list);
     reg.ResetCalls();
     LoadSettings(Context(), &settings);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
   }
+  // What the page's controls change in the record.
+  void Controls(int32_t enable, int32_t clock, int32_t glide, int32_t d3d) {
+    settings.enableClock = enable;
+    settings.currentClock = clock;
+    settings.glideVsyncOff = glide;
+    settings.d3dVsyncOff = d3d;
+  }
   bool Apply(int mode = 1) {
     reg.ResetCalls();
     bool ok = ApplySettings(Context(), &settings, mode);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
     return ok;
+  }
+  // The one limit message, owned by the page, caption "Tachy", OK only.
+  void ExpectMessage(const std::string& text) {
+    ASSERT_EQ(sink.messages.size(), 1u);
+    const RecordingMessageSink::Message& m = sink.messages[0];
+    EXPECT_EQ(m.text, text);
+    EXPECT_EQ(m.caption, "Tachy");
+    EXPECT_EQ(m.owner, kOwner);
+    EXPECT_EQ(m.type, kMbOk);
   }
 };
 
@@ -109,81 +93,86 @@ struct Page {
 
 TEST(LoadSettings, EmptyRegistryGivesDefaultsAndWritesNothing) {
   for (PlatformKind kind : {kPlatform9x, kPlatformNT4, kPlatformNT5}) {
-    Page page;
-    page.kind = kind;
+    Page page(kind);
     if (kind == kPlatform9x) page.AddVoodoo(0);
     page.Load();
-    EXPECT_EQ(page.settings.lowerLimit, 120);
-    EXPECT_EQ(page.settings.upperLimit, 220);
-    EXPECT_EQ(page.settings.defaultClock, 143);
-    EXPECT_EQ(page.settings.enableClock, 0);
+    // No driver clock value: the stock clock.
+    EXPECT_EQ(Record(page.settings), "120..220 clock 143 stock 143 enable 0 glide 0 d3d 0");
     EXPECT_STREQ(page.settings.model, "Voodoo3 2000");
-    EXPECT_EQ(page.settings.currentClock, 143);  // no driver clock value
-    EXPECT_EQ(page.settings.glideVsyncOff, 0);
-    EXPECT_EQ(page.settings.d3dVsyncOff, 0);
     EXPECT_TRUE(page.sink.messages.empty());
     EXPECT_EQ(CountCalls(page.reg, MemoryRegistry::kOpWrites), 0u);
     EXPECT_FALSE(page.reg.KeyExists(kProduct));
   }
 }
 
+// The limits are clamped into 100..140 and 200..240 and written back only
+// when clamped. A driver clock exactly at a limit (after the clamp) is
+// inside: no message and no write-through.
 TEST(LoadSettings, LimitsAreClampedAndWrittenBack) {
   const char* kNone = nullptr;
   struct Case {
-    const char* lower;  // stored text, null: absent
-    const char* upper;
-    int32_t lowerLoaded;
-    int32_t upperLoaded;
-    const char* lowerWritten;  // null: not written
-    const char* upperWritten;
+    const char *lower, *upper;  // stored text, null: absent
+    int32_t lowerLoaded, upperLoaded;
+    const char *lowerWritten, *upperWritten;  // null: not written
+    int32_t clock;  // the driver's clock (on 9x and NT 4); 0: 9x without an adapter
   } cases[] = {
-      {"90", "220", 100, 220, "100", kNone},
-      {"150", "220", 140, 220, "140", kNone},
-      {"120", "180", 120, 200, kNone, "200"},
-      {"120", "250", 120, 240, kNone, "240"},
-      {"120", "abc", 120, 200, kNone, "200"},
-      {"abc", "abc", 100, 200, "100", "200"},
-      {"-5", "99999", 100, 240, "100", "240"},
-      {"100", "240", 100, 240, kNone, kNone},
-      {"140", "200", 140, 200, kNone, kNone},
-      {" 130 MHz", "\t210", 130, 210, kNone, kNone},
-      {kNone, kNone, 120, 220, kNone, kNone},
+      {"90", "220", 100, 220, "100", kNone, 0},
+      {"150", "220", 140, 220, "140", kNone, 0},
+      {"120", "180", 120, 200, kNone, "200", 0},
+      {"120", "250", 120, 240, kNone, "240", 0},
+      {"120", "abc", 120, 200, kNone, "200", 0},
+      {"abc", "abc", 100, 200, "100", "200", 0},
+      {"-5", "99999", 100, 240, "100", "240", 0},
+      {"100", "240", 100, 240, kNone, kNone, 0},
+      {"140", "200", 140, 200, kNone, kNone, 0},
+      {" 130 MHz", "\t210", 130, 210, kNone, kNone, 0},
+      {kNone, kNone, 120, 220, kNone, kNone, 0},
+      {"120", "220", 120, 220, kNone, kNone, 120},
+      {"120", "220", 120, 220, kNone, kNone, 220},
+      {kNone, kNone, 120, 220, kNone, kNone, 120},
+      {"100", "240", 100, 240, kNone, kNone, 100},
+      {"100", "240", 100, 240, kNone, kNone, 240},
+      {"140", "200", 140, 200, kNone, kNone, 140},
+      {"140", "200", 140, 200, kNone, kNone, 200},
+      {"90", "250", 100, 240, "100", "240", 100},
+      {"150", "180", 140, 200, "140", "200", 200},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.lower ? c.lower : "-") + " / " + (c.upper ? c.upper : "-"));
-    Page page;  // 9x, no adapter: only the product key is involved
-    page.reg.AddKey(kProduct);
-    if (c.lower) page.reg.PutText(kProduct, "LowerLimit", c.lower);
-    if (c.upper) page.reg.PutText(kProduct, "UpperLimit", c.upper);
-    page.Load();
-    EXPECT_EQ(page.settings.lowerLimit, c.lowerLoaded);
-    EXPECT_EQ(page.settings.upperLimit, c.upperLoaded);
-    std::vector<std::string> sets;
-    for (const Call& call : page.reg.Calls())
-      if (call.op == MemoryRegistry::kOpSet) {
-        sets.push_back(call.value);
-        EXPECT_EQ(call.path, kProduct);
+    for (PlatformKind kind : {kPlatform9x, kPlatformNT4}) {
+      if (!c.clock && kind != kPlatform9x) continue;
+      SCOPED_TRACE(std::string(c.lower ? c.lower : "-") + " / " + (c.upper ? c.upper : "-") +
+                   " clock " + std::to_string(c.clock) + " kind " + std::to_string(kind));
+      Page page(kind);
+      page.Put("EnableClock", "1");
+      if (c.lower) page.Put("LowerLimit", c.lower);
+      if (c.upper) page.Put("UpperLimit", c.upper);
+      if (c.clock && kind == kPlatform9x) {
+        page.AddVoodoo(0);
+        page.reg.PutText(Default(0), "Grxclock", std::to_string(c.clock));
+      } else if (c.clock) {
+        page.reg.PutDword(kNT4Device0, "GraphicsClocking", static_cast<uint32_t>(c.clock));
       }
-    std::vector<std::string> expectedSets;
-    if (c.lowerWritten) {
-      expectedSets.push_back("LowerLimit");
-      ExpectSz(page.reg, kProduct, "LowerLimit", c.lowerWritten);
+      page.Load();
+      EXPECT_EQ(page.settings.lowerLimit, c.lowerLoaded);
+      EXPECT_EQ(page.settings.upperLimit, c.upperLoaded);
+      if (c.clock) EXPECT_EQ(page.settings.currentClock, c.clock);
+      // The only writes: the clamped limits (no create, no delete).
+      std::vector<std::string> writes, expected;
+      for (const Call& call : CallsOf(page.reg, MemoryRegistry::kOpWrites))
+        writes.push_back(call.path + " " + call.value);
+      if (c.lowerWritten) expected.push_back(std::string(kProduct) + " LowerLimit");
+      if (c.upperWritten) expected.push_back(std::string(kProduct) + " UpperLimit");
+      EXPECT_EQ(writes, expected);
+      ExpectValues(page.reg, {{kProduct, "LowerLimit", c.lowerWritten ? c.lowerWritten : c.lower},
+                              {kProduct, "UpperLimit", c.upperWritten ? c.upperWritten : c.upper}});
+      EXPECT_TRUE(page.sink.messages.empty());
     }
-    if (c.upperWritten) {
-      expectedSets.push_back("UpperLimit");
-      ExpectSz(page.reg, kProduct, "UpperLimit", c.upperWritten);
-    }
-    EXPECT_EQ(sets, expectedSets);
-    EXPECT_EQ(CountCalls(page.reg, MemoryRegistry::kOpCreate | MemoryRegistry::kOpDeleteValue |
-                                       MemoryRegistry::kOpDeleteKey),
-              0u);
-    EXPECT_TRUE(page.sink.messages.empty());
   }
 }
 
 TEST(LoadSettings, ClampWithReadOnlyProductKeyIsSilent) {
   Page page;
-  page.reg.PutText(kProduct, "LowerLimit", "90");
+  page.Put("LowerLimit", "90");
   page.reg.MakeReadOnly(kProduct);
   page.Load();
   EXPECT_EQ(page.settings.lowerLimit, 100);
@@ -193,11 +182,7 @@ TEST(LoadSettings, ClampWithReadOnlyProductKeyIsSilent) {
 
 TEST(LoadSettings, ModelDefaultClockAndEnableClock) {
   const std::string k79(79, 'm'), k80(80, 'n'), k255(255, 'o'), k256(256, 'p');
-  struct Case {
-    const char* name;
-    std::string model;
-    std::string expected;
-  } cases[] = {
+  struct Case { const char* name; std::string model, expected; } cases[] = {
       {"ordinary", "Voodoo3 3500", "Voodoo3 3500"},
       {"79 characters", k79, k79},
       {"80 characters are cut", k80, std::string(79, 'n')},
@@ -208,9 +193,8 @@ TEST(LoadSettings, ModelDefaultClockAndEnableClock) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Page page;
-    page.reg.PutText(kProduct, "Model", c.model);
-    page.reg.PutText(kProduct, "DefaultClock", "183");
-    page.reg.PutText(kProduct, "EnableClock", "1");
+    PutValues(page.reg, {{kProduct, "Model", c.model.c_str()}, {kProduct, "DefaultClock", "183"},
+                         {kProduct, "EnableClock", "1"}});
     page.Load();
     EXPECT_EQ(std::string(page.settings.model), c.expected);
     EXPECT_EQ(page.settings.defaultClock, 183);
@@ -225,10 +209,7 @@ TEST(LoadSettings, ValuesTooLargeForTheBufferCountAsMissing) {
   page.reg.PutText(kProduct, "DefaultClock", "166" + std::string(300, ' '));
   page.reg.PutText(kProduct, "EnableClock", "1" + std::string(255, ' '));
   page.Load();
-  EXPECT_EQ(page.settings.lowerLimit, 130);
-  EXPECT_EQ(page.settings.upperLimit, 220);
-  EXPECT_EQ(page.settings.defaultClock, 143);
-  EXPECT_EQ(page.settings.enableClock, 0);
+  EXPECT_EQ(Record(page.settings), "130..220 clock 143 stock 143 enable 0 glide 0 d3d 0");
   EXPECT_EQ(CountCalls(page.reg, MemoryRegistry::kOpWrites), 0u);
 }
 
@@ -242,15 +223,16 @@ TEST(LoadSettings, NoAdapterOn9xStartsFromTheStockClock) {
   } cases[] = {{"166", 166}, {nullptr, 143}, {"90", 120}, {"300", 220}};
   for (const Case& c : cases) {
     Page page;
-    if (c.defaultClock) page.reg.PutText(kProduct, "DefaultClock", c.defaultClock);
-    // A non-Voodoo3 board with values of its own is not consulted.
-    page.reg.PutText(Adapter(0, ""), "DriverDesc", "S3 Trio64");
-    page.reg.PutText(Default(0), "Grxclock", "50");
-    page.reg.PutText(Glide(0), "FX_GLIDE_SWAPINTERVAL", "0");
+    if (c.defaultClock) page.Put("DefaultClock", c.defaultClock);
+    // A non-Voodoo3 board with values of its own is not consulted, and the
+    // switches start off whatever the record held.
+    PutValues(page.reg, {{DisplayKey(0), "DriverDesc", "S3 Trio64"}, {Default(0), "Grxclock", "50"},
+                         {Glide(0), "FX_GLIDE_SWAPINTERVAL", "0"}, {D3D(0), "SSTH3_SWAPINTERVAL", "0"}});
+    page.settings.glideVsyncOff = page.settings.d3dVsyncOff = 1;
     page.Load();
-    EXPECT_EQ(page.settings.currentClock, c.current);
-    EXPECT_EQ(page.settings.glideVsyncOff, 0);
-    EXPECT_EQ(page.settings.d3dVsyncOff, 0);
+    EXPECT_EQ(Record(page.settings), "120..220 clock " + std::to_string(c.current) + " stock " +
+                                         (c.defaultClock ? c.defaultClock : "143") +
+                                         " enable 0 glide 0 d3d 0");
     EXPECT_TRUE(page.sink.messages.empty());
     for (const Call& call : page.reg.Calls()) EXPECT_EQ(call.path, kProduct);
   }
@@ -260,10 +242,9 @@ TEST(LoadSettings, NineXClockAndSwitchesComeFromTheLastAdapter) {
   Page page;
   page.AddVoodoo(0);
   page.AddVoodoo(1);
-  page.reg.PutText(Default(0), "Grxclock", "150");
-  page.reg.PutText(Default(1), "Grxclock", " 175MHz");
-  page.reg.PutText(Glide(0), "FX_GLIDE_SWAPINTERVAL", "0");
-  page.reg.PutText(D3D(1), "SSTH3_SWAPINTERVAL", "7");  // content does not count
+  PutValues(page.reg, {{Default(0), "Grxclock", "150"}, {Default(1), "Grxclock", " 175MHz"},
+                       {Glide(0), "FX_GLIDE_SWAPINTERVAL", "0"},
+                       {D3D(1), "SSTH3_SWAPINTERVAL", "7"}});  // content does not count
   page.Load();
   EXPECT_EQ(page.settings.currentClock, 175);
   EXPECT_EQ(page.settings.glideVsyncOff, 0);
@@ -277,8 +258,7 @@ TEST(LoadSettings, NineXClockAndSwitchesComeFromTheLastAdapter) {
 
 TEST(LoadSettings, NTClockIsTheFirstFourBytesWhateverTheType) {
   std::vector<unsigned char> big(256, 0), tooBig(257, 0);
-  big[0] = 170;
-  tooBig[0] = 170;
+  big[0] = tooBig[0] = 170;
   struct Case {
     const char* name;
     uint32_t type;
@@ -296,10 +276,8 @@ TEST(LoadSettings, NTClockIsTheFirstFourBytesWhateverTheType) {
   for (PlatformKind kind : {kPlatformNT4, kPlatformNT5}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(c.name);
-      Page page;
-      page.kind = kind;
-      page.reg.PutRaw(kind == kPlatformNT4 ? kNT4Device0 : kNT5Device0, "GraphicsClocking",
-                      c.type, c.data);
+      Page page(kind);
+      page.reg.PutRaw(Device0(kind), "GraphicsClocking", c.type, c.data);
       page.Load();
       EXPECT_EQ(page.settings.currentClock, c.clock);
       EXPECT_TRUE(page.sink.messages.empty());
@@ -309,54 +287,52 @@ TEST(LoadSettings, NTClockIsTheFirstFourBytesWhateverTheType) {
 }
 
 TEST(LoadSettings, NTSwitchesComeFromTheGlideKeyOnly) {
-  Page page;
-  page.kind = kPlatformNT5;
-  page.reg.PutText(kNTGlide, "FX_GLIDE_SWAPINTERVAL", "1");
-  page.reg.PutText(kNT5Device0, "SSTH3_SWAPINTERVAL", "0");  // never read back
-  page.settings.d3dVsyncOff = 0;
-  page.Load();
-  EXPECT_EQ(page.settings.glideVsyncOff, 1);
-  EXPECT_EQ(page.settings.d3dVsyncOff, 0);
-  for (const Call& call : page.reg.Calls())
-    if (call.op == MemoryRegistry::kOpQuery) EXPECT_NE(call.value, "SSTH3_SWAPINTERVAL");
-  // The next Apply rewrites the stored "1" as "0".
-  EXPECT_TRUE(page.Apply());
-  ExpectSz(page.reg, kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
+  for (PlatformKind kind : {kPlatformNT4, kPlatformNT5}) {
+    Page page(kind);
+    page.reg.PutText(kNTGlide, "FX_GLIDE_SWAPINTERVAL", "1");
+    // Direct3D has no value on NT: neither the second swap interval nor an
+    // adapter's D3D key is read, and the switch loads as off.
+    page.reg.PutText(Device0(kind), "SSTH3_SWAPINTERVAL", "0");
+    page.AddVoodoo(0);
+    page.reg.PutText(D3D(0), "SSTH3_SWAPINTERVAL", "0");
+    page.settings.d3dVsyncOff = 1;
+    page.Load();
+    EXPECT_EQ(page.settings.glideVsyncOff, 1);
+    EXPECT_EQ(page.settings.d3dVsyncOff, 0);
+    for (const Call& call : page.reg.Calls()) {
+      EXPECT_NE(call.value, "SSTH3_SWAPINTERVAL");
+      EXPECT_EQ(call.path.find("Class"), std::string::npos) << call.path;
+    }
+    // The next Apply rewrites the stored "1" as "0".
+    EXPECT_TRUE(page.Apply());
+    ExpectSz(page.reg, kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
+  }
 }
 
 // ---------------------------------------------------------------------------
 // The clock outside the limits: message and write-through.
 
 TEST(LoadSettings, NT4ClockAboveTheLimitIsResetAndWrittenThrough) {
-  for (int enable : {1, 0}) {
+  for (const char* enable : {"1", "0"}) {
     SCOPED_TRACE(enable);
-    Page page;
-    page.kind = kPlatformNT4;
-    page.reg.PutText(kProduct, "UpperLimit", "220");
-    page.reg.PutText(kProduct, "EnableClock", enable ? "1" : "0");
+    Page page(kPlatformNT4);
+    PutValues(page.reg, {{kProduct, "UpperLimit", "220"}, {kProduct, "EnableClock", enable}});
     page.reg.PutDword(kNT4Device0, "GraphicsClocking", 250);
     page.Load();
-    ASSERT_EQ(page.sink.messages.size(), 1u);
-    const RecordingMessageSink::Message& m = page.sink.messages[0];
-    EXPECT_EQ(m.text, AboveMessage(250, 220));
-    EXPECT_EQ(m.caption, "Tachy");
-    EXPECT_EQ(m.owner, kOwner);
-    EXPECT_EQ(m.type, kMbOk);
+    page.ExpectMessage(LimitMessage("above the Upper", 250, 220));
     EXPECT_EQ(page.settings.currentClock, 220);
-    if (enable)
+    if (*enable == '1')
       ExpectDword(page.reg, kNT4Device0, "GraphicsClocking", 220);
     else
       EXPECT_FALSE(page.reg.ValueExists(kNT4Device0, "GraphicsClocking"));
-    EXPECT_FALSE(page.reg.ValueExists(kNTGlide, "FX_GLIDE_SWAPINTERVAL"));
-    EXPECT_FALSE(page.reg.ValueExists(kNT4Device0, "SSTH3_SWAPINTERVAL"));
-    EXPECT_EQ(page.settings.glideVsyncOff, 0);
     // The write-through leaves the product key alone and never touches NT 5's keys.
-    EXPECT_EQ(page.reg.Text(kProduct, "EnableClock"), enable ? "1" : "0");
-    for (const Call& call : page.reg.Calls()) {
-      if (call.op & MemoryRegistry::kOpWrites) {
-        EXPECT_NE(call.path, kProduct);
-        EXPECT_EQ(call.path.find("3dfxvs"), std::string::npos);
-      }
+    ExpectValues(page.reg, {{kNTGlide, "FX_GLIDE_SWAPINTERVAL", nullptr},
+                            {kNT4Device0, "SSTH3_SWAPINTERVAL", nullptr},
+                            {kProduct, "EnableClock", enable}});
+    EXPECT_EQ(page.settings.glideVsyncOff, 0);
+    for (const Call& call : CallsOf(page.reg, MemoryRegistry::kOpWrites)) {
+      EXPECT_NE(call.path, kProduct);
+      EXPECT_EQ(call.path.find("3dfxvs"), std::string::npos);
     }
   }
 }
@@ -364,14 +340,10 @@ TEST(LoadSettings, NT4ClockAboveTheLimitIsResetAndWrittenThrough) {
 TEST(LoadSettings, ClockBelowTheLowerLimit) {
   Page page;
   page.AddVoodoo(0);
-  page.reg.PutText(kProduct, "DefaultClock", "90");
-  page.reg.PutText(kProduct, "LowerLimit", "120");
-  page.reg.PutText(kProduct, "EnableClock", "1");
+  PutValues(page.reg, {{kProduct, "DefaultClock", "90"}, {kProduct, "LowerLimit", "120"},
+                       {kProduct, "EnableClock", "1"}});
   page.Load();
-  ASSERT_EQ(page.sink.messages.size(), 1u);
-  EXPECT_EQ(page.sink.messages[0].text, BelowMessage(90, 120));
-  EXPECT_EQ(page.sink.messages[0].caption, "Tachy");
-  EXPECT_EQ(page.sink.messages[0].owner, kOwner);
+  page.ExpectMessage(LimitMessage("below the Lower", 90, 120));
   EXPECT_EQ(page.settings.currentClock, 120);
   ExpectSz(page.reg, Default(0), "Grxclock", "120");
   // Keys opened for deleting only are created too.
@@ -379,35 +351,30 @@ TEST(LoadSettings, ClockBelowTheLowerLimit) {
   EXPECT_TRUE(page.reg.KeyExists(D3D(0)));
 }
 
+// NT 4 and 9x: both swap-interval values survive the write-through, and the
+// clock is written.
 TEST(LoadSettings, ClampWriteThroughKeepsTheVsyncValues) {
-  {  // NT 4: both values survive the write-through.
-    Page page;
-    page.kind = kPlatformNT4;
-    page.reg.PutText(kProduct, "EnableClock", "1");
-    page.reg.PutDword(kNT4Device0, "GraphicsClocking", 250);
-    page.reg.PutText(kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
-    page.reg.PutText(kNT4Device0, "SSTH3_SWAPINTERVAL", "0");
-    page.Load();
-    EXPECT_EQ(page.sink.messages.size(), 1u);
-    EXPECT_EQ(page.settings.glideVsyncOff, 1);
-    ExpectDword(page.reg, kNT4Device0, "GraphicsClocking", 220);
-    ExpectSz(page.reg, kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
-    ExpectSz(page.reg, kNT4Device0, "SSTH3_SWAPINTERVAL", "0");
-  }
-  {  // 9x: both switches of the adapter survive, the clock is written.
-    Page page;
+  for (PlatformKind kind : {kPlatformNT4, kPlatform9x}) {
+    const bool nt = kind == kPlatformNT4;
+    const std::string glide = nt ? kNTGlide : Glide(2), swap = nt ? kNT4Device0 : D3D(2);
+    Page page(kind);
     page.AddVoodoo(2);
-    page.reg.PutText(kProduct, "EnableClock", "1");
-    page.reg.PutText(Default(2), "Grxclock", "95");
-    page.reg.PutText(Glide(2), "FX_GLIDE_SWAPINTERVAL", "0");
-    page.reg.PutText(D3D(2), "SSTH3_SWAPINTERVAL", "0");
+    PutValues(page.reg, {{kProduct, "EnableClock", "1"},
+                         {glide, "FX_GLIDE_SWAPINTERVAL", "0"},
+                         {swap, "SSTH3_SWAPINTERVAL", "0"}});
+    if (nt)
+      page.reg.PutDword(kNT4Device0, "GraphicsClocking", 250);
+    else
+      page.reg.PutText(Default(2), "Grxclock", "95");
     page.Load();
     EXPECT_EQ(page.sink.messages.size(), 1u);
     EXPECT_EQ(page.settings.glideVsyncOff, 1);
-    EXPECT_EQ(page.settings.d3dVsyncOff, 1);
-    ExpectSz(page.reg, Default(2), "Grxclock", "120");
-    ExpectSz(page.reg, Glide(2), "FX_GLIDE_SWAPINTERVAL", "0");
-    ExpectSz(page.reg, D3D(2), "SSTH3_SWAPINTERVAL", "0");
+    EXPECT_EQ(page.settings.d3dVsyncOff, nt ? 0 : 1);
+    if (nt)
+      ExpectDword(page.reg, kNT4Device0, "GraphicsClocking", 220);
+    else
+      ExpectSz(page.reg, Default(2), "Grxclock", "120");
+    ExpectValues(page.reg, {{glide, "FX_GLIDE_SWAPINTERVAL", "0"}, {swap, "SSTH3_SWAPINTERVAL", "0"}});
   }
 }
 
@@ -415,14 +382,11 @@ TEST(LoadSettings, WriteThroughReachesEveryAdapter) {
   Page page;
   page.AddVoodoo(0);
   page.AddVoodoo(3);
-  page.reg.PutText(kProduct, "EnableClock", "1");
-  page.reg.PutText(Default(0), "Grxclock", "150");
-  page.reg.PutText(Default(3), "Grxclock", "abc");  // parses as 0
+  PutValues(page.reg, {{kProduct, "EnableClock", "1"}, {Default(0), "Grxclock", "150"},
+                       {Default(3), "Grxclock", "abc"}});  // parses as 0
   page.Load();
-  ASSERT_EQ(page.sink.messages.size(), 1u);
-  EXPECT_EQ(page.sink.messages[0].text, BelowMessage(0, 120));
-  ExpectSz(page.reg, Default(0), "Grxclock", "120");
-  ExpectSz(page.reg, Default(3), "Grxclock", "120");
+  page.ExpectMessage(LimitMessage("below the Lower", 0, 120));
+  ExpectValues(page.reg, {{Default(0), "Grxclock", "120"}, {Default(3), "Grxclock", "120"}});
 }
 
 // ---------------------------------------------------------------------------
@@ -432,76 +396,58 @@ TEST(ApplySettings, NineXWritesEveryAdapter) {
   Page page;
   page.AddVoodoo(0);
   page.AddVoodoo(2);
-  page.reg.PutText(kProduct, "Model", "Voodoo3 3000");
+  page.Put("Model", "Voodoo3 3000");
   page.reg.PutText(Default(2), "Grxclock", "166");
   page.Load();
-  page.settings.enableClock = 1;
-  page.settings.currentClock = 250;  // above 220, whatever set it
-  page.settings.glideVsyncOff = 1;
-  page.settings.d3dVsyncOff = 0;
+  page.Controls(1, 250, 1, 0);  // clock above 220, whatever set it
   page.reg.PutText(D3D(0), "SSTH3_SWAPINTERVAL", "0");
   EXPECT_TRUE(page.Apply());
   EXPECT_EQ(page.settings.currentClock, 220);
   ExpectSz(page.reg, kProduct, "EnableClock", "1");
   for (int n : {0, 2}) {
-    ExpectSz(page.reg, Default(n), "Grxclock", "220");
-    ExpectSz(page.reg, Glide(n), "FX_GLIDE_SWAPINTERVAL", "0");
-    EXPECT_FALSE(page.reg.ValueExists(D3D(n), "SSTH3_SWAPINTERVAL"));
+    ExpectValues(page.reg, {{Default(n), "Grxclock", "220"},
+                            {Glide(n), "FX_GLIDE_SWAPINTERVAL", "0"},
+                            {D3D(n), "SSTH3_SWAPINTERVAL", nullptr}});
     EXPECT_TRUE(page.reg.KeyExists(D3D(n)));
   }
-  EXPECT_FALSE(page.reg.KeyExists(Adapter(1, "")));
+  EXPECT_FALSE(page.reg.KeyExists(DisplayKey(1)));
   // Keys are created with write access only.
-  for (const Call& call : page.reg.Calls())
-    if (call.op == MemoryRegistry::kOpCreate || call.op == MemoryRegistry::kOpOpen)
-      EXPECT_EQ(call.access, kKeyCreateSubKey | kKeySetValue) << call.path;
+  for (const Call& call : CallsOf(page.reg, MemoryRegistry::kOpCreate | MemoryRegistry::kOpOpen))
+    EXPECT_EQ(call.access, kKeyCreateSubKey | kKeySetValue) << call.path;
 
   // Switching the adjustment off deletes the clock everywhere.
-  page.settings.enableClock = 0;
-  page.settings.glideVsyncOff = 0;
-  page.settings.d3dVsyncOff = 1;
+  page.Controls(0, 220, 0, 1);
   EXPECT_TRUE(page.Apply());
   ExpectSz(page.reg, kProduct, "EnableClock", "0");
-  for (int n : {0, 2}) {
-    EXPECT_FALSE(page.reg.ValueExists(Default(n), "Grxclock"));
-    EXPECT_FALSE(page.reg.ValueExists(Glide(n), "FX_GLIDE_SWAPINTERVAL"));
-    ExpectSz(page.reg, D3D(n), "SSTH3_SWAPINTERVAL", "0");
-  }
+  for (int n : {0, 2})
+    ExpectValues(page.reg, {{Default(n), "Grxclock", nullptr},
+                            {Glide(n), "FX_GLIDE_SWAPINTERVAL", nullptr},
+                            {D3D(n), "SSTH3_SWAPINTERVAL", "0"}});
 }
 
 TEST(ApplySettings, NTLayout) {
-  struct Case {
-    PlatformKind kind;
-    const char* device0;
-    const char* other;
-  } cases[] = {{kPlatformNT4, kNT4Device0, kNT5Device0},
-               {kPlatformNT5, kNT5Device0, kNT4Device0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.kind);
-    Page page;
-    page.kind = c.kind;
+  for (PlatformKind kind : {kPlatformNT4, kPlatformNT5}) {
+    SCOPED_TRACE(kind);
+    const char* device0 = Device0(kind);
+    Page page(kind);
     page.reg.AddKey(kProduct);
     page.Load();
-    page.settings.enableClock = 1;
-    page.settings.currentClock = 183;
-    page.settings.glideVsyncOff = 1;
-    page.settings.d3dVsyncOff = 1;  // has no place on NT
+    page.Controls(1, 183, 1, 1);  // Direct3D has no place on NT
     EXPECT_TRUE(page.Apply());
-    ExpectDword(page.reg, c.device0, "GraphicsClocking", 183);
-    ExpectSz(page.reg, kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
-    ExpectSz(page.reg, c.device0, "SSTH3_SWAPINTERVAL", "0");
-    EXPECT_FALSE(page.reg.KeyExists(c.other));
+    ExpectDword(page.reg, device0, "GraphicsClocking", 183);
+    ExpectValues(page.reg, {{kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0"},
+                            {device0, "SSTH3_SWAPINTERVAL", "0"}});
+    EXPECT_FALSE(page.reg.KeyExists(Device0(kind == kPlatformNT4 ? kPlatformNT5 : kPlatformNT4)));
     EXPECT_FALSE(page.reg.KeyExists("HKLM\\System\\CurrentControlSet\\Services\\Class"));
 
     // The second swap interval follows the Glide switch, not Direct3D's.
-    page.settings.glideVsyncOff = 0;
-    page.settings.d3dVsyncOff = 1;
-    page.settings.enableClock = 0;
+    page.Controls(0, 183, 0, 1);
     EXPECT_TRUE(page.Apply(2));
-    EXPECT_FALSE(page.reg.ValueExists(c.device0, "SSTH3_SWAPINTERVAL"));
-    EXPECT_FALSE(page.reg.ValueExists(kNTGlide, "FX_GLIDE_SWAPINTERVAL"));
-    EXPECT_FALSE(page.reg.ValueExists(c.device0, "GraphicsClocking"));
     // Mode 2 leaves EnableClock as it was.
-    ExpectSz(page.reg, kProduct, "EnableClock", "1");
+    ExpectValues(page.reg, {{device0, "SSTH3_SWAPINTERVAL", nullptr},
+                            {kNTGlide, "FX_GLIDE_SWAPINTERVAL", nullptr},
+                            {device0, "GraphicsClocking", nullptr},
+                            {kProduct, "EnableClock", "1"}});
   }
 }
 
@@ -521,13 +467,12 @@ TEST(ApplySettings, MissingProductKeyIsNeverCreated) {
   EXPECT_TRUE(none.Apply());
   ExpectSz(none.reg, kProduct, "EnableClock", "1");
   EXPECT_EQ(CountCalls(none.reg, MemoryRegistry::kOpCreate), 0u);
-  EXPECT_FALSE(none.reg.KeyExists(Adapter(0, "")));
+  EXPECT_FALSE(none.reg.KeyExists(DisplayKey(0)));
 }
 
 TEST(ApplySettings, FailedWritesAreReportedAndTheOthersStillRun) {
-  const unsigned kSet = MemoryRegistry::kOpSet;
-  const unsigned kDel = MemoryRegistry::kOpDeleteValue;
-  const unsigned kCreate = MemoryRegistry::kOpCreate;
+  const unsigned kSet = MemoryRegistry::kOpSet, kDel = MemoryRegistry::kOpDeleteValue,
+                 kCreate = MemoryRegistry::kOpCreate;
   struct Case {
     const char* name;
     PlatformKind kind;
@@ -549,61 +494,51 @@ TEST(ApplySettings, FailedWritesAreReportedAndTheOthersStillRun) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Page page;
-    page.kind = c.kind;
-    page.reg.PutText(kProduct, "EnableClock", "0");
-    if (c.kind == kPlatform9x) {
-      page.AddVoodoo(0);
-      page.AddVoodoo(2);
-    }
+    Page page(c.kind);
+    page.Put("EnableClock", "0");
+    for (int n : {0, 2})
+      if (c.kind == kPlatform9x) page.AddVoodoo(n);
     page.Load();
     // Values to delete exist, so a delete really is attempted.
     for (int n : {0, 2}) page.reg.PutText(Default(n), "Grxclock", "150");
     page.reg.PutDword(kNT4Device0, "GraphicsClocking", 150);
     page.reg.PutDword(kNT5Device0, "GraphicsClocking", 150);
-    page.settings.enableClock = 0;
-    page.settings.currentClock = 180;
-    page.settings.glideVsyncOff = 1;
-    page.settings.d3dVsyncOff = 1;
-    if (!c.path.empty()) {
-      if (c.readOnly)
-        page.reg.MakeReadOnly(c.path);
-      else
-        page.reg.FailKey(c.path, kErrorAccessDenied, c.ops);
-    }
+    page.Controls(0, 180, 1, 1);
+    if (c.readOnly && !c.path.empty())
+      page.reg.MakeReadOnly(c.path);
+    else if (!c.path.empty())
+      page.reg.FailKey(c.path, kErrorAccessDenied, c.ops);
     EXPECT_EQ(page.Apply(), c.ok);
     // Every write outside the failing place has happened.
     auto untouched = [&](const std::string& p) {
       return c.path.empty() || !(p == c.path || (c.readOnly && p.rfind(c.path + "\\", 0) == 0));
     };
     if (untouched(kProduct)) ExpectSz(page.reg, kProduct, "EnableClock", "0");
+    std::vector<SzValue> written;
     if (c.kind == kPlatform9x) {
-      for (int n : {0, 2}) {
-        if (untouched(Default(n))) EXPECT_FALSE(page.reg.ValueExists(Default(n), "Grxclock"));
-        if (untouched(Glide(n))) ExpectSz(page.reg, Glide(n), "FX_GLIDE_SWAPINTERVAL", "0");
-        if (untouched(D3D(n))) ExpectSz(page.reg, D3D(n), "SSTH3_SWAPINTERVAL", "0");
-      }
+      for (int n : {0, 2})
+        written.insert(written.end(), {{Default(n), "Grxclock", nullptr},
+                                       {Glide(n), "FX_GLIDE_SWAPINTERVAL", "0"},
+                                       {D3D(n), "SSTH3_SWAPINTERVAL", "0"}});
     } else {
-      const char* device0 = c.kind == kPlatformNT4 ? kNT4Device0 : kNT5Device0;
-      if (untouched(device0)) {
-        EXPECT_FALSE(page.reg.ValueExists(device0, "GraphicsClocking"));
-        ExpectSz(page.reg, device0, "SSTH3_SWAPINTERVAL", "0");
-      }
-      if (untouched(kNTGlide)) ExpectSz(page.reg, kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
+      written = {{Device0(c.kind), "GraphicsClocking", nullptr},
+                 {Device0(c.kind), "SSTH3_SWAPINTERVAL", "0"},
+                 {kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0"}};
     }
+    for (const SzValue& v : written)
+      if (untouched(v.path)) ExpectValues(page.reg, {v});
     // The attempts at the failing place were made.
     if (!c.path.empty() && c.path != "HKLM") {
       bool attempted = false;
       for (const Call& call : page.reg.Calls())
-        if (call.path == c.path && call.result != kErrorSuccess) attempted = true;
+        attempted = attempted || (call.path == c.path && call.result != kErrorSuccess);
       EXPECT_TRUE(attempted);
     }
   }
 }
 
 TEST(ApplySettings, FailedOpenOfTheProductKeyOtherThanMissingIsReported) {
-  Page page;
-  page.kind = kPlatformNT4;
+  Page page(kPlatformNT4);
   page.reg.AddKey(kProduct);
   page.Load();
   page.reg.FailKey(kProduct, kErrorAccessDenied, MemoryRegistry::kOpOpen);
@@ -613,8 +548,7 @@ TEST(ApplySettings, FailedOpenOfTheProductKeyOtherThanMissingIsReported) {
 }
 
 TEST(ApplySettings, DeletingAbsentValuesIsSuccess) {
-  Page page;
-  page.kind = kPlatformNT5;
+  Page page(kPlatformNT5);
   page.Load();  // nothing stored anywhere, adjustment and switches off
   EXPECT_TRUE(page.Apply());
   EXPECT_EQ(CountCalls(page.reg, MemoryRegistry::kOpDeleteValue), 3u);
@@ -638,8 +572,8 @@ TEST(WriteLimits, OnlyIntoAnExistingProductKey) {
   WriteUpperLimit(reg, -7);
   ExpectSz(reg, kProduct, "LowerLimit", "135");
   ExpectSz(reg, kProduct, "UpperLimit", "-7");
-  for (const Call& call : reg.Calls())
-    if (call.op == MemoryRegistry::kOpOpen) EXPECT_EQ(call.access, kKeyCreateSubKey | kKeySetValue);
+  for (const Call& call : CallsOf(reg, MemoryRegistry::kOpOpen))
+    EXPECT_EQ(call.access, kKeyCreateSubKey | kKeySetValue);
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 

@@ -47,6 +47,8 @@ const char kNTD3D[] = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\
 const char kClsidText[] = "{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
 const char kClassKey[] =
     "HKLM\\Software\\Classes\\CLSID\\{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
+// regsvr32's ProgID key; its CLSID subkey names the class.
+const char kProgIdKey[] = "HKLM\\Software\\Classes\\PROPERTY.PROPERTYINTERFACE";
 const char kLegacyHandler[] =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Display\\"
     "Shellex\\PropertySheetHandlers\\Velomark";
@@ -316,6 +318,8 @@ inline WritePolicy InstallerPolicy(PlatformKind kind, const AdapterList& list,
     p.AllowDeleteKey(key);
   p.AllowDeleteKey(server);
   p.AllowDeleteKey(std::string(kClassKey) + "\\ProgID");
+  p.AllowDeleteKey(kProgIdKey);
+  p.AllowDeleteKey(std::string(kProgIdKey) + "\\CLSID");
   if (kind == 1) {
     for (int n : Instances(list)) {
       p.AllowDeleteValue(AdapterKey(n, "\\DEFAULT"), "Grxclock");
@@ -497,6 +501,14 @@ inline std::string CheckRemoved(const MemoryRegistry& reg, PlatformKind kind,
   for (const auto& k : keys)
     if ((keySet & k.first) && reg.KeyExists(k.second) && !SaidAbsent(reg, k.second))
       errors += std::string(k.second) + " not removed\n";
+  // The ProgID key naming this class goes with it, unless reading which
+  // class it names failed.
+  const std::string progIdClsid = std::string(kProgIdKey) + "\\CLSID";
+  bool unread = false;
+  for (const MemoryRegistry::Call& c : reg.Calls())
+    unread = unread || (c.result != kErrorSuccess && Lower(c.path) == Lower(progIdClsid));
+  if ((keySet & 32) && Lower(reg.Text(progIdClsid, "")) == Lower(kClsidText) && !unread)
+    errors += std::string(kProgIdKey) + " not removed\n";
   auto gone = [&](const std::string& key, const char* name) {
     if (reg.ValueExists(key, name) && !SaidAbsent(reg, key, name))
       errors += key + " " + name + " not removed\n";

@@ -374,7 +374,8 @@ std::vector<InstallScenario> InstallScenarios() {
 
 // A machine where an earlier release was installed and the page was used:
 // the legacy handler key, a product key the page changed, both handler keys,
-// the class key with its server key, and driver values on 9x and NT.
+// the class key with its server key, the keys regsvr32 adds, and driver
+// values on 9x and NT.
 void SeedInstalled(MemoryRegistry& reg) {
   Seed9x(reg);
   reg.PutText(fault::kProductPath, "EnableClock", "1");
@@ -384,6 +385,11 @@ void SeedInstalled(MemoryRegistry& reg) {
   const std::string server = std::string(fault::kClassKey) + "\\InProcServer32";
   reg.PutText(server, "", "C:\\OLD\\TACHPAGE.DLL");
   reg.PutText(server, "ThreadingModel", "Apartment");
+  // What regsvr32 adds (the class id as StringFromCLSID renders it).
+  for (const std::string& k : {std::string(fault::kClassKey), std::string(fault::kClassKey) +
+                               "\\ProgID", std::string(fault::kProgIdKey)})
+    reg.PutText(k, "", "PROPERTY.PROPERTYINTERFACE");
+  reg.PutText(std::string(fault::kProgIdKey) + "\\CLSID", "", "{7A41C3E2-5B19-11D2-A4C7-0060B0D4E91F}");
   reg.PutText(AdapterKey(0, "\\D3D"), "SSTH3_SWAPINTERVAL", "0");
   for (const char* device0 : {fault::kNT4Device0, fault::kNT5Device0}) {
     reg.PutDword(device0, "GraphicsClocking", 200);

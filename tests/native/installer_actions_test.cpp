@@ -25,7 +25,10 @@ const std::string kDisplay = kHandlers + "Display\\Shellex\\PropertySheetHandler
 const std::string kDevice = kHandlers + "Device\\Shellex\\PropertySheetHandlers\\Tachymark";
 const std::string kClsid = "HKCR\\CLSID\\{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
 const std::string kServer = kClsid + "\\InProcServer32";
+const std::string kProgIdKey = "HKCR\\PROPERTY.PROPERTYINTERFACE";
+const std::string kProgIdClsidKey = kProgIdKey + "\\CLSID";
 const char kClsidText[] = "{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
+const char kClsidUpper[] = "{7A41C3E2-5B19-11D2-A4C7-0060B0D4E91F}";  // StringFromCLSID
 const char kModule[] = "D:\\Setup\\TACHPAGE.DLL";
 
 const std::string kClass9x = "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\";
@@ -313,13 +316,18 @@ TEST(InstallerActions, DeleteKeyIfPresent) {
   }
 }
 
-// An installed 9x system with adapters 0 and 2, and a legacy key.
-void SeedInstalled9x(MemoryRegistry& reg, bool progId) {
+// An installed 9x system with adapters 0 and 2, and a legacy key; with
+// `progIdClass`, regsvr32 ran too and its ProgID key names that class.
+void SeedInstalled9x(MemoryRegistry& reg, const char* progIdClass) {
   InstallerState s = State(1);
   ASSERT_TRUE(InstallExtension(reg, s, kModule, 120, 220, kModel3000));
   reg.AddKey(kLegacy);
   reg.AddKey(kDevice);
-  if (progId) reg.PutText(kClsid + "\\ProgID", "", "Tachymark.PropPage");
+  if (progIdClass) {
+    for (const std::string& k : {kClsid, kClsid + "\\ProgID", kProgIdKey})
+      reg.PutText(k, "", "PROPERTY.PROPERTYINTERFACE");
+    reg.PutText(kProgIdClsidKey, "", progIdClass);
+  }
   SeedDriver9x(reg, 0);
   SeedDriver9x(reg, 2);
   reg.ResetCalls();
@@ -334,14 +342,18 @@ InstallerState State9xWithAdapters(std::vector<int> adapters) {
 }
 
 TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
-  for (bool progId : {false, true}) {
+  // regsvr32 not run; its ProgID key naming this class; naming another.
+  const char* progIdClasses[] = {nullptr, kClsidUpper, "{0000031A-0000-0000-C000-000000000046}"};
+  for (const char* progIdClass : progIdClasses) {
+    const bool own = progIdClass == kClsidUpper;
     MemoryRegistry reg;
-    SeedInstalled9x(reg, progId);
+    SeedInstalled9x(reg, progIdClass);
     uint32_t set = DetectInstalledKeys(reg);
     EXPECT_EQ(set, 61u);
     EXPECT_TRUE(RemoveExtension(reg, State9xWithAdapters({0, 2}), set));
     for (const std::string& k : {kLegacy, kProduct, kDisplay, kDevice, kClsid})
       EXPECT_FALSE(reg.KeyExists(k)) << k;
+    EXPECT_EQ(reg.KeyExists(kProgIdClsidKey), progIdClass && !own);
     for (const char* n : {"0000", "0002"}) {
       std::string base = kClass9x + n;
       EXPECT_FALSE(reg.ValueExists(base + "\\DEFAULT", "Grxclock"));
@@ -351,18 +363,20 @@ TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
       EXPECT_TRUE(reg.ValueExists(base + "\\D3D", "Other"));
       EXPECT_TRUE(reg.KeyExists(base + "\\Glide"));  // values deleted, keys kept
     }
-    // The keys go in their fixed order, the class key's subkeys first.
+    // The keys go in their fixed order, each subkey before its parent.
     std::vector<std::string> deleted;
     for (const MemoryRegistry::Call& call : reg.Calls())
       if (call.op == MemoryRegistry::kOpDeleteKey) deleted.push_back(call.path);
-    ASSERT_EQ(deleted.size(), 7u);
-    EXPECT_EQ(deleted[0], kLegacy);
-    EXPECT_EQ(deleted[1], kProduct);
-    EXPECT_EQ(deleted[2], kDisplay);
-    EXPECT_EQ(deleted[3], kDevice);
-    EXPECT_NE(deleted[4].find("\\ProgID"), std::string::npos);
-    EXPECT_NE(deleted[5].find("\\InProcServer32"), std::string::npos);
-    EXPECT_EQ(deleted[6].substr(deleted[6].size() - 39), std::string("\\") + kClsidText);
+    const std::string classes = "HKLM\\Software\\Classes\\";
+    const std::string classKey = classes + "CLSID\\" + kClsidText;
+    std::vector<std::string> expected = {kLegacy, kProduct, kDisplay, kDevice};
+    if (own) {
+      expected.push_back(classes + "PROPERTY.PROPERTYINTERFACE\\CLSID");
+      expected.push_back(classes + "PROPERTY.PROPERTYINTERFACE");
+    }
+    for (const char* sub : {"\\ProgID", "\\InProcServer32", ""})
+      expected.push_back(classKey + sub);
+    EXPECT_EQ(deleted, expected);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
   }
 }
@@ -426,6 +440,7 @@ TEST(InstallerActions, RemoveOnNT) {
 
 TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
   const std::string progId = kClsid + "\\ProgID";
+  const std::string pp = kProgIdKey, ppClsid = kProgIdClsidKey;
   struct Case {
     std::string failing;
     std::vector<std::string> gone;
@@ -435,13 +450,15 @@ TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
       {kProduct, {kLegacy}, {kProduct, kDisplay, kDevice, kServer}},
       {kDisplay, {kLegacy, kProduct}, {kDisplay, kDevice, kServer}},
       {kDevice, {kLegacy, kProduct, kDisplay}, {kDevice, kServer}},
-      {progId, {kLegacy, kProduct, kDisplay, kDevice}, {progId, kServer}},
-      {kServer, {kLegacy, kProduct, kDisplay, kDevice, progId}, {kServer}},
-      {kClsid, {kLegacy, kProduct, kDisplay, kDevice, kServer}, {kClsid}},
+      {ppClsid, {kLegacy, kProduct, kDisplay, kDevice}, {ppClsid, progId, kServer}},
+      {pp, {kLegacy, kProduct, kDisplay, kDevice, ppClsid}, {pp, progId, kServer}},
+      {progId, {kLegacy, kProduct, kDisplay, kDevice, pp}, {progId, kServer}},
+      {kServer, {kLegacy, kProduct, kDisplay, kDevice, pp, progId}, {kServer}},
+      {kClsid, {kLegacy, kProduct, kDisplay, kDevice, pp, kServer}, {kClsid}},
   };
   for (const Case& c : cases) {
     MemoryRegistry reg;
-    SeedInstalled9x(reg, true);
+    SeedInstalled9x(reg, kClsidUpper);
     reg.FailKey(c.failing, kErrorAccessDenied, MemoryRegistry::kOpDeleteKey);
     EXPECT_FALSE(RemoveExtension(reg, State9xWithAdapters({0, 2}), 61)) << c.failing;
     for (const std::string& k : c.gone) EXPECT_FALSE(reg.KeyExists(k)) << c.failing << " " << k;
@@ -453,7 +470,7 @@ TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
   }
   // The same for a non-administrator on NT: nothing at all changes.
   MemoryRegistry reg;
-  SeedInstalled9x(reg, false);
+  SeedInstalled9x(reg, nullptr);
   SeedDriverNT(reg, kNT5Device);
   reg.MakeReadOnly("HKLM");
   std::string before = reg.Dump();

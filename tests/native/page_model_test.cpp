@@ -9,38 +9,43 @@
 
 #include "native/test_fakes.h"
 #include "page/page_model.h"
-#include "settings/memreg.h"
 
 namespace tachy {
 namespace {
 
-const char kProduct[] = "HKLM\\Software\\Tachymark";
-const char kClass0[] = "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\0000";
+using regtest::kProduct;
+const std::string kClass0 = regtest::DisplayKey(0);
+
+// The six controls usable only while clock adjustment is enabled.
+const int kClockControls[] = {kIdClockTrackbar,   kIdClockLabel,      kIdMhzLabel,
+                              kIdLowerLimitLabel, kIdUpperLimitLabel, kIdRestartNote};
+
+using Boxes = std::vector<std::pair<std::string, std::string>>;
 
 class FakeView : public PageView {
  public:
   std::map<int, int32_t> checks;
   std::map<int, bool> enabled;
   std::map<int, std::string> texts;
-  std::vector<std::string> events;  // sheet notifications, messages, texts
+  std::vector<std::string> events;  // texts set, layout, version line, in order
   std::vector<bool> sheet;          // true PSM_CHANGED, false PSM_UNCHANGED
-  std::vector<std::pair<std::string, std::string>> boxes;
+  Boxes boxes;  // text, caption
   std::vector<int32_t> loaded;      // string ids loaded, in order
   std::set<int> cursorOver;
   const ControlLayoutRow* layout = nullptr;
-  int32_t rangeMin = 0, rangeMax = 100, pos = 0;
+  int32_t rangeMin = 0, rangeMax = 100, pos = 0, ticks = 1;
   int refreshRuns = 0;
 
-  intptr_t SendTrackbar(uint32_t message, uintptr_t, intptr_t lParam) override {
-    switch (message) {
-      case kTbmGetPos: return pos;
-      case kTbmSetPos: pos = static_cast<int32_t>(lParam); break;
-      case kTbmSetRangeMin: rangeMin = static_cast<int32_t>(lParam); break;
-      case kTbmSetRangeMax: rangeMax = static_cast<int32_t>(lParam); break;
-    }
+  intptr_t SendTrackbar(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+    const int32_t v = static_cast<int32_t>(lParam);
+    if (message == kTbmGetPos) return pos;
+    if (message == kTbmClearTics) ticks = 0;
+    if (message == kTbmSetTicFreq) ticks = static_cast<int32_t>(wParam);
+    if (message == kTbmSetPos) pos = v;
+    if (message == kTbmSetRangeMin) rangeMin = v;
+    if (message == kTbmSetRangeMax) rangeMax = v;
     // The control keeps its thumb inside its range.
-    if (pos < rangeMin) pos = rangeMin;
-    if (pos > rangeMax) pos = rangeMax;
+    pos = pos < rangeMin ? rangeMin : pos > rangeMax ? rangeMax : pos;
     return 0;
   }
   int32_t GetCheck(int id) override { return checks[id]; }
@@ -55,9 +60,7 @@ class FakeView : public PageView {
   void NotifySheet(bool modified) override { sheet.push_back(modified); }
   int LoadText(int32_t id, char* buffer, int size) override {
     loaded.push_back(id);
-    std::string s = "S" + std::to_string(id);
-    snprintf(buffer, size, "%s", s.c_str());
-    return static_cast<int>(s.size());
+    return snprintf(buffer, size, "S%d", static_cast<int>(id));
   }
   void MoveControls(const ControlLayoutRow* table, int rows) override {
     EXPECT_EQ(rows, kPageLayoutRows);
@@ -75,12 +78,18 @@ class FakeView : public PageView {
   void RunRefreshRates() override { ++refreshRuns; }
   WindowHandle Owner() override { return 0x1234; }
 
-  int Changed() const {
-    int n = 0;
-    for (bool b : sheet) n += b ? 1 : 0;
-    return n;
+  // The clock controls at a glance: the trackbar's range, thumb and tick
+  // spacing, the three numbers, box 1009, and which of kClockControls are
+  // enabled.
+  std::string Clock() {
+    std::string on;
+    for (int id : kClockControls) on += enabled[id] ? '1' : '0';
+    return std::to_string(rangeMin) + ".." + std::to_string(rangeMax) + " at " +
+           std::to_string(pos) + " ticks " + std::to_string(ticks) + " shows " +
+           texts[kIdClockLabel] + " limits " + texts[kIdLowerLimitLabel] + "/" +
+           texts[kIdUpperLimitLabel] + " box " + std::to_string(checks[kIdEnableClock]) +
+           " enabled " + on;
   }
-  int Unchanged() const { return static_cast<int>(sheet.size()) - Changed(); }
 };
 
 struct Page {
@@ -91,33 +100,21 @@ struct Page {
   PageModel model{&view, PageServices{&reg, &sys, &sink}};
 
   Page() {
-    reg.PutText(kProduct, "LowerLimit", "120");
-    reg.PutText(kProduct, "UpperLimit", "220");
-    reg.PutText(kProduct, "DefaultClock", "166");
-    reg.PutText(kProduct, "Model", "Voodoo3 3000");
-    reg.PutText(kProduct, "EnableClock", "1");
+    const char* values[][2] = {{"LowerLimit", "120"}, {"UpperLimit", "220"},
+                               {"DefaultClock", "166"}, {"Model", "Voodoo3 3000"},
+                               {"EnableClock", "1"}};
+    for (const auto& v : values) reg.PutText(kProduct, v[0], v[1]);
     reg.PutText(kClass0, "DriverDesc", "3dfx Voodoo3 3000");
-    reg.PutText(std::string(kClass0) + "\\DEFAULT", "Grxclock", "180");
+    reg.PutText(kClass0 + "\\DEFAULT", "Grxclock", "180");
   }
 };
-
-const int kClockControls[] = {kIdClockTrackbar, kIdClockLabel, kIdMhzLabel,
-                              kIdLowerLimitLabel, kIdUpperLimitLabel,
-                              kIdRestartNote};
 
 TEST(PageModel, InitFillsTheControlsFromTheRegistry) {
   Page p;
   p.model.OnInitDialog();
   EXPECT_EQ(p.model.platformKind, kPlatform9x);
-  EXPECT_EQ(p.view.rangeMin, 120);
-  EXPECT_EQ(p.view.rangeMax, 220);
-  EXPECT_EQ(p.view.pos, 180);
-  EXPECT_EQ(p.view.texts[kIdClockLabel], "180");
-  EXPECT_EQ(p.view.texts[kIdLowerLimitLabel], "120");
-  EXPECT_EQ(p.view.texts[kIdUpperLimitLabel], "220");
+  EXPECT_EQ(p.view.Clock(), "120..220 at 180 ticks 2 shows 180 limits 120/220 box 1 enabled 111111");
   EXPECT_EQ(p.view.texts[kIdModelLabel], "Voodoo3 3000");
-  EXPECT_EQ(p.view.checks[kIdEnableClock], 1);
-  for (int id : kClockControls) EXPECT_TRUE(p.view.enabled[id]) << id;
   EXPECT_TRUE(p.view.enabled[kIdD3DVsync]);
   EXPECT_EQ(p.view.enabled.count(kIdRefreshRates), 0u);  // left as created
   EXPECT_TRUE(p.view.sheet.empty());
@@ -152,23 +149,30 @@ TEST(PageModel, NoAdapterStartsFromTheStockClock) {
 }
 
 TEST(PageModel, TrackbarChangesMarkModifiedOnce) {
+  // A notification that leaves the thumb where it was counts as a change,
+  // on a page that nothing has modified yet.
   Page p;
   p.model.OnInitDialog();
+  p.view.texts[kIdClockLabel] = "";
+  p.model.OnHScroll(true);
+  EXPECT_EQ(p.model.settings.currentClock, 180);
+  EXPECT_EQ(p.view.texts[kIdClockLabel], "180");
+  EXPECT_EQ(p.view.sheet, (std::vector<bool>{true}));
+  // Later changes send nothing more.
   p.view.pos = 200;
   p.model.OnHScroll(true);
   EXPECT_EQ(p.model.settings.currentClock, 200);
   EXPECT_EQ(p.view.texts[kIdClockLabel], "200");
-  // A click that leaves the thumb where it was still counts as a change.
-  p.model.OnHScroll(true);
   p.model.OnGlideVsync();
-  EXPECT_EQ(p.view.Changed(), 1);
-  EXPECT_EQ(p.view.Unchanged(), 0);
+  EXPECT_EQ(p.view.sheet, (std::vector<bool>{true}));
   // Another scroll bar's notification only refreshes the label.
   Page q;
   q.model.OnInitDialog();
   q.view.pos = 150;
+  q.view.texts[kIdClockLabel] = "";
   q.model.OnHScroll(false);
   EXPECT_EQ(q.model.settings.currentClock, 180);
+  EXPECT_EQ(q.view.texts[kIdClockLabel], "180");
   EXPECT_TRUE(q.view.sheet.empty());
 }
 
@@ -191,25 +195,26 @@ TEST(PageModel, ClockAdjustmentOffReturnsToTheStockClock) {
   p.model.OnEnableClock();  // checked -> off
   EXPECT_EQ(p.model.settings.enableClock, 0);
   EXPECT_EQ(p.model.settings.currentClock, 166);
-  EXPECT_EQ(p.view.pos, 166);
-  EXPECT_EQ(p.view.texts[kIdClockLabel], "166");
-  for (int id : kClockControls) EXPECT_FALSE(p.view.enabled[id]) << id;
+  EXPECT_EQ(p.view.Clock(), "120..220 at 166 ticks 2 shows 166 limits 120/220 box 0 enabled 000000");
   p.model.OnEnableClock();  // on again: the clock stays
   EXPECT_EQ(p.model.settings.enableClock, 1);
   EXPECT_EQ(p.model.settings.currentClock, 166);
-  for (int id : kClockControls) EXPECT_TRUE(p.view.enabled[id]) << id;
-  EXPECT_EQ(p.view.Changed(), 1);
+  EXPECT_EQ(p.view.Clock(), "120..220 at 166 ticks 2 shows 166 limits 120/220 box 1 enabled 111111");
+  EXPECT_EQ(p.view.sheet, (std::vector<bool>{true}));
 }
 
 TEST(PageModel, FactoryDefaultsMarkModifiedEvenWithNothingToChange) {
   Page p;
   p.reg.PutText(kProduct, "EnableClock", "0");
-  p.reg.RemoveKeyTree(std::string(kClass0) + "\\DEFAULT");
+  p.reg.RemoveKeyTree(kClass0 + "\\DEFAULT");
   p.model.OnInitDialog();
   EXPECT_EQ(p.model.settings.currentClock, 166);
+  p.view.ticks = 7;
   p.model.OnFactoryDefaults();
-  EXPECT_EQ(p.view.Changed(), 1);
-  EXPECT_EQ(p.model.settings.lowerLimit, 120);  // limits untouched
+  EXPECT_EQ(p.view.sheet, (std::vector<bool>{true}));
+  // The clock controls are filled again; the limits are untouched.
+  EXPECT_EQ(p.view.Clock(), "120..220 at 166 ticks 2 shows 166 limits 120/220 box 0 enabled 000000");
+  EXPECT_EQ(p.model.settings.lowerLimit, 120);
 }
 
 TEST(PageModel, ApplyWritesAndClearsModified) {
@@ -219,9 +224,9 @@ TEST(PageModel, ApplyWritesAndClearsModified) {
   p.model.OnHScroll(true);
   p.model.OnGlideVsync();
   EXPECT_TRUE(p.model.OnApply());
-  EXPECT_EQ(p.reg.Text(std::string(kClass0) + "\\DEFAULT", "Grxclock"), "210");
-  EXPECT_EQ(p.reg.Text(std::string(kClass0) + "\\Glide", "FX_GLIDE_SWAPINTERVAL"), "0");
-  EXPECT_EQ(p.reg.Text(kProduct, "EnableClock"), "1");
+  regtest::ExpectValues(p.reg, {{kClass0 + "\\DEFAULT", "Grxclock", "210"},
+                               {kClass0 + "\\Glide", "FX_GLIDE_SWAPINTERVAL", "0"},
+                               {kProduct, "EnableClock", "1"}});
   EXPECT_EQ(p.view.sheet, (std::vector<bool>{true, false}));
   EXPECT_EQ(p.model.modifiedSent, 0);
   // Apply and Cancel say "unchanged" even when nothing changed.
@@ -244,9 +249,7 @@ TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
     if (c.changedFirst) p.model.OnGlideVsync();
     p.reg.MakeReadOnly("HKLM\\System\\CurrentControlSet\\Services\\Class\\Display");
     EXPECT_FALSE(p.model.OnApply());
-    ASSERT_EQ(p.view.boxes.size(), 1u);
-    EXPECT_EQ(p.view.boxes[0].first, "S" + std::to_string(c.messageId));
-    EXPECT_EQ(p.view.boxes[0].second, "Tachymark");
+    EXPECT_EQ(p.view.boxes, (Boxes{{"S" + std::to_string(c.messageId), "Tachymark"}}));
     EXPECT_EQ(p.model.modifiedSent, 1);
     // One PSM_CHANGED in all (from the change or from the failure), no
     // PSM_UNCHANGED.
@@ -260,12 +263,7 @@ TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
 
 TEST(PageModel, GesturesNeedAllThreeKeysAndTheRightLabel) {
   const uint32_t all = kMkLButton | kMkControl | kMkShift;
-  struct Case {
-    uint32_t flags;
-    std::set<int> over;
-    bool credits;
-    bool language;
-  } cases[] = {
+  struct Case { uint32_t flags; std::set<int> over; bool credits; bool language; } cases[] = {
       {all, {kIdProductName}, true, false},
       {all | 0x0002, {kIdProductName}, true, false},  // right button flag too
       {all, {kIdVersionLine}, false, true},
@@ -281,13 +279,7 @@ TEST(PageModel, GesturesNeedAllThreeKeysAndTheRightLabel) {
     p.view.cursorOver = c.over;
     p.view.loaded.clear();
     p.model.OnRButtonDown(c.flags);
-    if (c.credits) {
-      ASSERT_EQ(p.view.boxes.size(), 1u);
-      EXPECT_EQ(p.view.boxes[0].first, kCreditsText);
-      EXPECT_EQ(p.view.boxes[0].second, "Tachymark");
-    } else {
-      EXPECT_TRUE(p.view.boxes.empty());
-    }
+    EXPECT_EQ(p.view.boxes, (c.credits ? Boxes{{kCreditsText, "Tachymark"}} : Boxes{}));
     EXPECT_EQ(p.model.language.stringBase, c.language ? 39 : 0);
     EXPECT_EQ(p.view.loaded.empty(), !c.language);
     EXPECT_TRUE(p.view.sheet.empty());
@@ -300,9 +292,8 @@ TEST(PageModel, LanguageSetsEveryTextInOrder) {
   p.model.OnInitDialog();
   EXPECT_EQ(p.model.language.stringBase, 78);
   EXPECT_EQ(p.view.layout, kPageLayoutOther);
-  const std::vector<int32_t> ids = {80, 81, 82, 83, 84, 85, 87, 89, 91,
-                                    93, 94, 95, 96, 97, 98, 99};
-  EXPECT_EQ(p.view.loaded, ids);
+  EXPECT_EQ(p.view.loaded,
+            (std::vector<int32_t>{80, 81, 82, 83, 84, 85, 87, 89, 91, 93, 94, 95, 96, 97, 98, 99}));
   std::vector<std::string> expected = {"layout"};
   for (int id : {1062, 1055, 1006, 1007, 1056, 1009, 1005, 1010, 1027, 1057,
                  1008, 1002, 1026, 1058, 1052, 1053})

@@ -1,49 +1,31 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "settings/memreg.h"
 #include "settings/platform.h"
 #include "test_fakes.h"
 
 namespace tachy {
 namespace {
 
-const char kProduct[] = "HKLM\\Software\\Tachymark";
-
-std::string InstanceKey(int n) {
-  char digits[8];
-  snprintf(digits, sizeof digits, "%04d", n);
-  return std::string("HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\") +
-         digits;
-}
+using regtest::kProduct;
+std::string InstanceKey(int n) { return regtest::DisplayKey(n); }
 
 // ---------------------------------------------------------------------------
 // The platform decision.
 
-enum System { kWin98, kNT3, kNT4, kNT5, kNT6, kWin32s, kVersionFails };
-
-FakeSystemInfo MakeSystem(System s) {
-  switch (s) {
-    case kWin98: return FakeSystemInfo::Windows98();
-    case kNT3: return FakeSystemInfo::NT(3, 51);
-    case kNT4: return FakeSystemInfo::NT(4);
-    case kNT5: return FakeSystemInfo::NT(5);
-    case kNT6: return FakeSystemInfo::NT(6);
-    case kWin32s: {
-      FakeSystemInfo f = FakeSystemInfo::NT(4);
-      f.version.platformId = kVerPlatformWin32s;
-      return f;
-    }
-    case kVersionFails: {
-      FakeSystemInfo f = FakeSystemInfo::NT(4);  // would say NT 4 if asked
-      f.versionFails = true;
-      return f;
-    }
-  }
-  return FakeSystemInfo();
+FakeSystemInfo Win98() { return FakeSystemInfo::Windows98(); }
+FakeSystemInfo NT(uint32_t major, uint32_t minor = 0) { return FakeSystemInfo::NT(major, minor); }
+FakeSystemInfo Win32s() {
+  FakeSystemInfo f = FakeSystemInfo::NT(4);
+  f.version.platformId = kVerPlatformWin32s;
+  return f;
+}
+FakeSystemInfo VersionFails() {
+  FakeSystemInfo f = FakeSystemInfo::NT(4);  // would say NT 4 if asked
+  f.versionFails = true;
+  return f;
 }
 
 TEST(DetectPlatformKind, VersionAndForceValues) {
@@ -52,45 +34,42 @@ TEST(DetectPlatformKind, VersionAndForceValues) {
   const std::string k128 = "1" + std::string(127, 'x');  // does not
   struct Case {
     const char* name;
-    System system;
-    const char* forceNT4;
-    const char* forceNT5;
+    FakeSystemInfo system;
+    const char *forceNT4, *forceNT5;
     PlatformKind kind;
-    int32_t nt4;
-    int32_t nt5;
+    int32_t nt4, nt5;
   } cases[] = {
-      {"NT 4", kNT4, kAbsent, kAbsent, kPlatformNT4, 0, 0},
-      {"NT 5", kNT5, kAbsent, kAbsent, kPlatformNT5, 0, 0},
-      {"NT 3.51", kNT3, kAbsent, kAbsent, kPlatform9x, 0, 0},
-      {"NT 6", kNT6, kAbsent, kAbsent, kPlatform9x, 0, 0},
-      {"Windows 98", kWin98, kAbsent, kAbsent, kPlatform9x, 0, 0},
-      {"Win32s with major 4", kWin32s, kAbsent, kAbsent, kPlatform9x, 0, 0},
-      {"GetVersionExA fails", kVersionFails, kAbsent, kAbsent, kPlatform9x, 0, 0},
-      {"NT 4 forced to NT 5", kNT4, kAbsent, "1", kPlatformNT5, 0, 1},
-      {"98 with both: NT 5 wins", kWin98, "1", "1", kPlatformNT5, 1, 1},
-      {"NT 5 forced to NT 4", kNT5, "1", kAbsent, kPlatformNT4, 1, 0},
-      {"ForceNT4 0", kWin98, "0", kAbsent, kPlatform9x, 0, 0},
-      {"ForceNT4 letters", kWin98, "yes", kAbsent, kPlatform9x, 0, 0},
-      {"ForceNT4 empty", kWin98, "", kAbsent, kPlatform9x, 0, 0},
-      {"ForceNT4 -1", kWin98, "-1", kAbsent, kPlatformNT4, -1, 0},
-      {"ForceNT4 blanks then 7", kWin98, "  7", kAbsent, kPlatformNT4, 7, 0},
-      {"ForceNT5 0 leaves NT 4 force", kWin98, "1", "0", kPlatformNT4, 1, 0},
-      {"ForceNT4 of 127 characters", kWin98, k127.c_str(), kAbsent, kPlatformNT4, 1, 0},
-      {"ForceNT4 of 128 characters", kWin98, k128.c_str(), kAbsent, kPlatform9x, 0, 0},
-      {"ForceNT5 of 128 characters", kNT4, kAbsent, k128.c_str(), kPlatformNT4, 0, 0},
+      {"NT 4", NT(4), kAbsent, kAbsent, kPlatformNT4, 0, 0},
+      {"NT 5", NT(5), kAbsent, kAbsent, kPlatformNT5, 0, 0},
+      {"NT 3.51", NT(3, 51), kAbsent, kAbsent, kPlatform9x, 0, 0},
+      {"NT 6", NT(6), kAbsent, kAbsent, kPlatform9x, 0, 0},
+      {"Windows 98", Win98(), kAbsent, kAbsent, kPlatform9x, 0, 0},
+      {"Win32s with major 4", Win32s(), kAbsent, kAbsent, kPlatform9x, 0, 0},
+      {"GetVersionExA fails", VersionFails(), kAbsent, kAbsent, kPlatform9x, 0, 0},
+      {"NT 4 forced to NT 5", NT(4), kAbsent, "1", kPlatformNT5, 0, 1},
+      {"98 with both: NT 5 wins", Win98(), "1", "1", kPlatformNT5, 1, 1},
+      {"NT 5 forced to NT 4", NT(5), "1", kAbsent, kPlatformNT4, 1, 0},
+      {"ForceNT4 0", Win98(), "0", kAbsent, kPlatform9x, 0, 0},
+      {"ForceNT4 letters", Win98(), "yes", kAbsent, kPlatform9x, 0, 0},
+      {"ForceNT4 empty", Win98(), "", kAbsent, kPlatform9x, 0, 0},
+      {"ForceNT4 -1", Win98(), "-1", kAbsent, kPlatformNT4, -1, 0},
+      {"ForceNT4 blanks then 7", Win98(), "  7", kAbsent, kPlatformNT4, 7, 0},
+      {"ForceNT5 0 leaves NT 4 force", Win98(), "1", "0", kPlatformNT4, 1, 0},
+      {"ForceNT4 of 127 characters", Win98(), k127.c_str(), kAbsent, kPlatformNT4, 1, 0},
+      {"ForceNT4 of 128 characters", Win98(), k128.c_str(), kAbsent, kPlatform9x, 0, 0},
+      {"ForceNT5 of 128 characters", NT(4), kAbsent, k128.c_str(), kPlatformNT4, 0, 0},
   };
-  for (const Case& c : cases) {
+  for (Case& c : cases) {
     SCOPED_TRACE(c.name);
     MemoryRegistry reg;
     reg.AddKey(kProduct);
     if (c.forceNT4) reg.PutText(kProduct, "ForceNT4", c.forceNT4);
     if (c.forceNT5) reg.PutText(kProduct, "ForceNT5", c.forceNT5);
-    FakeSystemInfo sys = MakeSystem(c.system);
     int32_t nt4 = 99, nt5 = 99;
-    EXPECT_EQ(DetectPlatformKind(reg, sys, &nt4, &nt5), c.kind);
+    EXPECT_EQ(DetectPlatformKind(reg, c.system, &nt4, &nt5), c.kind);
     EXPECT_EQ(nt4, c.nt4);
     EXPECT_EQ(nt5, c.nt5);
-    EXPECT_EQ(sys.versionCalls, 1);
+    EXPECT_EQ(c.system.versionCalls, 1);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
     // Both force values are always read, NT 4 first, with query access only.
     std::vector<std::string> queried;
@@ -104,16 +83,16 @@ TEST(DetectPlatformKind, VersionAndForceValues) {
 }
 
 TEST(DetectPlatformKind, ProductKeyMissingOrUnreadable) {
-  for (System s : {kNT4, kNT5, kWin98}) {
+  const std::pair<FakeSystemInfo, PlatformKind> systems[] = {
+      {NT(4), kPlatformNT4}, {NT(5), kPlatformNT5}, {Win98(), kPlatform9x}};
+  for (auto s : systems) {
     MemoryRegistry reg;  // no product key at all
-    FakeSystemInfo sys = MakeSystem(s);
-    PlatformKind expected = s == kNT4 ? kPlatformNT4 : s == kNT5 ? kPlatformNT5 : kPlatform9x;
-    EXPECT_EQ(DetectPlatformKind(reg, sys), expected);
+    EXPECT_EQ(DetectPlatformKind(reg, s.first), s.second);
 
     MemoryRegistry denied;
     denied.PutText(kProduct, "ForceNT5", "1");
     denied.FailKey(kProduct, kErrorAccessDenied, MemoryRegistry::kOpOpen);
-    EXPECT_EQ(DetectPlatformKind(denied, sys), expected);
+    EXPECT_EQ(DetectPlatformKind(denied, s.first), s.second);
     EXPECT_EQ(denied.OpenHandleCount(), 0u);
   }
 }
@@ -183,8 +162,7 @@ TEST(ProbeAdapter, DescriptionsAndBuffers) {
 
 TEST(ProbeAdapter, DescriptionWithoutTerminatorOrWithEmbeddedZero) {
   MemoryRegistry reg;
-  reg.PutRaw(InstanceKey(0), "DriverDesc", kRegBinary,
-             {'V', 'o', 'o', 'd', 'o', 'o', '3'});
+  reg.PutRaw(InstanceKey(0), "DriverDesc", kRegBinary, {'V', 'o', 'o', 'd', 'o', 'o', '3'});
   reg.PutRaw(InstanceKey(1), "DriverDesc", kRegSz,
              {'3', 'd', 'f', 'x', 0, 'V', 'o', 'o', 'd', 'o', 'o', '3', 0});
   EXPECT_EQ(ProbeAdapter(reg, 0), AdapterIsVoodoo3);
@@ -224,21 +202,16 @@ TEST(BuildAdapterList, GapsOtherBoardsAndTheLastInstance) {
       if (i.second) reg.PutText(InstanceKey(i.first), "DriverDesc", i.second);
     }
     AdapterList list;
-    list.count = 77;
-    list.selected = 77;
+    list.count = list.selected = 77;
     for (int32_t& slot : list.instances) slot = 77;
     EXPECT_EQ(BuildAdapterList(reg, &list), static_cast<int32_t>(c.found.size()));
     ExpectList(list, c.found);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
     // Every instance 0..15 is opened once (the scan never stops early), 16 never.
-    std::vector<std::string> opened;
-    for (const MemoryRegistry::Call& call : reg.Calls())
-      if (call.op == MemoryRegistry::kOpOpen) {
-        opened.push_back(call.path);
-        EXPECT_EQ(call.access, kKeyQueryValue);
-      }
-    std::vector<std::string> expected;
-    for (int n = 0; n < 16; ++n) expected.push_back(InstanceKey(n));
+    std::vector<std::string> opened, expected;
+    for (const auto& call : regtest::CallsOf(reg, MemoryRegistry::kOpOpen))
+      opened.push_back(call.path + " " + std::to_string(call.access));
+    for (int n = 0; n < 16; ++n) expected.push_back(InstanceKey(n) + " 1");  // KEY_QUERY_VALUE
     EXPECT_EQ(opened, expected);
   }
 }
@@ -265,13 +238,9 @@ TEST(BuildAdapterList, InstallerVariantReadsWithKeyReadAndLongerDescriptions) {
   AdapterList installer;
   EXPECT_EQ(BuildAdapterList(reg, &installer, kKeyRead, 256), 2);
   ExpectList(installer, {1, 5});
-  int opens = 0;
-  for (const MemoryRegistry::Call& call : reg.Calls())
-    if (call.op == MemoryRegistry::kOpOpen) {
-      ++opens;
-      EXPECT_EQ(call.access, kKeyRead) << call.path;
-    }
-  EXPECT_EQ(opens, 16);
+  const auto opens = regtest::CallsOf(reg, MemoryRegistry::kOpOpen);
+  EXPECT_EQ(opens.size(), 16u);
+  for (const auto& call : opens) EXPECT_EQ(call.access, kKeyRead) << call.path;
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 

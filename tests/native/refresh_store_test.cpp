@@ -6,21 +6,19 @@
 
 #include "refresh/refresh_layout.h"
 #include "refresh/refresh_store.h"
-#include "settings/memreg.h"
 #include "settings/text.h"
+#include "test_fakes.h"
 
 namespace tachy {
 namespace {
 
-const std::string kClass = "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\";
-const std::string kProduct = "HKLM\\Software\\Tachymark";
+using regtest::DisplayKey;
+const std::string kProduct = regtest::kProduct;
 
-std::string ModePath(const char* instance, int depth, const char* mode) {
-  return kClass + instance + "\\MODES\\" + std::to_string(depth) + "\\" + mode;
+std::string ModePath(int instance, int depth, const char* mode) {
+  return DisplayKey(instance, "\\MODES\\" + std::to_string(depth) + "\\" + mode);
 }
-std::string DefaultPath(const char* instance) {
-  return kClass + instance + "\\DEFAULT";
-}
+std::string DefaultPath(int instance) { return DisplayKey(instance, "\\DEFAULT"); }
 
 void SetWords(ChoiceWords& words, const char* a, const char* d, const char* o) {
   CopyText(words[0], sizeof words[0], a);
@@ -48,6 +46,9 @@ class TableSource : public ChoiceSource {
     CopyText(buf, size, selected[row]->c_str());
     return true;
   }
+  void SelectAll(const char* text) {
+    for (auto& s : selected) s = text;
+  }
 };
 
 class RefreshStoreTest : public ::testing::Test {
@@ -59,24 +60,49 @@ class RefreshStoreTest : public ::testing::Test {
   // Every call of the given kind, as "path|value".
   std::vector<std::string> CallsOf(MemoryRegistry::Op op) const {
     std::vector<std::string> out;
-    for (const auto& c : reg.Calls())
-      if (c.op == op) out.push_back(c.path + "|" + c.value);
+    for (const auto& c : regtest::CallsOf(reg, op)) out.push_back(c.path + "|" + c.value);
     return out;
   }
   bool AnyCreate() const { return !CallsOf(MemoryRegistry::kOpCreate).empty(); }
+  // Save and OK, and one depth's rows, with the English words and `source`.
+  void Save(std::vector<int32_t> adapters, int32_t depth, int32_t link, AdapterRefreshSetting s) {
+    SaveChoices(reg, Adapters(adapters), depth, link, s, english, source, &table);
+  }
+  void WriteDepth(std::vector<int32_t> adapters, int32_t depth) {
+    WriteDepthChoices(reg, Adapters(adapters), depth, english, source, &table);
+  }
 
   MemoryRegistry reg;
   ModeTable table;
   ChoiceWords english;
+  TableSource source;
 };
 
+// The fifteen modes as the driver names their keys and the dialog numbers
+// its controls: the list ids do not run in row order, and the last mode is
+// 2046 (not 2048) wide.
 TEST_F(RefreshStoreTest, ModeTableStartsEmptyAndBuildsKeyPaths) {
-  EXPECT_STREQ(table.rows[14].modeKey, "2046,1536");  // 2046, not 2048
-  EXPECT_STREQ(kModeRowSpecs[14].labelText, "2046x1536");
+  const ModeRowSpec rows[kModeRowCount] = {
+      {"640x480", "640,480", 1024, 1035},       {"800x600", "800,600", 1025, 1036},
+      {"960x720", "960,720", 1019, 1037},       {"1024x768", "1024,768", 1020, 1038},
+      {"1152x864", "1152,864", 1021, 1039},     {"1280x960", "1280,960", 1022, 1040},
+      {"1280x1024", "1280,1024", 1023, 1041},   {"1600x1024", "1600,1024", 1011, 1042},
+      {"1600x1200", "1600,1200", 1018, 1043},   {"1792x1344", "1792,1344", 1013, 1044},
+      {"1856x1392", "1856,1392", 1012, 1045},   {"1920x1080", "1920,1080", 1014, 1046},
+      {"1920x1200", "1920,1200", 1015, 1047},   {"1920x1440", "1920,1440", 1016, 1048},
+      {"2046x1536", "2046,1536", 1017, 1049},
+  };
+  auto spec = [](const ModeRowSpec& r) {
+    return std::string(r.labelText) + " " + r.modeKey + " " + std::to_string(r.listId) + " " +
+           std::to_string(r.labelId);
+  };
   for (int i = 0; i < kModeRowCount; ++i) {
-    EXPECT_EQ(table.rows[i].keyExists, 0);
-    EXPECT_STREQ(table.rows[i].rateList, "");
-    EXPECT_STREQ(table.rows[i].choiceText, "");
+    const ModeRow& row = table.rows[i];
+    EXPECT_EQ(spec(kModeRowSpecs[i]), spec(rows[i])) << i;
+    EXPECT_EQ(spec({rows[i].labelText, row.modeKey, row.listId, row.labelId}), spec(rows[i]));
+    EXPECT_EQ(row.keyExists, 0);
+    EXPECT_STREQ(row.rateList, "");
+    EXPECT_STREQ(row.choiceText, "");
   }
   char path[192];
   FormatModeKeyPath(path, sizeof path, 3, 16, "640,480");
@@ -86,11 +112,7 @@ TEST_F(RefreshStoreTest, ModeTableStartsEmptyAndBuildsKeyPaths) {
 }
 
 TEST_F(RefreshStoreTest, DecodeChoiceTable) {
-  struct Case {
-    const char* text;
-    ChoiceKind kind;
-    const char* search;
-  } cases[] = {
+  struct Case { const char* text; ChoiceKind kind; const char* search; } cases[] = {
       {"", ChoiceAdapter, "Adapter"},   {"0", ChoiceDefault, "Default"},
       {"00", ChoiceDefault, "Default"}, {"abc", ChoiceDefault, "Default"},
       {" 0x", ChoiceDefault, "Default"}, {"-1", ChoiceOptimal, "Optimal"},
@@ -133,16 +155,9 @@ TEST_F(RefreshStoreTest, EncodeChoiceTable) {
 }
 
 TEST_F(RefreshStoreTest, RateEntriesSplitAtCommasKeepingTheTrailingEmptyOne) {
-  struct Case {
-    const char* list;
-    std::vector<std::string> entries;
-  } cases[] = {
-      {"60,72,75", {"60", "72", "75"}},
-      {"60,72,", {"60", "72", ""}},
-      {"", {""}},
-      {"85", {"85"}},
-      {",60", {"", "60"}},
-      {" 60 , 72", {" 60 ", " 72"}},
+  struct Case { const char* list; std::vector<std::string> entries; } cases[] = {
+      {"60,72,75", {"60", "72", "75"}}, {"60,72,", {"60", "72", ""}}, {"", {""}},
+      {"85", {"85"}}, {",60", {"", "60"}}, {" 60 , 72", {" 60 ", " 72"}},
       {"60,,75", {"60", "", "75"}},
   };
   for (const Case& c : cases) {
@@ -156,17 +171,15 @@ TEST_F(RefreshStoreTest, RateEntriesSplitAtCommasKeepingTheTrailingEmptyOne) {
 }
 
 TEST_F(RefreshStoreTest, ReadModeRowFromPresentAbsentAndOddValues) {
-  const std::string base = ModePath("0002", 8, "640,480");
+  const std::string base = ModePath(2, 8, "640,480");
   std::string longList = "5,";  // then 45 entries "NNN,": 181 characters
   for (int i = 0; i < 45; ++i) longList += std::to_string(100 + i) + ",";
   longList.pop_back();
   struct Case {
     const char* name;
-    std::optional<std::string> rates;  // nullopt: default value absent
-    std::optional<std::string> refresh;
+    std::optional<std::string> rates, refresh;  // nullopt: value absent
     bool keyExists;
-    std::string expectRates;
-    std::string expectChoice;
+    std::string expectRates, expectChoice;
   } cases[] = {
       {"plain", "60,72,75", "72", true, "60,72,75", "72"},
       {"no values", std::nullopt, std::nullopt, true, "", ""},
@@ -195,13 +208,13 @@ TEST_F(RefreshStoreTest, ReadModeRowFromPresentAbsentAndOddValues) {
     EXPECT_EQ(std::string(row.choiceText), c.expectChoice) << c.name;
     EXPECT_EQ(r.OpenHandleCount(), 0u) << c.name;
     EXPECT_STREQ(row.modeKey, "640,480");
-    for (const auto& call : r.Calls())
-      if (call.op == MemoryRegistry::kOpOpen) EXPECT_EQ(call.access, kKeyQueryValue);
+    for (const auto& call : regtest::CallsOf(r, MemoryRegistry::kOpOpen))
+      EXPECT_EQ(call.access, kKeyQueryValue);
   }
 }
 
 TEST_F(RefreshStoreTest, RateListCutWithoutAnyCommaKeepsTheFirst127Characters) {
-  const std::string base = ModePath("0000", 8, "800,600");
+  const std::string base = ModePath(0, 8, "800,600");
   reg.PutText(base, "", std::string(130, '6'));
   ReadModeRow(reg, 0, 8, &table.rows[1]);
   EXPECT_EQ(std::string(table.rows[1].rateList), std::string(127, '6'));
@@ -213,18 +226,15 @@ TEST_F(RefreshStoreTest, RateListCutWithoutAnyCommaKeepsTheFirst127Characters) {
 }
 
 TEST_F(RefreshStoreTest, AdapterRefreshSettingReadsOnlyMinusOneAsOptimal) {
-  struct Case {
-    std::optional<std::string> stored;
-    AdapterRefreshSetting expected;
-  } cases[] = {
+  struct Case { std::optional<std::string> stored; AdapterRefreshSetting expected; } cases[] = {
       {"-1", RefreshOptimal}, {"0", RefreshDefault},      {"1", RefreshDefault},
       {" -1", RefreshDefault}, {"-1 ", RefreshDefault},   {std::nullopt, RefreshDefault},
       {std::string(256, '1'), RefreshDefault},
   };
   for (const Case& c : cases) {
     MemoryRegistry r;
-    r.AddKey(DefaultPath("0001"));
-    if (c.stored) r.PutText(DefaultPath("0001"), "RefreshRate", *c.stored);
+    r.AddKey(DefaultPath(1));
+    if (c.stored) r.PutText(DefaultPath(1), "RefreshRate", *c.stored);
     for (AdapterRefreshSetting start : {RefreshDefault, RefreshOptimal}) {
       AdapterRefreshSetting setting = start;
       ReadAdapterRefreshSetting(r, 1, &setting);
@@ -242,57 +252,60 @@ TEST_F(RefreshStoreTest, AdapterRefreshSettingReadsOnlyMinusOneAsOptimal) {
 
 TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
   // Adapter 0 offers 640x480 and 800x600 at 16 bit; adapter 2 only 640x480.
-  reg.AddKey(ModePath("0000", 16, "640,480"));
-  reg.AddKey(ModePath("0000", 16, "800,600"));
-  reg.AddKey(ModePath("0002", 16, "640,480"));
-  reg.PutText(ModePath("0002", 16, "640,480"), "RefreshRate", "85");
-  TableSource source;
+  reg.AddKey(ModePath(0, 16, "640,480"));
+  reg.AddKey(ModePath(0, 16, "800,600"));
+  reg.AddKey(ModePath(2, 16, "640,480"));
+  reg.PutText(ModePath(2, 16, "640,480"), "RefreshRate", "85");
+  source.SelectAll("Adapter");
   source.selected[0] = "75";
   source.selected[1] = "Optimal";
-  for (int i = 2; i < kModeRowCount; ++i) source.selected[i] = "Adapter";
-  WriteDepthChoices(reg, Adapters({0, 2}), 16, english, source, &table);
+  WriteDepth({0, 2}, 16);
   EXPECT_FALSE(AnyCreate());
-  EXPECT_FALSE(reg.KeyExists(ModePath("0002", 16, "800,600")));
-  EXPECT_FALSE(reg.KeyExists(ModePath("0000", 16, "960,720")));
-  EXPECT_EQ(reg.Text(ModePath("0000", 16, "640,480"), "RefreshRate"), "75");
-  EXPECT_EQ(reg.Text(ModePath("0002", 16, "640,480"), "RefreshRate"), "75");
-  EXPECT_EQ(reg.Text(ModePath("0000", 16, "800,600"), "RefreshRate"), "-1");
+  EXPECT_FALSE(reg.KeyExists(ModePath(2, 16, "800,600")));
+  EXPECT_FALSE(reg.KeyExists(ModePath(0, 16, "960,720")));
+  regtest::ExpectValues(reg, {{ModePath(0, 16, "640,480"), "RefreshRate", "75"},
+                             {ModePath(2, 16, "640,480"), "RefreshRate", "75"},
+                             {ModePath(0, 16, "800,600"), "RefreshRate", "-1"}});
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
-  for (const auto& call : reg.Calls())
-    if (call.op == MemoryRegistry::kOpOpen) EXPECT_EQ(call.access, kKeySetValue);
+  for (const auto& call : regtest::CallsOf(reg, MemoryRegistry::kOpOpen))
+    EXPECT_EQ(call.access, kKeySetValue);
   // The selection is fetched again for every adapter.
   for (int i = 0; i < kModeRowCount; ++i) EXPECT_EQ(source.asked[i], 2) << i;
   // Writing Adapter where the value is absent is a harmless delete.
   source.selected[1] = "Adapter";
-  WriteDepthChoices(reg, Adapters({0, 2}), 16, english, source, &table);
-  EXPECT_FALSE(reg.ValueExists(ModePath("0000", 16, "800,600"), "RefreshRate"));
-  WriteDepthChoices(reg, Adapters({0, 2}), 16, english, source, &table);
-  EXPECT_FALSE(reg.ValueExists(ModePath("0000", 16, "800,600"), "RefreshRate"));
+  WriteDepth({0, 2}, 16);
+  EXPECT_FALSE(reg.ValueExists(ModePath(0, 16, "800,600"), "RefreshRate"));
+  WriteDepth({0, 2}, 16);
+  EXPECT_FALSE(reg.ValueExists(ModePath(0, 16, "800,600"), "RefreshRate"));
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
+// A row whose list has no selection writes back what was read, encoded as
+// a selection would be: a stored text equal to the Adapter word deletes the
+// value, an absent or empty one is stored as 60.
 TEST_F(RefreshStoreTest, RowsWithoutSelectionWriteBackTheStoredTextEncoded) {
+  const std::optional<std::string> kDeleted;
   struct Case {
-    const char* stored;
+    std::optional<std::string> stored;  // nullopt: RefreshRate absent
     std::optional<std::string> written;  // nullopt: value deleted
   } cases[] = {
-      {"100", "100"}, {"200", "60"}, {"0", "60"}, {"72", "72"},
+      {"100", "100"}, {"200", "60"},          {"0", "60"},       {"72", "72"},
+      {"Adapter", kDeleted}, {"Default", "0"}, {"Optimal", "-1"}, {"", "60"}, {kDeleted, "60"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored ? *c.stored : "<absent>");
     MemoryRegistry r;
-    const std::string path = ModePath("0000", 8, "640,480");
+    const std::string path = ModePath(0, 8, "640,480");
     r.PutText(path, "", "60,72,75");
-    if (*c.stored) r.PutText(path, "RefreshRate", c.stored);
+    if (c.stored) r.PutText(path, "RefreshRate", *c.stored);
     ModeTable t;
     InitModeTable(&t);
     ReadModeRow(r, 0, 8, &t.rows[0]);
     TableSource none;  // no list has a selection
     WriteDepthChoices(r, Adapters({0}), 8, english, none, &t);
-    if (c.written)
-      EXPECT_EQ(r.Text(path, "RefreshRate"), *c.written) << c.stored;
-    else
-      EXPECT_FALSE(r.ValueExists(path, "RefreshRate")) << c.stored;
-    EXPECT_STREQ(t.rows[0].choiceText, c.stored);
+    EXPECT_EQ(r.ValueExists(path, "RefreshRate"), c.written.has_value());
+    if (c.written) EXPECT_EQ(r.Text(path, "RefreshRate"), *c.written);
+    EXPECT_EQ(std::string(t.rows[0].choiceText), c.stored.value_or(""));
   }
 }
 
@@ -300,71 +313,62 @@ TEST_F(RefreshStoreTest, ALongSelectedEntryIsEncodedWholeAndCutInTheRow) {
   // Words longer than the row's 15 characters must still be recognised.
   ChoiceWords words;
   SetWords(words, "Adapter setting used", "Driver default rate", "Optimal rate");
-  const std::string path = ModePath("0000", 8, "640,480");
+  const std::string path = ModePath(0, 8, "640,480");
   reg.PutText(path, "RefreshRate", "85");
-  TableSource source;
-  source.selected[0] = "Adapter setting used";
-  WriteDepthChoices(reg, Adapters({0}), 8, words, source, &table);
+  auto save = [&](const std::string& selected) {
+    source.selected[0] = selected;
+    WriteDepthChoices(reg, Adapters({0}), 8, words, source, &table);
+  };
+  save("Adapter setting used");
   EXPECT_FALSE(reg.ValueExists(path, "RefreshRate"));
   EXPECT_STREQ(table.rows[0].choiceText, "Adapter setting");
-  source.selected[0] = "Driver default rate";
-  WriteDepthChoices(reg, Adapters({0}), 8, words, source, &table);
+  save("Driver default rate");
   EXPECT_EQ(reg.Text(path, "RefreshRate"), "0");
-  source.selected[0] = std::string(300, '9');  // longer than any buffer
-  WriteDepthChoices(reg, Adapters({0}), 8, words, source, &table);
+  save(std::string(300, '9'));  // longer than any buffer
   EXPECT_EQ(reg.Text(path, "RefreshRate"), "60");
 }
 
 TEST_F(RefreshStoreTest, LinkedSaveWritesDepthThenAdapterThenRow) {
-  for (const char* inst : {"0000", "0002"})
+  for (int inst : {0, 2})
     for (int depth : {8, 16, 24, 32})
       for (const ModeRowSpec& mode : kModeRowSpecs) reg.AddKey(ModePath(inst, depth, mode.modeKey));
-  reg.AddKey(DefaultPath("0000"));
-  reg.AddKey(DefaultPath("0002"));
-  reg.AddKey(kProduct);
-  TableSource source;
+  for (const std::string& key : {DefaultPath(0), DefaultPath(2), kProduct}) reg.AddKey(key);
   for (int i = 0; i < kModeRowCount; ++i) source.selected[i] = std::to_string(60 + i);
   reg.ResetCalls();
-  SaveChoices(reg, Adapters({0, 2}), 16, 1, RefreshOptimal, english, source, &table);
+  Save({0, 2}, 16, 1, RefreshOptimal);
 
   std::vector<std::string> expected = {kProduct + "|ColorDepth", kProduct + "|LinkAllColorDepths",
-                                       DefaultPath("0000") + "|RefreshRate",
-                                       DefaultPath("0002") + "|RefreshRate"};
+                                       DefaultPath(0) + "|RefreshRate",
+                                       DefaultPath(2) + "|RefreshRate"};
   for (int depth : {8, 16, 24, 32})
-    for (const char* inst : {"0000", "0002"})
+    for (int inst : {0, 2})
       for (const ModeRowSpec& mode : kModeRowSpecs)
         expected.push_back(ModePath(inst, depth, mode.modeKey) + "|RefreshRate");
   EXPECT_EQ(CallsOf(MemoryRegistry::kOpSet), expected);
-  EXPECT_EQ(reg.Text(kProduct, "ColorDepth"), "16");
-  EXPECT_EQ(reg.Text(kProduct, "LinkAllColorDepths"), "1");
-  EXPECT_EQ(reg.Text(DefaultPath("0002"), "RefreshRate"), "-1");
-  EXPECT_EQ(reg.Text(ModePath("0002", 32, "2046,1536"), "RefreshRate"), "74");
+  regtest::ExpectValues(reg, {{kProduct, "ColorDepth", "16"}, {kProduct, "LinkAllColorDepths", "1"},
+                             {DefaultPath(2), "RefreshRate", "-1"},
+                             {ModePath(2, 32, "2046,1536"), "RefreshRate", "74"}});
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
   EXPECT_FALSE(AnyCreate());
 
   // Link off: the shown depth only.
   reg.ResetCalls();
-  SaveChoices(reg, Adapters({0, 2}), 24, 0, RefreshOptimal, english, source, &table);
+  Save({0, 2}, 24, 0, RefreshOptimal);
   auto sets = CallsOf(MemoryRegistry::kOpSet);
   ASSERT_EQ(sets.size(), 4u + 2 * kModeRowCount);
   for (size_t i = 4; i < sets.size(); ++i) EXPECT_NE(sets[i].find("\\MODES\\24\\"), std::string::npos);
 }
 
 TEST_F(RefreshStoreTest, AdapterSettingDefaultWritesZeroAndNeverDeletes) {
-  reg.AddKey(DefaultPath("0000"));
-  reg.PutText(DefaultPath("0003"), "RefreshRate", "-1");
+  reg.AddKey(DefaultPath(0));
+  reg.PutText(DefaultPath(3), "RefreshRate", "-1");
   // Adapter 5 has no DEFAULT key: skipped, not created.
   WriteAdapterRefreshSetting(reg, Adapters({0, 3, 5}), RefreshDefault);
-  EXPECT_EQ(reg.Text(DefaultPath("0000"), "RefreshRate"), "0");
-  EXPECT_EQ(reg.Text(DefaultPath("0003"), "RefreshRate"), "0");
-  EXPECT_FALSE(reg.KeyExists(DefaultPath("0005")));
+  regtest::ExpectValues(reg, {{DefaultPath(0), "RefreshRate", "0"}, {DefaultPath(3), "RefreshRate", "0"}});
+  EXPECT_FALSE(reg.KeyExists(DefaultPath(5)));
   EXPECT_TRUE(CallsOf(MemoryRegistry::kOpDeleteValue).empty());
   WriteAdapterRefreshSetting(reg, Adapters({0, 3, 5}), RefreshOptimal);
-  EXPECT_EQ(reg.Text(DefaultPath("0000"), "RefreshRate"), "-1");
-  MemoryRegistry::Value v;
-  ASSERT_TRUE(reg.GetValue(DefaultPath("0000"), "RefreshRate", &v));
-  EXPECT_EQ(v.type, kRegSz);
-  EXPECT_EQ(v.data.size(), 3u);  // "-1" and its terminator
+  regtest::ExpectSz(reg, DefaultPath(0), "RefreshRate", "-1");  // REG_SZ, terminator counted
   EXPECT_FALSE(AnyCreate());
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
@@ -401,57 +405,56 @@ TEST_F(RefreshStoreTest, PreferencesLoadDefaultsAndSaveOnlyIntoAnExistingKey) {
       EXPECT_EQ(r.Text(kProduct, "LinkAllColorDepths"), std::to_string(c.expectLink)) << c.name;
     }
     EXPECT_EQ(r.OpenHandleCount(), 0u);
-    for (const auto& call : r.Calls()) {
-      EXPECT_NE(call.op, MemoryRegistry::kOpCreate);
-      if (call.op == MemoryRegistry::kOpOpen && c.key && call.access != kKeyQueryValue)
-        EXPECT_EQ(call.access, kKeySetValue | kKeyCreateSubKey);
-    }
+    // The load opens the product key for reading only, the save for setting
+    // values; neither creates it.
+    std::vector<std::string> opens;
+    for (const auto& call : regtest::CallsOf(r, MemoryRegistry::kOpOpen | MemoryRegistry::kOpCreate))
+      opens.push_back(call.path + " " + std::to_string(call.access));
+    EXPECT_EQ(opens, (std::vector<std::string>{kProduct + " " + std::to_string(kKeyQueryValue),
+                                               kProduct + " " + std::to_string(kKeySetValue | kKeyCreateSubKey)}));
   }
 }
 
 TEST_F(RefreshStoreTest, NoProductKeyStillWritesTheDisplayClass) {
-  reg.PutText(ModePath("0001", 8, "640,480"), "", "60,72");
-  reg.AddKey(DefaultPath("0001"));
-  TableSource source;
+  reg.PutText(ModePath(1, 8, "640,480"), "", "60,72");
+  reg.AddKey(DefaultPath(1));
   source.selected[0] = "72";
-  SaveChoices(reg, Adapters({1}), 8, 0, RefreshDefault, english, source, &table);
+  Save({1}, 8, 0, RefreshDefault);
   EXPECT_FALSE(reg.KeyExists(kProduct));
-  EXPECT_EQ(reg.Text(ModePath("0001", 8, "640,480"), "RefreshRate"), "72");
-  EXPECT_EQ(reg.Text(DefaultPath("0001"), "RefreshRate"), "0");
+  EXPECT_EQ(reg.Text(ModePath(1, 8, "640,480"), "RefreshRate"), "72");
+  EXPECT_EQ(reg.Text(DefaultPath(1), "RefreshRate"), "0");
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
 TEST_F(RefreshStoreTest, ColorDepth15IsUsedUnchanged) {
   reg.PutText(kProduct, "ColorDepth", "15");
-  reg.AddKey(ModePath("0000", 8, "640,480"));
-  reg.AddKey(ModePath("0000", 16, "640,480"));
-  reg.AddKey(ModePath("0000", 15, "800,600"));
+  reg.AddKey(ModePath(0, 8, "640,480"));
+  reg.AddKey(ModePath(0, 16, "640,480"));
+  reg.AddKey(ModePath(0, 15, "800,600"));
   int32_t depth = 0, link = 0;
   LoadDialogPreferences(reg, &depth, &link);
   ASSERT_EQ(depth, 15);
-  TableSource source;
-  for (int i = 0; i < kModeRowCount; ++i) source.selected[i] = "85";
-  SaveChoices(reg, Adapters({0}), depth, link, RefreshDefault, english, source, &table);
+  source.SelectAll("85");
+  Save({0}, depth, link, RefreshDefault);
   EXPECT_EQ(reg.Text(kProduct, "ColorDepth"), "15");
-  EXPECT_EQ(reg.Text(ModePath("0000", 15, "800,600"), "RefreshRate"), "85");
-  EXPECT_FALSE(reg.ValueExists(ModePath("0000", 8, "640,480"), "RefreshRate"));
-  EXPECT_FALSE(reg.ValueExists(ModePath("0000", 16, "640,480"), "RefreshRate"));
+  regtest::ExpectValues(reg, {{ModePath(0, 15, "800,600"), "RefreshRate", "85"},
+                             {ModePath(0, 8, "640,480"), "RefreshRate", nullptr},
+                             {ModePath(0, 16, "640,480"), "RefreshRate", nullptr}});
   EXPECT_FALSE(AnyCreate());
 }
 
 TEST_F(RefreshStoreTest, EmptyAdapterListWritesOnlyThePreferences) {
   reg.AddKey(kProduct);
-  reg.AddKey(ModePath("0000", 8, "640,480"));
-  reg.AddKey(DefaultPath("0000"));
-  TableSource source;
-  for (int i = 0; i < kModeRowCount; ++i) source.selected[i] = "Optimal";
+  reg.AddKey(ModePath(0, 8, "640,480"));
+  reg.AddKey(DefaultPath(0));
+  source.SelectAll("Optimal");
   for (int32_t link : {0, 1}) {
     reg.ResetCalls();
-    SaveChoices(reg, Adapters({}), 8, link, RefreshOptimal, english, source, &table);
+    Save({}, 8, link, RefreshOptimal);
     std::vector<std::string> expected = {kProduct + "|ColorDepth", kProduct + "|LinkAllColorDepths"};
     EXPECT_EQ(CallsOf(MemoryRegistry::kOpSet), expected);
     EXPECT_TRUE(CallsOf(MemoryRegistry::kOpDeleteValue).empty());
-    for (const auto& call : reg.Calls()) EXPECT_EQ(call.path.find(kClass), std::string::npos);
+    for (const auto& call : reg.Calls()) EXPECT_EQ(call.path.find("\\Class\\"), std::string::npos);
   }
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
@@ -459,25 +462,21 @@ TEST_F(RefreshStoreTest, EmptyAdapterListWritesOnlyThePreferences) {
 TEST_F(RefreshStoreTest, ListEndsAtTheFirstFreeSlotOrAfterSixteen) {
   AdapterList list = Adapters({1});
   list.instances[2] = 4;  // beyond the first -1: never written
-  reg.AddKey(DefaultPath("0001"));
-  reg.AddKey(DefaultPath("0004"));
+  reg.AddKey(DefaultPath(1));
+  reg.AddKey(DefaultPath(4));
   WriteAdapterRefreshSetting(reg, list, RefreshOptimal);
-  EXPECT_EQ(reg.Text(DefaultPath("0001"), "RefreshRate"), "-1");
-  EXPECT_FALSE(reg.ValueExists(DefaultPath("0004"), "RefreshRate"));
+  EXPECT_EQ(reg.Text(DefaultPath(1), "RefreshRate"), "-1");
+  EXPECT_FALSE(reg.ValueExists(DefaultPath(4), "RefreshRate"));
 
-  AdapterList full;
-  ClearAdapterList(&full);
-  for (int i = 0; i < kMaxAdapters; ++i) full.instances[i] = i;
-  full.count = 16;
-  full.selected = 15;
-  for (int i = 0; i < kMaxAdapters; ++i) reg.AddKey(kClass + (i < 10 ? "000" : "00") + std::to_string(i) + "\\DEFAULT");
+  for (int i = 0; i < kMaxAdapters; ++i) reg.AddKey(DefaultPath(i));
   reg.ResetCalls();
-  WriteAdapterRefreshSetting(reg, full, RefreshDefault);
+  WriteAdapterRefreshSetting(reg, Adapters({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}),
+                             RefreshDefault);
   EXPECT_EQ(CallsOf(MemoryRegistry::kOpSet).size(), 16u);
 }
 
 TEST_F(RefreshStoreTest, RegistryFaultsFallBackSilently) {
-  const std::string path = ModePath("0000", 8, "640,480");
+  const std::string path = ModePath(0, 8, "640,480");
   reg.PutText(path, "", "60,72");
   reg.PutText(path, "RefreshRate", "72");
   // A failed query of one value leaves that field empty.
@@ -489,10 +488,9 @@ TEST_F(RefreshStoreTest, RegistryFaultsFallBackSilently) {
   reg.ClearFaults();
   // A read-only registry: writes are skipped, nothing is left open.
   reg.MakeReadOnly("HKLM");
-  TableSource source;
   source.selected[0] = "75";
   reg.AddKey(kProduct);
-  SaveChoices(reg, Adapters({0}), 8, 1, RefreshOptimal, english, source, &table);
+  Save({0}, 8, 1, RefreshOptimal);
   EXPECT_EQ(reg.Text(path, "RefreshRate"), "72");
   EXPECT_FALSE(reg.ValueExists(kProduct, "ColorDepth"));
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
@@ -502,33 +500,24 @@ TEST_F(RefreshStoreTest, RegistryFaultsFallBackSilently) {
 // the left column, 8..14 in the right one, 14 units apart; each label
 // followed by its list, the link check box last.
 TEST(RefreshLayout, TablesFollowTheModeTableAndTheTemplateGeometry) {
+  // "id x,y width x height"
+  auto rect = [](int id, int x, int y, int w, int h) {
+    return std::to_string(id) + " " + std::to_string(x) + "," + std::to_string(y) + " " +
+           std::to_string(w) + "x" + std::to_string(h);
+  };
+  auto row = [&](const ControlLayoutRow& r) { return rect(r.id, r.x, r.y, r.width, r.height); };
   struct Expect {
     const ControlLayoutRow* table;
     int rightShift, listWidth, linkX, linkWidth;
   } tables[] = {{kRefreshLayoutEnglish, 0, 44, 137, 92}, {kRefreshLayoutOther, -7, 51, 130, 100}};
   for (const Expect& e : tables) {
     for (int i = 0; i < kModeRowCount; ++i) {
-      const ControlLayoutRow& label = e.table[2 * i];
-      const ControlLayoutRow& list = e.table[2 * i + 1];
-      int inColumn = i < 8 ? i : i - 8;
-      int shift = i < 8 ? 0 : 116 + e.rightShift;
-      EXPECT_EQ(label.id, kModeRowSpecs[i].labelId) << i;
-      EXPECT_EQ(list.id, kModeRowSpecs[i].listId) << i;
-      EXPECT_EQ(label.x, 20 + shift) << i;
-      EXPECT_EQ(label.y, 20 + 14 * inColumn) << i;
-      EXPECT_EQ(label.width, 40);
-      EXPECT_EQ(label.height, 8);
-      EXPECT_EQ(list.x, 62 + shift) << i;
-      EXPECT_EQ(list.y, 17 + 14 * inColumn) << i;
-      EXPECT_EQ(list.width, e.listWidth) << i;
-      EXPECT_EQ(list.height, 12);
+      const int y = 14 * (i < 8 ? i : i - 8), x = i < 8 ? 0 : 116 + e.rightShift;
+      EXPECT_EQ(row(e.table[2 * i]), rect(kModeRowSpecs[i].labelId, 20 + x, 20 + y, 40, 8));
+      EXPECT_EQ(row(e.table[2 * i + 1]),
+                rect(kModeRowSpecs[i].listId, 62 + x, 17 + y, e.listWidth, 12));
     }
-    const ControlLayoutRow& link = e.table[kRefreshLayoutRows - 1];
-    EXPECT_EQ(link.id, 1032);
-    EXPECT_EQ(link.x, e.linkX);
-    EXPECT_EQ(link.y, 119);
-    EXPECT_EQ(link.width, e.linkWidth);
-    EXPECT_EQ(link.height, 10);
+    EXPECT_EQ(row(e.table[kRefreshLayoutRows - 1]), rect(1032, e.linkX, 119, e.linkWidth, 10));
   }
   EXPECT_EQ(RefreshLayoutFor(9), kRefreshLayoutEnglish);
   for (uint16_t other : {12, 7, 10, 0})

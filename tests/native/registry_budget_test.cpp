@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "settings/driver_settings.h"
-#include "settings/memreg.h"
 #include "settings/platform.h"
 #include "test_fakes.h"
 
@@ -21,20 +20,16 @@ namespace tachy {
 namespace {
 
 using Reg = MemoryRegistry;
-
-struct Expected {
-  Reg::Op op;
-  std::string path;   // without the "HKLM\" root
-  std::string value;  // value name for value operations, else ""
-};
+// One line per call: "open <key>", "query <key> [<value>]"; keys without
+// the "HKLM\" root.
+using Sequence = std::vector<std::string>;
 
 const char kProduct[] = "Software\\Tachymark";
-const char kClassPrefix[] = "System\\CurrentControlSet\\Services\\Class\\Display\\";
 
-std::string Instance(int n) {
-  char digits[8];
-  snprintf(digits, sizeof digits, "%04d", n);
-  return std::string(kClassPrefix) + digits;
+std::string Instance(int n) { return regtest::DisplayKey(n).substr(5); }
+
+std::string Line(const std::string& op, const std::string& path, const std::string& value = "") {
+  return op + " " + path + (value.empty() ? "" : " [" + value + "]");
 }
 
 std::string Lower(std::string s) {
@@ -43,130 +38,72 @@ std::string Lower(std::string s) {
   return s;
 }
 
-const char* OpName(Reg::Op op) {
-  switch (op) {
-    case Reg::kOpOpen: return "open";
-    case Reg::kOpCreate: return "create";
-    case Reg::kOpQuery: return "query";
-    case Reg::kOpSet: return "set";
-    case Reg::kOpDeleteValue: return "delete-value";
-    case Reg::kOpDeleteKey: return "delete-key";
-    case Reg::kOpClose: return "close";
-    default: return "?";
-  }
-}
-
-std::string Describe(Reg::Op op, const std::string& path, const std::string& value) {
-  std::string s = std::string(OpName(op)) + " " + path;
-  if (!value.empty()) s += " [" + value + "]";
-  return s;
-}
-
 // Compares the recorded calls with the expected ones (key paths and value
 // names without regard to case, as the registry treats them) and lists both
 // sequences when they differ.
-void ExpectSequence(const Reg& reg, const std::vector<Expected>& expected) {
-  std::vector<std::string> want, got;
-  for (const Expected& e : expected)
-    want.push_back(Lower(Describe(e.op, "HKLM\\" + e.path, e.value)));
+void ExpectSequence(const Reg& reg, const Sequence& expected) {
+  static const char* const kOps[] = {"open", "create", "query", "set",
+                                     "delete-value", "delete-key", "close"};
+  Sequence want, got;
+  for (const std::string& e : expected) want.push_back(Lower(e));
   for (const Reg::Call& c : reg.Calls())
-    got.push_back(Lower(Describe(c.op, c.path, c.value)));
+    got.push_back(Lower(Line(kOps[__builtin_ctz(c.op)], c.path.substr(5), c.value)));
   if (want == got) return;
   std::string text;
-  size_t n = want.size() > got.size() ? want.size() : got.size();
-  for (size_t i = 0; i < n; ++i) {
+  for (size_t i = 0; i < want.size() || i < got.size(); ++i) {
     const std::string& w = i < want.size() ? want[i] : std::string("-");
     const std::string& g = i < got.size() ? got[i] : std::string("-");
-    text += (w == g ? "   " : "!! ") + std::to_string(i + 1) + ": want " + w +
-            "\n      got  " + g + "\n";
+    text += (w == g ? "   " : "!! ") + std::to_string(i + 1) + ": want " + w + "\n      got  " +
+            g + "\n";
   }
-  ADD_FAILURE() << "registry calls differ (" << got.size() << " made, "
-                << want.size() << " required):\n"
+  ADD_FAILURE() << "registry calls differ (" << got.size() << " made, " << want.size()
+                << " required):\n"
                 << text;
 }
 
-// The calls of ReadForceFlag on an installed system without force values:
-// the key opens, the value is missing, the key is closed.
-void AddForceFlags(std::vector<Expected>* e) {
-  for (const char* name : {"ForceNT4", "ForceNT5"}) {
-    e->push_back({Reg::kOpOpen, kProduct, ""});
-    e->push_back({Reg::kOpQuery, kProduct, name});
-    e->push_back({Reg::kOpClose, kProduct, ""});
-  }
+void AddRead(Sequence* e, const std::string& key, const char* value) {
+  e->insert(e->end(), {Line("open", key), Line("query", key, value), Line("close", key)});
+}
+void AddWrite(Sequence* e, const std::string& key, const char* op, const char* value) {
+  e->insert(e->end(), {Line("create", key), Line(op, key, value), Line("close", key)});
 }
 
-void AddProductLoad(std::vector<Expected>* e) {
-  e->push_back({Reg::kOpOpen, kProduct, ""});
-  for (const char* name :
-       {"LowerLimit", "UpperLimit", "DefaultClock", "Model", "EnableClock"})
-    e->push_back({Reg::kOpQuery, kProduct, name});
-  e->push_back({Reg::kOpClose, kProduct, ""});
+// ReadForceFlag on an installed system without force values: the key opens,
+// the value is missing, the key is closed.
+Sequence ForceFlags() {
+  Sequence e;
+  for (const char* name : {"ForceNT4", "ForceNT5"}) AddRead(&e, kProduct, name);
+  return e;
 }
 
-void AddRead(std::vector<Expected>* e, const std::string& key, const char* value) {
-  e->push_back({Reg::kOpOpen, key, ""});
-  e->push_back({Reg::kOpQuery, key, value});
-  e->push_back({Reg::kOpClose, key, ""});
-}
-
-void AddWrite(std::vector<Expected>* e, const std::string& key, Reg::Op op,
-              const char* value) {
-  e->push_back({Reg::kOpCreate, key, ""});
-  e->push_back({op, key, value});
-  e->push_back({Reg::kOpClose, key, ""});
-}
-
-void AddEnableClockStore(std::vector<Expected>* e) {
-  e->push_back({Reg::kOpOpen, kProduct, ""});
-  e->push_back({Reg::kOpSet, kProduct, "EnableClock"});
-  e->push_back({Reg::kOpClose, kProduct, ""});
+void AddProductLoad(Sequence* e) {
+  e->push_back(Line("open", kProduct));
+  for (const char* name : {"LowerLimit", "UpperLimit", "DefaultClock", "Model", "EnableClock"})
+    e->push_back(Line("query", kProduct, name));
+  e->push_back(Line("close", kProduct));
 }
 
 // A product key as the installer leaves it, after the user enabled the clock.
 void SeedProduct(Reg& reg) {
   const std::string p = std::string("HKLM\\") + kProduct;
-  reg.PutText(p, "LowerLimit", "120");
-  reg.PutText(p, "UpperLimit", "220");
-  reg.PutText(p, "Model", "Voodoo3 3000");
-  reg.PutText(p, "DefaultClock", "166");
-  reg.PutText(p, "EnableClock", "1");
-  reg.PutText(p, "ColorDepth", "8");
-  reg.PutText(p, "LinkAllColorDepths", "0");
+  const char* values[][2] = {{"LowerLimit", "120"}, {"UpperLimit", "220"},
+                             {"Model", "Voodoo3 3000"}, {"DefaultClock", "166"},
+                             {"EnableClock", "1"}, {"ColorDepth", "8"},
+                             {"LinkAllColorDepths", "0"}};
+  for (const auto& v : values) reg.PutText(p, v[0], v[1]);
 }
 
-TEST(RegistryBudget, Windows9xOneAdapterLoadAndApply) {
-  Reg reg;
-  SeedProduct(reg);
-  const std::string a0 = Instance(0);
-  reg.PutText("HKLM\\" + a0, "DriverDesc", "3Dfx Voodoo3 3000 AGP");
-  reg.PutText("HKLM\\" + a0 + "\\DEFAULT", "Grxclock", "170");
-  reg.AddKey("HKLM\\" + a0 + "\\Glide");
-  reg.AddKey("HKLM\\" + a0 + "\\D3D");
-  FakeSystemInfo sys = FakeSystemInfo::Windows98();
-
-  // Load, checked call by call.
-  std::vector<Expected> load;
-  AddForceFlags(&load);
-  AddRead(&load, a0, "DriverDesc");  // the one board
-  for (int n = 1; n < 16; ++n) load.push_back({Reg::kOpOpen, Instance(n), ""});
-  AddProductLoad(&load);
-  AddRead(&load, a0 + "\\DEFAULT", "Grxclock");
-  AddRead(&load, a0 + "\\Glide", "FX_GLIDE_SWAPINTERVAL");
-  AddRead(&load, a0 + "\\D3D", "SSTH3_SWAPINTERVAL");
-
-  std::vector<Expected> apply;
-  AddEnableClockStore(&apply);
-  AddWrite(&apply, a0 + "\\DEFAULT", Reg::kOpSet, "Grxclock");
-  AddWrite(&apply, a0 + "\\Glide", Reg::kOpSet, "FX_GLIDE_SWAPINTERVAL");
-  AddWrite(&apply, a0 + "\\D3D", Reg::kOpDeleteValue, "SSTH3_SWAPINTERVAL");
-
+// Opens the page as its dialog initialisation does (stored clock 170, Glide
+// switch off), then applies the Glide switch on and the clock 175, checking
+// both call sequences and printing their lengths.
+void LoadAndApply(Reg& reg, FakeSystemInfo sys, PlatformKind kind, const Sequence& load,
+                  const Sequence& apply, const std::string& label) {
   RecordingMessageSink sink;
   int32_t f4 = 0, f5 = 0;
-  PlatformKind kind = DetectPlatformKind(reg, sys, &f4, &f5);
-  ASSERT_EQ(kind, kPlatform9x);
+  ASSERT_EQ(DetectPlatformKind(reg, sys, &f4, &f5), kind);
   AdapterList adapters;
   ClearAdapterList(&adapters);
-  BuildAdapterList(reg, &adapters);
+  if (kind == kPlatform9x) BuildAdapterList(reg, &adapters);
   DriverSettings s{};
   SettingsContext ctx{&reg, &sink, 0, kind, &adapters};
   LoadSettings(ctx, &s);
@@ -181,72 +118,68 @@ TEST(RegistryBudget, Windows9xOneAdapterLoadAndApply) {
   s.currentClock = 175;
   ApplySettings(ctx, &s, 1);
   ExpectSequence(reg, apply);
-  const size_t applyCalls = reg.CallCount();
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
+  printf("registry-budget: %s: load %zu calls (required %zu), apply %zu calls (required %zu)\n",
+         label.c_str(), loadCalls, load.size(), reg.CallCount(), apply.size());
+}
+
+TEST(RegistryBudget, Windows9xOneAdapterLoadAndApply) {
+  Reg reg;
+  SeedProduct(reg);
+  const std::string a0 = Instance(0);
+  reg.PutText("HKLM\\" + a0, "DriverDesc", "3Dfx Voodoo3 3000 AGP");
+  reg.PutText("HKLM\\" + a0 + "\\DEFAULT", "Grxclock", "170");
+  reg.AddKey("HKLM\\" + a0 + "\\Glide");
+  reg.AddKey("HKLM\\" + a0 + "\\D3D");
+
+  // The force values, the one board and fifteen empty slots, the product
+  // values, then the board's three values.
+  Sequence load = ForceFlags();
+  AddRead(&load, a0, "DriverDesc");
+  for (int n = 1; n < 16; ++n) load.push_back(Line("open", Instance(n)));
+  AddProductLoad(&load);
+  AddRead(&load, a0 + "\\DEFAULT", "Grxclock");
+  AddRead(&load, a0 + "\\Glide", "FX_GLIDE_SWAPINTERVAL");
+  AddRead(&load, a0 + "\\D3D", "SSTH3_SWAPINTERVAL");
+
+  Sequence apply = {Line("open", kProduct), Line("set", kProduct, "EnableClock"),
+                    Line("close", kProduct)};
+  AddWrite(&apply, a0 + "\\DEFAULT", "set", "Grxclock");
+  AddWrite(&apply, a0 + "\\Glide", "set", "FX_GLIDE_SWAPINTERVAL");
+  AddWrite(&apply, a0 + "\\D3D", "delete-value", "SSTH3_SWAPINTERVAL");
+
+  LoadAndApply(reg, FakeSystemInfo::Windows98(), kPlatform9x, load, apply, "9x one adapter");
   EXPECT_EQ(reg.Text("HKLM\\" + a0 + "\\DEFAULT", "Grxclock"), "175");
   EXPECT_EQ(reg.Text("HKLM\\" + a0 + "\\Glide", "FX_GLIDE_SWAPINTERVAL"), "0");
-
-  printf("registry-budget: 9x one adapter: load %zu calls (required %zu), "
-         "apply %zu calls (required %zu)\n",
-         loadCalls, load.size(), applyCalls, apply.size());
 }
 
 // NT 4 and NT 5: no adapter scan, one Device0, no Direct3D read; Apply
 // writes the clock, the Glide value and the second swap interval.
 TEST(RegistryBudget, WindowsNTLoadAndApply) {
-  struct Case {
-    uint32_t major;
-    PlatformKind kind;
-    const char* device0;
-  };
-  const Case cases[] = {
-      {4, kPlatformNT4, "SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device0"},
-      {5, kPlatformNT5, "SYSTEM\\CurrentControlSet\\Services\\3dfxvs\\Device0"},
-  };
   const std::string glide = "SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide";
-  for (const Case& c : cases) {
-    SCOPED_TRACE("NT " + std::to_string(c.major));
+  for (uint32_t major : {4u, 5u}) {
+    SCOPED_TRACE("NT " + std::to_string(major));
+    const std::string device0 = std::string("SYSTEM\\CurrentControlSet\\Services\\") +
+                                (major == 4 ? "Voodoo3" : "3dfxvs") + "\\Device0";
     Reg reg;
     SeedProduct(reg);
-    reg.PutDword(std::string("HKLM\\") + c.device0, "GraphicsClocking", 170);
+    reg.PutDword("HKLM\\" + device0, "GraphicsClocking", 170);
     reg.AddKey("HKLM\\" + glide);
-    FakeSystemInfo sys = FakeSystemInfo::NT(c.major);
 
-    std::vector<Expected> load;
-    AddForceFlags(&load);
+    Sequence load = ForceFlags();
     AddProductLoad(&load);
-    AddRead(&load, c.device0, "GraphicsClocking");
+    AddRead(&load, device0, "GraphicsClocking");
     AddRead(&load, glide, "FX_GLIDE_SWAPINTERVAL");
 
-    std::vector<Expected> apply;
-    AddEnableClockStore(&apply);
-    AddWrite(&apply, c.device0, Reg::kOpSet, "GraphicsClocking");
-    AddWrite(&apply, glide, Reg::kOpSet, "FX_GLIDE_SWAPINTERVAL");
-    AddWrite(&apply, c.device0, Reg::kOpSet, "SSTH3_SWAPINTERVAL");
+    Sequence apply = {Line("open", kProduct), Line("set", kProduct, "EnableClock"),
+                      Line("close", kProduct)};
+    AddWrite(&apply, device0, "set", "GraphicsClocking");
+    AddWrite(&apply, glide, "set", "FX_GLIDE_SWAPINTERVAL");
+    AddWrite(&apply, device0, "set", "SSTH3_SWAPINTERVAL");
 
-    DriverSettings s{};
-    RecordingMessageSink sink;
-    int32_t f4 = 0, f5 = 0;
-    PlatformKind kind = DetectPlatformKind(reg, sys, &f4, &f5);
-    ASSERT_EQ(kind, c.kind);
-    AdapterList adapters;
-    ClearAdapterList(&adapters);
-    SettingsContext ctx{&reg, &sink, 0, kind, &adapters};
-    LoadSettings(ctx, &s);
-    EXPECT_TRUE(sink.messages.empty());
-    EXPECT_EQ(s.currentClock, 170);
-    ExpectSequence(reg, load);
-    const size_t loadCalls = reg.CallCount();
-
-    reg.ResetCalls();
-    s.glideVsyncOff = 1;
-    s.currentClock = 175;
-    ApplySettings(ctx, &s, 1);
-    ExpectSequence(reg, apply);
-    EXPECT_EQ(reg.OpenHandleCount(), 0u);
-    printf("registry-budget: NT %u: load %zu calls (required %zu), "
-           "apply %zu calls (required %zu)\n",
-           c.major, loadCalls, load.size(), reg.CallCount(), apply.size());
+    LoadAndApply(reg, FakeSystemInfo::NT(major), major == 4 ? kPlatformNT4 : kPlatformNT5, load,
+                 apply, "NT " + std::to_string(major));
+    regtest::ExpectDword(reg, "HKLM\\" + device0, "GraphicsClocking", 175);
   }
 }
 

@@ -6,10 +6,7 @@ namespace tachy {
 namespace {
 
 TEST(ParseDecimal, FollowsTheAtoiRule) {
-  struct Case {
-    const char* text;
-    int32_t expected;
-  } cases[] = {
+  struct Case { const char* text; int32_t expected; } cases[] = {
       {"143", 143},   {"  7", 7},      {"\t\n-1", -1}, {"+12x", 12},
       {"abc", 0},     {"", 0},         {"0", 0},       {"00", 0},
       {"- 5", 0},     {"--5", 0},      {"72Hz", 72},   {"2147483647", 2147483647},
