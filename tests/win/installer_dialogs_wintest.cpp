@@ -24,26 +24,11 @@ namespace {
 
 struct LanguageTexts {
   int langId;
-  const wchar_t* selectModel;
-  const wchar_t* doNotInstall;
-  const wchar_t* win98Option;
-  const wchar_t* advancedPanel;
-  const wchar_t* versionLine;
-  const wchar_t* cancel;
-  const wchar_t* installError;
-  const wchar_t* noModel;
-  const wchar_t* installed1;
-  const wchar_t* installed2;
-  const wchar_t* reinstall1;
-  const wchar_t* reinstall2;
-  const wchar_t* reinstall3;
-  const wchar_t* reinstallButton;
-  const wchar_t* removeButton;
-  const wchar_t* removed1;
-  const wchar_t* removed2;
-  const wchar_t* installFailed;  // start of the message
-  const wchar_t* removeFailed;
-  const wchar_t* missingModule;
+  const wchar_t *selectModel, *doNotInstall, *win98Option, *advancedPanel, *versionLine, *cancel,
+      *installError, *noModel, *installed1, *installed2, *reinstall1, *reinstall2, *reinstall3,
+      *reinstallButton, *removeButton, *removed1, *removed2,
+      *installFailed, *removeFailed,  // the start of the message
+      *missingModule;
 };
 
 const LanguageTexts kEnglish = {
@@ -1054,19 +1039,20 @@ class InstallerRefused : public InstallerDialogs {
   }
   // What the installer's own open of the product key gets: detection
   // (KEY_READ) and RegCreateKeyExA with its write access.
+  static LONG Opened(LONG r, const HKEY* k) {
+    if (r == ERROR_SUCCESS) RegCloseKey(*k);
+    return r;
+  }
   static LONG OpenForRead() {
     HKEY k;
-    LONG r = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, KEY_READ, &k);
-    if (r == ERROR_SUCCESS) RegCloseKey(k);
-    return r;
+    return Opened(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, KEY_READ, &k), &k);
   }
   static LONG OpenForWrite() {
     HKEY k;
     char cls[] = "Tachymark";
-    LONG r = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, cls, REG_OPTION_NON_VOLATILE,
-                             KEY_CREATE_SUB_KEY | KEY_SET_VALUE, nullptr, &k, nullptr);
-    if (r == ERROR_SUCCESS) RegCloseKey(k);
-    return r;
+    return Opened(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, cls, REG_OPTION_NON_VOLATILE,
+                                  KEY_CREATE_SUB_KEY | KEY_SET_VALUE, nullptr, &k, nullptr),
+                  &k);
   }
 };
 
@@ -1096,9 +1082,7 @@ TEST_F(InstallerRefused, InstallReportsTheFailure) {
   EXPECT_EQ(GetWindow(box, GW_OWNER), main);
   EXPECT_EQ(inst.WaitDialog(kInst1, 300), nullptr);  // no success dialog
   DismissMessageBox(box);
-  DWORD code = 1;
-  ASSERT_TRUE(inst.WaitExit(15000, &code));
-  EXPECT_EQ(code, 0u);
+  ExpectExit(inst);
   // The other steps ran; the refused key kept what it held.
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DisplayKey()));
   ExpectClassKey();
@@ -1117,19 +1101,15 @@ TEST_F(InstallerRefused, RemovalStopsAndReportsTheFailure) {
   // refuses a key that has subkeys) makes the same refusal.
   ASSERT_TRUE(SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:P(D;;SD;;;WD)(A;;KR;;;WD)"));
   HKEY k;
-  LONG r = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, DELETE, &k);
-  if (r == ERROR_SUCCESS) RegCloseKey(k);
-  if (r != ERROR_ACCESS_DENIED) {
+  if (Opened(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, DELETE, &k), &k) !=
+      ERROR_ACCESS_DENIED) {
     std::printf("note: Wine grants DELETE despite the key's DACL; using a subkey\n");
     ASSERT_TRUE(SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:(A;;KA;;;WD)"));
     WriteText(HKEY_LOCAL_MACHINE, std::string(kProduct) + "\\Pinned", "x", "y");
   }
 
   Installer inst;
-  ASSERT_TRUE(inst.Start(exe_));
-  HWND rr = inst.WaitDialog(kRR1);
-  ASSERT_TRUE(rr);
-  Click(rr, kRemove);
+  ASSERT_TRUE(Answer(inst, kRemove));
   HWND box = inst.WaitMessageBox();
   ASSERT_TRUE(box);
   const LanguageTexts& t = SystemTexts();
@@ -1137,8 +1117,7 @@ TEST_F(InstallerRefused, RemovalStopsAndReportsTheFailure) {
   EXPECT_TRUE(StartsWith(MessageText(box), t.removeFailed));
   EXPECT_EQ(inst.WaitDialog(kRem1, 300), nullptr);
   DismissMessageBox(box);
-  DWORD code = 1;
-  ASSERT_TRUE(inst.WaitExit(15000, &code));
+  ExpectExit(inst);
   // Removal stopped at the product key: the later keys and the driver
   // values stay.
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProduct));
