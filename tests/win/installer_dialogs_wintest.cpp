@@ -132,14 +132,12 @@ void ExpectTexts(HWND dialog, const Shows& shows, const LanguageTexts& t) {
 }
 
 // The gesture at `p`, handled before this returns: the installer reads the
-// cursor with GetCursorPos, so it must stay there until then. Under Wine
-// the X events that a pointer move brings (EnterNotify, KeymapNotify) make
-// the installer reload the keys' state from X, where Ctrl and Shift are
-// up: the keys go down only once the installer has handled the move.
+// cursor with GetCursorPos, so it must stay there until then. The keys go
+// down only once the installer has handled the move (Hover): the X events
+// it brings can also make Wine reload the keys' state from X, where Ctrl
+// and Shift are up.
 void GestureAt(HWND dialog, POINT p, WPARAM held = gui::kGestureHeld) {
-  gui::Foreground(dialog);
-  EXPECT_TRUE(gui::MoveCursorTo(p.x, p.y));
-  gui::Settle(dialog);
+  Hover(dialog, p);
   gui::GestureAt(p, held);
   gui::Settle(dialog);
 }
@@ -162,8 +160,8 @@ POINT CloseBox(HWND w) {
   return p;
 }
 void ClickCloseBox(HWND w) {
-  gui::Foreground(w);
   POINT p = CloseBox(w);
+  Hover(w, p);
   gui::ClickAt(p.x, p.y);
 }
 
@@ -173,8 +171,7 @@ void DragTo(HWND w, int x, int y) {
   RECT r = WindowRect(w);
   POINT grab = {r.left + 20,
                 r.top + GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
-  gui::Foreground(w);
-  ASSERT_TRUE(gui::MoveCursorTo(grab.x, grab.y));
+  Hover(w, grab);
   gui::Send({gui::Mouse(MOUSEEVENTF_LEFTDOWN)});
   gui::Settle(w);
   for (int part = 1; part <= 4; ++part) {

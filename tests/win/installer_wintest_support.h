@@ -225,10 +225,22 @@ class Installer {
 
 inline std::wstring ItemW(HWND dialog, int id) { return TextW(GetDlgItem(dialog, id)); }
 
+// The cursor moved over `target` (a control, or a point of `w`) and the
+// installer's thread done with the X pointer events of that move: handled
+// later, a stale one puts Wine's cursor back where it was before, and the
+// click lands there.
+inline void Hover(HWND w, POINT target) {
+  gui::Foreground(w);
+  EXPECT_TRUE(gui::MoveCursorTo(target.x, target.y));
+  gui::Settle(w);
+}
+
 // A real left click at the control's centre, handled by the installer
 // before this returns (a click that opens a modal box returns too).
 inline void Click(HWND dialog, int id) {
-  gui::Click(GetDlgItem(dialog, id));
+  HWND c = GetDlgItem(dialog, id);
+  Hover(dialog, gui::Centre(c));
+  gui::Click(c);
   gui::Settle(dialog);
 }
 
@@ -267,7 +279,7 @@ inline std::wstring MessageText(HWND box) {
 
 // Clicks the message box's only button (OK).
 inline void DismissMessageBox(HWND box) {
-  gui::Click(GetDlgItem(box, IDOK));
+  Click(box, IDOK);
   EXPECT_TRUE(WaitGone(box));
 }
 
