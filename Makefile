@@ -3,7 +3,11 @@
 #   make test   install what is missing, build the native, native-asan and
 #               win32 trees and run every test (unit tests natively and under
 #               the sanitizers, Windows tests under 32-bit Wine, import check)
-#   make run    build the deliverables and show them (scripts/run.sh)
+#   make run    build and pack the deliverables, install them with the real
+#               TACHINST.EXE into a Wine prefix posing as Windows 98 with a
+#               Voodoo3 3000, and open Display Properties on the tab
+#               (scripts/run.sh; without a display it saves pictures)
+#   make screenshots  regenerate the pictures in docs/ from this build
 #   make dist   build TACHPAGE.DLL and TACHINST.EXE and pack the release:
 #               dist/tachymark-3.2.zip (with README.TXT) and dist/SHA256SUMS
 #   make bench  print the release budgets: sizes, sheet-opening cost, registry
@@ -18,9 +22,12 @@ NATIVE := $(ROOT)/build/native
 ASAN := $(ROOT)/build/native-asan
 WIN32 := $(ROOT)/build/win32
 DIST := $(ROOT)/dist
+VERSION := $(shell sed -n 's/^project.tachymark VERSION \([0-9]*\.[0-9]*\).*/\1/p' $(ROOT)/CMakeLists.txt)
+ZIP := $(DIST)/tachymark-$(VERSION).zip
 
 .PHONY: all test run dist setup native native-asan win32 \
-        test-native test-native-asan test-win32 clean fuzz bench check-repro
+        test-native test-native-asan test-win32 clean fuzz bench check-repro \
+        screenshots
 
 all: native win32
 
@@ -76,7 +83,10 @@ check-repro: win32
 	$(ROOT)/scripts/check-repro.sh $(WIN32)
 
 run: dist
-	$(ROOT)/scripts/run.sh $(WIN32)/bin
+	$(ROOT)/scripts/run.sh $(WIN32) $(ZIP)
+
+screenshots: dist
+	$(ROOT)/scripts/run.sh --docs $(ROOT)/docs $(WIN32) $(ZIP)
 
 clean:
 	-[ -d $(WIN32)/wineprefix ] && WINEPREFIX=$(WIN32)/wineprefix wineserver -k

@@ -89,11 +89,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   LoadInstallerString(kStrWindowTitle, s.windowTitle, sizeof s.windowTitle);
   LoadInstallerString(kStrClassName, s.className, sizeof s.className);
 
-  // 3. A running installer is brought to the front instead.
+  // 3. A running installer is brought to the front instead. Its main window
+  // is never shown: what the user sees is its dialog, the main window's
+  // last active popup (the main window itself when it shows none).
   HWND running = FindWindowA(s.className, s.windowTitle);
   if (running) {
-    if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
-    SetForegroundWindow(running);
+    HWND shown = GetLastActivePopup(running);
+    if (IsIconic(shown)) ShowWindow(shown, SW_RESTORE);
+    SetForegroundWindow(shown);
     return 0;
   }
 

@@ -63,9 +63,13 @@ void PageModel::OnInitDialog() {
   // Without any Voodoo3 adapter the settings core starts the clock from
   // the board's stock clock.
   settings.currentClock = 0;
-  LoadSettings(Context(), &settings);
+  const bool saved = LoadSettings(Context(), &settings);
 
   ApplyPageLanguage(this);
+  // The limit message has said that the clock is reset now; when that
+  // write was refused (no administrator rights on NT), say so right after
+  // it, in the page's language.
+  if (!saved) ShowNotSaved();
   RefreshClockControls();
   view_->SetCheck(kIdGlideVsync, settings.glideVsyncOff);
   view_->SetCheck(kIdD3DVsync, settings.d3dVsyncOff);
@@ -146,12 +150,16 @@ bool PageModel::OnApply() {
     ClearModified();
     return true;
   }
-  char text[512];
-  view_->LoadText(ApplyFailedStringFor(language.stringBase), text, sizeof text);
-  view_->ShowMessage(text, kApplyFailedCaption, kMbOk);
+  ShowNotSaved();
   // The changes are still unsaved: keep Apply available.
   MarkModified();
   return false;
+}
+
+void PageModel::ShowNotSaved() {
+  view_->LoadText(ApplyFailedStringFor(language.stringBase), textBuffer,
+                  sizeof textBuffer);
+  view_->ShowMessage(textBuffer, kApplyFailedCaption, kMbOk);
 }
 
 void PageModel::OnCancel() { ClearModified(); }

@@ -137,6 +137,8 @@ class PageModel {
  private:
   SettingsContext Context();
   void ToggleBox(int id, int32_t* flag);
+  // "The settings could not be saved ..." in the page's language.
+  void ShowNotSaved();
 
   PageView* view_;
   PageServices services_;

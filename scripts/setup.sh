@@ -10,7 +10,7 @@ packages=(
   cmake make g++ binutils
   googletest libgtest-dev libgmock-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
-  wine wine32:i386 wine64
+  wine wine32:i386 wine64 fonts-wine
   xvfb xauth x11-utils xdotool imagemagick
   zip clang libclang-rt-14-dev
   locales

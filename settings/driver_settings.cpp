@@ -142,6 +142,16 @@ void WriteLimit(Registry& reg, const char* name, int32_t value) {
   reg.CloseKey(key);
 }
 
+// One clock limit: read, clamped into its range, and written back only when
+// the clamp changed it.
+int32_t LoadLimit(Registry& reg, RegKey product, bool open, const char* name,
+                  int32_t fallback, int32_t min, int32_t max) {
+  const int32_t value = ReadNumber(reg, product, open, name, fallback);
+  const int32_t clamped = value < min ? min : value > max ? max : value;
+  if (clamped != value) WriteLimit(reg, name, clamped);
+  return clamped;
+}
+
 // The adapter whose values are loaded: the last Voodoo3 found. False when
 // the list holds none.
 bool SelectedInstance(const AdapterList* list, int32_t* instance) {
@@ -163,7 +173,7 @@ void WriteUpperLimit(Registry& reg, int32_t value) {
   WriteLimit(reg, kValueUpperLimit, value);
 }
 
-void LoadSettings(const SettingsContext& ctx, DriverSettings* settings) {
+bool LoadSettings(const SettingsContext& ctx, DriverSettings* settings) {
   Registry& reg = *ctx.registry;
 
   // The product values; each takes its default when the key or the value
@@ -172,25 +182,12 @@ void LoadSettings(const SettingsContext& ctx, DriverSettings* settings) {
   bool open = reg.OpenKey(kHkeyLocalMachine, kProductKeyPath, kKeyQueryValue,
                           &product) == kErrorSuccess;
 
-  settings->lowerLimit =
-      ReadNumber(reg, product, open, kValueLowerLimit, kDefaultLowerLimit);
-  if (settings->lowerLimit < kLowerLimitMin) {
-    settings->lowerLimit = kLowerLimitMin;
-    WriteLowerLimit(reg, kLowerLimitMin);
-  } else if (settings->lowerLimit > kLowerLimitMax) {
-    settings->lowerLimit = kLowerLimitMax;
-    WriteLowerLimit(reg, kLowerLimitMax);
-  }
-
-  settings->upperLimit =
-      ReadNumber(reg, product, open, kValueUpperLimit, kDefaultUpperLimit);
-  if (settings->upperLimit < kUpperLimitMin) {
-    settings->upperLimit = kUpperLimitMin;
-    WriteUpperLimit(reg, kUpperLimitMin);
-  } else if (settings->upperLimit > kUpperLimitMax) {
-    settings->upperLimit = kUpperLimitMax;
-    WriteUpperLimit(reg, kUpperLimitMax);
-  }
+  settings->lowerLimit = LoadLimit(reg, product, open, kValueLowerLimit,
+                                   kDefaultLowerLimit, kLowerLimitMin,
+                                   kLowerLimitMax);
+  settings->upperLimit = LoadLimit(reg, product, open, kValueUpperLimit,
+                                   kDefaultUpperLimit, kUpperLimitMin,
+                                   kUpperLimitMax);
 
   settings->defaultClock =
       ReadNumber(reg, product, open, kValueDefaultClock, kDefaultDefaultClock);
@@ -222,7 +219,7 @@ void LoadSettings(const SettingsContext& ctx, DriverSettings* settings) {
     else if (clock > settings->upperLimit)
       clock = settings->upperLimit;
     settings->currentClock = clock;
-    return;
+    return true;
   }
 
   DriverKeys keys;
@@ -256,8 +253,9 @@ void LoadSettings(const SettingsContext& ctx, DriverSettings* settings) {
                static_cast<int>(limit), words[1]);
     ctx.messages->Show(ctx.owner, message, kMessageCaption, kMbOk);
     settings->currentClock = limit;
-    ApplySettings(ctx, settings, 2);
+    return ApplySettings(ctx, settings, 2);
   }
+  return true;
 }
 
 bool WriteAdapterSettings(const SettingsContext& ctx, DriverSettings* settings,

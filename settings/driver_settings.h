@@ -36,8 +36,10 @@ struct SettingsContext {
 
 // Fills the record from the product key and the driver's values. The caller
 // sets glideVsyncOff, d3dVsyncOff and enableClock to 0 first. May show one
-// limit message and write the clamped clock through.
-void LoadSettings(const SettingsContext& ctx, DriverSettings* settings);
+// limit message and write the clamped clock through. Returns false when that
+// write-through did not store every driver value (the record keeps the
+// limit all the same); true otherwise, also when nothing had to be written.
+bool LoadSettings(const SettingsContext& ctx, DriverSettings* settings);
 
 // mode 1: the page's Apply (also stores EnableClock); any other mode: the
 // write-through after a limit reset (driver values only). Returns true when

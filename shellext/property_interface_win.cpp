@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "page/page_win.h"
+#include "settings/nocrt/may_fail_new.h"
 #include "shellext/module_win.h"
 
 namespace tachy {
@@ -75,7 +76,7 @@ class CPropertyInterface final : public IShellExtInit,
     // The sheet's trackbar class must be registered before the page's
     // window is created.
     InitCommonControls();
-    CVDPropPage* page = new CVDPropPage();
+    CVDPropPage* page = new (kMayFail) CVDPropPage();
     if (!page) return E_OUTOFMEMORY;
     LoadStringA(ModuleInstance(), 1, page->Title(), kTabTitleBytes);
     PROPSHEETPAGEA* description = page->Description();
@@ -156,7 +157,7 @@ class PropertyInterfaceFactory : public IClassFactory {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    CPropertyInterface* instance = new CPropertyInterface();
+    CPropertyInterface* instance = new (kMayFail) CPropertyInterface();
     if (!instance) return E_OUTOFMEMORY;
     const HRESULT result = instance->QueryInterface(riid, object);
     instance->Release();

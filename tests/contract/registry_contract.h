@@ -82,10 +82,15 @@ class RegistryContract : public ::testing::TestWithParam<RegKey> {
   Registry& reg() { return ContractRegistry(); }
   RegKey root() const { return GetParam(); }
 
+  // Software\TachyContract\<sub>, relative to the root.
+  static std::string Path(const std::string& sub) {
+    return std::string(kScratch) + (sub.empty() ? "" : "\\" + sub);
+  }
+
   // Creates (or opens) root\Software\TachyContract\<sub> with all access;
   // closed at the end of the case.
   RegKey Create(const std::string& sub) {
-    std::string path = std::string(kScratch) + (sub.empty() ? "" : "\\" + sub);
+    const std::string path = Path(sub);
     RegKey key = 0;
     EXPECT_EQ(kErrorSuccess,
               reg().CreateKey(root(), path.c_str(), nullptr, kKeyAllAccess, &key))
@@ -95,7 +100,7 @@ class RegistryContract : public ::testing::TestWithParam<RegKey> {
   }
 
   long Open(const std::string& sub, RegKey* key) {
-    std::string path = std::string(kScratch) + (sub.empty() ? "" : "\\" + sub);
+    const std::string path = Path(sub);
     *key = 0;
     long r = reg().OpenKey(root(), path.c_str(), kKeyAllAccess, key);
     if (r == kErrorSuccess && *key) open_.push_back(*key);
@@ -119,6 +124,15 @@ class RegistryContract : public ::testing::TestWithParam<RegKey> {
     guarded.push_back('X');
     return reg().SetValue(key, name, type, data.empty() ? nullptr : guarded.data(),
                           static_cast<uint32_t>(data.size()));
+  }
+
+  // The text of a value read into a buffer of 16 bytes, "<error n>" when it
+  // cannot be read.
+  std::string Text(RegKey key, const char* name) {
+    char text[16];
+    std::fill(text, text + sizeof text, 'x');  // a text left from before cannot pass
+    long r = QueryText(reg(), key, name, text, sizeof text);
+    return r == kErrorSuccess ? std::string(text) : "<error " + std::to_string(r) + ">";
   }
 
   // Reads a whole value; the result code, type and bytes.
@@ -156,9 +170,7 @@ TEST_P(RegistryContract, CreatingMakesEveryMissingKeyAbove) {
   // Creating an existing key opens it: its values stay.
   ASSERT_EQ(kErrorSuccess, SetText(reg(), deep, "Kept", "yes"));
   RegKey again = Create("A\\B\\C");
-  char text[8];
-  EXPECT_EQ(kErrorSuccess, QueryText(reg(), again, "Kept", text, sizeof text));
-  EXPECT_STREQ("yes", text);
+  EXPECT_EQ("yes", Text(again, "Kept"));
 }
 
 TEST_P(RegistryContract, CreatingBelowAnOpenKeyUsesItAsTheRoot) {
@@ -180,26 +192,20 @@ TEST_P(RegistryContract, KeyAndValueNamesIgnoreCase) {
   ASSERT_EQ(kErrorSuccess, SetText(reg(), key, "Grxclock", "143"));
   RegKey upper;
   ASSERT_EQ(kErrorSuccess, Open("MIXEDCASE", &upper));
-  char text[8];
-  EXPECT_EQ(kErrorSuccess, QueryText(reg(), upper, "GRXCLOCK", text, sizeof text));
-  EXPECT_STREQ("143", text);
+  EXPECT_EQ("143", Text(upper, "GRXCLOCK"));
   // Setting under another case replaces the value rather than adding one.
   ASSERT_EQ(kErrorSuccess, SetText(reg(), upper, "grxCLOCK", "150"));
-  EXPECT_EQ(kErrorSuccess, QueryText(reg(), key, "Grxclock", text, sizeof text));
-  EXPECT_STREQ("150", text);
+  EXPECT_EQ("150", Text(key, "Grxclock"));
   EXPECT_EQ(kErrorSuccess, reg().DeleteValue(key, "GRXclock"));
   EXPECT_EQ(kErrorFileNotFound, reg().DeleteValue(key, "Grxclock"));
-  std::string lower = std::string(kScratch) + "\\mixedcase";
+  std::string lower = Path("mixedcase");
   EXPECT_EQ(kErrorSuccess, reg().DeleteKey(root(), lower.c_str()));
 }
 
 TEST_P(RegistryContract, ATooSmallBufferGivesMoreDataAndTheNeededSize) {
   RegKey key = Create("Values");
   ASSERT_EQ(kErrorSuccess, SetText(reg(), key, "Text", "12345"));
-  struct Case {
-    uint32_t bufferSize;
-    long result;
-  };
+  struct Case { uint32_t bufferSize; long result; };
   const Case cases[] = {{0, kErrorMoreData}, {1, kErrorMoreData},
                         {5, kErrorMoreData}, {6, kErrorSuccess},
                         {64, kErrorSuccess}};
@@ -222,11 +228,7 @@ TEST_P(RegistryContract, ATooSmallBufferGivesMoreDataAndTheNeededSize) {
 
 TEST_P(RegistryContract, StoredTypesAndBytesAreKept) {
   RegKey key = Create("Values");
-  struct Case {
-    const char* name;
-    uint32_t type;
-    std::vector<unsigned char> data;
-  };
+  struct Case { const char* name; uint32_t type; std::vector<unsigned char> data; };
   const Case cases[] = {
       {"Sz", kRegSz, Bytes(std::string("Voodoo3 3000", 13))},
       {"Dword", kRegDword, {0x8F, 0, 0, 0}},
@@ -247,10 +249,7 @@ TEST_P(RegistryContract, StoredTypesAndBytesAreKept) {
 
 TEST_P(RegistryContract, TextSizesCountTheTerminator) {
   RegKey key = Create("Values");
-  struct Case {
-    const char* text;
-    uint32_t size;
-  };
+  struct Case { const char* text; uint32_t size; };
   const Case cases[] = {{"", 1}, {"0", 2}, {"Voodoo3 3500", 13}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -269,17 +268,12 @@ TEST_P(RegistryContract, TheDefaultValueHasNoNameOrAnEmptyOne) {
   uint32_t size = 0;
   EXPECT_EQ(kErrorFileNotFound, reg().QueryValue(key, nullptr, nullptr, nullptr, &size));
   ASSERT_EQ(kErrorSuccess, SetText(reg(), key, nullptr, "{7A41C3E2}"));
-  char text[16];
-  EXPECT_EQ(kErrorSuccess, QueryText(reg(), key, "", text, sizeof text));
-  EXPECT_STREQ("{7A41C3E2}", text);
+  EXPECT_EQ("{7A41C3E2}", Text(key, ""));
   ASSERT_EQ(kErrorSuccess, SetText(reg(), key, "", "second"));
-  EXPECT_EQ(kErrorSuccess, QueryText(reg(), key, nullptr, text, sizeof text));
-  EXPECT_STREQ("second", text);
+  EXPECT_EQ("second", Text(key, nullptr));
   // An empty text is a value all the same.
   ASSERT_EQ(kErrorSuccess, SetText(reg(), key, "Empty", ""));
-  text[0] = 'x';
-  EXPECT_EQ(kErrorSuccess, QueryText(reg(), key, "Empty", text, sizeof text));
-  EXPECT_STREQ("", text);
+  EXPECT_EQ("", Text(key, "Empty"));
   EXPECT_EQ(kErrorSuccess, reg().DeleteValue(key, nullptr));
   EXPECT_EQ(kErrorFileNotFound, reg().QueryValue(key, "", nullptr, nullptr, &size));
 }
@@ -291,13 +285,13 @@ TEST_P(RegistryContract, DeletingValuesAndKeys) {
   EXPECT_EQ(kErrorSuccess, reg().DeleteValue(values, "Present"));
   EXPECT_EQ(kErrorFileNotFound, reg().DeleteValue(values, "Present"));
 
-  std::string missing = std::string(kScratch) + "\\Gone";
+  std::string missing = Path("Gone");
   EXPECT_EQ(kErrorFileNotFound, reg().DeleteKey(root(), missing.c_str()));
-  std::string missingBelow = std::string(kScratch) + "\\Gone\\Deeper";
+  std::string missingBelow = Path("Gone\\Deeper");
   EXPECT_EQ(kErrorFileNotFound, reg().DeleteKey(root(), missingBelow.c_str()));
 
   Create("Parent\\Child");
-  std::string parent = std::string(kScratch) + "\\Parent";
+  std::string parent = Path("Parent");
   std::string child = parent + "\\Child";
   // A key with subkeys is refused (Windows NT; Windows 95 would delete the
   // whole tree) and stays as it was.
@@ -311,7 +305,7 @@ TEST_P(RegistryContract, DeletingValuesAndKeys) {
 
 TEST_P(RegistryContract, AHandleToADeletedKeyNoLongerWorks) {
   RegKey gone = Create("Gone");
-  std::string path = std::string(kScratch) + "\\Gone";
+  std::string path = Path("Gone");
   ASSERT_EQ(kErrorSuccess, reg().DeleteKey(root(), path.c_str()));
   uint32_t size = 0;
   EXPECT_EQ(kErrorKeyDeleted, reg().QueryValue(gone, "X", nullptr, nullptr, &size));
@@ -332,8 +326,7 @@ TEST_P(RegistryContract, TextWithoutItsTerminatorIsCompletedWhenItCan) {
     const char* label;
     uint32_t type;
     const unsigned char* data;
-    uint32_t size;
-    uint32_t stored;
+    uint32_t size, stored;
   };
   const Case cases[] = {
       {"text, zero after", kRegSz, zeroAfter, 2, 3},
@@ -373,7 +366,7 @@ TEST_P(RegistryContract, PathsStartingWithABackslashAreRefused) {
             reg().CreateKey(root(), (path + "\\B").c_str(), nullptr, kKeyAllAccess, &key));
   EXPECT_EQ(kErrorBadPathname, reg().DeleteKey(root(), path.c_str()));
   // A trailing backslash or a doubled one inside is harmless.
-  std::string trailing = std::string(kScratch) + "\\A\\";
+  std::string trailing = Path("A\\");
   ASSERT_EQ(kErrorSuccess, reg().OpenKey(root(), trailing.c_str(), kKeyRead, &key));
   reg().CloseKey(key);
   std::string doubled = std::string(kScratch) + "\\\\A";
@@ -384,9 +377,7 @@ TEST_P(RegistryContract, PathsStartingWithABackslashAreRefused) {
 // The predefined roots are open handles themselves.
 TEST_P(RegistryContract, RootsWorkAsOpenKeys) {
   ASSERT_EQ(kErrorSuccess, SetText(reg(), root(), kRootValue, "1"));
-  char text[4];
-  EXPECT_EQ(kErrorSuccess, QueryText(reg(), root(), kRootValue, text, sizeof text));
-  EXPECT_STREQ("1", text);
+  EXPECT_EQ("1", Text(root(), kRootValue));
   EXPECT_EQ(kErrorSuccess, reg().DeleteValue(root(), kRootValue));
   EXPECT_EQ(kErrorFileNotFound, reg().DeleteValue(root(), kRootValue));
   EXPECT_EQ(kErrorSuccess, reg().CloseKey(root()));
@@ -405,12 +396,11 @@ TEST_P(RegistryContract, RootsWorkAsOpenKeys) {
 TEST_P(RegistryContract, AHandleAllowsOnlyWhatItWasOpenedFor) {
   RegKey writable = Create("Values");
   ASSERT_EQ(kErrorSuccess, SetText(reg(), writable, "Grxclock", "143"));
-  std::string path = std::string(kScratch) + "\\Values";
+  std::string path = Path("Values");
 
   RegKey reader = 0;
   ASSERT_EQ(kErrorSuccess, reg().OpenKey(root(), path.c_str(), kKeyRead, &reader));
-  char text[8];
-  EXPECT_EQ(kErrorSuccess, QueryText(reg(), reader, "Grxclock", text, sizeof text));
+  EXPECT_EQ("143", Text(reader, "Grxclock"));
   EXPECT_EQ(kErrorAccessDenied, SetText(reg(), reader, "Grxclock", "150"));
   EXPECT_EQ(kErrorAccessDenied, reg().DeleteValue(reader, "Grxclock"));
   reg().CloseKey(reader);
@@ -421,8 +411,7 @@ TEST_P(RegistryContract, AHandleAllowsOnlyWhatItWasOpenedFor) {
   EXPECT_EQ(kErrorAccessDenied, reg().QueryValue(writer, "Grxclock", nullptr, nullptr, &size));
   EXPECT_EQ(kErrorSuccess, SetText(reg(), writer, "Grxclock", "150"));
   reg().CloseKey(writer);
-  EXPECT_EQ(kErrorSuccess, QueryText(reg(), writable, "Grxclock", text, sizeof text));
-  EXPECT_STREQ("150", text);
+  EXPECT_EQ("150", Text(writable, "Grxclock"));
 }
 
 TEST_P(RegistryContract, ClosingAndDeletingThroughHandles) {
@@ -439,7 +428,7 @@ TEST_P(RegistryContract, ClosingAndDeletingThroughHandles) {
   RegKey parent = Create("Parent\\Child");
   ASSERT_EQ(kErrorSuccess, Open("Parent", &parent));
   EXPECT_EQ(kErrorAccessDenied, reg().DeleteKey(parent, ""));
-  std::string childPath = std::string(kScratch) + "\\Parent\\Child";
+  std::string childPath = Path("Parent\\Child");
   ASSERT_EQ(kErrorSuccess, reg().DeleteKey(root(), childPath.c_str()));
   EXPECT_EQ(kErrorSuccess, reg().DeleteKey(parent, ""));
   EXPECT_EQ(kErrorFileNotFound, Open("Parent", &key));
@@ -491,10 +480,7 @@ TEST_P(RegistryContract, QueryTextKeepsInsideTheBuffer) {
 
 TEST_P(RegistryContract, SetDecimalAndSetDwordStoreTheirForms) {
   RegKey key = Create("Values");
-  struct Case {
-    long number;
-    const char* text;
-  };
+  struct Case { long number; const char* text; };
   const Case cases[] = {{0, "0"},           {143, "143"},
                         {-5, "-5"},         {2147483647L, "2147483647"},
                         {-2147483647L - 1, "-2147483648"}};
@@ -527,9 +513,7 @@ TEST_P(RegistryContract, ClassesRootIsMachineClasses) {
   ASSERT_EQ(kErrorSuccess,
             reg().OpenKey(kHkeyLocalMachine, "Software\\Classes\\TachyContractClass\\Sub",
                           kKeyRead, &machine));
-  char text[16];
-  EXPECT_EQ(kErrorSuccess, QueryText(reg(), machine, nullptr, text, sizeof text));
-  EXPECT_STREQ("TACHPAGE.DLL", text);
+  EXPECT_EQ("TACHPAGE.DLL", Text(machine, nullptr));
   reg().CloseKey(machine);
 }
 

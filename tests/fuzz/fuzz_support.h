@@ -13,6 +13,7 @@
 
 #include "settings/memreg.h"
 #include "settings/sysapi.h"
+#include "settings/text.h"
 #include "native/fault_invariants.h"
 
 namespace tachy {
@@ -87,7 +88,7 @@ inline std::string PickKey(FuzzedDataProvider& fdp) {
     case 14: return kDisplayHandler;
     case 15: return kDeviceHandler;
     case 16: return kClassKey;
-    case 17: return std::string(kClassKey) + "\\InProcServer32";
+    case 17: return kServerKey;
     case 18: return std::string(kClassKey) + "\\ProgID";
     default: return AdapterKey(instance, "\\MODES\\") + std::to_string(PickDepth(fdp));
   }
@@ -230,12 +231,6 @@ inline void RequireValidList(const AdapterList& list) {
   }
 }
 
-}  // namespace fuzz
-}  // namespace tachy
-
-namespace tachy {
-namespace fuzz {
-
 // What reading a value as text into a buffer of `bufSize` bytes gives, from
 // the stored bytes: false when the value is missing or does not fit as text.
 inline bool ReferenceText(const MemoryRegistry& reg, const std::string& key,
@@ -268,6 +263,23 @@ inline std::vector<int> ReferenceAdapters(const MemoryRegistry& reg,
   return found;
 }
 
+// No key left open and nothing written outside `policy` (nothing at all
+// when none is given).
+inline void RequireClean(const MemoryRegistry& reg, const char* where,
+                         const fault::WritePolicy& policy = fault::WritePolicy()) {
+  RequireEmpty(fault::CheckHandles(reg), where);
+  RequireEmpty(policy.Check(reg), where);
+}
+
+// The number stored as text in a product value (read into `bytes`), or
+// `fallback` when it cannot be read.
+inline int32_t ReferenceNumber(const MemoryRegistry& reg, const char* name, size_t bytes,
+                               int32_t fallback) {
+  std::string text;
+  return ReferenceText(reg, fault::kProductPath, name, bytes, &text) ? ParseDecimal(text.c_str())
+                                                                     : fallback;
+}
+
 // The rate list a row keeps from a stored list: all of it when it fits in
 // 127 characters, else the longest part that ends before a comma (or the
 // first 127 characters when there is no comma to cut at). The row's field
@@ -285,6 +297,23 @@ inline void RequireRateListCut(const std::string& stored, const std::string& kep
     Require(kept.size() == limit, "a list without comma is not cut at the field's end");
   else
     Require(kept.size() == lastComma, "a rate list is not cut after its last whole entry");
+}
+
+// A row read from `key`: its texts end inside their fields, the rate list is
+// the stored default value cut only between entries, the choice the stored
+// RefreshRate cut to its field.
+template <typename Row>
+void RequireRowAsStored(const MemoryRegistry& reg, const std::string& key, const Row& row) {
+  Require(fault::Terminated(row.rateList, sizeof row.rateList), "rateList not terminated");
+  Require(fault::Terminated(row.choiceText, sizeof row.choiceText), "choiceText not terminated");
+  std::string stored;
+  if (ReferenceText(reg, key, "", 256, &stored))
+    RequireRateListCut(stored, row.rateList);
+  else
+    Require(row.rateList[0] == 0, "rateList of an unreadable value not empty");
+  if (!ReferenceText(reg, key, "RefreshRate", 256, &stored)) stored.clear();
+  Require(stored.substr(0, sizeof row.choiceText - 1) == row.choiceText,
+          "choiceText differs from the stored RefreshRate");
 }
 
 }  // namespace fuzz

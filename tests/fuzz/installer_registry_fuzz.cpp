@@ -24,17 +24,6 @@ using fuzz::RequireEmpty;
 
 namespace {
 
-struct RegistrationKey {
-  uint32_t bit;
-  std::string path;
-};
-
-const RegistrationKey kKeys[] = {{1, fault::kLegacyHandler},
-                                 {4, fault::kProductPath},
-                                 {8, fault::kDisplayHandler},
-                                 {16, fault::kDeviceHandler},
-                                 {32, fault::kClassKey}};
-
 std::string CommandLine(FuzzedDataProvider& fdp) {
   static const char* const kLines[] = {
       "", "FORCE95", "FORCE98", "FORCENT4", "FORCENT5", "forcent5 force95",
@@ -50,7 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool faults = fuzz::BuildRegistry(fdp, reg).faults;
   fuzz::FuzzSystem sys(fdp);
   const std::string line = CommandLine(fdp);
-  fault::WritePolicy nothing;
 
   // Start-up.
   InstallerState st;
@@ -65,30 +53,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   else if (!faults)
     Require(fault::Instances(st.AdapterList) == fuzz::ReferenceAdapters(reg, 256),
             "adapter list differs from the stored descriptions");
-  RequireEmpty(fault::CheckHandles(reg), "start-up");
-  RequireEmpty(nothing.Check(reg), "start-up");
+  fuzz::RequireClean(reg, "start-up");
 
   reg.ResetCalls();
   const uint32_t keySet = DetectInstalledKeys(reg);
   Require((keySet & ~63u) == 0 && (keySet & 2u) == 0, "unknown bits in the key set");
   if (!faults)
-    for (const RegistrationKey& k : kKeys)
-      Require(((keySet & k.bit) != 0) == reg.KeyExists(k.path), "key set differs: " + k.path);
-  RequireEmpty(fault::CheckHandles(reg), "DetectInstalledKeys");
-  RequireEmpty(nothing.Check(reg), "DetectInstalledKeys");
+    for (const fault::RegistrationKey& k : fault::kRegistrationKeys)
+      Require(((keySet & k.bit) != 0) == reg.KeyExists(k.path),
+              std::string("key set differs: ") + k.path);
+  fuzz::RequireClean(reg, "DetectInstalledKeys");
 
   // The Select Model dialog's answers.
   st.AdvancedPanelOption = fdp.PickValueInArray({0, 1, 1, 2});
   st.SelectedModel = fdp.PickValueInArray({1, 2, 3, 0, 9});
   CopyText(st.PageModulePath, sizeof st.PageModulePath,
            fdp.ConsumeBool() ? "C:\\WINDOWS\\DESKTOP\\TACHPAGE.DLL" : fuzz::Text(fdp, 300).c_str());
-  bool callFault = false;
-  if (fdp.ConsumeBool()) {
+  if (fdp.ConsumeBool())
     reg.FailCallNumber(fdp.ConsumeIntegralInRange<size_t>(1, 80),
                        fdp.ConsumeBool() ? kErrorAccessDenied : kErrorFileNotFound);
-    callFault = true;
-  }
-  (void)callFault;
 
   const int action = fdp.ConsumeIntegralInRange<int>(0, 2);
   const std::string danglingBefore = fault::CheckNoDanglingHandler(reg);
@@ -100,10 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                  st.SelectedModel);
   const bool ok = removed && installed;
 
-  RequireEmpty(fault::CheckHandles(reg), "install/remove");
-  RequireEmpty(fault::InstallerPolicy(st.PlatformKind, st.AdapterList, st.PageModulePath)
-                   .Check(reg),
-               "install/remove");
+  fuzz::RequireClean(reg, "install/remove",
+                     fault::InstallerPolicy(st.PlatformKind, st.AdapterList, st.PageModulePath));
   std::string which;
   const bool failed = fault::AnyWriteFailed(reg, &which);
   Require(ok == !failed, ok ? "success reported although a write failed: " + which

@@ -63,7 +63,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider fdp(data, size);
   MemoryRegistry reg;
   const bool faults = fuzz::BuildRegistry(fdp, reg).faults;
-  fault::WritePolicy nothing;
 
   // The dialog's adapters: from the probe, or any list.
   AdapterList list;
@@ -80,14 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Start of the dialog.
   int32_t depth = -7, link = -7;
   LoadDialogPreferences(reg, &depth, &link);
-  if (!faults) {
-    std::string text;
-    int32_t d = fuzz::ReferenceText(reg, fault::kProductPath, "ColorDepth", 64, &text)
-                    ? ParseDecimal(text.c_str()) : 8;
-    int32_t l = fuzz::ReferenceText(reg, fault::kProductPath, "LinkAllColorDepths", 64, &text)
-                    ? ParseDecimal(text.c_str()) : 0;
-    Require(depth == d && link == l, "dialog preferences differ from the stored ones");
-  }
+  if (!faults)
+    Require(depth == fuzz::ReferenceNumber(reg, "ColorDepth", 64, 8) &&
+                link == fuzz::ReferenceNumber(reg, "LinkAllColorDepths", 64, 0),
+            "dialog preferences differ from the stored ones");
 
   static ModeTable table;  // as the module's one table: never cleared between runs
   std::memset(&table, 'Q', sizeof table);
@@ -101,14 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (faults) continue;
       const std::string key = fault::ModeKey(instance, depth, row.modeKey);
       Require(row.keyExists == (reg.KeyExists(key) ? 1 : 0), "keyExists differs");
-      std::string stored;
-      if (fuzz::ReferenceText(reg, key, "", 256, &stored))
-        fuzz::RequireRateListCut(stored, row.rateList);
-      else
-        Require(row.rateList[0] == 0, "rateList of an unreadable value not empty");
-      if (!fuzz::ReferenceText(reg, key, "RefreshRate", 256, &stored)) stored.clear();
-      Require(stored.substr(0, kChoiceTextChars - 1) == row.choiceText,
-              "choiceText differs from the stored RefreshRate");
+      fuzz::RequireRowAsStored(reg, key, row);
     }
     ReadAdapterRefreshSetting(reg, instance, &setting);
     if (!faults) {
@@ -120,8 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   Require(setting == RefreshDefault || setting == RefreshOptimal, "adapter setting");
-  RequireEmpty(fault::CheckHandles(reg), "dialog start");
-  RequireEmpty(nothing.Check(reg), "dialog start");
+  fuzz::RequireClean(reg, "dialog start");
 
   ChoiceWords words;
   static const char* const kEnglish[3] = {"Adapter", "Default", "Optimal"};
@@ -148,8 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   reg.ResetCalls();
   SaveChoices(reg, list, depth, link, setting, words, source, &table);
   for (const ModeRow& row : table.rows) RequireRow(row, "after SaveChoices");
-  RequireEmpty(fault::CheckHandles(reg), "SaveChoices");
-  RequireEmpty(fault::RefreshPolicy(list, depths, modeKeys).Check(reg), "SaveChoices");
+  fuzz::RequireClean(reg, "SaveChoices", fault::RefreshPolicy(list, depths, modeKeys));
   if (!faults && !callFault) {
     // Nothing failed: the preferences are stored where the key exists, and
     // every adapter's DEFAULT key holds the adapter setting.

@@ -123,16 +123,8 @@ void CheckReadRow(FuzzedDataProvider& fdp) {
   ModeRow& row = table.rows[3];
   ReadModeRow(reg, 3, 16, &row);
   Require(row.keyExists == 1, "mode key not found");
-  Require(fault::Terminated(row.rateList, sizeof row.rateList), "rateList not terminated");
-  Require(fault::Terminated(row.choiceText, sizeof row.choiceText), "choiceText not terminated");
-  std::string stored;
-  if (fuzz::ReferenceText(reg, key, "", 256, &stored))
-    fuzz::RequireRateListCut(stored, row.rateList);
-  else
-    Require(row.rateList[0] == 0, "rateList of an unreadable value not empty");
-  if (!fuzz::ReferenceText(reg, key, "RefreshRate", 256, &stored)) stored.clear();
-  Require(stored.substr(0, kChoiceTextChars - 1) == row.choiceText, "choiceText");
-  Require(fault::CheckHandles(reg).empty(), "key left open");
+  fuzz::RequireRowAsStored(reg, key, row);
+  fuzz::RequireEmpty(fault::CheckHandles(reg), "ReadModeRow");
 }
 
 }  // namespace

@@ -30,9 +30,7 @@ int32_t Clamp(int32_t v, int32_t low, int32_t high) {
 // The number the page loads for a product value: the atoi rule, or the
 // default when the value cannot be read into 256 bytes.
 int32_t ReferenceNumber(const MemoryRegistry& reg, const char* name, int32_t fallback) {
-  std::string text;
-  if (!fuzz::ReferenceText(reg, fault::kProductPath, name, 256, &text)) return fallback;
-  return ParseDecimal(text.c_str());
+  return fuzz::ReferenceNumber(reg, name, 256, fallback);
 }
 
 struct Expected {
@@ -63,8 +61,7 @@ Expected ReferenceLoad(const MemoryRegistry& reg, PlatformKind kind,
     MemoryRegistry::Value v;
     if (reg.GetValue(clockKey, "GraphicsClocking", &v) && v.data.size() >= 4 &&
         v.data.size() <= 256)
-      e.rawClock = static_cast<int32_t>(v.data[0] | v.data[1] << 8 | v.data[2] << 16 |
-                                        static_cast<uint32_t>(v.data[3]) << 24);
+      e.rawClock = static_cast<int32_t>(fault::ReadDword(v));
   } else {
     int n = list.instances[list.selected];
     clockKey = fault::AdapterKey(n, "\\DEFAULT");
@@ -107,7 +104,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MemoryRegistry reg;
   const bool faults = fuzz::BuildRegistry(fdp, reg).faults;
   fuzz::FuzzSystem sys(fdp);
-  fault::WritePolicy nothing;
 
   // Platform.
   int32_t forceNT4 = -7, forceNT5 = -7;
@@ -118,16 +114,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (sys.version().majorVersion == 5) fromVersion = 3;
   }
   Require(kind == (forceNT5 ? 3 : forceNT4 ? 2 : fromVersion), "platform rule");
-  if (!faults) {
-    std::string text;
-    int32_t nt4 = fuzz::ReferenceText(reg, fault::kProductPath, "ForceNT4", 128, &text)
-                      ? ParseDecimal(text.c_str()) : 0;
-    int32_t nt5 = fuzz::ReferenceText(reg, fault::kProductPath, "ForceNT5", 128, &text)
-                      ? ParseDecimal(text.c_str()) : 0;
-    Require(forceNT4 == nt4 && forceNT5 == nt5, "force values differ from the stored ones");
-  }
-  RequireEmpty(fault::CheckHandles(reg), "DetectPlatformKind");
-  RequireEmpty(nothing.Check(reg), "DetectPlatformKind");
+  if (!faults)
+    Require(forceNT4 == fuzz::ReferenceNumber(reg, "ForceNT4", 128, 0) &&
+                forceNT5 == fuzz::ReferenceNumber(reg, "ForceNT5", 128, 0),
+            "force values differ from the stored ones");
+  fuzz::RequireClean(reg, "DetectPlatformKind");
 
   // Adapters: the page builds its list on the 9x family only; the other
   // probe variant (KEY_READ, 256 bytes) is the installer's.
@@ -143,8 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!faults)
       Require(fault::Instances(list) == fuzz::ReferenceAdapters(reg, bytes),
               "adapter list differs from the stored descriptions");
-    RequireEmpty(fault::CheckHandles(reg), "BuildAdapterList");
-    RequireEmpty(nothing.Check(reg), "BuildAdapterList");
+    fuzz::RequireClean(reg, "BuildAdapterList");
   }
 
   // Load. The record starts as the page leaves it: garbage except the three
@@ -162,8 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LoadSettings(ctx, &s);
   RequireRecord(s, kind, "LoadSettings", true);
   Require(messages.count <= 1, "more than one limit message");
-  RequireEmpty(fault::CheckHandles(reg), "LoadSettings");
-  RequireEmpty(policy.Check(reg), "LoadSettings");
+  fuzz::RequireClean(reg, "LoadSettings", policy);
   if (!faults) {
     Require(s.lowerLimit == expected.lower && s.upperLimit == expected.upper,
             "limits differ from the stored ones");
@@ -227,8 +216,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool writes = fault::IsNT(kind) || list.selected != -1;
   RequireRecord(s, kind, "ApplySettings", writes);
   if (!writes) Require(s.currentClock == clockBefore, "clock changed without any adapter");
-  RequireEmpty(fault::CheckHandles(reg), "ApplySettings");
-  RequireEmpty(policy.Check(reg), "ApplySettings");
+  fuzz::RequireClean(reg, "ApplySettings", policy);
   std::string which;
   bool failed = fault::AnyWriteFailed(reg, &which);
   Require(ok == !failed, ok ? "Apply reported success although a write failed: " + which

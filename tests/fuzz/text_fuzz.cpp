@@ -5,7 +5,9 @@
 // search helpers.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -61,47 +63,34 @@ std::string Expected(const std::string& format, FuzzedDataProvider& fdp,
       out += format[i++];
       continue;
     }
-    std::string rest = format.substr(i + 1);
-    Arg a;
-    size_t length = 0;
-    if (rest.compare(0, 4, "4.4i") == 0) {
-      a.kind = Arg::kInt;
-      a.i = fdp.ConsumeIntegral<int>();
-      std::snprintf(piece, sizeof piece, "%4.4i", a.i);
-      length = 4;
-    } else if (rest.compare(0, 2, "ld") == 0 || rest.compare(0, 2, "li") == 0) {
-      a.kind = Arg::kLong;
-      a.l = fdp.ConsumeIntegral<long>();
-      std::snprintf(piece, sizeof piece, "%ld", a.l);
-      length = 2;
-    } else if (rest.compare(0, 2, "lu") == 0) {
-      a.kind = Arg::kUnsignedLong;
-      a.ul = fdp.ConsumeIntegral<unsigned long>();
-      std::snprintf(piece, sizeof piece, "%lu", a.ul);
-      length = 2;
-    } else if (!rest.empty() && (rest[0] == 'd' || rest[0] == 'i')) {
-      a.kind = Arg::kInt;
-      a.i = fdp.ConsumeIntegral<int>();
-      std::snprintf(piece, sizeof piece, "%d", a.i);
-      length = 1;
-    } else if (!rest.empty() && rest[0] == 'u') {
-      a.kind = Arg::kUnsigned;
-      a.u = fdp.ConsumeIntegral<unsigned>();
-      std::snprintf(piece, sizeof piece, "%u", a.u);
-      length = 1;
-    } else if (!rest.empty() && rest[0] == 's') {
-      a.kind = Arg::kText;
-      a.s = tachy::fuzz::Text(fdp, 400);
-      length = 1;
-    } else if (!rest.empty() && rest[0] == '%') {
+    // The conversions FormatText knows, longest first, each with its argument.
+    static const struct { const char* spec; Arg::Kind kind; } kConversions[] = {
+        {"4.4i", Arg::kInt}, {"ld", Arg::kLong}, {"li", Arg::kLong},
+        {"lu", Arg::kUnsignedLong}, {"d", Arg::kInt}, {"i", Arg::kInt},
+        {"u", Arg::kUnsigned}, {"s", Arg::kText}};
+    const std::string rest = format.substr(i + 1);
+    const auto* c = std::find_if(std::begin(kConversions), std::end(kConversions),
+                                 [&](const auto& k) { return rest.rfind(k.spec, 0) == 0; });
+    if (c == std::end(kConversions)) {  // "%%" is one '%'; an unknown '%' stands
       out += '%';
-      i += 2;
-      continue;
-    } else {  // unknown: the '%' stands, the rest is read on
-      out += '%';
-      ++i;
+      i += !rest.empty() && rest[0] == '%' ? 2 : 1;
       continue;
     }
+    Arg a;
+    a.kind = c->kind;
+    const std::string spec = std::string("%") + c->spec;
+    auto put = [&](auto value) {
+      std::snprintf(piece, sizeof piece, spec.c_str(), value);
+      return value;
+    };
+    switch (a.kind) {
+      case Arg::kInt: a.i = put(fdp.ConsumeIntegral<int>()); break;
+      case Arg::kLong: a.l = put(fdp.ConsumeIntegral<long>()); break;
+      case Arg::kUnsigned: a.u = put(fdp.ConsumeIntegral<unsigned>()); break;
+      case Arg::kUnsignedLong: a.ul = put(fdp.ConsumeIntegral<unsigned long>()); break;
+      case Arg::kText: a.s = tachy::fuzz::Text(fdp, 400); break;
+    }
+    const size_t length = std::strlen(c->spec);
     out += a.kind == Arg::kText ? a.s : std::string(piece);
     args->push_back(a);
     i += 1 + length;

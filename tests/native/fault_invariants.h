@@ -9,7 +9,9 @@
 
 #include <stdint.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <set>
@@ -36,7 +38,6 @@ inline std::string Pad4(int n) {
   return buf;
 }
 
-const char kHklm[] = "HKLM\\";
 const char kClassPrefix[] =
     "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\";
 const char kProductPath[] = "HKLM\\Software\\Tachymark";
@@ -58,6 +59,13 @@ const char kDisplayHandler[] =
 const char kDeviceHandler[] =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Device\\"
     "Shellex\\PropertySheetHandlers\\Tachymark";
+inline const std::string kServerKey = std::string(kClassKey) + "\\InProcServer32";
+
+// The keys of the installed key set, with their bits.
+struct RegistrationKey { uint32_t bit; const char* path; };
+const RegistrationKey kRegistrationKeys[] = {{1, kLegacyHandler}, {4, kProductPath},
+                                             {8, kDisplayHandler}, {16, kDeviceHandler},
+                                             {32, kClassKey}};
 
 inline std::string AdapterKey(int instance, const char* suffix) {
   return std::string(kClassPrefix) + Pad4(instance) + suffix;
@@ -74,6 +82,27 @@ inline std::vector<int> Instances(const AdapterList& list) {
   return out;
 }
 
+// The driver values of the adapters found (9x) or of Device0 (NT): the ones
+// removal resets. The page writes the same, except the NT D3D key's.
+using ValueRef = std::pair<std::string, const char*>;
+inline std::vector<ValueRef> DriverValues(PlatformKind kind, const AdapterList& list,
+                                          bool withNTD3D = true) {
+  std::vector<ValueRef> out;
+  if (kind == 1) {
+    for (int n : Instances(list)) {
+      out.push_back({AdapterKey(n, "\\DEFAULT"), "Grxclock"});
+      out.push_back({AdapterKey(n, "\\Glide"), "FX_GLIDE_SWAPINTERVAL"});
+      out.push_back({AdapterKey(n, "\\D3D"), "SSTH3_SWAPINTERVAL"});
+    }
+    return out;
+  }
+  const char* device0 = kind == 3 ? kNT5Device0 : kNT4Device0;
+  out = {{device0, "GraphicsClocking"}, {device0, "SSTH3_SWAPINTERVAL"},
+         {kNTGlide, "FX_GLIDE_SWAPINTERVAL"}};
+  if (withNTD3D) out.push_back({kNTD3D, "SSTH3_SWAPINTERVAL"});
+  return out;
+}
+
 // --- Value checks.
 
 using Value = MemoryRegistry::Value;
@@ -81,32 +110,27 @@ using ValueCheck = std::function<bool(const Value&)>;
 
 // REG_SZ whose data is exactly `text` and its terminator.
 inline bool IsSz(const Value& v, const std::string& text) {
-  if (v.type != kRegSz || v.data.size() != text.size() + 1) return false;
-  return std::string(v.data.begin(), v.data.end() - 1) == text && v.data.back() == 0;
+  return v.type == kRegSz && v.data.size() == text.size() + 1 && v.data.back() == 0 &&
+         std::string(v.data.begin(), v.data.end() - 1) == text;
 }
 
-// REG_SZ holding a decimal number as "%d" writes it, with its terminator;
-// the number in *number.
+// REG_SZ holding a decimal number as "%d" writes it (no sign but a minus, no
+// leading zero, at most 2^32 in size), with its terminator; the number in
+// *number.
 inline bool IsDecimalSz(const Value& v, long* number = nullptr) {
   if (v.type != kRegSz || v.data.size() < 2 || v.data.back() != 0) return false;
-  std::string text(v.data.begin(), v.data.end() - 1);
-  size_t i = 0;
-  bool negative = false;
-  if (text[0] == '-') {
-    negative = true;
-    i = 1;
-  }
-  if (i >= text.size()) return false;
-  if (text[i] == '0' && text.size() > i + 1) return false;  // no leading zeros
-  long long n = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    n = n * 10 + (text[i] - '0');
-    if (n > 4294967296LL) return false;
-  }
-  if (negative && n == 0) return false;
-  if (number) *number = static_cast<long>(negative ? -n : n);
+  const std::string text(v.data.begin(), v.data.end() - 1);
+  if (text.size() > 11 || text.find_first_not_of("-0123456789") != std::string::npos)
+    return false;
+  const long long n = std::strtoll(text.c_str(), nullptr, 10);
+  if (std::to_string(n) != text || n > 4294967296LL || n < -4294967296LL) return false;
+  if (number) *number = static_cast<long>(n);
   return true;
+}
+
+// The first four bytes of a value, little-endian.
+inline uint32_t ReadDword(const Value& v) {
+  return v.data[0] | v.data[1] << 8 | v.data[2] << 16 | static_cast<uint32_t>(v.data[3]) << 24;
 }
 
 inline ValueCheck Sz(const std::string& text) {
@@ -139,8 +163,7 @@ class WritePolicy {
   // A key the action may create (or open-create).
   void AllowCreate(const std::string& key) { creates_.insert(Lower(key)); }
   // A value the action may set; `check` judges what is stored at the end.
-  void AllowSet(const std::string& key, const std::string& value,
-                ValueCheck check) {
+  void AllowSet(const std::string& key, const std::string& value, ValueCheck check) {
     sets_[Lower(key) + "|" + Lower(value)] = std::move(check);
   }
   void AllowDeleteValue(const std::string& key, const std::string& value) {
@@ -161,42 +184,29 @@ class WritePolicy {
   std::string Check(const MemoryRegistry& reg) const {
     std::string errors;
     for (const MemoryRegistry::Call& c : reg.Calls()) {
-      if (c.result != kErrorSuccess) continue;
-      if (!(c.op & MemoryRegistry::kOpWrites)) continue;
-      const std::string key = Lower(c.path);
-      const std::string keyValue = key + "|" + Lower(c.value);
-      switch (c.op) {
-        case MemoryRegistry::kOpCreate:
-          if (!creates_.count(key)) errors += "unexpected create of " + c.path + "\n";
-          break;
-        case MemoryRegistry::kOpSet: {
-          const ValueCheck* check = nullptr;
-          auto rule = sets_.find(keyValue);
-          if (rule != sets_.end()) check = &rule->second;
-          for (const auto& r : setRules_)
-            if (!check && r.first(key, Lower(c.value))) check = &r.second;
-          if (!check) {
-            errors += "unexpected set of " + c.path + " \"" + c.value + "\"\n";
-            break;
-          }
-          Value v;
-          if (reg.GetValue(c.path, c.value, &v) && !(*check)(v))
-            errors += "badly formed value " + c.path + " \"" + c.value + "\"\n";
-          break;
-        }
-        case MemoryRegistry::kOpDeleteValue: {
-          bool matched = deleteValues_.count(keyValue) != 0;
-          for (const Match& m : deleteRules_)
-            if (!matched && m(key, Lower(c.value))) matched = true;
-          if (!matched)
-            errors += "unexpected value deletion " + c.path + " \"" + c.value + "\"\n";
-          break;
-        }
-        case MemoryRegistry::kOpDeleteKey:
-          if (!deleteKeys_.count(key)) errors += "unexpected key deletion " + c.path + "\n";
-          break;
-        default:
-          break;
+      if (c.result != kErrorSuccess || !(c.op & MemoryRegistry::kOpWrites)) continue;
+      const std::string key = Lower(c.path), value = Lower(c.value);
+      const std::string keyValue = key + "|" + value;
+      const std::string what = c.path + " \"" + c.value + "\"\n";
+      if (c.op == MemoryRegistry::kOpCreate && !creates_.count(key)) {
+        errors += "unexpected create of " + c.path + "\n";
+      } else if (c.op == MemoryRegistry::kOpSet) {
+        const ValueCheck* check = nullptr;
+        auto rule = sets_.find(keyValue);
+        if (rule != sets_.end()) check = &rule->second;
+        for (const auto& r : setRules_)
+          if (!check && r.first(key, value)) check = &r.second;
+        Value v;
+        if (!check)
+          errors += "unexpected set of " + what;
+        else if (reg.GetValue(c.path, c.value, &v) && !(*check)(v))
+          errors += "badly formed value " + what;
+      } else if (c.op == MemoryRegistry::kOpDeleteValue) {
+        bool matched = deleteValues_.count(keyValue) != 0;
+        for (const Match& m : deleteRules_) matched = matched || m(key, value);
+        if (!matched) errors += "unexpected value deletion " + what;
+      } else if (c.op == MemoryRegistry::kOpDeleteKey && !deleteKeys_.count(key)) {
+        errors += "unexpected key deletion " + c.path + "\n";
       }
     }
     return errors;
@@ -221,31 +231,13 @@ inline WritePolicy PagePolicy(PlatformKind kind, const AdapterList& list) {
   p.AllowSet(kProductPath, "LowerLimit", AnyOf({"100", "140"}));
   p.AllowSet(kProductPath, "UpperLimit", AnyOf({"200", "240"}));
   p.AllowSet(kProductPath, "EnableClock", AnyDecimal());
-  if (IsNT(kind)) {
-    const char* device0 = kind == 2 ? kNT4Device0 : kNT5Device0;
-    p.AllowCreate(device0);
-    p.AllowCreate(kNTGlide);
-    p.AllowSet(device0, "GraphicsClocking", Dword());
-    p.AllowDeleteValue(device0, "GraphicsClocking");
-    p.AllowSet(device0, "SSTH3_SWAPINTERVAL", Sz("0"));
-    p.AllowDeleteValue(device0, "SSTH3_SWAPINTERVAL");
-    p.AllowSet(kNTGlide, "FX_GLIDE_SWAPINTERVAL", Sz("0"));
-    p.AllowDeleteValue(kNTGlide, "FX_GLIDE_SWAPINTERVAL");
-    return p;
-  }
-  for (int n : Instances(list)) {
-    const std::string def = AdapterKey(n, "\\DEFAULT");
-    const std::string glide = AdapterKey(n, "\\Glide");
-    const std::string d3d = AdapterKey(n, "\\D3D");
-    p.AllowCreate(def);
-    p.AllowCreate(glide);
-    p.AllowCreate(d3d);
-    p.AllowSet(def, "Grxclock", DecimalIn(100, 240));
-    p.AllowDeleteValue(def, "Grxclock");
-    p.AllowSet(glide, "FX_GLIDE_SWAPINTERVAL", Sz("0"));
-    p.AllowDeleteValue(glide, "FX_GLIDE_SWAPINTERVAL");
-    p.AllowSet(d3d, "SSTH3_SWAPINTERVAL", Sz("0"));
-    p.AllowDeleteValue(d3d, "SSTH3_SWAPINTERVAL");
+  for (const ValueRef& v : DriverValues(IsNT(kind) ? kind : 1, list, false)) {
+    const std::string name = v.second;
+    p.AllowCreate(v.first);
+    p.AllowSet(v.first, name, name == "Grxclock"           ? DecimalIn(100, 240)
+                              : name == "GraphicsClocking" ? Dword()
+                                                           : Sz("0"));
+    p.AllowDeleteValue(v.first, name);
   }
   return p;
 }
@@ -253,16 +245,14 @@ inline WritePolicy PagePolicy(PlatformKind kind, const AdapterList& list) {
 // The refresh-rate store: the two preferences, every listed adapter's
 // DEFAULT\RefreshRate and the RefreshRate of its mode keys at `depths`.
 // It never creates a key.
-inline WritePolicy RefreshPolicy(const AdapterList& list,
-                                 const std::vector<int>& depths,
+inline WritePolicy RefreshPolicy(const AdapterList& list, const std::vector<int>& depths,
                                  const std::vector<std::string>& modeKeys) {
   WritePolicy p;
   p.AllowSet(kProductPath, "ColorDepth", AnyDecimal());
   p.AllowSet(kProductPath, "LinkAllColorDepths", AnyDecimal());
   ValueCheck rate = [](const Value& v) {
     long n = 0;
-    if (!IsDecimalSz(v, &n)) return false;
-    return n == 0 || n == -1 || (n >= 41 && n <= 179);
+    return IsDecimalSz(v, &n) && (n == 0 || n == -1 || (n >= 41 && n <= 179));
   };
   // Mode keys: <class>\NNNN\MODES\<depth>\<mode> of a listed adapter, a
   // saved depth and a row's mode.
@@ -294,15 +284,11 @@ inline WritePolicy RefreshPolicy(const AdapterList& list,
 inline WritePolicy InstallerPolicy(PlatformKind kind, const AdapterList& list,
                                    const std::string& modulePath) {
   WritePolicy p;
-  const std::string server = std::string(kClassKey) + "\\InProcServer32";
-  p.AllowCreate(kProductPath);
-  p.AllowCreate(kDisplayHandler);
-  p.AllowCreate(kDeviceHandler);
-  p.AllowCreate(server);
+  for (const char* key : {kProductPath, kDisplayHandler, kDeviceHandler}) p.AllowCreate(key);
+  p.AllowCreate(kServerKey);
   p.AllowSet(kProductPath, "LowerLimit", DecimalIn(100, 140));
   p.AllowSet(kProductPath, "UpperLimit", DecimalIn(200, 240));
-  p.AllowSet(kProductPath, "Model",
-             AnyOf({"Voodoo3 2000", "Voodoo3 3000", "Voodoo3 3500"}));
+  p.AllowSet(kProductPath, "Model", AnyOf({"Voodoo3 2000", "Voodoo3 3000", "Voodoo3 3500"}));
   p.AllowSet(kProductPath, "DefaultClock", AnyOf({"143", "166", "183"}));
   p.AllowSet(kProductPath, "EnableClock", Sz("0"));
   p.AllowSet(kProductPath, "ColorDepth", Sz("8"));
@@ -311,28 +297,14 @@ inline WritePolicy InstallerPolicy(PlatformKind kind, const AdapterList& list,
     p.AllowSet(kProductPath, force, Sz("1"));
   p.AllowSet(kDisplayHandler, "", Sz(kClsidText));
   p.AllowSet(kDeviceHandler, "", Sz(kClsidText));
-  p.AllowSet(server, "", Sz(modulePath));
-  p.AllowSet(server, "ThreadingModel", Sz("Apartment"));
-  for (const char* key : {kLegacyHandler, kProductPath, kDisplayHandler,
-                          kDeviceHandler, kClassKey})
-    p.AllowDeleteKey(key);
-  p.AllowDeleteKey(server);
+  p.AllowSet(kServerKey, "", Sz(modulePath));
+  p.AllowSet(kServerKey, "ThreadingModel", Sz("Apartment"));
+  for (const RegistrationKey& k : kRegistrationKeys) p.AllowDeleteKey(k.path);
+  p.AllowDeleteKey(kServerKey);
   p.AllowDeleteKey(std::string(kClassKey) + "\\ProgID");
   p.AllowDeleteKey(kProgIdKey);
   p.AllowDeleteKey(std::string(kProgIdKey) + "\\CLSID");
-  if (kind == 1) {
-    for (int n : Instances(list)) {
-      p.AllowDeleteValue(AdapterKey(n, "\\DEFAULT"), "Grxclock");
-      p.AllowDeleteValue(AdapterKey(n, "\\Glide"), "FX_GLIDE_SWAPINTERVAL");
-      p.AllowDeleteValue(AdapterKey(n, "\\D3D"), "SSTH3_SWAPINTERVAL");
-    }
-  } else {
-    const char* device0 = kind == 3 ? kNT5Device0 : kNT4Device0;
-    p.AllowDeleteValue(device0, "GraphicsClocking");
-    p.AllowDeleteValue(device0, "SSTH3_SWAPINTERVAL");
-    p.AllowDeleteValue(kNTGlide, "FX_GLIDE_SWAPINTERVAL");
-    p.AllowDeleteValue(kNTD3D, "SSTH3_SWAPINTERVAL");
-  }
+  for (const ValueRef& v : DriverValues(kind, list)) p.AllowDeleteValue(v.first, v.second);
   return p;
 }
 
@@ -342,9 +314,12 @@ inline WritePolicy InstallerPolicy(PlatformKind kind, const AdapterList& list,
 // a key or value deletion that failed other than because the target was
 // absent, or an open for writing that failed other than because the key is
 // absent. Such an action must report failure, and only such an action.
-inline bool AnyWriteFailed(const MemoryRegistry& reg, std::string* which = nullptr) {
+// Writes to the key `quiet` (one the action may fail to write silently) do
+// not count.
+inline bool AnyWriteFailed(const MemoryRegistry& reg, std::string* which = nullptr,
+                           const char* quiet = nullptr) {
   for (const MemoryRegistry::Call& c : reg.Calls()) {
-    if (c.result == kErrorSuccess) continue;
+    if (c.result == kErrorSuccess || (quiet && c.path == quiet)) continue;
     bool failed = false;
     switch (c.op) {
       case MemoryRegistry::kOpCreate:
@@ -400,45 +375,24 @@ template <typename Settings>
 std::string CheckDriverValues(const MemoryRegistry& reg, PlatformKind kind,
                               const AdapterList& list, const Settings& s) {
   std::string errors;
-  auto expectSwitch = [&](const std::string& key, const char* name, int32_t on) {
+  for (const ValueRef& r : DriverValues(IsNT(kind) ? kind : 1, list, false)) {
+    const std::string& key = r.first;
+    const std::string name = r.second;
     Value v;
-    bool present = reg.GetValue(key, name, &v);
-    if (on && !(present && IsSz(v, "0")))
-      errors += key + " " + name + " should hold \"0\"\n";
-    if (!on && present && !SaidAbsent(reg, key, name))
+    const bool present = reg.GetValue(key, name, &v);
+    const bool clock = name == "Grxclock" || name == "GraphicsClocking";
+    const int32_t on = clock ? s.enableClock
+                       : (name == "FX_GLIDE_SWAPINTERVAL" || IsNT(kind)) ? s.glideVsyncOff
+                                                                         : s.d3dVsyncOff;
+    bool holds = present && IsSz(v, "0");
+    if (clock)  // NT keeps the clock as a DWORD, 9x as text
+      holds = present && (IsNT(kind) ? v.type == kRegDword && v.data.size() == 4 &&
+                                           ReadDword(v) == static_cast<uint32_t>(s.currentClock)
+                                     : IsSz(v, std::to_string(s.currentClock)));
+    if (on && !holds)
+      errors += key + " " + name + (clock ? " does not hold the clock\n" : " should hold \"0\"\n");
+    if (!on && present && !SaidAbsent(reg, key, name.c_str()))
       errors += key + " " + name + " should be absent\n";
-  };
-  if (IsNT(kind)) {
-    const char* device0 = kind == 2 ? kNT4Device0 : kNT5Device0;
-    Value v;
-    bool present = reg.GetValue(device0, "GraphicsClocking", &v);
-    if (s.enableClock) {
-      uint32_t n = present && v.data.size() == 4
-                       ? v.data[0] | v.data[1] << 8 | v.data[2] << 16 |
-                             static_cast<uint32_t>(v.data[3]) << 24
-                       : 0;
-      if (!present || v.type != kRegDword ||
-          n != static_cast<uint32_t>(s.currentClock))
-        errors += "GraphicsClocking does not hold the clock\n";
-    } else if (present && !SaidAbsent(reg, device0, "GraphicsClocking")) {
-      errors += "GraphicsClocking should be absent\n";
-    }
-    expectSwitch(kNTGlide, "FX_GLIDE_SWAPINTERVAL", s.glideVsyncOff);
-    expectSwitch(device0, "SSTH3_SWAPINTERVAL", s.glideVsyncOff);
-    return errors;
-  }
-  for (int n : Instances(list)) {
-    const std::string def = AdapterKey(n, "\\DEFAULT");
-    Value v;
-    bool present = reg.GetValue(def, "Grxclock", &v);
-    if (s.enableClock) {
-      if (!present || !IsSz(v, std::to_string(s.currentClock)))
-        errors += def + " Grxclock does not hold the clock\n";
-    } else if (present && !SaidAbsent(reg, def, "Grxclock")) {
-      errors += def + " Grxclock should be absent\n";
-    }
-    expectSwitch(AdapterKey(n, "\\Glide"), "FX_GLIDE_SWAPINTERVAL", s.glideVsyncOff);
-    expectSwitch(AdapterKey(n, "\\D3D"), "SSTH3_SWAPINTERVAL", s.d3dVsyncOff);
   }
   return errors;
 }
@@ -447,26 +401,22 @@ std::string CheckDriverValues(const MemoryRegistry& reg, PlatformKind kind,
 // and panel option call for, and the class key it points at, with the right
 // values.
 inline std::string CheckInstalled(const MemoryRegistry& reg, PlatformKind kind,
-                                  int32_t advancedPanel,
-                                  const std::string& modulePath) {
+                                  int32_t advancedPanel, const std::string& modulePath) {
   std::string errors;
-  const std::string server = std::string(kClassKey) + "\\InProcServer32";
   Value v;
-  if (!reg.GetValue(server, "", &v) || !IsSz(v, modulePath))
+  if (!reg.GetValue(kServerKey, "", &v) || !IsSz(v, modulePath))
     errors += "InProcServer32 does not hold the module path\n";
-  if (!reg.GetValue(server, "ThreadingModel", &v) || !IsSz(v, "Apartment"))
+  if (!reg.GetValue(kServerKey, "ThreadingModel", &v) || !IsSz(v, "Apartment"))
     errors += "ThreadingModel is not Apartment\n";
   const bool device = kind == 1 && advancedPanel == 1;
   const char* handler = device ? kDeviceHandler : kDisplayHandler;
   if (!reg.GetValue(handler, "", &v) || !IsSz(v, kClsidText))
     errors += std::string("handler key ") + handler + " missing or wrong\n";
-  if (kind == 1) {
-    // The other handler key must be gone, unless the registry said it was
-    // not there (a fault that answers "not found" for a key that exists).
-    const char* other = device ? kDisplayHandler : kDeviceHandler;
-    if (reg.KeyExists(other) && !SaidAbsent(reg, other))
-      errors += std::string("stale handler key ") + other + "\n";
-  }
+  // On 9x the other handler key must be gone, unless the registry said it
+  // was not there (a fault that answers "not found" for a key that exists).
+  const char* other = device ? kDisplayHandler : kDeviceHandler;
+  if (kind == 1 && reg.KeyExists(other) && !SaidAbsent(reg, other))
+    errors += std::string("stale handler key ") + other + "\n";
   for (const char* name : {"LowerLimit", "UpperLimit", "Model", "DefaultClock",
                            "EnableClock", "ColorDepth", "LinkAllColorDepths"})
     if (!reg.ValueExists(kProductPath, name))
@@ -479,8 +429,7 @@ inline std::string CheckInstalled(const MemoryRegistry& reg, PlatformKind kind,
 // Removal deletes the handler keys before the class key, so that whatever
 // step fails, no handler is left without its class.
 inline std::string CheckNoDanglingHandler(const MemoryRegistry& reg) {
-  const std::string server = std::string(kClassKey) + "\\InProcServer32";
-  if (reg.ValueExists(server, "")) return "";
+  if (reg.ValueExists(kServerKey, "")) return "";
   std::string errors;
   for (const char* handler : {kDisplayHandler, kDeviceHandler})
     if (reg.Text(handler, "") == kClsidText && !SaidAbsent(reg, handler))
@@ -495,12 +444,12 @@ inline std::string CheckNoDanglingHandler(const MemoryRegistry& reg) {
 inline std::string CheckRemoved(const MemoryRegistry& reg, PlatformKind kind,
                                 const AdapterList& list, uint32_t keySet) {
   std::string errors;
-  const std::pair<uint32_t, const char*> keys[] = {
-      {1, kLegacyHandler}, {4, kProductPath}, {8, kDisplayHandler},
-      {16, kDeviceHandler}, {32, kClassKey}};
-  for (const auto& k : keys)
-    if ((keySet & k.first) && reg.KeyExists(k.second) && !SaidAbsent(reg, k.second))
-      errors += std::string(k.second) + " not removed\n";
+  for (const RegistrationKey& k : kRegistrationKeys)
+    if ((keySet & k.bit) && reg.KeyExists(k.path) && !SaidAbsent(reg, k.path))
+      errors += std::string(k.path) + " not removed\n";
+  for (const ValueRef& v : DriverValues(kind, list))
+    if (reg.ValueExists(v.first, v.second) && !SaidAbsent(reg, v.first, v.second))
+      errors += v.first + " " + v.second + " not removed\n";
   // The ProgID key naming this class goes with it, unless reading which
   // class it names failed.
   const std::string progIdClsid = std::string(kProgIdKey) + "\\CLSID";
@@ -509,23 +458,6 @@ inline std::string CheckRemoved(const MemoryRegistry& reg, PlatformKind kind,
     unread = unread || (c.result != kErrorSuccess && Lower(c.path) == Lower(progIdClsid));
   if ((keySet & 32) && Lower(reg.Text(progIdClsid, "")) == Lower(kClsidText) && !unread)
     errors += std::string(kProgIdKey) + " not removed\n";
-  auto gone = [&](const std::string& key, const char* name) {
-    if (reg.ValueExists(key, name) && !SaidAbsent(reg, key, name))
-      errors += key + " " + name + " not removed\n";
-  };
-  if (kind == 1) {
-    for (int n : Instances(list)) {
-      gone(AdapterKey(n, "\\DEFAULT"), "Grxclock");
-      gone(AdapterKey(n, "\\Glide"), "FX_GLIDE_SWAPINTERVAL");
-      gone(AdapterKey(n, "\\D3D"), "SSTH3_SWAPINTERVAL");
-    }
-  } else {
-    const char* device0 = kind == 3 ? kNT5Device0 : kNT4Device0;
-    gone(device0, "GraphicsClocking");
-    gone(device0, "SSTH3_SWAPINTERVAL");
-    gone(kNTGlide, "FX_GLIDE_SWAPINTERVAL");
-    gone(kNTD3D, "SSTH3_SWAPINTERVAL");
-  }
   return errors;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fault_invariants.h"
 #include "installer/actions.h"
 #include "installer/flow.h"
 #include "installer/resource_ids.h"
@@ -17,25 +18,22 @@
 namespace tachy {
 namespace {
 
-const std::string kProduct = "HKLM\\Software\\Tachymark";
+const std::string kProduct = fault::kProductPath, kLegacy = fault::kLegacyHandler;
+const std::string kDisplay = fault::kDisplayHandler, kDevice = fault::kDeviceHandler;
 const std::string kHandlers =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\";
-const std::string kLegacy = kHandlers + "Display\\Shellex\\PropertySheetHandlers\\Velomark";
-const std::string kDisplay = kHandlers + "Display\\Shellex\\PropertySheetHandlers\\Tachymark";
-const std::string kDevice = kHandlers + "Device\\Shellex\\PropertySheetHandlers\\Tachymark";
+// The installer writes the class below HKCR, which is HKLM\Software\Classes.
 const std::string kClsid = "HKCR\\CLSID\\{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
 const std::string kServer = kClsid + "\\InProcServer32";
 const std::string kProgIdKey = "HKCR\\PROPERTY.PROPERTYINTERFACE";
 const std::string kProgIdClsidKey = kProgIdKey + "\\CLSID";
-const char kClsidText[] = "{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
+using fault::kClsidText;
 const char kClsidUpper[] = "{7A41C3E2-5B19-11D2-A4C7-0060B0D4E91F}";  // StringFromCLSID
 const char kModule[] = "D:\\Setup\\TACHPAGE.DLL";
-
-const std::string kClass9x = "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\";
-const std::string kNT4Device = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device0";
-const std::string kNT5Device = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\3dfxvs\\Device0";
-const std::string kNTGlide = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide";
-const std::string kNTD3D = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\D3D";
+const std::string kClass9x = fault::kClassPrefix;
+const std::string kNT4Device = fault::kNT4Device0, kNT5Device = fault::kNT5Device0;
+using fault::kNTD3D;
+using fault::kNTGlide;
 
 InstallerState State(PlatformKind kind, int32_t advanced = 0) {
   InstallerState s;
@@ -49,18 +47,15 @@ void ExpectText(const MemoryRegistry& reg, const std::string& path,
                 const std::string& name, const std::string& text) {
   MemoryRegistry::Value v;
   ASSERT_TRUE(reg.GetValue(path, name, &v)) << path << " " << name;
-  EXPECT_EQ(v.type, kRegSz) << path << " " << name;
-  std::vector<unsigned char> expected(text.begin(), text.end());
-  expected.push_back(0);  // the terminator is stored
-  EXPECT_EQ(v.data, expected) << path << " " << name;
+  // REG_SZ with exactly the text and its terminator.
+  EXPECT_TRUE(fault::IsSz(v, text)) << path << " " << name << ": " << v.type << " \""
+                                    << std::string(v.data.begin(), v.data.end()) << "\"";
 }
 
 // The driver values a page would have written, plus neighbours that must
 // survive a removal.
 void SeedDriver9x(MemoryRegistry& reg, int n) {
-  char digits[8];
-  snprintf(digits, sizeof digits, "%04d", n);
-  std::string base = kClass9x + digits;
+  const std::string base = fault::AdapterKey(n, "");
   reg.PutText(base, "DriverDesc", "3dfx Voodoo3 3000");
   reg.PutText(base + "\\DEFAULT", "Grxclock", "166");
   reg.PutText(base + "\\DEFAULT", "drv", "3dfxvs.drv");
@@ -78,10 +73,7 @@ void SeedDriverNT(MemoryRegistry& reg, const std::string& device) {
 }
 
 TEST(InstallerActions, DetectInstalledKeys) {
-  struct Case {
-    std::vector<std::string> keys;
-    uint32_t expected;
-  } cases[] = {
+  struct Case { std::vector<std::string> keys; uint32_t expected; } cases[] = {
       {{}, 0},
       {{kLegacy}, 1},
       {{kProduct}, 4},
@@ -114,9 +106,7 @@ TEST(InstallerActions, InstallWritesEveryKeyPerPlatform) {
     const char* name;
     PlatformKind kind;
     int32_t advanced;
-    std::vector<std::string> before;
-    std::vector<std::string> present;
-    std::vector<std::string> absent;
+    std::vector<std::string> before, present, absent;
   } cases[] = {
       {"9x Display panel", 1, 0, {kDevice}, {kDisplay}, {kDevice}},
       {"9x Advanced panel", 1, 1, {kDisplay}, {kDevice}, {kDisplay}},
@@ -129,26 +119,19 @@ TEST(InstallerActions, InstallWritesEveryKeyPerPlatform) {
     for (const std::string& k : c.before) reg.AddKey(k);
     InstallerState s = State(c.kind, c.advanced);
     EXPECT_TRUE(InstallExtension(reg, s, kModule, 120, 220, kModel2000)) << c.name;
-    for (const std::string& k : c.present) {
-      EXPECT_TRUE(reg.KeyExists(k)) << c.name << " " << k;
-    }
-    for (const std::string& k : c.absent) {
-      EXPECT_FALSE(reg.KeyExists(k)) << c.name << " " << k;
-    }
-    for (const std::string& k : {kDisplay, kDevice}) {
+    for (const std::string& k : c.present) EXPECT_TRUE(reg.KeyExists(k)) << c.name << " " << k;
+    for (const std::string& k : c.absent) EXPECT_FALSE(reg.KeyExists(k)) << c.name << " " << k;
+    for (const std::string& k : {kDisplay, kDevice})
       if (reg.KeyExists(k) && std::find(c.before.begin(), c.before.end(), k) == c.before.end())
         ExpectText(reg, k, "", kClsidText);
-    }
     EXPECT_FALSE(reg.KeyExists(kLegacy));
     ExpectText(reg, kServer, "", kModule);
     ExpectText(reg, kServer, "ThreadingModel", "Apartment");
-    ExpectText(reg, kProduct, "LowerLimit", "120");
-    ExpectText(reg, kProduct, "UpperLimit", "220");
-    ExpectText(reg, kProduct, "Model", "Voodoo3 2000");
-    ExpectText(reg, kProduct, "DefaultClock", "143");
-    ExpectText(reg, kProduct, "EnableClock", "0");
-    ExpectText(reg, kProduct, "ColorDepth", "8");
-    ExpectText(reg, kProduct, "LinkAllColorDepths", "0");
+    for (const auto& v : std::vector<std::pair<const char*, const char*>>{
+             {"LowerLimit", "120"}, {"UpperLimit", "220"}, {"Model", "Voodoo3 2000"},
+             {"DefaultClock", "143"}, {"EnableClock", "0"}, {"ColorDepth", "8"},
+             {"LinkAllColorDepths", "0"}})
+      ExpectText(reg, kProduct, v.first, v.second);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
     // Every key is created with the installer's class and write access.
     for (const MemoryRegistry::Call& call : reg.Calls()) {
@@ -165,8 +148,7 @@ TEST(InstallerActions, ProductValuesPerModelLimitsAndForceFlag) {
     int32_t model;
     int32_t lower, upper;
     int force;  // 0 none, 1..4: Force95, Force98, ForceNT4, ForceNT5
-    const char* modelName;
-    const char* clock;
+    const char* modelName, *clock;
   } cases[] = {
       {kModel2000, 120, 220, 0, "Voodoo3 2000", "143"},
       {kModel3000, 100, 240, 1, "Voodoo3 3000", "166"},
@@ -187,13 +169,9 @@ TEST(InstallerActions, ProductValuesPerModelLimitsAndForceFlag) {
     ExpectText(reg, kProduct, "UpperLimit", std::to_string(c.upper));
     ExpectText(reg, kProduct, "Model", c.modelName);
     ExpectText(reg, kProduct, "DefaultClock", c.clock);
-    for (int i = 0; i < 4; ++i) {
-      if (c.force == i + 1) {
-        ExpectText(reg, kProduct, forceNames[i], "1");
-      } else {
-        EXPECT_FALSE(reg.ValueExists(kProduct, forceNames[i])) << forceNames[i];
-      }
-    }
+    for (int i = 0; i < 4; ++i)
+      if (c.force == i + 1) ExpectText(reg, kProduct, forceNames[i], "1");
+      else EXPECT_FALSE(reg.ValueExists(kProduct, forceNames[i])) << forceNames[i];
     // The values are written in their fixed order.
     std::vector<std::string> order;
     for (const MemoryRegistry::Call& call : reg.Calls())
@@ -224,13 +202,22 @@ TEST(InstallerActions, InstallReportsEveryFailingCall) {
       EXPECT_EQ(ok, closeFailed) << "call " << n << " " << calls[n - 1].path << " "
                                  << calls[n - 1].value;
       // The class key is written unless its own calls failed.
-      bool clsidStep = calls[n - 1].path.find("{7A41C3E2") != std::string::npos;
-      if (!clsidStep) {
+      if (calls[n - 1].path.find("{7A41C3E2") == std::string::npos)
         ExpectText(reg, kServer, "", kModule);
-      }
       EXPECT_EQ(reg.OpenHandleCount(), 0u);
     }
   }
+}
+
+// The number of the last call of `action` on `value` in a fault-free run (0: none).
+template <typename Action>
+size_t CallNumberOf(Action action, const char* value) {
+  MemoryRegistry probe;
+  action(probe);
+  size_t number = 0;
+  for (size_t i = 0; i < probe.Calls().size(); ++i)
+    if (probe.Calls()[i].value == value) number = i + 1;
+  return number;
 }
 
 TEST(InstallerActions, InstallStepsEachRunAfterAFailure) {
@@ -247,12 +234,10 @@ TEST(InstallerActions, InstallStepsEachRunAfterAFailure) {
   reg2.FailKey(kProduct, kErrorAccessDenied, MemoryRegistry::kOpSet);
   reg2.ClearFaults();
   InstallerState s = State(1);
-  // Find the call number of the Model write in a clean run.
-  MemoryRegistry probe;
-  WriteProductValues(probe, s, 120, 220, kModel2000);
-  size_t modelCall = 0;
-  for (size_t i = 0; i < probe.Calls().size(); ++i)
-    if (probe.Calls()[i].value == "Model") modelCall = i + 1;
+  // The call number of the Model write in a clean run.
+  const size_t modelCall =
+      CallNumberOf([&](MemoryRegistry& r) { WriteProductValues(r, s, 120, 220, kModel2000); },
+                   "Model");
   ASSERT_NE(modelCall, 0u);
   reg2.FailCallNumber(modelCall, kErrorAccessDenied);
   EXPECT_FALSE(WriteProductValues(reg2, s, 120, 220, kModel2000));
@@ -265,12 +250,9 @@ TEST(InstallerActions, InstallStepsEachRunAfterAFailure) {
 
   // ThreadingModel fails after the path was written.
   MemoryRegistry reg3;
-  MemoryRegistry probe3;
-  WriteClsidKey(probe3, kModule);
-  size_t tmCall = 0;
-  for (size_t i = 0; i < probe3.Calls().size(); ++i)
-    if (probe3.Calls()[i].value == "ThreadingModel") tmCall = i + 1;
-  reg3.FailCallNumber(tmCall, kErrorAccessDenied);
+  reg3.FailCallNumber(CallNumberOf([](MemoryRegistry& r) { WriteClsidKey(r, kModule); },
+                                   "ThreadingModel"),
+                      kErrorAccessDenied);
   EXPECT_FALSE(WriteClsidKey(reg3, kModule));
   ExpectText(reg3, kServer, "", kModule);
   EXPECT_FALSE(reg3.ValueExists(kServer, "ThreadingModel"));
@@ -292,11 +274,8 @@ TEST(InstallerActions, DeleteKeyIfPresent) {
   struct Case {
     const char* name;
     bool present;
-    long openFault;
-    long deleteFault;
-    bool subkey;
-    bool ok;
-    bool remains;
+    long openFault, deleteFault;
+    bool subkey, ok, remains;
   } cases[] = {
       {"absent", false, 0, 0, false, true, false},
       {"present", true, 0, 0, false, true, false},
@@ -441,11 +420,7 @@ TEST(InstallerActions, RemoveOnNT) {
 TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
   const std::string progId = kClsid + "\\ProgID";
   const std::string pp = kProgIdKey, ppClsid = kProgIdClsidKey;
-  struct Case {
-    std::string failing;
-    std::vector<std::string> gone;
-    std::vector<std::string> remaining;
-  } cases[] = {
+  struct Case { std::string failing; std::vector<std::string> gone, remaining; } cases[] = {
       {kLegacy, {}, {kLegacy, kProduct, kDisplay, kDevice, kServer}},
       {kProduct, {kLegacy}, {kProduct, kDisplay, kDevice, kServer}},
       {kDisplay, {kLegacy, kProduct}, {kDisplay, kDevice, kServer}},
@@ -565,13 +540,10 @@ InstallerState FlowState(MemoryRegistry& reg, PlatformKind kind) {
 TEST(InstallerFlow, DialogSequences) {
   struct Case {
     const char* name;
-    bool installed;
-    bool readOnly;
-    std::vector<int32_t> answers;
-    std::vector<int32_t> shown;
+    bool installed, readOnly;
+    std::vector<int32_t> answers, shown;
     std::vector<ActionFailure> failures;
-    bool installedAfter;
-    bool changed;
+    bool installedAfter, changed;
   } cases[] = {
       {"fresh install", false, false, {kDialogOk, kDialogOk}, {503, 505}, {}, true, true},
       {"cancel", false, false, {kDialogCancel}, {503}, {}, false, false},

@@ -21,11 +21,7 @@ InstallerState FreshState() {
 }
 
 TEST(InstallerOptions, StartupLanguage) {
-  struct Case {
-    const char* commandLine;
-    uint16_t system;
-    uint16_t expected;
-  } cases[] = {
+  struct Case { const char* commandLine; uint16_t system, expected; } cases[] = {
       {"", 12, 12},
       {nullptr, 7, 7},
       {"FORCELANG(french)", 9, 12},
@@ -52,11 +48,7 @@ TEST(InstallerOptions, StartupLanguage) {
 }
 
 TEST(InstallerOptions, ScanOptionArgument) {
-  struct Case {
-    const char* commandLine;
-    bool found;
-    const char* argument;
-  } cases[] = {
+  struct Case { const char* commandLine; bool found; const char* argument; } cases[] = {
       {"LOWERLIMIT(110)", true, "110"},
       {"lowerlimit(110)", true, "110"},
       {"LowerLimit(110)", false, ""},
@@ -229,8 +221,7 @@ TEST(InstallerStartup, PrepareRunsDiscoveryOnlyOn9x) {
     FakeSystemInfo sys;
     const char* commandLine;
     PlatformKind kind;
-    int32_t win98;
-    int32_t count;
+    int32_t win98, count;
     int32_t lower, upper;
   } cases[] = {
       {"Windows 98", FakeSystemInfo::Windows98(), "", 1, 1, 2, 120, 220},
@@ -280,11 +271,7 @@ TEST(InstallerStartup, PrepareRunsDiscoveryOnlyOn9x) {
 }
 
 TEST(InstallerStartup, PageModulePath) {
-  struct Case {
-    const char* own;
-    bool ok;
-    const char* expected;
-  } cases[] = {
+  struct Case { const char* own; bool ok; const char* expected; } cases[] = {
       {"D:\\Setup\\tachinst.exe", true, "D:\\Setup\\TACHPAGE.DLL"},
       {"C:\\TACHINST.EXE", true, "C:\\TACHPAGE.DLL"},
       {"\\\\server\\share\\v3\\tachinst.exe", true, "\\\\server\\share\\v3\\TACHPAGE.DLL"},
@@ -313,11 +300,7 @@ TEST(InstallerStartup, PageModulePath) {
 }
 
 TEST(InstallerLanguage, StringBasesAndFailureIds) {
-  struct Case {
-    uint16_t language;
-    int32_t base;
-    int32_t installFailed, removeFailed;
-  } cases[] = {
+  struct Case { uint16_t language; int32_t base; int32_t installFailed, removeFailed; } cases[] = {
       {9, 0, 106, 107}, {12, 35, 108, 109}, {7, 70, 110, 111},
       {10, 0, 106, 107}, {0, 0, 106, 107},
   };
@@ -337,10 +320,7 @@ TEST(InstallerLanguage, CycleRunsOverTheWholeRun) {
   // A German system: dialog texts are German unless the gesture asked for
   // the next step of the cycle, which starts at English and is never reset.
   InstallerState s = FreshState();
-  struct Step {
-    bool gesture;
-    uint16_t expected;
-  } steps[] = {
+  struct Step { bool gesture; uint16_t expected; } steps[] = {
       {false, 7},  // Select Model opens in German
       {true, 12},  // gesture: French
       {false, 7},  // Installed dialog: German again

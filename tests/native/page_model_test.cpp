@@ -242,7 +242,23 @@ TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
     int32_t messageId;
     bool changedFirst;
   } cases[] = {{0x0409, 118, true}, {0x040C, 119, false}, {0x0407, 120, true}};
+  const std::string kDefault0 = std::string(kClass0) + "\\DEFAULT";
   for (const Case& c : cases) {
+    // Loading a clock above the limit: the limit message, then the same
+    // words when its reset cannot be stored; nothing more when it can.
+    for (bool refused : {false, true}) {
+      Page q;
+      q.sys.languageId = c.lang;
+      q.reg.PutText(kDefault0, "Grxclock", "250");
+      if (refused) q.reg.MakeReadOnly(kDefault0);
+      q.model.OnInitDialog();
+      EXPECT_EQ(q.sink.messages.size(), 1u);
+      const std::vector<std::pair<std::string, std::string>> notSaved = {
+          {"S" + std::to_string(c.messageId), "Tachymark"}};
+      EXPECT_EQ(q.view.boxes, refused ? notSaved : decltype(notSaved){});
+      EXPECT_EQ(q.reg.Text(kDefault0, "Grxclock"), refused ? "250" : "220");
+      EXPECT_EQ(q.model.settings.currentClock, 220);
+    }
     Page p;
     p.sys.languageId = c.lang;
     p.model.OnInitDialog();

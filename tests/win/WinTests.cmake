@@ -50,7 +50,7 @@ file(GLOB tachy_win_tests CONFIGURE_DEPENDS
      ${CMAKE_CURRENT_SOURCE_DIR}/win/*_wintest.cpp)
 foreach(src ${tachy_win_tests})
   get_filename_component(name ${src} NAME_WE)
-  add_executable(${name} ${src})
+  add_executable(${name} ${src} ${CMAKE_CURRENT_SOURCE_DIR}/win/may_fail_new_runtime.cpp)
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
                                              ${PROJECT_SOURCE_DIR})
   target_compile_options(${name} PRIVATE ${TACHY_WARNINGS})

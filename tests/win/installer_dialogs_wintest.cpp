@@ -1123,6 +1123,52 @@ TEST_F(InstallerRefused, RemovalStopsAndReportsTheFailure) {
   EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, device, "GraphicsClocking"));
 }
 
+// A second start brings the running installer's dialog forward, from behind
+// another window and from minimised; the hidden main window stays hidden.
+TEST_F(InstallerDialogs, SecondStartBringsTheDialogForward) {
+  Installer first;
+  ASSERT_TRUE(first.Start(exe_));
+  HWND select = first.WaitDialog(kVersion);
+  ASSERT_TRUE(select);
+  HWND main = FindWindowA("Tachy_class", "Tachymark");
+  ASSERT_TRUE(main);
+  HWND other = CreateWindowA("STATIC", "In front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 150, 150,
+                             400, 300, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(other);
+  auto waitForeground = [](HWND w) {
+    for (int i = 0; i < 100 && GetForegroundWindow() != w; ++i) {
+      MSG msg;
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+      Sleep(20);
+    }
+    return GetForegroundWindow() == w;
+  };
+  for (bool minimised : {false, true}) {
+    SCOPED_TRACE(minimised ? "minimised" : "behind another window");
+    SetForegroundWindow(other);
+    ASSERT_TRUE(waitForeground(other));
+    if (minimised) {
+      ShowWindow(select, SW_MINIMIZE);
+      ASSERT_TRUE(IsIconic(select));
+    }
+    Installer second;
+    ASSERT_TRUE(second.Start(exe_));
+    DWORD code = 1;
+    ASSERT_TRUE(second.WaitExit(15000, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(waitForeground(select));
+    EXPECT_FALSE(IsIconic(select));
+    EXPECT_FALSE(IsWindowVisible(main));
+    EXPECT_TRUE(NothingInstalled());
+  }
+  DestroyWindow(other);
+  EXPECT_TRUE(first.Running());
+  Click(select, kCancel);
+  DWORD code = 1;
+  ASSERT_TRUE(first.WaitExit(15000, &code));
+  EXPECT_TRUE(NothingInstalled());
+}
+
 }  // namespace
 }  // namespace insttest
 }  // namespace tachy

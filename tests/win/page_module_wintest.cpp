@@ -270,6 +270,95 @@ TEST_F(Module, VersionLine) {
   EXPECT_EQ(ms, 7u);
 }
 
+// --- Allocation failure: TACHPAGE.DLL's own HeapAlloc and HeapFree imports
+// are pointed at counting stand-ins, and HeapAlloc fails on demand.
+
+bool gFailHeapAlloc = false;
+LONG gHeapAllocs = 0;      // calls of the module's HeapAlloc
+LONG gHeapBlocksLive = 0;  // blocks it got and has not freed
+
+LPVOID WINAPI CountingHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
+  ++gHeapAllocs;
+  if (gFailHeapAlloc) return nullptr;
+  LPVOID block = HeapAlloc(heap, flags, size);
+  if (block) ++gHeapBlocksLive;
+  return block;
+}
+
+BOOL WINAPI CountingHeapFree(HANDLE heap, DWORD flags, LPVOID block) {
+  if (block) --gHeapBlocksLive;
+  return HeapFree(heap, flags, block);
+}
+
+// Replaces the module's import `name` from KERNEL32 with `with`; returns
+// the entry's old value (null when the module does not import it).
+void* PatchKernelImport(HMODULE module, const char* name, void* with) {
+  BYTE* base = reinterpret_cast<BYTE*>(module);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+      base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name;
+       ++d) {
+    if (lstrcmpiA(reinterpret_cast<char*>(base + d->Name), "KERNEL32.dll") != 0) continue;
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+    for (; names->u1.AddressOfData; ++names, ++slots) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (strcmp(reinterpret_cast<char*>(byName->Name), name) != 0) continue;
+      DWORD old = 0;
+      VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
+      void* previous = reinterpret_cast<void*>(slots->u1.Function);
+      slots->u1.Function = reinterpret_cast<ULONG_PTR>(with);
+      VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
+      return previous;
+    }
+  }
+  return nullptr;
+}
+
+TEST_F(Module, FailedAllocationAnswersOutOfMemory) {
+  void* realAlloc = PatchKernelImport(PageModule(), "HeapAlloc",
+                                      reinterpret_cast<void*>(&CountingHeapAlloc));
+  void* realFree = PatchKernelImport(PageModule(), "HeapFree",
+                                     reinterpret_cast<void*>(&CountingHeapFree));
+  ASSERT_NE(realAlloc, nullptr);
+  ASSERT_NE(realFree, nullptr);
+  auto get = PageExport<GetClassObjectFn>("DllGetClassObject");
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(get(kClass, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+
+  // The extension object cannot be had.
+  gFailHeapAlloc = true;
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IShellPropSheetExt, &object), E_OUTOFMEMORY);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(gHeapAllocs, 1);
+  gFailHeapAlloc = false;
+
+  // The object exists, but its page cannot.
+  IShellPropSheetExt* ext = nullptr;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IShellPropSheetExt,
+                                    reinterpret_cast<void**>(&ext)), S_OK);
+  std::vector<HPROPSHEETPAGE> pages;
+  gFailHeapAlloc = true;
+  EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), E_OUTOFMEMORY);
+  gFailHeapAlloc = false;
+  EXPECT_EQ(gHeapAllocs, 3);
+  EXPECT_TRUE(pages.empty());
+  EXPECT_TRUE(boxes.boxes.empty());
+  // Once memory is back the same object adds its page.
+  EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
+  ASSERT_EQ(pages.size(), 1u);
+  DestroyPropertySheetPage(pages[0]);
+  ext->Release();
+  factory->Release();
+  // Every block the module got is freed; TearDown checks DllCanUnloadNow.
+  EXPECT_EQ(gHeapBlocksLive, 0);
+  PatchKernelImport(PageModule(), "HeapAlloc", realAlloc);
+  PatchKernelImport(PageModule(), "HeapFree", realFree);
+}
+
 }  // namespace
 }  // namespace pagetest
 

@@ -95,6 +95,31 @@ TEST_F(NtTab, ClockAboveTheLimitIsResetAndWrittenThrough) {
   EXPECT_EQ(s.TextOf(1005), "220");
 }
 
+TEST_F(NtTab, RefusedResetIsReportedAfterTheLimitMessage) {
+  InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
+  PutDword(DeviceKey(), "GraphicsClocking", 250);
+  DenyWrites(DeviceKey(), true);  // a user without administrator rights
+  Sheet s;
+  s.Open();
+  DenyWrites(DeviceKey(), false);
+  ASSERT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_EQ(boxes.boxes[0].caption, "Tachy");
+  EXPECT_NE(boxes.boxes[0].text.find("presently set to 250 Mhz which is above the Upper "
+                                     "Limit of 220 Mhz"), std::string::npos);
+  EXPECT_EQ(boxes.boxes[1].caption, "Tachymark");
+  EXPECT_EQ(boxes.boxes[1].text,
+            "The settings could not be saved. Changing them may need administrator rights.");
+  for (const Box& box : boxes.boxes) EXPECT_EQ(box.owner, s.sheet);
+  DWORD type = 0;
+  EXPECT_EQ(Dword(DeviceKey(), "GraphicsClocking", &type), 250u);
+  // The page keeps the limit: an Apply that may write stores it.
+  EXPECT_EQ(s.TextOf(1005), "220");
+  s.Click(1006);
+  s.Press(PSBTN_APPLYNOW);
+  EXPECT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_EQ(Dword(DeviceKey(), "GraphicsClocking", &type), 220u);
+}
+
 }  // namespace
 }  // namespace pagetest
 
