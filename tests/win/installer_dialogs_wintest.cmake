@@ -10,7 +10,7 @@ foreach(run "french;fr_FR.UTF-8;12" "german;de_DE.UTF-8;7")
   list(GET run 1 locale)
   list(GET run 2 langid)
   add_test(NAME win.${name}.${tag}
-           COMMAND ${name} --gtest_filter=*FreshInstall*:*OkWithout*:*Reinstall*:*Gesture*:*Refused*)
+           COMMAND ${name} --gtest_filter=*FreshInstall*:*OkWithout*:*Reinstall*:*Gesture*:*Keyboard*:*Refused*)
   set_tests_properties(win.${name}.${tag} PROPERTIES
     ENVIRONMENT "${tachy_win_env};LC_ALL=${locale};TACHY_INST_LANG=${langid}"
     RESOURCE_LOCK tachy_wine_registry

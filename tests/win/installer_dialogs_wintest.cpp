@@ -1,17 +1,19 @@
-// TACHINST.EXE driven through its real dialogs under Wine: install on each
-// Windows version, the Windows 98 option, the no-model message, reinstall,
-// removal, the legacy key, the missing module, the second instance, the
-// dialog positions, the language gesture and the refused registry.
+// TACHINST.EXE driven through its real dialogs under Wine, with the mouse
+// and the keyboard as a user has them (SendInput: Wine's hit-testing and
+// focus rules apply): install on each Windows version, the Windows 98
+// option, the no-model message, reinstall, removal, the legacy key, the
+// missing module, the second instance, the dialog positions, the keyboard,
+// the language gesture and the refused registry.
 //
 // The system language of the run comes from LC_ALL (TACHY_INST_LANG names
 // the primary language id the dialogs must show: 9, 12 or 7).
 #include <windows.h>
-#include "gui.h"
 #include <sddl.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 
 #include "installer_wintest_support.h"
@@ -22,25 +24,11 @@ namespace {
 
 struct LanguageTexts {
   int langId;
-  const wchar_t* selectModel;
-  const wchar_t* doNotInstall;
-  const wchar_t* win98Option;
-  const wchar_t* advancedPanel;
-  const wchar_t* versionLine;
-  const wchar_t* cancel;
-  const wchar_t* installError;
-  const wchar_t* noModel;
-  const wchar_t* installed1;
-  const wchar_t* installed2;
-  const wchar_t* reinstall1;
-  const wchar_t* reinstall2;
-  const wchar_t* reinstall3;
-  const wchar_t* reinstallButton;
-  const wchar_t* removeButton;
-  const wchar_t* removed1;
-  const wchar_t* removed2;
-  const wchar_t* installFailed;  // start of the message
-  const wchar_t* removeFailed;
+  const wchar_t *selectModel, *doNotInstall, *win98Option, *advancedPanel, *versionLine, *cancel,
+      *installError, *noModel, *installed1, *installed2, *reinstall1, *reinstall2, *reinstall3,
+      *reinstallButton, *removeButton, *removed1, *removed2,
+      *installFailed, *removeFailed,  // the start of the message
+      *missingModule;
 };
 
 const LanguageTexts kEnglish = {
@@ -51,7 +39,9 @@ const LanguageTexts kEnglish = {
     L"installed on your system. Do you wish", L"to reinstall or remove it.",
     L"Re&install", L"&Remove", L"The Tachymark has been",
     L"successfully removed from your system.",
-    L"The installation could not be completed.", L"The removal could not be completed."};
+    L"The installation could not be completed.", L"The removal could not be completed.",
+    L"Install Aborted\n\nTACHPAGE.DLL NOT FOUND: The Tachpage.dll must be in the same "
+    L"directory as the Tachinst.exe file for installation to complete."};
 const LanguageTexts kFrench = {
     12, L"Choisissez votre mod\u00e8le", L"Ne pas installer", L"Option Windows 98",
     L"Installer dans la page de propri\u00e9t\u00e9s avanc\u00e9es",
@@ -61,7 +51,10 @@ const LanguageTexts kFrench = {
     L"Voulez-vous le r\u00e9installer ou le supprimer ?", L" ", L"R\u00e9&installer",
     L"&Supprimer", L"Le Tachymark a \u00e9t\u00e9", L"supprim\u00e9 avec succ\u00e8s.",
     L"L'installation n'a pas pu \u00eatre termin\u00e9e.",
-    L"La suppression n'a pas pu \u00eatre termin\u00e9e."};
+    L"La suppression n'a pas pu \u00eatre termin\u00e9e.",
+    L"Installation interrompue:\n\nLe fichier TACHPAGE.DLL est introuvable. Le fichier "
+    L"Tachpage.dll doit \u00eatre dans le m\u00eame r\u00e9pertoire que le fichier "
+    L"Tachinst.exe pour que l'installation puisse s'effectuer."};
 const LanguageTexts kGerman = {
     7, L"Modell Wahl", L"Nicht installieren", L"Windows 98 Option",
     L"Bei Weitere Optionen eintragen", L"Version 3.2 Deutsch", L"Abbruch", L"Install Fehler",
@@ -71,7 +64,9 @@ const LanguageTexts kGerman = {
     L"Re&installieren", L"&Entfernen", L"Der Tachymark wurde",
     L"erfolgreich aus Ihrem System entfernt.",
     L"Die Installation konnte nicht abgeschlossen werden.",
-    L"Das Entfernen konnte nicht abgeschlossen werden."};
+    L"Das Entfernen konnte nicht abgeschlossen werden.",
+    L"Installationsabbruch\n\nTACHPAGE.DLL NICHT GEFUNDEN : Die DLL Datei Tachpage.dll "
+    L"muss im selben Verzeichnis sein wie die Tachinst.exe"};
 
 const LanguageTexts& Texts(int langId) {
   return langId == 12 ? kFrench : langId == 7 ? kGerman : kEnglish;
@@ -81,10 +76,16 @@ int SystemLang() {
   return v.empty() ? 9 : std::atoi(v.c_str());
 }
 const LanguageTexts& SystemTexts() { return Texts(SystemLang()); }
-// The cycle of the hidden gesture: English, French, German, English...
+// The cycle of the hidden gesture over a whole run of the installer:
+// English, French, German, English..., the first gesture giving French.
 const LanguageTexts& CycleTexts(int step) {
   static const LanguageTexts* cycle[] = {&kFrench, &kGerman, &kEnglish};
   return *cycle[step % 3];
+}
+// The key of a button's mnemonic: the letter after the '&'.
+char Mnemonic(const wchar_t* text) {
+  const wchar_t* amp = wcschr(text, L'&');
+  return amp ? static_cast<char>(towlower(amp[1])) : 0;
 }
 
 bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
@@ -98,6 +99,90 @@ enum {
   kModelGroup = 1008, kRR1 = 1009, kRR2 = 1010, kRR3 = 1011, kVersion = 1013,
   kInst1 = 1015, kInst2 = 1016, kRem1 = 1017, kRem2 = 1018,
 };
+
+// The texts each dialog shows, per control.
+struct Shown {
+  int id;
+  const wchar_t* LanguageTexts::*text;
+};
+using Shows = std::initializer_list<Shown>;
+const Shows kSelectTexts = {{kModelGroup, &LanguageTexts::selectModel},
+                            {kNone, &LanguageTexts::doNotInstall},
+                            {kWin98Group, &LanguageTexts::win98Option},
+                            {kAdvanced, &LanguageTexts::advancedPanel},
+                            {kVersion, &LanguageTexts::versionLine},
+                            {kCancel, &LanguageTexts::cancel}};
+const Shows kInstalledTexts = {{kInst1, &LanguageTexts::installed1},
+                               {kInst2, &LanguageTexts::installed2}};
+const Shows kReinstallTexts = {{kRR1, &LanguageTexts::reinstall1},
+                               {kRR2, &LanguageTexts::reinstall2},
+                               {kRR3, &LanguageTexts::reinstall3},
+                               {kReinstall, &LanguageTexts::reinstallButton},
+                               {kRemove, &LanguageTexts::removeButton},
+                               {kCancel, &LanguageTexts::cancel}};
+const Shows kRemovedTexts = {{kRem1, &LanguageTexts::removed1},
+                             {kRem2, &LanguageTexts::removed2}};
+
+// The dialog shows `t`'s texts (waiting a moment for a change to arrive).
+void ExpectTexts(HWND dialog, const Shows& shows, const LanguageTexts& t) {
+  SCOPED_TRACE(t.langId);
+  const Shown& first = *shows.begin();
+  gui::WaitUntil([&] { return ItemW(dialog, first.id) == t.*first.text; }, 2000);
+  for (const Shown& s : shows) EXPECT_EQ(ItemW(dialog, s.id), t.*s.text) << s.id;
+}
+
+// The gesture at `p`, handled before this returns: the installer reads the
+// cursor with GetCursorPos, so it must stay there until then. The keys go
+// down only once the installer has handled the move (Hover): the X events
+// it brings can also make Wine reload the keys' state from X, where Ctrl
+// and Shift are up.
+void GestureAt(HWND dialog, POINT p, WPARAM held = gui::kGestureHeld) {
+  Hover(dialog, p);
+  gui::GestureAt(p, held);
+  gui::Settle(dialog);
+}
+// One of five spots across the label: two gestures a user makes in one
+// spot soon after another are a double click.
+POINT Spot(HWND label, int spot) {
+  RECT r = WindowRect(label);
+  return {r.left + (r.right - r.left) * (spot % 5 + 1) / 6, (r.top + r.bottom) / 2};
+}
+
+// The close box of the title bar that Wine draws itself (Managed=N), where
+// the window says it is.
+POINT CloseBox(HWND w) {
+  RECT r = WindowRect(w);
+  POINT p = {r.right - GetSystemMetrics(SM_CXDLGFRAME) - GetSystemMetrics(SM_CXSIZE) / 2 - 1,
+             r.top + GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
+  DWORD_PTR hit = 0;
+  SendMessageTimeoutA(w, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y), SMTO_NORMAL, 2000, &hit);
+  EXPECT_EQ(hit, static_cast<DWORD_PTR>(HTCLOSE));
+  return p;
+}
+void ClickCloseBox(HWND w) {
+  POINT p = CloseBox(w);
+  Hover(w, p);
+  gui::ClickAt(p.x, p.y);
+}
+
+// Drags the window by its title bar so that its top-left corner lands at
+// (x, y), as a user moves a dialog.
+void DragTo(HWND w, int x, int y) {
+  RECT r = WindowRect(w);
+  POINT grab = {r.left + 20,
+                r.top + GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
+  Hover(w, grab);
+  gui::Send({gui::Mouse(MOUSEEVENTF_LEFTDOWN)});
+  gui::Settle(w);
+  for (int part = 1; part <= 4; ++part) {
+    gui::MoveCursorTo(grab.x + (x - r.left) * part / 4, grab.y + (y - r.top) * part / 4);
+    gui::Settle(w);
+  }
+  gui::Send({gui::Mouse(MOUSEEVENTF_LEFTUP)});
+  gui::WaitUntil([&] { return WindowRect(w).left == x && WindowRect(w).top == y; }, 3000);
+  ASSERT_EQ(WindowRect(w).left, x);
+  ASSERT_EQ(WindowRect(w).top, y);
+}
 
 class InstallerDialogs : public ::testing::Test {
  protected:
@@ -119,87 +204,94 @@ class InstallerDialogs : public ::testing::Test {
 
   // Display-class instance n holds a Voodoo3 (or another board).
   void SeedAdapter(int n, const char* description = "3dfx Voodoo3 3000 AGP") {
-    char key[128];
-    std::snprintf(key, sizeof key, "%s%04d", kClass9x, n);
-    WriteText(HKEY_LOCAL_MACHINE, key, "DriverDesc", description);
+    WriteText(HKEY_LOCAL_MACHINE, InstanceKey(n), "DriverDesc", description);
   }
   // What the settings page writes for instance n on the 9x family.
   void SeedDriver9x(int n) {
-    char base[128];
-    std::snprintf(base, sizeof base, "%s%04d", kClass9x, n);
-    WriteText(HKEY_LOCAL_MACHINE, std::string(base) + "\\DEFAULT", "Grxclock", "170");
-    WriteText(HKEY_LOCAL_MACHINE, std::string(base) + "\\DEFAULT", "drv", "3dfxvs.drv");
-    WriteText(HKEY_LOCAL_MACHINE, std::string(base) + "\\Glide", "FX_GLIDE_SWAPINTERVAL", "0");
-    WriteText(HKEY_LOCAL_MACHINE, std::string(base) + "\\D3D", "SSTH3_SWAPINTERVAL", "0");
+    WriteText(HKEY_LOCAL_MACHINE, InstanceKey(n, "\\DEFAULT"), "Grxclock", "170");
+    WriteText(HKEY_LOCAL_MACHINE, InstanceKey(n, "\\DEFAULT"), "drv", "3dfxvs.drv");
+    WriteText(HKEY_LOCAL_MACHINE, InstanceKey(n, "\\Glide"), "FX_GLIDE_SWAPINTERVAL", "0");
+    WriteText(HKEY_LOCAL_MACHINE, InstanceKey(n, "\\D3D"), "SSTH3_SWAPINTERVAL", "0");
   }
   bool Driver9xCleared(int n) {
-    char base[128];
-    std::snprintf(base, sizeof base, "%s%04d", kClass9x, n);
-    return !ValueExists(HKEY_LOCAL_MACHINE, std::string(base) + "\\DEFAULT", "Grxclock") &&
-           !ValueExists(HKEY_LOCAL_MACHINE, std::string(base) + "\\Glide",
+    return !ValueExists(HKEY_LOCAL_MACHINE, InstanceKey(n, "\\DEFAULT"), "Grxclock") &&
+           !ValueExists(HKEY_LOCAL_MACHINE, InstanceKey(n, "\\Glide"),
                         "FX_GLIDE_SWAPINTERVAL") &&
-           !ValueExists(HKEY_LOCAL_MACHINE, std::string(base) + "\\D3D",
-                        "SSTH3_SWAPINTERVAL") &&
-           ValueExists(HKEY_LOCAL_MACHINE, std::string(base) + "\\DEFAULT", "drv");
+           !ValueExists(HKEY_LOCAL_MACHINE, InstanceKey(n, "\\D3D"), "SSTH3_SWAPINTERVAL") &&
+           ValueExists(HKEY_LOCAL_MACHINE, InstanceKey(n, "\\DEFAULT"), "drv");
   }
 
-  // Runs a whole fresh install: model button, optionally the Windows 98
-  // option; checks the Installed dialog and the exit.
-  void Install(const std::string& args, int modelButton, bool advanced = false) {
-    Installer inst;
-    ASSERT_TRUE(inst.Start(exe_, args));
+  static void ExpectExit(Installer& inst) {
+    DWORD code = 1;
+    ASSERT_TRUE(inst.WaitExit(15000, &code));
+    EXPECT_EQ(code, 0u);
+  }
+  // The Installed (line 1 kInst1) or Removed (kRem1) dialog in the system
+  // language, its OK, and the end of the run.
+  static void Confirm(Installer& inst, int line1) {
+    HWND done = inst.WaitDialog(line1);
+    ASSERT_TRUE(done) << "no Installed or Removed dialog";
+    ExpectTexts(done, line1 == kInst1 ? kInstalledTexts : kRemovedTexts, SystemTexts());
+    Click(done, kOk);
+    ExpectExit(inst);
+  }
+  // In Select Model: the model's button, optionally the Windows 98 option,
+  // OK; then the Installed dialog and the exit.
+  static void ChooseAndConfirm(Installer& inst, int modelButton, bool advanced = false) {
     HWND select = inst.WaitDialog(kVersion);
     ASSERT_TRUE(select) << "no Select Model dialog";
     Click(select, modelButton);
+    EXPECT_TRUE(Checked(select, modelButton));
     if (advanced) Click(select, kAdvanced);
+    EXPECT_EQ(Checked(select, kAdvanced), advanced);
     Click(select, kOk);
-    HWND installed = inst.WaitDialog(kInst1);
-    ASSERT_TRUE(installed) << "no Installed dialog";
-    EXPECT_EQ(ItemW(installed, kInst2), SystemTexts().installed2);
-    Click(installed, kOk);
-    DWORD code = 1;
-    ASSERT_TRUE(inst.WaitExit(15000, &code));
-    EXPECT_EQ(code, 0u);
+    Confirm(inst, kInst1);
   }
-
-  // Starts the installer on an installed system and presses Remove.
-  void Remove(const std::string& args = "") {
+  void Install(const std::string& args, int modelButton, bool advanced = false) {
     Installer inst;
     ASSERT_TRUE(inst.Start(exe_, args));
+    ChooseAndConfirm(inst, modelButton, advanced);
+  }
+  // Starts the installer on an installed system and presses Reinstall or
+  // Remove.
+  HWND Answer(Installer& inst, int button, const std::string& args = "") {
+    EXPECT_TRUE(inst.Start(exe_, args));
     HWND rr = inst.WaitDialog(kRR1);
-    ASSERT_TRUE(rr) << "no Reinstall or Remove dialog";
-    Click(rr, kRemove);
-    HWND removed = inst.WaitDialog(kRem1);
-    ASSERT_TRUE(removed) << "no Removed dialog";
-    EXPECT_EQ(ItemW(removed, kRem2), SystemTexts().removed2);
-    Click(removed, kOk);
-    DWORD code = 1;
-    ASSERT_TRUE(inst.WaitExit(15000, &code));
-    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(rr) << "no Reinstall or Remove dialog";
+    if (rr && button) Click(rr, button);
+    return rr;
+  }
+  void Remove(const std::string& args = "") {
+    Installer inst;
+    ASSERT_TRUE(Answer(inst, kRemove, args));
+    Confirm(inst, kRem1);
   }
 
+  // A text the installer wrote: REG_SZ whose data length counts the
+  // terminating zero, in a key created with the class string "Tachymark".
+  void ExpectText(HKEY root, const std::string& key, const char* name, const std::string& text) {
+    SCOPED_TRACE(key + " " + (name ? name : "(default)"));
+    std::string data;
+    DWORD type = 0;
+    EXPECT_TRUE(gui::ReadValue(root, key, name, &data, &type));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(data, text + '\0');
+    EXPECT_EQ(gui::KeyClass(root, key), "Tachymark");
+  }
   void ExpectProductValues(const char* model, const char* clock) {
-    struct V {
-      const char* name;
-      const char* text;
-    } values[] = {{"LowerLimit", "120"}, {"UpperLimit", "220"}, {"Model", model},
-                  {"DefaultClock", clock}, {"EnableClock", "0"}, {"ColorDepth", "8"},
-                  {"LinkAllColorDepths", "0"}};
-    for (const V& v : values) {
-      bool found = false;
-      DWORD type = 0;
-      EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, v.name, &found, &type), v.text)
-          << v.name;
-      EXPECT_TRUE(found) << v.name;
-      EXPECT_EQ(type, static_cast<DWORD>(REG_SZ)) << v.name;
-    }
+    const char* values[][2] = {{"LowerLimit", "120"}, {"UpperLimit", "220"}, {"Model", model},
+                               {"DefaultClock", clock}, {"EnableClock", "0"},
+                               {"ColorDepth", "8"}, {"LinkAllColorDepths", "0"}};
+    for (auto& v : values) ExpectText(HKEY_LOCAL_MACHINE, kProduct, v[0], v[1]);
   }
-
-  void ExpectClassKey() {
+  void ExpectClassKey(const std::string& module = "") {
+    std::string path = module.empty() ? modulePath_ : module;
+    // The path as the installer found itself: compare without case.
     std::string server = ReadText(HKEY_CLASSES_ROOT, ServerKey(), nullptr);
-    EXPECT_EQ(lstrcmpiA(server.c_str(), modulePath_.c_str()), 0)
-        << server << " vs " << modulePath_;
-    EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, ServerKey(), "ThreadingModel"), "Apartment");
+    EXPECT_EQ(lstrcmpiA(server.c_str(), path.c_str()), 0) << server << " vs " << path;
+    ExpectText(HKEY_CLASSES_ROOT, ServerKey(), nullptr, server);
+    ExpectText(HKEY_CLASSES_ROOT, ServerKey(), "ThreadingModel", "Apartment");
+    EXPECT_EQ(gui::KeyClass(HKEY_CLASSES_ROOT, ClassKey()), "Tachymark");
   }
 
   bool NothingInstalled() {
@@ -240,32 +332,20 @@ TEST_F(InstallerDialogs, FreshInstallOnEachWindowsVersion) {
     ASSERT_TRUE(inst.Start(exe_));
     HWND select = inst.WaitDialog(kVersion);
     ASSERT_TRUE(select);
-    const LanguageTexts& t = SystemTexts();
     EXPECT_EQ(TextW(select), L"Tachymark");
-    EXPECT_EQ(ItemW(select, kModelGroup), t.selectModel);
+    ExpectTexts(select, kSelectTexts, SystemTexts());
     EXPECT_EQ(ItemW(select, k3500), L"Voodoo3 3500");
-    EXPECT_EQ(ItemW(select, kNone), t.doNotInstall);
-    EXPECT_EQ(ItemW(select, kWin98Group), t.win98Option);
-    EXPECT_EQ(ItemW(select, kAdvanced), t.advancedPanel);
-    EXPECT_EQ(ItemW(select, kVersion), t.versionLine);
-    EXPECT_EQ(ItemW(select, kCancel), t.cancel);
     EXPECT_EQ(ItemW(select, kOk), L"OK");
     // Do not install is preselected; the option only on Windows 98.
-    EXPECT_EQ(IsDlgButtonChecked(select, kNone), static_cast<UINT>(BST_CHECKED));
-    EXPECT_EQ(IsDlgButtonChecked(select, kAdvanced), static_cast<UINT>(BST_UNCHECKED));
+    EXPECT_TRUE(Checked(select, kNone));
+    EXPECT_FALSE(Checked(select, kAdvanced));
     EXPECT_EQ(IsWindowEnabled(GetDlgItem(select, kAdvanced)) != 0, c.win98Option);
     EXPECT_EQ(IsWindowEnabled(GetDlgItem(select, kWin98Group)) != 0, c.win98Option);
-    Click(select, c.model);
-    Click(select, kOk);
-    HWND installed = inst.WaitDialog(kInst1);
-    ASSERT_TRUE(installed);
-    EXPECT_EQ(ItemW(installed, kInst1), t.installed1);
-    Click(installed, kOk);
-    DWORD code = 1;
-    ASSERT_TRUE(inst.WaitExit(15000, &code));
-    EXPECT_EQ(code, 0u);
+    // A click on the greyed check box does nothing.
+    if (!c.win98Option) Click(select, kAdvanced);
+    ChooseAndConfirm(inst, c.model);
 
-    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, DisplayKey(), nullptr), kClsidText);
+    ExpectText(HKEY_LOCAL_MACHINE, DisplayKey(), nullptr, kClsidText);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DeviceKey()));
     ExpectProductValues(c.modelName, c.clock);
     for (const char* force : {"Force95", "Force98", "ForceNT4", "ForceNT5"})
@@ -277,44 +357,37 @@ TEST_F(InstallerDialogs, FreshInstallOnEachWindowsVersion) {
 TEST_F(InstallerDialogs, AdvancedPanelOptionOnWindows98) {
   SeedAdapter(0);
   SetInstallerVersion("win98");
-  // The check box toggles (it is not automatic) and is read back.
+  // The check box toggles once per click (it is not automatic) and is read
+  // back; every model button takes the choice from the others.
   {
     Installer inst;
     ASSERT_TRUE(inst.Start(exe_));
     HWND select = inst.WaitDialog(kVersion);
     ASSERT_TRUE(select);
-    ClickNow(select, kAdvanced);
-    EXPECT_EQ(IsDlgButtonChecked(select, kAdvanced), static_cast<UINT>(BST_CHECKED));
-    ClickNow(select, kAdvanced);
-    EXPECT_EQ(IsDlgButtonChecked(select, kAdvanced), static_cast<UINT>(BST_UNCHECKED));
+    for (bool expected : {true, false}) {
+      Click(select, kAdvanced);
+      EXPECT_EQ(Checked(select, kAdvanced), expected);
+    }
+    for (int model : {k3500, k3000, k2000, kNone}) {
+      Click(select, model);
+      for (int other : {k3500, k3000, k2000, kNone})
+        EXPECT_EQ(Checked(select, other), other == model) << model << "/" << other;
+    }
     Click(select, kCancel);
-    DWORD code = 1;
-    ASSERT_TRUE(inst.WaitExit(15000, &code));
+    ExpectExit(inst);
     EXPECT_TRUE(NothingInstalled());
   }
   // Installed under the Advanced panel: the Device handler key.
   Install("", k3500, true);
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, DeviceKey(), nullptr), kClsidText);
+  ExpectText(HKEY_LOCAL_MACHINE, DeviceKey(), nullptr, kClsidText);
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DisplayKey()));
   // A reinstall without the option moves it back under Display.
   {
     Installer inst;
-    ASSERT_TRUE(inst.Start(exe_));
-    HWND rr = inst.WaitDialog(kRR1);
-    ASSERT_TRUE(rr);
-    Click(rr, kReinstall);
-    HWND select = inst.WaitDialog(kVersion);
-    ASSERT_TRUE(select);
-    EXPECT_EQ(IsDlgButtonChecked(select, kAdvanced), static_cast<UINT>(BST_UNCHECKED));
-    Click(select, k3500);
-    Click(select, kOk);
-    HWND installed = inst.WaitDialog(kInst1);
-    ASSERT_TRUE(installed);
-    Click(installed, kOk);
-    DWORD code = 1;
-    ASSERT_TRUE(inst.WaitExit(15000, &code));
+    ASSERT_TRUE(Answer(inst, kReinstall));
+    ChooseAndConfirm(inst, k3500);
   }
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, DisplayKey(), nullptr), kClsidText);
+  ExpectText(HKEY_LOCAL_MACHINE, DisplayKey(), nullptr, kClsidText);
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DeviceKey()));
 }
 
@@ -328,18 +401,11 @@ TEST_F(InstallerDialogs, Force98OnNTEnablesTheOptionAndUsesThe9xLayout) {
   ASSERT_TRUE(select);
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(select, kAdvanced)));
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(select, kWin98Group)));
-  Click(select, k2000);
-  Click(select, kAdvanced);
-  Click(select, kOk);
-  HWND installed = inst.WaitDialog(kInst1);
-  ASSERT_TRUE(installed);
-  Click(installed, kOk);
-  DWORD code = 1;
-  ASSERT_TRUE(inst.WaitExit(15000, &code));
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, "Force98"), "1");
+  ChooseAndConfirm(inst, k2000, true);
+  ExpectText(HKEY_LOCAL_MACHINE, kProduct, "Force98", "1");
   EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kProduct, "ForceNT4"));
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, "LowerLimit"), "100");
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, "UpperLimit"), "230");
+  ExpectText(HKEY_LOCAL_MACHINE, kProduct, "LowerLimit", "100");
+  ExpectText(HKEY_LOCAL_MACHINE, kProduct, "UpperLimit", "230");
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DeviceKey()));
   // A removal with the same option clears the 9x driver values of adapter 1.
   Remove("FORCE98");
@@ -350,7 +416,7 @@ TEST_F(InstallerDialogs, Force98OnNTEnablesTheOptionAndUsesThe9xLayout) {
 TEST_F(InstallerDialogs, ForceNT5WritesItsFlag) {
   SetInstallerVersion("win98");
   Install("FORCENT5", k2000, false);
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, "ForceNT5"), "1");
+  ExpectText(HKEY_LOCAL_MACHINE, kProduct, "ForceNT5", "1");
   EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kProduct, "Force98"));
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DisplayKey()));
 }
@@ -379,44 +445,46 @@ TEST_F(InstallerDialogs, OkWithoutModelShowsTheMessageAndStays) {
   }
   EXPECT_TRUE(NothingInstalled());
   Click(select, kCancel);
-  DWORD code = 1;
-  ASSERT_TRUE(inst.WaitExit(15000, &code));
-  EXPECT_EQ(code, 0u);
+  ExpectExit(inst);
   EXPECT_TRUE(NothingInstalled());
 }
 
 TEST_F(InstallerDialogs, CloseBoxAndEscape) {
   SetInstallerVersion("win2k");
-  // The close box of Select Model ends the run without changes.
-  {
-    Installer inst;
-    ASSERT_TRUE(inst.Start(exe_));
-    HWND select = inst.WaitDialog(kVersion);
-    ASSERT_TRUE(select);
-    PostMessageA(select, WM_SYSCOMMAND, SC_CLOSE, 0);
-    DWORD code = 1;
-    ASSERT_TRUE(inst.WaitExit(15000, &code));
-    EXPECT_TRUE(NothingInstalled());
-  }
-  // Escape in the Installed dialog leaves it open; the close box ends it.
-  {
+  // The close box of Select Model, and Escape there, end the run without
+  // changes.
+  for (bool escape : {false, true}) {
     Installer inst;
     ASSERT_TRUE(inst.Start(exe_));
     HWND select = inst.WaitDialog(kVersion);
     ASSERT_TRUE(select);
     Click(select, k2000);
-    Click(select, kOk);
-    HWND installed = inst.WaitDialog(kInst1);
-    ASSERT_TRUE(installed);
-    PostMessageA(installed, WM_COMMAND, IDCANCEL, 0);
-    Settle(installed);
-    Sleep(200);
-    EXPECT_TRUE(IsWindowVisible(installed));
-    PostMessageA(installed, WM_SYSCOMMAND, SC_CLOSE, 0);
-    DWORD code = 1;
-    ASSERT_TRUE(inst.WaitExit(15000, &code));
-    EXPECT_EQ(code, 0u);
+    if (escape) {
+      gui::Foreground(select);
+      gui::Key(VK_ESCAPE);
+    } else {
+      ClickCloseBox(select);
+    }
+    ExpectExit(inst);
+    EXPECT_TRUE(NothingInstalled()) << escape;
   }
+  // Escape in the Installed dialog leaves it open; the close box ends it.
+  Installer inst;
+  ASSERT_TRUE(inst.Start(exe_));
+  HWND select = inst.WaitDialog(kVersion);
+  ASSERT_TRUE(select);
+  Click(select, k2000);
+  Click(select, kOk);
+  HWND installed = inst.WaitDialog(kInst1);
+  ASSERT_TRUE(installed);
+  gui::Foreground(installed);
+  gui::Key(VK_ESCAPE);
+  gui::Settle(installed);
+  Sleep(200);
+  EXPECT_TRUE(IsWindowVisible(installed));
+  ClickCloseBox(installed);
+  ExpectExit(inst);
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProduct));
 }
 
 TEST_F(InstallerDialogs, ReinstallRestoresTheInstallValues) {
@@ -429,32 +497,15 @@ TEST_F(InstallerDialogs, ReinstallRestoresTheInstallValues) {
   WriteText(HKEY_LOCAL_MACHINE, kProduct, "EnableClock", "1");
   WriteText(HKEY_LOCAL_MACHINE, kProduct, "ColorDepth", "16");
   WriteText(HKEY_LOCAL_MACHINE, kProduct, "LinkAllColorDepths", "1");
-  SeedDriver9x(0);
-  SeedDriver9x(1);
-  SeedDriver9x(2);
+  for (int n : {0, 1, 2}) SeedDriver9x(n);
 
   Installer inst;
-  ASSERT_TRUE(inst.Start(exe_));
-  HWND rr = inst.WaitDialog(kRR1);
+  HWND rr = Answer(inst, 0);
   ASSERT_TRUE(rr);
-  const LanguageTexts& t = SystemTexts();
   EXPECT_EQ(TextW(rr), L"Tachymark");
-  EXPECT_EQ(ItemW(rr, kRR1), t.reinstall1);
-  EXPECT_EQ(ItemW(rr, kRR2), t.reinstall2);
-  EXPECT_EQ(ItemW(rr, kRR3), t.reinstall3);
-  EXPECT_EQ(ItemW(rr, kReinstall), t.reinstallButton);
-  EXPECT_EQ(ItemW(rr, kRemove), t.removeButton);
-  EXPECT_EQ(ItemW(rr, kCancel), t.cancel);
+  ExpectTexts(rr, kReinstallTexts, SystemTexts());
   Click(rr, kReinstall);
-  HWND select = inst.WaitDialog(kVersion);
-  ASSERT_TRUE(select);
-  Click(select, k2000);
-  Click(select, kOk);
-  HWND installed = inst.WaitDialog(kInst1);
-  ASSERT_TRUE(installed);
-  Click(installed, kOk);
-  DWORD code = 1;
-  ASSERT_TRUE(inst.WaitExit(15000, &code));
+  ChooseAndConfirm(inst, k2000);
 
   ExpectProductValues("Voodoo3 2000", "143");
   EXPECT_TRUE(Driver9xCleared(0));
@@ -467,32 +518,24 @@ TEST_F(InstallerDialogs, ReinstallThenCancelChangesNothing) {
   SetInstallerVersion("nt40");
   Install("", k3000);
   WriteText(HKEY_LOCAL_MACHINE, kProduct, "EnableClock", "1");
-  WriteDword(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device0",
-             "GraphicsClocking", 170);
-  Installer inst;
-  ASSERT_TRUE(inst.Start(exe_));
-  HWND rr = inst.WaitDialog(kRR1);
-  ASSERT_TRUE(rr);
-  Click(rr, kReinstall);
-  HWND select = inst.WaitDialog(kVersion);
-  ASSERT_TRUE(select);
-  Click(select, kCancel);
-  DWORD code = 1;
-  ASSERT_TRUE(inst.WaitExit(15000, &code));
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, "EnableClock"), "1");
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, "Model"), "Voodoo3 3000");
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DisplayKey()));
-  EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE,
-                          "SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device0",
-                          "GraphicsClocking"));
-  // Cancel in Reinstall or Remove: the same.
-  Installer again;
-  ASSERT_TRUE(again.Start(exe_));
-  rr = again.WaitDialog(kRR1);
-  ASSERT_TRUE(rr);
-  Click(rr, kCancel);
-  ASSERT_TRUE(again.WaitExit(15000, &code));
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, "EnableClock"), "1");
+  gui::PutDword(HKEY_LOCAL_MACHINE, kNT4Device, "GraphicsClocking", 170);
+  // Cancel in Select Model after Reinstall (the removal is pending), and
+  // Cancel in Reinstall or Remove.
+  for (int button : {kReinstall, kCancel}) {
+    SCOPED_TRACE(button);
+    Installer inst;
+    ASSERT_TRUE(Answer(inst, button));
+    if (button == kReinstall) {
+      HWND select = inst.WaitDialog(kVersion);
+      ASSERT_TRUE(select);
+      Click(select, kCancel);
+    }
+    ExpectExit(inst);
+    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, "EnableClock"), "1");
+    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, "Model"), "Voodoo3 3000");
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DisplayKey()));
+    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kNT4Device, "GraphicsClocking"));
+  }
 }
 
 TEST_F(InstallerDialogs, RemoveClearsEverything) {
@@ -501,7 +544,7 @@ TEST_F(InstallerDialogs, RemoveClearsEverything) {
     const char* deviceKey;  // NT driver key, or null on 9x
   } cases[] = {
       {"win98", nullptr},
-      {"nt40", "SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device0"},
+      {"nt40", kNT4Device},
       {"win2k", "SYSTEM\\CurrentControlSet\\Services\\3dfxvs\\Device0"},
   };
   const char glide[] = "SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide";
@@ -519,7 +562,7 @@ TEST_F(InstallerDialogs, RemoveClearsEverything) {
     SeedDriver9x(0);
     SeedDriver9x(2);
     if (c.deviceKey) {
-      WriteDword(HKEY_LOCAL_MACHINE, c.deviceKey, "GraphicsClocking", 170);
+      gui::PutDword(HKEY_LOCAL_MACHINE, c.deviceKey, "GraphicsClocking", 170);
       WriteText(HKEY_LOCAL_MACHINE, c.deviceKey, "SSTH3_SWAPINTERVAL", "0");
       WriteText(HKEY_LOCAL_MACHINE, c.deviceKey, "Keep", "x");
       WriteText(HKEY_LOCAL_MACHINE, glide, "FX_GLIDE_SWAPINTERVAL", "0");
@@ -553,52 +596,28 @@ TEST_F(InstallerDialogs, LegacyKeyAloneOffersRemoval) {
 }
 
 TEST_F(InstallerDialogs, MissingModule) {
-  struct Case {
-    const char* args;
-    const wchar_t* text;
-  } cases[] = {
-      {"FORCELANG(GERMAN)",
-       L"Installationsabbruch\n\nTACHPAGE.DLL NICHT GEFUNDEN : Die DLL Datei Tachpage.dll "
-       L"muss im selben Verzeichnis sein wie die Tachinst.exe"},
-      {"forcelang(french)",
-       L"Installation interrompue:\n\nLe fichier TACHPAGE.DLL est introuvable. Le fichier "
-       L"Tachpage.dll doit \u00eatre dans le m\u00eame r\u00e9pertoire que le fichier "
-       L"Tachinst.exe pour que l'installation puisse s'effectuer."},
-      {"FORCELANG(SPANISH)",
-       L"Install Aborted\n\nTACHPAGE.DLL NOT FOUND: The Tachpage.dll must be in the same "
-       L"directory as the Tachinst.exe file for installation to complete."},
-  };
-  std::string alone = PrepareFolder(TempFolder("tachy_inst_alone"), false);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args);
+  auto run = [this](const std::string& exe, const char* args, const LanguageTexts& t) {
+    SCOPED_TRACE(args);
     Installer inst;
-    ASSERT_TRUE(inst.Start(alone, c.args));
+    ASSERT_TRUE(inst.Start(exe, args));
     HWND box = inst.WaitMessageBox();
     ASSERT_TRUE(box);
     EXPECT_EQ(TextW(box), L"Tachymark");
-    std::wstring text = MessageText(box);
-    // The box may show the line breaks as \r\n.
-    std::wstring plain;
-    for (wchar_t ch : text)
-      if (ch != L'\r') plain += ch;
-    EXPECT_EQ(plain, c.text);
+    EXPECT_EQ(MessageText(box), t.missingModule);
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);  // the desktop
     DismissMessageBox(box);
-    DWORD code = 1;
-    ASSERT_TRUE(inst.WaitExit(15000, &code));
-    EXPECT_EQ(code, 0u);
+    ExpectExit(inst);
     EXPECT_TRUE(NothingInstalled());
-  }
-  // A directory named TACHPAGE.DLL is not the module.
+  };
+  std::string alone = PrepareFolder(TempFolder("tachy_inst_alone"), false);
+  run(alone, "FORCELANG(GERMAN)", kGerman);
+  run(alone, "forcelang(french)", kFrench);
+  run(alone, "FORCELANG(SPANISH)", kEnglish);
+  // A directory named TACHPAGE.DLL is not the module: the same message, in
+  // the system language, and nothing written.
   std::string withDir = PrepareFolder(TempFolder("tachy_inst_dir"), false);
   CreateDirectoryA((TempFolder("tachy_inst_dir") + "\\TACHPAGE.DLL").c_str(), nullptr);
-  Installer inst;
-  ASSERT_TRUE(inst.Start(withDir));
-  HWND box = inst.WaitMessageBox();
-  ASSERT_TRUE(box);
-  DismissMessageBox(box);
-  DWORD code = 1;
-  ASSERT_TRUE(inst.WaitExit(15000, &code));
+  run(withDir, "", SystemTexts());
 }
 
 TEST_F(InstallerDialogs, ForcedLanguageLeavesTheDialogsInTheSystemLanguage) {
@@ -606,10 +625,9 @@ TEST_F(InstallerDialogs, ForcedLanguageLeavesTheDialogsInTheSystemLanguage) {
   ASSERT_TRUE(inst.Start(exe_, SystemLang() == 7 ? "FORCELANG(FRENCH)" : "FORCELANG(GERMAN)"));
   HWND select = inst.WaitDialog(kVersion);
   ASSERT_TRUE(select);
-  EXPECT_EQ(ItemW(select, kModelGroup), SystemTexts().selectModel);
+  ExpectTexts(select, kSelectTexts, SystemTexts());
   Click(select, kCancel);
-  DWORD code;
-  ASSERT_TRUE(inst.WaitExit(15000, &code));
+  ExpectExit(inst);
 }
 
 TEST_F(InstallerDialogs, ModuleInADeepFolderIsFound) {
@@ -623,17 +641,8 @@ TEST_F(InstallerDialogs, ModuleInADeepFolderIsFound) {
   SetInstallerVersion("win2k");
   Installer inst;
   ASSERT_TRUE(inst.Start(exe));
-  HWND select = inst.WaitDialog(kVersion);
-  ASSERT_TRUE(select) << "module not found in " << deep;
-  Click(select, k2000);
-  Click(select, kOk);
-  HWND installed = inst.WaitDialog(kInst1);
-  ASSERT_TRUE(installed);
-  Click(installed, kOk);
-  DWORD code;
-  ASSERT_TRUE(inst.WaitExit(15000, &code));
-  std::string server = ReadText(HKEY_CLASSES_ROOT, ServerKey(), nullptr);
-  EXPECT_EQ(lstrcmpiA(server.c_str(), (deep + "\\TACHPAGE.DLL").c_str()), 0) << server;
+  ChooseAndConfirm(inst, k2000);
+  ExpectClassKey(deep + "\\TACHPAGE.DLL");
 }
 
 TEST_F(InstallerDialogs, SecondInstanceExitsAtOnce) {
@@ -649,13 +658,11 @@ TEST_F(InstallerDialogs, SecondInstanceExitsAtOnce) {
 
   Installer second;
   ASSERT_TRUE(second.Start(exe_, "FORCE98"));
-  DWORD code = 1;
-  ASSERT_TRUE(second.WaitExit(15000, &code));
-  EXPECT_EQ(code, 0u);
+  ExpectExit(second);
   EXPECT_TRUE(first.Running());
   EXPECT_TRUE(IsWindowVisible(select));
   Click(select, kCancel);
-  ASSERT_TRUE(first.WaitExit(15000, &code));
+  ExpectExit(first);
   EXPECT_TRUE(NothingInstalled());
 }
 
@@ -676,11 +683,10 @@ TEST_F(InstallerDialogs, MainWindowAndFileExit) {
   EXPECT_EQ(r.bottom - r.top, 250);
   EXPECT_TRUE(GetMenu(main));  // the class menu (its items: resources test)
   // File, Exit closes the main window; its dialogs go with it and the run
-  // ends without changes.
+  // ends without changes. Synthetic: the main window stays hidden, so no
+  // mouse or key can reach its menu; this is the command the item sends.
   PostMessageA(main, WM_COMMAND, 40001, 0);
-  DWORD code = 1;
-  ASSERT_TRUE(inst.WaitExit(15000, &code));
-  EXPECT_EQ(code, 0u);
+  ExpectExit(inst);
   EXPECT_TRUE(NothingInstalled());
 }
 
@@ -693,197 +699,242 @@ TEST_F(InstallerDialogs, PositionsChain) {
     int width = r.right - r.left, height = r.bottom - r.top;
     return r.left == (cx - width) / 2 && r.top == (cy - height) / 2;
   };
+  // The user drags each dialog by its title bar before pressing a button;
+  // the next one opens where it was, with its own size (185 x 111 units,
+  // the model dialog is 187 wide).
+  struct Step {
+    int dialog;  // told apart by this control
+    bool centred;
+    int button;
+    POINT to;
+  };
+  auto chain = [&](std::initializer_list<Step> steps) {
+    Installer inst;
+    ASSERT_TRUE(inst.Start(exe_));
+    POINT at = {};
+    LONG width = 0;
+    for (const Step& s : steps) {
+      SCOPED_TRACE(s.dialog);
+      HWND d = inst.WaitDialog(s.dialog);
+      ASSERT_TRUE(d);
+      RECT r = WindowRect(d);
+      if (s.centred) {
+        EXPECT_TRUE(centred(d));
+      } else {
+        EXPECT_EQ(r.left, at.x);
+        EXPECT_EQ(r.top, at.y);
+      }
+      if (s.dialog == kInst1) {
+        EXPECT_LT(r.right - r.left, width);
+      }
+      if (s.dialog == kVersion) Click(d, k2000);
+      if (s.to.x >= 0) DragTo(d, s.to.x, s.to.y);
+      at = s.to;
+      width = r.right - r.left;
+      Click(d, s.button);
+    }
+    ExpectExit(inst);
+  };
+  chain({{kVersion, true, kOk, {37, 51}}, {kInst1, false, kOk, {-1, -1}}});
+  chain({{kRR1, true, kReinstall, {300, 20}},
+         {kVersion, false, kOk, {10, 400}},
+         {kInst1, false, kOk, {-1, -1}}});
+  chain({{kRR1, true, kRemove, {123, 45}}, {kRem1, false, kOk, {-1, -1}}});
+}
+
+// The keyboard alone, as a user without a mouse: Tab goes from OK to the
+// chosen model, the check box, Cancel and round again; the arrows choose the
+// model; Space toggles the option; Enter presses the focused (or default)
+// button; Escape cancels; Alt and the underlined letter press Reinstall and
+// Remove.
+TEST_F(InstallerDialogs, KeyboardAlone) {
+  SetInstallerVersion("win98");
+  const LanguageTexts& t = SystemTexts();
+  struct Step {
+    WORD key;
+    int focus;
+    int model;
+    bool advanced;
+  };
+  auto keys = [](HWND d, std::initializer_list<Step> steps) {
+    gui::Foreground(d);
+    for (const Step& s : steps) {
+      SCOPED_TRACE(testing::Message() << "key " << s.key << " focus " << s.focus);
+      if (s.key) gui::Key(s.key);
+      gui::Settle(d);
+      gui::WaitUntil([&] { return Focus(d) == GetDlgItem(d, s.focus); }, 2000);
+      EXPECT_EQ(GetDlgCtrlID(Focus(d)), s.focus);
+      if (s.model) {
+        EXPECT_TRUE(Checked(d, s.model));
+        EXPECT_EQ(Checked(d, kAdvanced), s.advanced);
+      }
+    }
+  };
   {
     Installer inst;
     ASSERT_TRUE(inst.Start(exe_));
     HWND select = inst.WaitDialog(kVersion);
     ASSERT_TRUE(select);
-    EXPECT_TRUE(centred(select));
-    // The user drags it; Installed opens where it was.
-    RECT before = WindowRect(select);
-    SetWindowPos(select, nullptr, 37, 51, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    Settle(select);
-    Click(select, k2000);
-    Click(select, kOk);
+    keys(select, {{0, kOk, kNone, false},
+                  {VK_TAB, kNone, kNone, false},
+                  {VK_UP, k2000, k2000, false},
+                  {VK_UP, k3000, k3000, false},
+                  {VK_UP, k3500, k3500, false},
+                  {VK_DOWN, k3000, k3000, false},
+                  {VK_TAB, kAdvanced, k3000, false},
+                  {VK_SPACE, kAdvanced, k3000, true},
+                  {VK_SPACE, kAdvanced, k3000, false},
+                  {VK_SPACE, kAdvanced, k3000, true},
+                  {VK_TAB, kCancel, k3000, true},
+                  {VK_TAB, kOk, k3000, true}});
+    gui::Key(VK_RETURN);
     HWND installed = inst.WaitDialog(kInst1);
     ASSERT_TRUE(installed);
-    RECT r = WindowRect(installed);
-    EXPECT_EQ(r.left, 37);
-    EXPECT_EQ(r.top, 51);
-    // With its own size (185 x 111 units, the model dialog is 187 wide).
-    EXPECT_LT(r.right - r.left, before.right - before.left);
-    Click(installed, kOk);
-    DWORD code;
-    ASSERT_TRUE(inst.WaitExit(15000, &code));
+    keys(installed, {{0, kOk, 0, false}, {VK_ESCAPE, kOk, 0, false}});
+    EXPECT_TRUE(IsWindowVisible(installed));
+    gui::Key(VK_RETURN);
+    ExpectExit(inst);
   }
+  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, "Model"), "Voodoo3 3000");
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DeviceKey()));
   {
+    // Reinstall by its mnemonic, then Escape in Select Model: no change.
     Installer inst;
-    ASSERT_TRUE(inst.Start(exe_));
-    HWND rr = inst.WaitDialog(kRR1);
+    HWND rr = Answer(inst, 0);
     ASSERT_TRUE(rr);
-    EXPECT_TRUE(centred(rr));
-    SetWindowPos(rr, nullptr, 300, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    Settle(rr);
-    Click(rr, kReinstall);
+    keys(rr, {{0, kCancel, 0, false},
+              {VK_TAB, kReinstall, 0, false},
+              {VK_TAB, kRemove, 0, false},
+              {VK_TAB, kCancel, 0, false}});
+    gui::Alt(Mnemonic(t.reinstallButton));
     HWND select = inst.WaitDialog(kVersion);
     ASSERT_TRUE(select);
-    RECT r = WindowRect(select);
-    EXPECT_EQ(r.left, 300);
-    EXPECT_EQ(r.top, 20);
-    SetWindowPos(select, nullptr, 10, 400, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    Settle(select);
-    Click(select, k3000);
-    Click(select, kOk);
-    HWND installed = inst.WaitDialog(kInst1);
-    ASSERT_TRUE(installed);
-    r = WindowRect(installed);
-    EXPECT_EQ(r.left, 10);
-    EXPECT_EQ(r.top, 400);
-    Click(installed, kOk);
-    DWORD code;
-    ASSERT_TRUE(inst.WaitExit(15000, &code));
+    gui::Foreground(select);
+    gui::Key(VK_ESCAPE);
+    ExpectExit(inst);
   }
-  {
-    Installer inst;
-    ASSERT_TRUE(inst.Start(exe_));
-    HWND rr = inst.WaitDialog(kRR1);
-    ASSERT_TRUE(rr);
-    SetWindowPos(rr, nullptr, 123, 45, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    Settle(rr);
-    Click(rr, kRemove);
-    HWND removed = inst.WaitDialog(kRem1);
-    ASSERT_TRUE(removed);
-    RECT r = WindowRect(removed);
-    EXPECT_EQ(r.left, 123);
-    EXPECT_EQ(r.top, 45);
-    Click(removed, kOk);
-    DWORD code;
-    ASSERT_TRUE(inst.WaitExit(15000, &code));
-  }
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DeviceKey()));
+  Installer inst;
+  HWND rr = Answer(inst, 0);
+  ASSERT_TRUE(rr);
+  gui::Foreground(rr);
+  gui::Alt(Mnemonic(t.removeButton));
+  HWND removed = inst.WaitDialog(kRem1);
+  ASSERT_TRUE(removed);
+  gui::Foreground(removed);
+  gui::Key(VK_RETURN);
+  ExpectExit(inst);
+  EXPECT_TRUE(NothingInstalled());
 }
 
-// The hidden gesture: Ctrl, Shift and the left button held, right button
-// over the dialog's label. The cursor is placed with SetCursorPos and the
-// button message sent with the key flags.
-void Gesture(HWND dialog, int label, WPARAM keys = MK_LBUTTON | MK_CONTROL | MK_SHIFT,
-             bool inside = true) {
-  RECT r = WindowRect(GetDlgItem(dialog, label));
-  POINT p = {inside ? (r.left + r.right) / 2 : r.left - 5,
-             inside ? (r.top + r.bottom) / 2 : r.top - 5};
-  ASSERT_TRUE(gui::MoveCursorTo(p.x, p.y));
-  POINT client = p;
-  ScreenToClient(dialog, &client);
-  SendMessageA(dialog, WM_RBUTTONDOWN, keys, MAKELPARAM(client.x, client.y));
-}
-
+// The hidden gesture as a user makes it: Ctrl and Shift and the left button
+// held, a right click over the dialog's label. Over a whole run the cycle
+// goes French, German, English...; each dialog opens in the system
+// language. Two gestures per dialog: the second shows that the first moved
+// the cycle on, also where the first lands on the system language.
 TEST_F(InstallerDialogs, LanguageGestureCyclesAcrossDialogs) {
   SetInstallerVersion("win98");
+  const LanguageTexts& sys = SystemTexts();
+  int step = 0;
+  auto twice = [&](HWND d, int label, const Shows& shows) {
+    ExpectTexts(d, shows, sys);
+    for (int i = 0; i < 2; ++i) {
+      GestureAt(d, Spot(GetDlgItem(d, label), i));
+      ExpectTexts(d, shows, CycleTexts(step++));
+    }
+  };
   Installer inst;
   ASSERT_TRUE(inst.Start(exe_));
   HWND select = inst.WaitDialog(kVersion);
   ASSERT_TRUE(select);
-  const LanguageTexts& sys = SystemTexts();
-  ClickNow(select, k3000);
-  ClickNow(select, kAdvanced);
-
-  // Nothing happens without all three keys, or outside the label.
-  Gesture(select, kVersion, MK_RBUTTON);
-  Gesture(select, kVersion, MK_LBUTTON | MK_CONTROL);
-  Gesture(select, kVersion, MK_LBUTTON | MK_CONTROL | MK_SHIFT, false);
-  EXPECT_EQ(ItemW(select, kModelGroup), sys.selectModel);
-
-  // First gesture: French, whatever the system language.
-  Gesture(select, kVersion);
-  EXPECT_EQ(ItemW(select, kModelGroup), CycleTexts(0).selectModel);
-  EXPECT_EQ(ItemW(select, kVersion), CycleTexts(0).versionLine);
-  EXPECT_EQ(ItemW(select, kAdvanced), CycleTexts(0).advancedPanel);
-  EXPECT_EQ(ItemW(select, kCancel), CycleTexts(0).cancel);
+  Click(select, k3000);
+  Click(select, kAdvanced);
+  twice(select, kVersion, kSelectTexts);
   // Texts only: the choices stay.
-  EXPECT_EQ(IsDlgButtonChecked(select, k3000), static_cast<UINT>(BST_CHECKED));
-  EXPECT_EQ(IsDlgButtonChecked(select, kAdvanced), static_cast<UINT>(BST_CHECKED));
+  EXPECT_TRUE(Checked(select, k3000));
+  EXPECT_TRUE(Checked(select, kAdvanced));
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(select, kAdvanced)));
-  // The no-model message comes in the dialog's current language.
+  // The no-model message comes in the dialog's current language, German.
   Click(select, kNone);
   Click(select, kOk);
   HWND box = inst.WaitMessageBox();
   ASSERT_TRUE(box);
-  EXPECT_EQ(TextW(box), CycleTexts(0).installError);
-  EXPECT_EQ(MessageText(box), CycleTexts(0).noModel);
+  EXPECT_EQ(TextW(box), kGerman.installError);
+  EXPECT_EQ(MessageText(box), kGerman.noModel);
   DismissMessageBox(box);
-  // Second gesture: German.
-  Gesture(select, kVersion);
-  EXPECT_EQ(ItemW(select, kModelGroup), CycleTexts(1).selectModel);
   Click(select, k2000);
   Click(select, kOk);
-
-  // The next dialog opens in the system language; its gesture goes on with
-  // the cycle: English.
   HWND installed = inst.WaitDialog(kInst1);
   ASSERT_TRUE(installed);
-  EXPECT_EQ(ItemW(installed, kInst2), sys.installed2);
-  Gesture(installed, kInst1);
-  EXPECT_EQ(ItemW(installed, kInst2), CycleTexts(2).installed2);
-  Gesture(installed, kInst1);
-  EXPECT_EQ(ItemW(installed, kInst2), CycleTexts(3).installed2);
+  twice(installed, kInst1, kInstalledTexts);  // English, French
   Click(installed, kOk);
-  DWORD code;
-  ASSERT_TRUE(inst.WaitExit(15000, &code));
+  ExpectExit(inst);
 
-  // Reinstall or Remove and Removed answer on their first line.
+  // A new run starts the cycle again, in Reinstall or Remove and Removed.
+  step = 0;
   Installer again;
-  ASSERT_TRUE(again.Start(exe_));
-  HWND rr = again.WaitDialog(kRR1);
+  HWND rr = Answer(again, 0);
   ASSERT_TRUE(rr);
-  Gesture(rr, kRR1);
-  EXPECT_EQ(ItemW(rr, kRR2), CycleTexts(0).reinstall2);
-  EXPECT_EQ(ItemW(rr, kRemove), CycleTexts(0).removeButton);
+  twice(rr, kRR1, kReinstallTexts);
   Click(rr, kRemove);
   HWND removed = again.WaitDialog(kRem1);
   ASSERT_TRUE(removed);
-  EXPECT_EQ(ItemW(removed, kRem2), sys.removed2);
-  Gesture(removed, kRem1);
-  EXPECT_EQ(ItemW(removed, kRem2), CycleTexts(1).removed2);
+  twice(removed, kRem1, kRemovedTexts);
   Click(removed, kOk);
-  ASSERT_TRUE(again.WaitExit(15000, &code));
+  ExpectExit(again);
 }
 
-// The same gesture made with synthetic input (SendInput): the keys and the
-// left button really held, then a right click over the label.
-TEST_F(InstallerDialogs, LanguageGestureWithSyntheticInput) {
+// Nothing but the whole gesture over the label changes the language, on
+// each of the four dialogs: not a plain right click, not the gesture
+// without Ctrl, Shift or the left button, not the whole gesture just left
+// of, above, right of or below the label; then the gesture on the label's
+// last pixel does.
+TEST_F(InstallerDialogs, LanguageGestureNeedsTheLabelAndAllThreeHeld) {
+  const LanguageTexts& sys = SystemTexts();
+  int step = 0;
+  auto only = [&](HWND d, int label, const Shows& shows) {
+    HWND l = GetDlgItem(d, label);
+    RECT r = WindowRect(l);
+    int spot = 0;
+    for (WPARAM held : {WPARAM{0}, WPARAM{MK_SHIFT | MK_LBUTTON}, WPARAM{MK_CONTROL | MK_LBUTTON},
+                        WPARAM{MK_CONTROL | MK_SHIFT}})
+      GestureAt(d, Spot(l, spot++), held);
+    // Far enough apart not to make double clicks.
+    for (POINT p : {POINT{r.left - 1, r.top}, POINT{r.right, r.top}, POINT{r.left, r.top - 1},
+                    POINT{r.left, r.bottom}})
+      GestureAt(d, p);
+    ExpectTexts(d, shows, sys);
+    POINT corners[] = {{r.right - 1, r.bottom - 1}, {r.left, r.top}};
+    do {
+      GestureAt(d, corners[step % 2]);
+      ExpectTexts(d, shows, CycleTexts(step));
+    } while (&CycleTexts(step++) == &sys);
+  };
+  {
+    Installer inst;
+    ASSERT_TRUE(inst.Start(exe_));
+    HWND select = inst.WaitDialog(kVersion);
+    ASSERT_TRUE(select);
+    only(select, kVersion, kSelectTexts);
+    Click(select, k2000);
+    Click(select, kOk);
+    HWND installed = inst.WaitDialog(kInst1);
+    ASSERT_TRUE(installed);
+    only(installed, kInst1, kInstalledTexts);
+    Click(installed, kOk);
+    ExpectExit(inst);
+  }
+  step = 0;
   Installer inst;
-  ASSERT_TRUE(inst.Start(exe_));
-  HWND select = inst.WaitDialog(kVersion);
-  ASSERT_TRUE(select);
-  SetForegroundWindow(select);
-  RECT r = WindowRect(GetDlgItem(select, kVersion));
-  ASSERT_TRUE(gui::MoveCursorTo((r.left + r.right) / 2, (r.top + r.bottom) / 2));
-  INPUT in[8] = {};
-  WORD keys[] = {VK_CONTROL, VK_SHIFT};
-  int n = 0;
-  for (WORD k : keys) {
-    in[n].type = INPUT_KEYBOARD;
-    in[n++].ki.wVk = k;
-  }
-  DWORD mouse[] = {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP,
-                   MOUSEEVENTF_LEFTUP};
-  for (DWORD m : mouse) {
-    in[n].type = INPUT_MOUSE;
-    in[n++].mi.dwFlags = m;
-  }
-  for (WORD k : keys) {
-    in[n].type = INPUT_KEYBOARD;
-    in[n].ki.wVk = k;
-    in[n++].ki.dwFlags = KEYEVENTF_KEYUP;
-  }
-  ASSERT_EQ(SendInput(n, in, sizeof(INPUT)), static_cast<UINT>(n));
-  DWORD start = GetTickCount();
-  while (ItemW(select, kModelGroup) == SystemTexts().selectModel &&
-         GetTickCount() - start < 3000)
-    Sleep(50);
-  EXPECT_EQ(ItemW(select, kModelGroup), CycleTexts(0).selectModel);
-  Click(select, kCancel);
-  DWORD code;
-  ASSERT_TRUE(inst.WaitExit(15000, &code));
+  HWND rr = Answer(inst, 0);
+  ASSERT_TRUE(rr);
+  only(rr, kRR1, kReinstallTexts);
+  Click(rr, kRemove);
+  HWND removed = inst.WaitDialog(kRem1);
+  ASSERT_TRUE(removed);
+  only(removed, kRem1, kRemovedTexts);
+  Click(removed, kOk);
+  ExpectExit(inst);
 }
 
 // Pictures of the four dialogs for the documentation, taken only when
@@ -937,7 +988,7 @@ TEST_F(InstallerDialogs, DocumentationScreenshots) {
     ASSERT_TRUE(inst.Start(exe_));
     HWND select = inst.WaitDialog(kVersion);
     ASSERT_TRUE(select);
-    ClickNow(select, k3000);
+    Click(select, k3000);
     EXPECT_TRUE(SaveWindowBitmap(select, dir + "\\installer-select-model.bmp"));
     Click(select, kOk);
     HWND installed = inst.WaitDialog(kInst1);
@@ -983,21 +1034,34 @@ class InstallerRefused : public InstallerDialogs {
     SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:(A;;KA;;;WD)");
     InstallerDialogs::TearDown();
   }
-  // Whether Wine checks the key's security for this process.
-  bool WriteRefused() {
+  // What the installer's own open of the product key gets: detection
+  // (KEY_READ) and RegCreateKeyExA with its write access.
+  static LONG Opened(LONG r, const HKEY* k) {
+    if (r == ERROR_SUCCESS) RegCloseKey(*k);
+    return r;
+  }
+  static LONG OpenForRead() {
     HKEY k;
-    LONG r = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, KEY_SET_VALUE, &k);
-    if (r == ERROR_SUCCESS) RegCloseKey(k);
-    return r == ERROR_ACCESS_DENIED;
+    return Opened(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, KEY_READ, &k), &k);
+  }
+  static LONG OpenForWrite() {
+    HKEY k;
+    char cls[] = "Tachymark";
+    return Opened(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, cls, REG_OPTION_NON_VOLATILE,
+                                  KEY_CREATE_SUB_KEY | KEY_SET_VALUE, nullptr, &k, nullptr),
+                  &k);
   }
 };
 
 TEST_F(InstallerRefused, InstallReportsTheFailure) {
   SetInstallerVersion("win2k");
-  // A product key nobody may open: not detected, and not writable.
+  // A product key that everybody is denied reading and writing (a deny
+  // entry for query, set, create, enumerate and notify; the owner can still
+  // put the DACL back): not detected, and not writable. Tried first.
   WriteText(HKEY_LOCAL_MACHINE, kProduct, "Old", "x");
-  ASSERT_TRUE(SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:P"));
-  if (!WriteRefused()) GTEST_SKIP() << "Wine does not enforce registry key security here";
+  ASSERT_TRUE(SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:P(D;;0x1f;;;WD)(A;;KA;;;WD)"));
+  ASSERT_EQ(OpenForRead(), ERROR_ACCESS_DENIED);
+  ASSERT_EQ(OpenForWrite(), ERROR_ACCESS_DENIED);
 
   Installer inst;
   ASSERT_TRUE(inst.Start(exe_));
@@ -1015,37 +1079,34 @@ TEST_F(InstallerRefused, InstallReportsTheFailure) {
   EXPECT_EQ(GetWindow(box, GW_OWNER), main);
   EXPECT_EQ(inst.WaitDialog(kInst1, 300), nullptr);  // no success dialog
   DismissMessageBox(box);
-  DWORD code = 1;
-  ASSERT_TRUE(inst.WaitExit(15000, &code));
-  EXPECT_EQ(code, 0u);
-  // The other steps ran.
+  ExpectExit(inst);
+  // The other steps ran; the refused key kept what it held.
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DisplayKey()));
   ExpectClassKey();
+  ASSERT_TRUE(SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:(A;;KA;;;WD)"));
+  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, "Old"), "x");
+  EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kProduct, "Model"));
 }
 
 TEST_F(InstallerRefused, RemovalStopsAndReportsTheFailure) {
   SetInstallerVersion("nt40");
   Install("", k3000);
-  const char device[] = "SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device0";
-  WriteDword(HKEY_LOCAL_MACHINE, device, "GraphicsClocking", 170);
+  const char* device = kNT4Device;
+  gui::PutDword(HKEY_LOCAL_MACHINE, device, "GraphicsClocking", 170);
   // Readable, so detected, but it cannot be deleted: a deny entry for
   // DELETE; where Wine grants DELETE anyway, a subkey (NT's RegDeleteKey
   // refuses a key that has subkeys) makes the same refusal.
   ASSERT_TRUE(SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:P(D;;SD;;;WD)(A;;KR;;;WD)"));
   HKEY k;
-  LONG r = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, DELETE, &k);
-  if (r == ERROR_SUCCESS) RegCloseKey(k);
-  if (r != ERROR_ACCESS_DENIED) {
+  if (Opened(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, DELETE, &k), &k) !=
+      ERROR_ACCESS_DENIED) {
     std::printf("note: Wine grants DELETE despite the key's DACL; using a subkey\n");
     ASSERT_TRUE(SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:(A;;KA;;;WD)"));
     WriteText(HKEY_LOCAL_MACHINE, std::string(kProduct) + "\\Pinned", "x", "y");
   }
 
   Installer inst;
-  ASSERT_TRUE(inst.Start(exe_));
-  HWND rr = inst.WaitDialog(kRR1);
-  ASSERT_TRUE(rr);
-  Click(rr, kRemove);
+  ASSERT_TRUE(Answer(inst, kRemove));
   HWND box = inst.WaitMessageBox();
   ASSERT_TRUE(box);
   const LanguageTexts& t = SystemTexts();
@@ -1053,8 +1114,7 @@ TEST_F(InstallerRefused, RemovalStopsAndReportsTheFailure) {
   EXPECT_TRUE(StartsWith(MessageText(box), t.removeFailed));
   EXPECT_EQ(inst.WaitDialog(kRem1, 300), nullptr);
   DismissMessageBox(box);
-  DWORD code = 1;
-  ASSERT_TRUE(inst.WaitExit(15000, &code));
+  ExpectExit(inst);
   // Removal stopped at the product key: the later keys and the driver
   // values stay.
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProduct));

@@ -1,6 +1,7 @@
 // Helpers for the Wine tests of TACHINST.EXE: a private copy of the program
-// beside a TACHPAGE.DLL, starting it, finding its windows, reading and
-// clicking controls, and the registry keys it writes.
+// beside a TACHPAGE.DLL, starting it, finding its dialogs and message boxes,
+// and the registry keys it writes. Registry access, waiting and real input
+// come from gui.h.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +17,10 @@
 
 namespace tachy {
 namespace insttest {
+
+using gui::KeyExists;
+using gui::TextW;
+using gui::WindowRect;
 
 inline std::string Env(const char* name) {
   const char* v = std::getenv(name);
@@ -43,76 +48,35 @@ const char kClsidText[] = "{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
 inline std::string ClassKey() { return std::string("CLSID\\") + kClsidText; }
 inline std::string ServerKey() { return ClassKey() + "\\InProcServer32"; }
 const char kClass9x[] = "System\\CurrentControlSet\\Services\\Class\\Display\\";
+const char kNT4Device[] = "SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device0";
 
-inline bool KeyExists(HKEY root, const std::string& path) {
-  HKEY k;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-  RegCloseKey(k);
-  return true;
+inline std::string ReadText(HKEY root, const std::string& key, const char* name) {
+  return gui::Text(root, key, name);
 }
-
-// The value as text; `found` says whether it exists.
-inline std::string ReadText(HKEY root, const std::string& path, const char* name,
-                            bool* found = nullptr, DWORD* type = nullptr) {
-  if (found) *found = false;
-  HKEY k;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return "";
-  char buf[1024] = {};
-  DWORD size = sizeof buf - 1;
-  DWORD t = 0;
-  LONG r = RegQueryValueExA(k, name, nullptr, &t, reinterpret_cast<BYTE*>(buf), &size);
-  RegCloseKey(k);
-  if (r != ERROR_SUCCESS) return "";
-  if (found) *found = true;
-  if (type) *type = t;
-  if (t == REG_DWORD) return std::to_string(*reinterpret_cast<DWORD*>(buf));
-  return std::string(buf);
+inline bool ValueExists(HKEY root, const std::string& key, const char* name) {
+  return gui::ReadValue(root, key, name, nullptr);
 }
-
-inline bool ValueExists(HKEY root, const std::string& path, const char* name) {
-  bool found;
-  ReadText(root, path, name, &found);
-  return found;
-}
-
-inline void WriteText(HKEY root, const std::string& path, const char* name,
+inline void WriteText(HKEY root, const std::string& key, const char* name,
                       const std::string& text) {
-  HKEY k;
-  ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &k, nullptr),
-            ERROR_SUCCESS)
-      << path;
-  RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 static_cast<DWORD>(text.size() + 1));
-  RegCloseKey(k);
+  gui::PutText(root, key, name, text);
 }
 
-inline void WriteDword(HKEY root, const std::string& path, const char* name, DWORD v) {
-  HKEY k;
-  ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &k, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
-  RegCloseKey(k);
+inline std::string InstanceKey(int n, const char* sub = "") {
+  char key[128];
+  wsprintfA(key, "%s%04d%s", kClass9x, n, sub);
+  return key;
 }
-
 
 // Every key the installer writes, the legacy key and the driver keys that
 // the tests seed.
 inline void CleanRegistry() {
-  gui::DeleteTree(HKEY_LOCAL_MACHINE, kProduct);
-  gui::DeleteTree(HKEY_LOCAL_MACHINE, LegacyKey());
-  gui::DeleteTree(HKEY_LOCAL_MACHINE, DisplayKey());
-  gui::DeleteTree(HKEY_LOCAL_MACHINE, DeviceKey());
-  gui::DeleteTree(HKEY_CLASSES_ROOT, ClassKey());
-  for (int n = 0; n < 16; ++n) {
-    char key[128];
-    wsprintfA(key, "%s%04d", kClass9x, n);
+  for (const std::string& key : {std::string(kProduct), LegacyKey(), DisplayKey(), DeviceKey()})
     gui::DeleteTree(HKEY_LOCAL_MACHINE, key);
-  }
-  gui::DeleteTree(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Voodoo3");
-  gui::DeleteTree(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\3dfxvs");
-  gui::DeleteTree(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\3Dfx");
+  gui::DeleteTree(HKEY_CLASSES_ROOT, ClassKey());
+  for (int n = 0; n < 16; ++n) gui::DeleteTree(HKEY_LOCAL_MACHINE, InstanceKey(n));
+  for (const char* service : {"Voodoo3", "3dfxvs", "3Dfx"})
+    gui::DeleteTree(HKEY_LOCAL_MACHINE,
+                    std::string("SYSTEM\\CurrentControlSet\\Services\\") + service);
 }
 
 // The Windows version Wine poses as for TACHINST.EXE only (the test
@@ -190,8 +154,6 @@ class Installer {
     return true;
   }
 
-  DWORD Pid() const { return pi_.dwProcessId; }
-
   // Waits for the end of the process; false on timeout.
   bool WaitExit(DWORD ms, DWORD* code) {
     if (!running_) return false;
@@ -214,16 +176,20 @@ class Installer {
     Close();
   }
 
-  // The visible top-level windows of class "#32770" of this process that
-  // satisfy `match`, polled until `ms` run out.
+  // A visible "#32770" window of this process that satisfies `match`.
   HWND WaitWindow(const std::function<bool(HWND)>& match, DWORD ms = 15000) {
-    DWORD start = GetTickCount();
-    do {
-      HWND found = FindWindowOf(match);
-      if (found) return found;
-      Sleep(30);
-    } while (GetTickCount() - start < ms);
-    return nullptr;
+    HWND found = nullptr;
+    gui::WaitUntil(
+        [&] {
+          found = gui::FindTopWindow(pi_.dwProcessId, [&](HWND w) {
+            char cls[16] = {};
+            GetClassNameA(w, cls, sizeof cls);
+            return lstrcmpA(cls, "#32770") == 0 && match(w);
+          });
+          return found != nullptr;
+        },
+        ms);
+    return found;
   }
 
   // A dialog of the installer, told apart by one of its controls.
@@ -236,39 +202,14 @@ class Installer {
   HWND WaitMessageBox(DWORD ms = 15000) {
     return WaitWindow(
         [](HWND w) {
-          for (int id : {1013, 1006, 1015, 1017}) {
+          for (int id : {1013, 1006, 1015, 1017})
             if (GetDlgItem(w, id)) return false;
-          }
           return true;
         },
         ms);
   }
 
  private:
-  struct Search {
-    DWORD pid;
-    const std::function<bool(HWND)>* match;
-    HWND found;
-  };
-  static BOOL CALLBACK EnumProc(HWND w, LPARAM lp) {
-    Search* s = reinterpret_cast<Search*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid != s->pid || !IsWindowVisible(w)) return TRUE;
-    char cls[64];
-    GetClassNameA(w, cls, sizeof cls);
-    if (lstrcmpA(cls, "#32770") != 0) return TRUE;
-    if ((*s->match)(w)) {
-      s->found = w;
-      return FALSE;
-    }
-    return TRUE;
-  }
-  HWND FindWindowOf(const std::function<bool(HWND)>& match) {
-    Search s{pi_.dwProcessId, &match, nullptr};
-    EnumWindows(EnumProc, reinterpret_cast<LPARAM>(&s));
-    return s.found;
-  }
   void Close() {
     CloseHandle(pi_.hThread);
     CloseHandle(pi_.hProcess);
@@ -282,47 +223,44 @@ class Installer {
 // ---------------------------------------------------------------------------
 // Controls.
 
-inline std::wstring TextW(HWND w) {
-  wchar_t buf[1024] = {};
-  GetWindowTextW(w, buf, 1024);
-  return buf;
-}
 inline std::wstring ItemW(HWND dialog, int id) { return TextW(GetDlgItem(dialog, id)); }
-inline std::string ItemA(HWND dialog, int id) {
-  char buf[1024] = {};
-  GetDlgItemTextA(dialog, id, buf, sizeof buf);
-  return buf;
+
+// The cursor moved over `target` (a control, or a point of `w`) and the
+// installer's thread done with the X pointer events of that move: handled
+// later, a stale one puts Wine's cursor back where it was before, and the
+// click lands there.
+inline void Hover(HWND w, POINT target) {
+  gui::Foreground(w);
+  EXPECT_TRUE(gui::MoveCursorTo(target.x, target.y));
+  gui::Settle(w);
 }
 
-// A click as the user makes it, without waiting for what it starts (a
-// modal message box would block a sent message).
+// A real left click at the control's centre, handled by the installer
+// before this returns (a click that opens a modal box returns too).
 inline void Click(HWND dialog, int id) {
-  PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+  HWND c = GetDlgItem(dialog, id);
+  Hover(dialog, gui::Centre(c));
+  gui::Click(c);
+  gui::Settle(dialog);
 }
 
-// A click handled before this returns: only for controls whose click
-// cannot open a modal box (radio buttons, the check box).
-inline void ClickNow(HWND dialog, int id) {
-  SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+inline bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+// The control that has the keyboard focus in the dialog's thread.
+inline HWND Focus(HWND dialog) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+  return info.hwndFocus;
 }
 
 // Waits until the window is gone (or hidden).
 inline bool WaitGone(HWND w, DWORD ms = 10000) {
-  DWORD start = GetTickCount();
-  while (IsWindow(w) && IsWindowVisible(w)) {
-    if (GetTickCount() - start > ms) return false;
-    Sleep(30);
-  }
-  return true;
+  return gui::WaitUntil([w] { return !IsWindow(w) || !IsWindowVisible(w); }, ms);
 }
 
-// Lets a posted click be handled before the state is read.
-inline void Settle(HWND w) {
-  DWORD_PTR result;
-  SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &result);
-}
-
-// The text of a message box: the longest static text in it.
+// The text of a message box: the longest static text in it, without the
+// carriage returns the box may show.
 inline std::wstring MessageText(HWND box) {
   std::wstring best;
   for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
@@ -333,19 +271,16 @@ inline std::wstring MessageText(HWND box) {
       if (t.size() > best.size()) best = t;
     }
   }
-  return best;
+  std::wstring plain;
+  for (wchar_t ch : best)
+    if (ch != L'\r') plain += ch;
+  return plain;
 }
 
-// Presses the message box's only button (OK).
+// Clicks the message box's only button (OK).
 inline void DismissMessageBox(HWND box) {
-  PostMessageA(box, WM_COMMAND, IDOK, 0);
-  WaitGone(box);
-}
-
-inline RECT WindowRect(HWND w) {
-  RECT r = {};
-  GetWindowRect(w, &r);
-  return r;
+  Click(box, IDOK);
+  EXPECT_TRUE(WaitGone(box));
 }
 
 }  // namespace insttest
