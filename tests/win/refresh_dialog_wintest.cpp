@@ -9,9 +9,6 @@
 // (Spanish, which shows the English texts in the other-language layout) in
 // the environment and LC_ALL set accordingly, the RefreshDialogLanguage tests
 // check the texts and the layout of that language. Without it: English.
-//
-// TACHY_SCREENSHOT=<file.bmp> saves a picture of the seeded dialog (the
-// pictures in docs/).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -20,7 +17,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
@@ -320,32 +316,6 @@ std::vector<std::string> WithWords(std::vector<std::string> rates) {
   std::vector<std::string> all = kWords;
   all.insert(all.end(), rates.begin(), rates.end());
   return all;
-}
-
-void SaveBitmap(HWND window, const char* path) {
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  Sleep(500);
-  const RECT rect = gui::WindowRect(window);
-  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-  BITMAPINFO info = {};
-  info.bmiHeader = {sizeof info.bmiHeader, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-  GdiFlush();
-  const DWORD stride = ((width * 3 + 3) / 4) * 4;
-  BITMAPFILEHEADER file = {0x4D42, 0, 0, 0, sizeof file + sizeof info.bmiHeader};
-  file.bfSize = file.bfOffBits + stride * height;
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(&file), sizeof file);
-  out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
-  out.write(static_cast<const char*>(bits), stride * height);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
 }
 
 // ---- Tests.
@@ -777,7 +747,6 @@ TEST_F(RefreshDialogLanguage, SystemLanguageTextsLayoutAndEveryButton) {
   RunDialog([system](HWND d) {
     const LanguageTexts& t = TextsFor(system);
     ExpectLanguage(d, system, system, "opened");
-    if (const char* shot = std::getenv("TACHY_SCREENSHOT")) SaveBitmap(d, shot);
     // The stored choice is found in the translated words too.
     EXPECT_EQ(Selected(d, 1019), t.words[2]);
     EXPECT_EQ(Selected(d, 1023), t.words[1]);
