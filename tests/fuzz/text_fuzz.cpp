@@ -64,13 +64,13 @@ std::string Expected(const std::string& format, FuzzedDataProvider& fdp,
       continue;
     }
     // The conversions FormatText knows, longest first, each with its argument.
-    static const struct { const char* spec; Arg::Kind kind; } kConversions[] = {
+    static const struct { const char* text; Arg::Kind kind; } kConversions[] = {
         {"4.4i", Arg::kInt}, {"ld", Arg::kLong}, {"li", Arg::kLong},
         {"lu", Arg::kUnsignedLong}, {"d", Arg::kInt}, {"i", Arg::kInt},
         {"u", Arg::kUnsigned}, {"s", Arg::kText}};
     const std::string rest = format.substr(i + 1);
     const auto* c = std::find_if(std::begin(kConversions), std::end(kConversions),
-                                 [&](const auto& k) { return rest.rfind(k.spec, 0) == 0; });
+                                 [&](const auto& k) { return rest.rfind(k.text, 0) == 0; });
     if (c == std::end(kConversions)) {  // "%%" is one '%'; an unknown '%' stands
       out += '%';
       i += !rest.empty() && rest[0] == '%' ? 2 : 1;
@@ -78,9 +78,9 @@ std::string Expected(const std::string& format, FuzzedDataProvider& fdp,
     }
     Arg a;
     a.kind = c->kind;
-    const std::string spec = std::string("%") + c->spec;
+    const std::string conversion = std::string("%") + c->text;
     auto put = [&](auto value) {
-      std::snprintf(piece, sizeof piece, spec.c_str(), value);
+      std::snprintf(piece, sizeof piece, conversion.c_str(), value);
       return value;
     };
     switch (a.kind) {
@@ -90,7 +90,7 @@ std::string Expected(const std::string& format, FuzzedDataProvider& fdp,
       case Arg::kUnsignedLong: a.ul = put(fdp.ConsumeIntegral<unsigned long>()); break;
       case Arg::kText: a.s = tachy::fuzz::Text(fdp, 400); break;
     }
-    const size_t length = std::strlen(c->spec);
+    const size_t length = std::strlen(c->text);
     out += a.kind == Arg::kText ? a.s : std::string(piece);
     args->push_back(a);
     i += 1 + length;

@@ -92,14 +92,14 @@ TEST_F(RefreshStoreTest, ModeTableStartsEmptyAndBuildsKeyPaths) {
       {"1920x1200", "1920,1200", 1015, 1047},   {"1920x1440", "1920,1440", 1016, 1048},
       {"2046x1536", "2046,1536", 1017, 1049},
   };
-  auto spec = [](const ModeRowSpec& r) {
+  auto fields = [](const ModeRowSpec& r) {
     return std::string(r.labelText) + " " + r.modeKey + " " + std::to_string(r.listId) + " " +
            std::to_string(r.labelId);
   };
   for (int i = 0; i < kModeRowCount; ++i) {
     const ModeRow& row = table.rows[i];
-    EXPECT_EQ(spec(kModeRowSpecs[i]), spec(rows[i])) << i;
-    EXPECT_EQ(spec({rows[i].labelText, row.modeKey, row.listId, row.labelId}), spec(rows[i]));
+    EXPECT_EQ(fields(kModeRowSpecs[i]), fields(rows[i])) << i;
+    EXPECT_EQ(fields({rows[i].labelText, row.modeKey, row.listId, row.labelId}), fields(rows[i]));
     EXPECT_EQ(row.keyExists, 0);
     EXPECT_STREQ(row.rateList, "");
     EXPECT_STREQ(row.choiceText, "");
