@@ -14,6 +14,8 @@
 #include "installer/startup.h"
 #include "settings/memreg.h"
 #include "settings/text.h"
+#include "scripted_ui.h"
+#include "test_fakes.h"
 
 namespace tachy {
 namespace {
@@ -43,25 +45,18 @@ InstallerState State(PlatformKind kind, int32_t advanced = 0) {
   return s;
 }
 
-void ExpectText(const MemoryRegistry& reg, const std::string& path,
-                const std::string& name, const std::string& text) {
-  MemoryRegistry::Value v;
-  ASSERT_TRUE(reg.GetValue(path, name, &v)) << path << " " << name;
-  // REG_SZ with exactly the text and its terminator.
-  EXPECT_TRUE(fault::IsSz(v, text)) << path << " " << name << ": " << v.type << " \""
-                                    << std::string(v.data.begin(), v.data.end()) << "\"";
-}
+using regtest::ExpectSz;
+using regtest::ExpectValues;
 
 // The driver values a page would have written, plus neighbours that must
 // survive a removal.
 void SeedDriver9x(MemoryRegistry& reg, int n) {
   const std::string base = fault::AdapterKey(n, "");
-  reg.PutText(base, "DriverDesc", "3dfx Voodoo3 3000");
-  reg.PutText(base + "\\DEFAULT", "Grxclock", "166");
-  reg.PutText(base + "\\DEFAULT", "drv", "3dfxvs.drv");
-  reg.PutText(base + "\\Glide", "FX_GLIDE_SWAPINTERVAL", "0");
-  reg.PutText(base + "\\D3D", "SSTH3_SWAPINTERVAL", "0");
-  reg.PutText(base + "\\D3D", "Other", "x");
+  regtest::PutValues(reg, {{base, "DriverDesc", "3dfx Voodoo3 3000"},
+                           {base + "\\DEFAULT", "Grxclock", "166"},
+                           {base + "\\DEFAULT", "drv", "3dfxvs.drv"},
+                           {base + "\\Glide", "FX_GLIDE_SWAPINTERVAL", "0"},
+                           {base + "\\D3D", "SSTH3_SWAPINTERVAL", "0"}, {base + "\\D3D", "Other", "x"}});
 }
 
 void SeedDriverNT(MemoryRegistry& reg, const std::string& device) {
@@ -88,9 +83,8 @@ TEST(InstallerActions, DetectInstalledKeys) {
     MemoryRegistry reg;
     for (const std::string& k : c.keys) reg.AddKey(k);
     EXPECT_EQ(DetectInstalledKeys(reg), c.expected);
-    for (const MemoryRegistry::Call& call : reg.Calls()) {
-      if (call.op == MemoryRegistry::kOpOpen) EXPECT_EQ(call.access, kKeyRead);
-    }
+    for (const MemoryRegistry::Call& call : regtest::CallsOf(reg, MemoryRegistry::kOpOpen))
+      EXPECT_EQ(call.access, kKeyRead);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
   }
   // A key that exists but cannot be opened for reading counts as absent.
@@ -123,15 +117,14 @@ TEST(InstallerActions, InstallWritesEveryKeyPerPlatform) {
     for (const std::string& k : c.absent) EXPECT_FALSE(reg.KeyExists(k)) << c.name << " " << k;
     for (const std::string& k : {kDisplay, kDevice})
       if (reg.KeyExists(k) && std::find(c.before.begin(), c.before.end(), k) == c.before.end())
-        ExpectText(reg, k, "", kClsidText);
+        ExpectSz(reg, k, "", kClsidText);
     EXPECT_FALSE(reg.KeyExists(kLegacy));
-    ExpectText(reg, kServer, "", kModule);
-    ExpectText(reg, kServer, "ThreadingModel", "Apartment");
-    for (const auto& v : std::vector<std::pair<const char*, const char*>>{
-             {"LowerLimit", "120"}, {"UpperLimit", "220"}, {"Model", "Voodoo3 2000"},
-             {"DefaultClock", "143"}, {"EnableClock", "0"}, {"ColorDepth", "8"},
-             {"LinkAllColorDepths", "0"}})
-      ExpectText(reg, kProduct, v.first, v.second);
+    ExpectSz(reg, kServer, "", kModule);
+    ExpectSz(reg, kServer, "ThreadingModel", "Apartment");
+    ExpectValues(reg, {{kProduct, "LowerLimit", "120"}, {kProduct, "UpperLimit", "220"},
+                       {kProduct, "Model", "Voodoo3 2000"}, {kProduct, "DefaultClock", "143"},
+                       {kProduct, "EnableClock", "0"}, {kProduct, "ColorDepth", "8"},
+                       {kProduct, "LinkAllColorDepths", "0"}});
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
     // Every key is created with the installer's class and write access.
     for (const MemoryRegistry::Call& call : reg.Calls()) {
@@ -145,10 +138,9 @@ TEST(InstallerActions, InstallWritesEveryKeyPerPlatform) {
 
 TEST(InstallerActions, ProductValuesPerModelLimitsAndForceFlag) {
   struct Case {
-    int32_t model;
-    int32_t lower, upper;
+    int32_t model, lower, upper;
     int force;  // 0 none, 1..4: Force95, Force98, ForceNT4, ForceNT5
-    const char* modelName, *clock;
+    const char *modelName, *clock;
   } cases[] = {
       {kModel2000, 120, 220, 0, "Voodoo3 2000", "143"},
       {kModel3000, 100, 240, 1, "Voodoo3 3000", "166"},
@@ -160,17 +152,14 @@ TEST(InstallerActions, ProductValuesPerModelLimitsAndForceFlag) {
   for (const Case& c : cases) {
     MemoryRegistry reg;
     InstallerState s = State(1);
-    s.Force95 = c.force == 1;
-    s.Force98 = c.force == 2;
-    s.ForceNT4 = c.force == 3;
-    s.ForceNT5 = c.force == 4;
+    int32_t* flags[] = {&s.Force95, &s.Force98, &s.ForceNT4, &s.ForceNT5};
+    for (int i = 0; i < 4; ++i) *flags[i] = c.force == i + 1;
     EXPECT_TRUE(WriteProductValues(reg, s, c.lower, c.upper, c.model));
-    ExpectText(reg, kProduct, "LowerLimit", std::to_string(c.lower));
-    ExpectText(reg, kProduct, "UpperLimit", std::to_string(c.upper));
-    ExpectText(reg, kProduct, "Model", c.modelName);
-    ExpectText(reg, kProduct, "DefaultClock", c.clock);
+    const std::string lower = std::to_string(c.lower), upper = std::to_string(c.upper);
+    ExpectValues(reg, {{kProduct, "LowerLimit", lower.c_str()}, {kProduct, "UpperLimit", upper.c_str()},
+                       {kProduct, "Model", c.modelName}, {kProduct, "DefaultClock", c.clock}});
     for (int i = 0; i < 4; ++i)
-      if (c.force == i + 1) ExpectText(reg, kProduct, forceNames[i], "1");
+      if (c.force == i + 1) ExpectSz(reg, kProduct, forceNames[i], "1");
       else EXPECT_FALSE(reg.ValueExists(kProduct, forceNames[i])) << forceNames[i];
     // The values are written in their fixed order.
     std::vector<std::string> order;
@@ -203,7 +192,7 @@ TEST(InstallerActions, InstallReportsEveryFailingCall) {
                                  << calls[n - 1].value;
       // The class key is written unless its own calls failed.
       if (calls[n - 1].path.find("{7A41C3E2") == std::string::npos)
-        ExpectText(reg, kServer, "", kModule);
+        ExpectSz(reg, kServer, "", kModule);
       EXPECT_EQ(reg.OpenHandleCount(), 0u);
     }
   }
@@ -226,15 +215,12 @@ TEST(InstallerActions, InstallStepsEachRunAfterAFailure) {
   reg.FailKey(kProduct, kErrorAccessDenied, MemoryRegistry::kOpCreate);
   EXPECT_FALSE(InstallExtension(reg, State(1), kModule, 120, 220, kModel2000));
   EXPECT_FALSE(reg.KeyExists(kProduct));
-  ExpectText(reg, kDisplay, "", kClsidText);
-  ExpectText(reg, kServer, "", kModule);
+  ExpectSz(reg, kDisplay, "", kClsidText);
+  ExpectSz(reg, kServer, "", kModule);
 
   // The third product value fails: the first two stay, the rest is missing.
   MemoryRegistry reg2;
-  reg2.FailKey(kProduct, kErrorAccessDenied, MemoryRegistry::kOpSet);
-  reg2.ClearFaults();
   InstallerState s = State(1);
-  // The call number of the Model write in a clean run.
   const size_t modelCall =
       CallNumberOf([&](MemoryRegistry& r) { WriteProductValues(r, s, 120, 220, kModel2000); },
                    "Model");
@@ -254,7 +240,7 @@ TEST(InstallerActions, InstallStepsEachRunAfterAFailure) {
                                    "ThreadingModel"),
                       kErrorAccessDenied);
   EXPECT_FALSE(WriteClsidKey(reg3, kModule));
-  ExpectText(reg3, kServer, "", kModule);
+  ExpectSz(reg3, kServer, "", kModule);
   EXPECT_FALSE(reg3.ValueExists(kServer, "ThreadingModel"));
 }
 
@@ -271,12 +257,8 @@ TEST(InstallerActions, NonAdministratorGetsFailureAndNoChange) {
 }
 
 TEST(InstallerActions, DeleteKeyIfPresent) {
-  struct Case {
-    const char* name;
-    bool present;
-    long openFault, deleteFault;
-    bool subkey, ok, remains;
-  } cases[] = {
+  struct Case { const char* name; bool present; long openFault, deleteFault; bool subkey, ok, remains; }
+  cases[] = {
       {"absent", false, 0, 0, false, true, false},
       {"present", true, 0, 0, false, true, false},
       {"cannot be opened for writing", true, kErrorAccessDenied, 0, false, false, true},
@@ -334,12 +316,10 @@ TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
       EXPECT_FALSE(reg.KeyExists(k)) << k;
     EXPECT_EQ(reg.KeyExists(kProgIdClsidKey), progIdClass && !own);
     for (const char* n : {"0000", "0002"}) {
-      std::string base = kClass9x + n;
-      EXPECT_FALSE(reg.ValueExists(base + "\\DEFAULT", "Grxclock"));
-      EXPECT_FALSE(reg.ValueExists(base + "\\Glide", "FX_GLIDE_SWAPINTERVAL"));
-      EXPECT_FALSE(reg.ValueExists(base + "\\D3D", "SSTH3_SWAPINTERVAL"));
-      EXPECT_TRUE(reg.ValueExists(base + "\\DEFAULT", "drv"));
-      EXPECT_TRUE(reg.ValueExists(base + "\\D3D", "Other"));
+      const std::string base = kClass9x + n;
+      ExpectValues(reg, {{base + "\\DEFAULT", "Grxclock", nullptr}, {base + "\\DEFAULT", "drv", "3dfxvs.drv"},
+                         {base + "\\Glide", "FX_GLIDE_SWAPINTERVAL", nullptr},
+                         {base + "\\D3D", "SSTH3_SWAPINTERVAL", nullptr}, {base + "\\D3D", "Other", "x"}});
       EXPECT_TRUE(reg.KeyExists(base + "\\Glide"));  // values deleted, keys kept
     }
     // The keys go in their fixed order, each subkey before its parent.
@@ -389,10 +369,7 @@ TEST(InstallerActions, RemoveTouchesOnlyTheAdaptersFound) {
 }
 
 TEST(InstallerActions, RemoveOnNT) {
-  struct Case {
-    PlatformKind kind;
-    std::string device;
-  } cases[] = {{2, kNT4Device}, {3, kNT5Device}};
+  struct Case { PlatformKind kind; std::string device; } cases[] = {{2, kNT4Device}, {3, kNT5Device}};
   for (const Case& c : cases) {
     MemoryRegistry reg;
     SeedDriverNT(reg, kNT4Device);
@@ -404,12 +381,10 @@ TEST(InstallerActions, RemoveOnNT) {
     EXPECT_TRUE(RemoveExtension(reg, State(c.kind), kKeyProduct | kKeyDisplayHandler |
                                                         kKeyDeviceHandler));
     EXPECT_FALSE(reg.KeyExists(kDevice));
-    EXPECT_FALSE(reg.ValueExists(c.device, "GraphicsClocking"));
-    EXPECT_FALSE(reg.ValueExists(c.device, "SSTH3_SWAPINTERVAL"));
-    EXPECT_TRUE(reg.ValueExists(c.device, "InstalledDisplayDrivers"));
-    EXPECT_TRUE(reg.ValueExists(other, "GraphicsClocking"));
-    EXPECT_FALSE(reg.ValueExists(kNTGlide, "FX_GLIDE_SWAPINTERVAL"));
-    EXPECT_FALSE(reg.ValueExists(kNTD3D, "SSTH3_SWAPINTERVAL"));
+    ExpectValues(reg, {{c.device, "GraphicsClocking", nullptr}, {c.device, "SSTH3_SWAPINTERVAL", nullptr},
+                       {c.device, "InstalledDisplayDrivers", "3dfxvs"},
+                       {kNTGlide, "FX_GLIDE_SWAPINTERVAL", nullptr}, {kNTD3D, "SSTH3_SWAPINTERVAL", nullptr}});
+    regtest::ExpectDword(reg, other, "GraphicsClocking", 166);
   }
   // Missing driver keys and values are no failure.
   MemoryRegistry empty;
@@ -478,12 +453,7 @@ TEST(InstallerActions, LegacyKeyAloneIsRemovedWithTheDriverValues) {
 }
 
 TEST(InstallerActions, DriverValueFailures) {
-  struct Case {
-    const char* name;
-    unsigned ops;
-    long error;
-    bool ok;
-  } cases[] = {
+  struct Case { const char* name; unsigned ops; long error; bool ok; } cases[] = {
       {"key cannot be opened for writing", MemoryRegistry::kOpOpen, kErrorAccessDenied, false},
       {"value deletion refused", MemoryRegistry::kOpDeleteValue, kErrorAccessDenied, false},
       {"key missing", MemoryRegistry::kOpOpen, kErrorFileNotFound, true},
@@ -502,32 +472,6 @@ TEST(InstallerActions, DriverValueFailures) {
 }
 
 // --- The flows, with the dialogs replaced by a script.
-
-class ScriptedUi : public InstallerUi {
- public:
-  ScriptedUi(InstallerState* state, std::vector<int32_t> answers)
-      : state_(state), answers_(std::move(answers)) {}
-  int32_t RunDialog(int32_t templateId) override {
-    shown.push_back(templateId);
-    int32_t answer = next_ < answers_.size() ? answers_[next_++] : kDialogOk;
-    // What the dialog procedures do before they end.
-    if (templateId == IDD_REINSTALL_REMOVE)
-      state_->ReinstallRequested = answer == kDialogReinstall;
-    if (templateId == IDD_SELECT_MODEL && answer == kDialogOk)
-      state_->SelectedModel = model;
-    return answer;
-  }
-  void ShowActionFailure(ActionFailure which) override { failures.push_back(which); }
-
-  int32_t model = kModel3500;
-  std::vector<int32_t> shown;
-  std::vector<ActionFailure> failures;
-
- private:
-  InstallerState* state_;
-  std::vector<int32_t> answers_;
-  size_t next_ = 0;
-};
 
 InstallerState FlowState(MemoryRegistry& reg, PlatformKind kind) {
   InstallerState s = State9xWithAdapters({0});
@@ -582,11 +526,9 @@ TEST(InstallerFlow, DialogSequences) {
     EXPECT_EQ(reg.Dump() != before, c.changed) << c.name;
     if (c.installedAfter && c.changed) {
       // A new install: the install values, whatever was there before.
-      ExpectText(reg, kProduct, "Model", "Voodoo3 3500");
-      ExpectText(reg, kProduct, "LowerLimit", "120");
-      ExpectText(reg, kProduct, "EnableClock", "0");
-      ExpectText(reg, kProduct, "ColorDepth", "8");
-      ExpectText(reg, kProduct, "LinkAllColorDepths", "0");
+      ExpectValues(reg, {{kProduct, "Model", "Voodoo3 3500"}, {kProduct, "LowerLimit", "120"},
+                         {kProduct, "EnableClock", "0"}, {kProduct, "ColorDepth", "8"},
+                         {kProduct, "LinkAllColorDepths", "0"}});
     }
     if (c.changed && c.installed) {
       // Removal (also before a reinstall) cleared the driver values.
