@@ -21,6 +21,7 @@
 #include "settings/memreg.h"
 #include "settings/platform.h"
 #include "settings/text.h"
+#include "scripted_ui.h"
 #include "test_fakes.h"
 
 namespace tachy {
@@ -140,20 +141,20 @@ void Seed9x(MemoryRegistry& reg) {
 // Windows NT 4: Device0 clock above the stored UpperLimit (250, clamped to
 // 240 while loading), Glide switch on.
 void SeedNT4(MemoryRegistry& reg) {
-  reg.PutText(fault::kProductPath, "LowerLimit", "120");
-  reg.PutText(fault::kProductPath, "UpperLimit", "250");
-  reg.PutText(fault::kProductPath, "EnableClock", "1");
+  regtest::PutValues(reg, {{fault::kProductPath, "LowerLimit", "120"},
+                           {fault::kProductPath, "UpperLimit", "250"},
+                           {fault::kProductPath, "EnableClock", "1"},
+                           {fault::kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0"}});
   reg.PutDword(fault::kNT4Device0, "GraphicsClocking", 260);
-  reg.PutText(fault::kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
 }
 
 // Windows NT 4 told by ForceNT5 to use the NT 5 layout; clock below the
 // lower limit, EnableClock 0 (the write-through deletes the clock).
 void SeedNT5(MemoryRegistry& reg) {
-  reg.PutText(fault::kProductPath, "ForceNT5", "1");
-  reg.PutText(fault::kProductPath, "EnableClock", "0");
+  regtest::PutValues(reg, {{fault::kProductPath, "ForceNT5", "1"},
+                           {fault::kProductPath, "EnableClock", "0"},
+                           {fault::kNT5Device0, "SSTH3_SWAPINTERVAL", "0"}});
   reg.PutDword(fault::kNT5Device0, "GraphicsClocking", 90);
-  reg.PutText(fault::kNT5Device0, "SSTH3_SWAPINTERVAL", "0");
 }
 
 struct PageScenario {
@@ -230,9 +231,7 @@ void SweepApply(const PageScenario& scenario, bool factoryDefaults) {
     DriverSettings& s = page.settings;
     if (factoryDefaults) {  // as the page's button resets the record
       s.currentClock = s.defaultClock;
-      s.enableClock = 0;
-      s.glideVsyncOff = 0;
-      s.d3dVsyncOff = 0;
+      s.enableClock = s.glideVsyncOff = s.d3dVsyncOff = 0;
     } else {  // the user moves the slider and flips both switches
       s.currentClock = s.lowerLimit + 7;
       s.enableClock = 1;
@@ -265,17 +264,6 @@ TEST(FaultSweep, PageFactoryDefaultsThenApply) {
 
 // --- The refresh-rate dialog.
 
-// Stands in for the dialog's lists: a selected text per row, or none.
-class RowSelections : public ChoiceSource {
- public:
-  std::vector<std::string> selected = std::vector<std::string>(kModeRowCount);
-  bool SelectedText(int row, char* buf, size_t size) override {
-    if (selected[row].empty()) return false;
-    CopyText(buf, size, selected[row].c_str());
-    return true;
-  }
-};
-
 struct RefreshDialog {
   AdapterList adapters;
   int32_t depth = 0, link = 0;
@@ -285,9 +273,7 @@ struct RefreshDialog {
 
   // What the dialog reads when it opens.
   void Open(MemoryRegistry& reg) {
-    CopyText(words[0], sizeof words[0], "Adapter");
-    CopyText(words[1], sizeof words[1], "Default");
-    CopyText(words[2], sizeof words[2], "Optimal");
+    SetWords(words, "Adapter", "Default", "Optimal");
     BuildAdapterList(reg, &adapters);
     LoadDialogPreferences(reg, &depth, &link);
     InitModeTable(&table);
@@ -330,7 +316,7 @@ TEST(FaultSweep, RefreshDialogOpen) {
 // every adapter at the shown depth, or at all four depths when linked.
 void SweepSave(bool linked) {
   RefreshDialog dialog;
-  RowSelections lists;
+  TableSource lists;
   lists.selected[0] = "Optimal";
   lists.selected[1] = "Adapter";
   lists.selected[3] = "85";  // rows 2 and 4.. keep what was read
@@ -414,23 +400,9 @@ void SeedClean(MemoryRegistry& reg) {
   reg.PutText(fault::kDisplayHandler, "", fault::kClsidText);
 }
 
-// The dialogs as the user answers them; what the flow told the user.
-class ScriptedUi : public InstallerUi {
- public:
-  int32_t reinstallOrRemove = kDialogRemove;
-  std::vector<int32_t> shown;
-  int failures = 0;
-  int32_t RunDialog(int32_t templateId) override {
-    shown.push_back(templateId);
-    return templateId == IDD_REINSTALL_REMOVE ? reinstallOrRemove : kDialogOk;
-  }
-  void ShowActionFailure(ActionFailure) override { ++failures; }
-  bool Shown(int32_t id) const { return std::find(shown.begin(), shown.end(), id) != shown.end(); }
-};
-
 struct Installer {
   InstallerState state;
-  ScriptedUi ui;
+  ScriptedUi ui{&state, {}};
 
   // Start-up as far as the registry goes, and the Select Model answers.
   void Start(MemoryRegistry& reg, const InstallScenario& scenario) {
@@ -441,7 +413,7 @@ struct Installer {
     state.InstalledKeySet = DetectInstalledKeys(reg);
     state.SelectedModel = kModel3000;
     state.AdvancedPanelOption = scenario.advancedPanel;
-    ui = ScriptedUi();
+    ui = ScriptedUi(&state, {}, kModel3000);
   }
 };
 
@@ -492,12 +464,12 @@ void SweepFlow(bool reinstall) {
           [&](MemoryRegistry& reg) {
             SeedInstalled(reg);
             inst.Start(reg, scenario);
-            inst.ui.reinstallOrRemove = reinstall ? kDialogReinstall : kDialogRemove;
-            inst.state.ReinstallRequested = reinstall ? 1 : 0;
+            inst.ui = ScriptedUi(&inst.state, {reinstall ? kDialogReinstall : kDialogRemove},
+                                 kModel3000);
           },
           [&](MemoryRegistry& reg) { RunInstallerFlow(reg, &inst.state, inst.ui); },
           [&](MemoryRegistry& reg, size_t k, long) {
-            const bool reported = inst.ui.failures > 0;
+            const bool reported = !inst.ui.failures.empty();
             const bool ok = inst.ui.Shown(reinstall ? IDD_INSTALLED : IDD_REMOVED);
             EXPECT_NE(ok, reported);
             if (k == 0) EXPECT_TRUE(ok);

@@ -296,9 +296,7 @@ void SeedInstalled9x(MemoryRegistry& reg, const char* progIdClass) {
 
 InstallerState State9xWithAdapters(std::vector<int> adapters) {
   InstallerState s = State(1);
-  s.AdapterList.count = static_cast<int32_t>(adapters.size());
-  s.AdapterList.selected = s.AdapterList.count - 1;
-  for (size_t i = 0; i < adapters.size(); ++i) s.AdapterList.instances[i] = adapters[i];
+  s.AdapterList = regtest::Adapters(adapters);
   return s;
 }
 

@@ -1,55 +1,20 @@
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "refresh/refresh_layout.h"
-#include "refresh/refresh_store.h"
-#include "settings/text.h"
 #include "test_fakes.h"
 
 namespace tachy {
 namespace {
 
+using fault::ModeKey;
+using regtest::Adapters;
 using regtest::DisplayKey;
 const std::string kProduct = regtest::kProduct;
 
-std::string ModePath(int instance, int depth, const char* mode) {
-  return DisplayKey(instance, "\\MODES\\" + std::to_string(depth) + "\\" + mode);
-}
 std::string DefaultPath(int instance) { return DisplayKey(instance, "\\DEFAULT"); }
-
-void SetWords(ChoiceWords& words, const char* a, const char* d, const char* o) {
-  CopyText(words[0], sizeof words[0], a);
-  CopyText(words[1], sizeof words[1], d);
-  CopyText(words[2], sizeof words[2], o);
-}
-
-AdapterList Adapters(std::vector<int32_t> instances) {
-  AdapterList list;
-  ClearAdapterList(&list);
-  for (size_t i = 0; i < instances.size(); ++i) list.instances[i] = instances[i];
-  list.count = static_cast<int32_t>(instances.size());
-  list.selected = list.count - 1;
-  return list;
-}
-
-// Stands in for the dialog's lists: a selected text per row, or none.
-class TableSource : public ChoiceSource {
- public:
-  std::optional<std::string> selected[kModeRowCount];
-  int asked[kModeRowCount] = {};
-  bool SelectedText(int row, char* buf, size_t size) override {
-    ++asked[row];
-    if (!selected[row]) return false;
-    CopyText(buf, size, selected[row]->c_str());
-    return true;
-  }
-  void SelectAll(const char* text) {
-    for (auto& s : selected) s = text;
-  }
-};
 
 class RefreshStoreTest : public ::testing::Test {
  protected:
@@ -171,7 +136,7 @@ TEST_F(RefreshStoreTest, RateEntriesSplitAtCommasKeepingTheTrailingEmptyOne) {
 }
 
 TEST_F(RefreshStoreTest, ReadModeRowFromPresentAbsentAndOddValues) {
-  const std::string base = ModePath(2, 8, "640,480");
+  const std::string base = ModeKey(2, 8, "640,480");
   std::string longList = "5,";  // then 45 entries "NNN,": 181 characters
   for (int i = 0; i < 45; ++i) longList += std::to_string(100 + i) + ",";
   longList.pop_back();
@@ -214,7 +179,7 @@ TEST_F(RefreshStoreTest, ReadModeRowFromPresentAbsentAndOddValues) {
 }
 
 TEST_F(RefreshStoreTest, RateListCutWithoutAnyCommaKeepsTheFirst127Characters) {
-  const std::string base = ModePath(0, 8, "800,600");
+  const std::string base = ModeKey(0, 8, "800,600");
   reg.PutText(base, "", std::string(130, '6'));
   ReadModeRow(reg, 0, 8, &table.rows[1]);
   EXPECT_EQ(std::string(table.rows[1].rateList), std::string(127, '6'));
@@ -252,20 +217,20 @@ TEST_F(RefreshStoreTest, AdapterRefreshSettingReadsOnlyMinusOneAsOptimal) {
 
 TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
   // Adapter 0 offers 640x480 and 800x600 at 16 bit; adapter 2 only 640x480.
-  reg.AddKey(ModePath(0, 16, "640,480"));
-  reg.AddKey(ModePath(0, 16, "800,600"));
-  reg.AddKey(ModePath(2, 16, "640,480"));
-  reg.PutText(ModePath(2, 16, "640,480"), "RefreshRate", "85");
+  reg.AddKey(ModeKey(0, 16, "640,480"));
+  reg.AddKey(ModeKey(0, 16, "800,600"));
+  reg.AddKey(ModeKey(2, 16, "640,480"));
+  reg.PutText(ModeKey(2, 16, "640,480"), "RefreshRate", "85");
   source.SelectAll("Adapter");
   source.selected[0] = "75";
   source.selected[1] = "Optimal";
   WriteDepth({0, 2}, 16);
   EXPECT_FALSE(AnyCreate());
-  EXPECT_FALSE(reg.KeyExists(ModePath(2, 16, "800,600")));
-  EXPECT_FALSE(reg.KeyExists(ModePath(0, 16, "960,720")));
-  regtest::ExpectValues(reg, {{ModePath(0, 16, "640,480"), "RefreshRate", "75"},
-                             {ModePath(2, 16, "640,480"), "RefreshRate", "75"},
-                             {ModePath(0, 16, "800,600"), "RefreshRate", "-1"}});
+  EXPECT_FALSE(reg.KeyExists(ModeKey(2, 16, "800,600")));
+  EXPECT_FALSE(reg.KeyExists(ModeKey(0, 16, "960,720")));
+  regtest::ExpectValues(reg, {{ModeKey(0, 16, "640,480"), "RefreshRate", "75"},
+                             {ModeKey(2, 16, "640,480"), "RefreshRate", "75"},
+                             {ModeKey(0, 16, "800,600"), "RefreshRate", "-1"}});
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
   for (const auto& call : regtest::CallsOf(reg, MemoryRegistry::kOpOpen))
     EXPECT_EQ(call.access, kKeySetValue);
@@ -274,9 +239,9 @@ TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
   // Writing Adapter where the value is absent is a harmless delete.
   source.selected[1] = "Adapter";
   WriteDepth({0, 2}, 16);
-  EXPECT_FALSE(reg.ValueExists(ModePath(0, 16, "800,600"), "RefreshRate"));
+  EXPECT_FALSE(reg.ValueExists(ModeKey(0, 16, "800,600"), "RefreshRate"));
   WriteDepth({0, 2}, 16);
-  EXPECT_FALSE(reg.ValueExists(ModePath(0, 16, "800,600"), "RefreshRate"));
+  EXPECT_FALSE(reg.ValueExists(ModeKey(0, 16, "800,600"), "RefreshRate"));
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
@@ -295,7 +260,7 @@ TEST_F(RefreshStoreTest, RowsWithoutSelectionWriteBackTheStoredTextEncoded) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stored ? *c.stored : "<absent>");
     MemoryRegistry r;
-    const std::string path = ModePath(0, 8, "640,480");
+    const std::string path = ModeKey(0, 8, "640,480");
     r.PutText(path, "", "60,72,75");
     if (c.stored) r.PutText(path, "RefreshRate", *c.stored);
     ModeTable t;
@@ -313,7 +278,7 @@ TEST_F(RefreshStoreTest, ALongSelectedEntryIsEncodedWholeAndCutInTheRow) {
   // Words longer than the row's 15 characters must still be recognised.
   ChoiceWords words;
   SetWords(words, "Adapter setting used", "Driver default rate", "Optimal rate");
-  const std::string path = ModePath(0, 8, "640,480");
+  const std::string path = ModeKey(0, 8, "640,480");
   reg.PutText(path, "RefreshRate", "85");
   auto save = [&](const std::string& selected) {
     source.selected[0] = selected;
@@ -331,7 +296,7 @@ TEST_F(RefreshStoreTest, ALongSelectedEntryIsEncodedWholeAndCutInTheRow) {
 TEST_F(RefreshStoreTest, LinkedSaveWritesDepthThenAdapterThenRow) {
   for (int inst : {0, 2})
     for (int depth : {8, 16, 24, 32})
-      for (const ModeRowSpec& mode : kModeRowSpecs) reg.AddKey(ModePath(inst, depth, mode.modeKey));
+      for (const ModeRowSpec& mode : kModeRowSpecs) reg.AddKey(ModeKey(inst, depth, mode.modeKey));
   for (const std::string& key : {DefaultPath(0), DefaultPath(2), kProduct}) reg.AddKey(key);
   for (int i = 0; i < kModeRowCount; ++i) source.selected[i] = std::to_string(60 + i);
   reg.ResetCalls();
@@ -343,11 +308,11 @@ TEST_F(RefreshStoreTest, LinkedSaveWritesDepthThenAdapterThenRow) {
   for (int depth : {8, 16, 24, 32})
     for (int inst : {0, 2})
       for (const ModeRowSpec& mode : kModeRowSpecs)
-        expected.push_back(ModePath(inst, depth, mode.modeKey) + "|RefreshRate");
+        expected.push_back(ModeKey(inst, depth, mode.modeKey) + "|RefreshRate");
   EXPECT_EQ(CallsOf(MemoryRegistry::kOpSet), expected);
   regtest::ExpectValues(reg, {{kProduct, "ColorDepth", "16"}, {kProduct, "LinkAllColorDepths", "1"},
                              {DefaultPath(2), "RefreshRate", "-1"},
-                             {ModePath(2, 32, "2046,1536"), "RefreshRate", "74"}});
+                             {ModeKey(2, 32, "2046,1536"), "RefreshRate", "74"}});
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
   EXPECT_FALSE(AnyCreate());
 
@@ -416,36 +381,36 @@ TEST_F(RefreshStoreTest, PreferencesLoadDefaultsAndSaveOnlyIntoAnExistingKey) {
 }
 
 TEST_F(RefreshStoreTest, NoProductKeyStillWritesTheDisplayClass) {
-  reg.PutText(ModePath(1, 8, "640,480"), "", "60,72");
+  reg.PutText(ModeKey(1, 8, "640,480"), "", "60,72");
   reg.AddKey(DefaultPath(1));
   source.selected[0] = "72";
   Save({1}, 8, 0, RefreshDefault);
   EXPECT_FALSE(reg.KeyExists(kProduct));
-  EXPECT_EQ(reg.Text(ModePath(1, 8, "640,480"), "RefreshRate"), "72");
+  EXPECT_EQ(reg.Text(ModeKey(1, 8, "640,480"), "RefreshRate"), "72");
   EXPECT_EQ(reg.Text(DefaultPath(1), "RefreshRate"), "0");
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
 TEST_F(RefreshStoreTest, ColorDepth15IsUsedUnchanged) {
   reg.PutText(kProduct, "ColorDepth", "15");
-  reg.AddKey(ModePath(0, 8, "640,480"));
-  reg.AddKey(ModePath(0, 16, "640,480"));
-  reg.AddKey(ModePath(0, 15, "800,600"));
+  reg.AddKey(ModeKey(0, 8, "640,480"));
+  reg.AddKey(ModeKey(0, 16, "640,480"));
+  reg.AddKey(ModeKey(0, 15, "800,600"));
   int32_t depth = 0, link = 0;
   LoadDialogPreferences(reg, &depth, &link);
   ASSERT_EQ(depth, 15);
   source.SelectAll("85");
   Save({0}, depth, link, RefreshDefault);
   EXPECT_EQ(reg.Text(kProduct, "ColorDepth"), "15");
-  regtest::ExpectValues(reg, {{ModePath(0, 15, "800,600"), "RefreshRate", "85"},
-                             {ModePath(0, 8, "640,480"), "RefreshRate", nullptr},
-                             {ModePath(0, 16, "640,480"), "RefreshRate", nullptr}});
+  regtest::ExpectValues(reg, {{ModeKey(0, 15, "800,600"), "RefreshRate", "85"},
+                             {ModeKey(0, 8, "640,480"), "RefreshRate", nullptr},
+                             {ModeKey(0, 16, "640,480"), "RefreshRate", nullptr}});
   EXPECT_FALSE(AnyCreate());
 }
 
 TEST_F(RefreshStoreTest, EmptyAdapterListWritesOnlyThePreferences) {
   reg.AddKey(kProduct);
-  reg.AddKey(ModePath(0, 8, "640,480"));
+  reg.AddKey(ModeKey(0, 8, "640,480"));
   reg.AddKey(DefaultPath(0));
   source.SelectAll("Optimal");
   for (int32_t link : {0, 1}) {
@@ -476,7 +441,7 @@ TEST_F(RefreshStoreTest, ListEndsAtTheFirstFreeSlotOrAfterSixteen) {
 }
 
 TEST_F(RefreshStoreTest, RegistryFaultsFallBackSilently) {
-  const std::string path = ModePath(0, 8, "640,480");
+  const std::string path = ModeKey(0, 8, "640,480");
   reg.PutText(path, "", "60,72");
   reg.PutText(path, "RefreshRate", "72");
   // A failed query of one value leaves that field empty.

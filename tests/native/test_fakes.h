@@ -135,6 +135,16 @@ inline void ExpectValues(const MemoryRegistry& reg, const std::vector<SzValue>& 
   }
 }
 
+// A list of the given adapter instances, the last one selected.
+inline AdapterList Adapters(const std::vector<int32_t>& instances) {
+  AdapterList list;
+  ClearAdapterList(&list);
+  for (size_t i = 0; i < instances.size(); ++i) list.instances[i] = instances[i];
+  list.count = static_cast<int32_t>(instances.size());
+  list.selected = list.count - 1;
+  return list;
+}
+
 // The calls of the given kinds (a mask of MemoryRegistry::Op).
 inline std::vector<MemoryRegistry::Call> CallsOf(const MemoryRegistry& reg, unsigned ops) {
   std::vector<MemoryRegistry::Call> out;
