@@ -5,22 +5,13 @@
 // a failure reported exactly when a write it attempted failed.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <iostream>
 #include <string>
 
-#include "fault_invariants.h"
 #include "installer/actions.h"
-#include "installer/flow.h"
-#include "installer/resource_ids.h"
 #include "installer/startup.h"
-#include "installer/state.h"
-#include "refresh/refresh_store.h"
 #include "settings/driver_settings.h"
-#include "settings/memreg.h"
-#include "settings/platform.h"
-#include "settings/text.h"
 #include "scripted_ui.h"
 #include "test_fakes.h"
 
@@ -34,8 +25,7 @@ using Named = std::pair<const char*, const char*>;
 // --- The sweep.
 
 // Faulted runs of the whole program, printed when the tests end.
-size_t gTotalRuns = 0;
-size_t gTotalSweeps = 0;
+size_t gTotalRuns = 0, gTotalSweeps = 0;
 
 class SweepTotal : public ::testing::Environment {
  public:
@@ -47,30 +37,23 @@ class SweepTotal : public ::testing::Environment {
 };
 const auto* const kSweepTotal = ::testing::AddGlobalTestEnvironment(new SweepTotal);
 
-struct SweepCount {
-  size_t calls = 0;  // calls of the fault-free run
-  size_t runs = 0;   // faulted runs
-};
-
 // `setup` seeds a fresh registry (and may run fault-free steps that come
 // before the action); `action` is the action under test; `check` judges one
-// faulted run (`k` and `error` say which call failed and how).
-SweepCount Sweep(const std::string& name,
-                 const std::function<void(MemoryRegistry&)>& setup,
-                 const std::function<void(MemoryRegistry&)>& action,
-                 const std::function<void(MemoryRegistry&, size_t k, long error)>& check) {
-  SweepCount count;
+// faulted run (`k` and `error` say which call failed and how; 0: none).
+void Sweep(const std::string& name, const std::function<void(MemoryRegistry&)>& setup,
+           const std::function<void(MemoryRegistry&)>& action,
+           const std::function<void(MemoryRegistry&, size_t k, long error)>& check) {
   MemoryRegistry clean;
   setup(clean);
   clean.ResetCalls();
   action(clean);
-  count.calls = clean.CallCount();
-  std::vector<MemoryRegistry::Call> plan = clean.Calls();
-  EXPECT_GT(count.calls, 0u) << name;
+  const std::vector<MemoryRegistry::Call> plan = clean.Calls();
+  EXPECT_GT(plan.size(), 0u) << name;
   {
     SCOPED_TRACE(name + ", no fault");
     check(clean, 0, kErrorSuccess);
   }
+  size_t runs = 0;
   for (size_t k = 1; k <= plan.size(); ++k) {
     std::vector<long> errors = {kErrorAccessDenied};
     if (plan[k - 1].op == MemoryRegistry::kOpOpen) errors.push_back(kErrorFileNotFound);
@@ -83,15 +66,14 @@ SweepCount Sweep(const std::string& name,
       SCOPED_TRACE(name + ": call " + std::to_string(k) + " (" + plan[k - 1].path + " \"" +
                    plan[k - 1].value + "\") fails with " + std::to_string(error));
       check(reg, k, error);
-      ++count.runs;
+      ++runs;
     }
   }
-  gTotalRuns += count.runs;
+  gTotalRuns += runs;
   ++gTotalSweeps;
-  std::cout << "[  SWEEP   ] " << name << ": " << count.calls << " calls, " << count.runs
+  std::cout << "[  SWEEP   ] " << name << ": " << plan.size() << " calls, " << runs
             << " faulted runs" << std::endl;
-  ::testing::Test::RecordProperty(name + " faulted runs", static_cast<int>(count.runs));
-  return count;
+  ::testing::Test::RecordProperty(name + " faulted runs", static_cast<int>(runs));
 }
 
 // No key left open and nothing written outside `policy`.
@@ -157,11 +139,7 @@ void SeedNT5(MemoryRegistry& reg) {
   reg.PutDword(fault::kNT5Device0, "GraphicsClocking", 90);
 }
 
-struct PageScenario {
-  const char* name;
-  void (*seed)(MemoryRegistry&);
-  FakeSystemInfo system;
-};
+struct PageScenario { const char* name; void (*seed)(MemoryRegistry&); FakeSystemInfo system; };
 
 std::vector<PageScenario> PageScenarios() {
   return {{"9x", Seed9x, FakeSystemInfo::Windows98()},
@@ -351,12 +329,8 @@ TEST(FaultSweep, RefreshSaveLinked) { SweepSave(true); }
 
 const char kModulePath[] = "C:\\WINDOWS\\DESKTOP\\TACHINST\\TACHPAGE.DLL";
 
-struct InstallScenario {
-  const char* name;
-  FakeSystemInfo system;
-  const char* commandLine;
-  int32_t advancedPanel;
-};
+struct InstallScenario { const char* name; FakeSystemInfo system; const char* commandLine;
+                         int32_t advancedPanel; };
 
 std::vector<InstallScenario> InstallScenarios() {
   return {{"9x", FakeSystemInfo::Windows98(), "", 0},
@@ -404,8 +378,9 @@ struct Installer {
   InstallerState state;
   ScriptedUi ui{&state, {}};
 
-  // Start-up as far as the registry goes, and the Select Model answers.
-  void Start(MemoryRegistry& reg, const InstallScenario& scenario) {
+  // Start-up as far as the registry goes, and the dialogs' answers.
+  void Start(MemoryRegistry& reg, const InstallScenario& scenario,
+             std::vector<int32_t> answers = {}) {
     FakeSystemInfo system = scenario.system;
     InitInstallerState(&state);
     CopyText(state.PageModulePath, sizeof state.PageModulePath, kModulePath);
@@ -413,7 +388,7 @@ struct Installer {
     state.InstalledKeySet = DetectInstalledKeys(reg);
     state.SelectedModel = kModel3000;
     state.AdvancedPanelOption = scenario.advancedPanel;
-    ui = ScriptedUi(&state, {}, kModel3000);
+    ui = ScriptedUi(&state, std::move(answers), kModel3000);
   }
 };
 
@@ -463,9 +438,7 @@ void SweepFlow(bool reinstall) {
     Sweep(std::string(reinstall ? "reinstall " : "remove ") + scenario.name,
           [&](MemoryRegistry& reg) {
             SeedInstalled(reg);
-            inst.Start(reg, scenario);
-            inst.ui = ScriptedUi(&inst.state, {reinstall ? kDialogReinstall : kDialogRemove},
-                                 kModel3000);
+            inst.Start(reg, scenario, {reinstall ? kDialogReinstall : kDialogRemove});
           },
           [&](MemoryRegistry& reg) { RunInstallerFlow(reg, &inst.state, inst.ui); },
           [&](MemoryRegistry& reg, size_t k, long) {
