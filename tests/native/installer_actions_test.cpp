@@ -61,20 +61,14 @@ void SeedDriver9x(MemoryRegistry& reg, int n) {
 
 void SeedDriverNT(MemoryRegistry& reg, const std::string& device) {
   reg.PutDword(device, "GraphicsClocking", 166);
-  reg.PutText(device, "SSTH3_SWAPINTERVAL", "0");
-  reg.PutText(device, "InstalledDisplayDrivers", "3dfxvs");
-  reg.PutText(kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
-  reg.PutText(kNTD3D, "SSTH3_SWAPINTERVAL", "0");
+  regtest::PutValues(reg, {{device, "SSTH3_SWAPINTERVAL", "0"},
+                           {device, "InstalledDisplayDrivers", "3dfxvs"},
+                           {kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0"}, {kNTD3D, "SSTH3_SWAPINTERVAL", "0"}});
 }
 
 TEST(InstallerActions, DetectInstalledKeys) {
   struct Case { std::vector<std::string> keys; uint32_t expected; } cases[] = {
-      {{}, 0},
-      {{kLegacy}, 1},
-      {{kProduct}, 4},
-      {{kDisplay}, 8},
-      {{kDevice}, 16},
-      {{kClsid}, 32},
+      {{}, 0}, {{kLegacy}, 1}, {{kProduct}, 4}, {{kDisplay}, 8}, {{kDevice}, 16}, {{kClsid}, 32},
       {{kServer}, 32},  // the class key exists above it
       {{kLegacy, kProduct, kDisplay, kDevice, kServer}, 61},
       {{kHandlers + "Display\\Shellex\\PropertySheetHandlers"}, 0},
@@ -159,15 +153,13 @@ TEST(InstallerActions, ProductValuesPerModelLimitsAndForceFlag) {
     ExpectValues(reg, {{kProduct, "LowerLimit", lower.c_str()}, {kProduct, "UpperLimit", upper.c_str()},
                        {kProduct, "Model", c.modelName}, {kProduct, "DefaultClock", c.clock}});
     for (int i = 0; i < 4; ++i)
-      if (c.force == i + 1) ExpectSz(reg, kProduct, forceNames[i], "1");
-      else EXPECT_FALSE(reg.ValueExists(kProduct, forceNames[i])) << forceNames[i];
+      ExpectValues(reg, {{kProduct, forceNames[i], c.force == i + 1 ? "1" : nullptr}});
     // The values are written in their fixed order.
     std::vector<std::string> order;
-    for (const MemoryRegistry::Call& call : reg.Calls())
-      if (call.op == MemoryRegistry::kOpSet) order.push_back(call.value);
-    std::vector<std::string> expected = {"LowerLimit", "UpperLimit", "Model",
-                                         "DefaultClock", "EnableClock", "ColorDepth",
-                                         "LinkAllColorDepths"};
+    for (const MemoryRegistry::Call& call : regtest::CallsOf(reg, MemoryRegistry::kOpSet))
+      order.push_back(call.value);
+    std::vector<std::string> expected = {"LowerLimit",  "UpperLimit", "Model", "DefaultClock",
+                                         "EnableClock", "ColorDepth", "LinkAllColorDepths"};
     if (c.force) expected.push_back(forceNames[c.force - 1]);
     EXPECT_EQ(order, expected);
   }
@@ -227,10 +219,8 @@ TEST(InstallerActions, InstallStepsEachRunAfterAFailure) {
   ASSERT_NE(modelCall, 0u);
   reg2.FailCallNumber(modelCall, kErrorAccessDenied);
   EXPECT_FALSE(WriteProductValues(reg2, s, 120, 220, kModel2000));
-  EXPECT_TRUE(reg2.ValueExists(kProduct, "LowerLimit"));
-  EXPECT_TRUE(reg2.ValueExists(kProduct, "UpperLimit"));
-  for (const char* v : {"Model", "DefaultClock", "EnableClock", "ColorDepth",
-                        "LinkAllColorDepths"})
+  ExpectValues(reg2, {{kProduct, "LowerLimit", "120"}, {kProduct, "UpperLimit", "220"}});
+  for (const char* v : {"Model", "DefaultClock", "EnableClock", "ColorDepth", "LinkAllColorDepths"})
     EXPECT_FALSE(reg2.ValueExists(kProduct, v)) << v;
   EXPECT_EQ(reg2.OpenHandleCount(), 0u);
 
@@ -322,17 +312,12 @@ TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
     }
     // The keys go in their fixed order, each subkey before its parent.
     std::vector<std::string> deleted;
-    for (const MemoryRegistry::Call& call : reg.Calls())
-      if (call.op == MemoryRegistry::kOpDeleteKey) deleted.push_back(call.path);
-    const std::string classes = "HKLM\\Software\\Classes\\";
-    const std::string classKey = classes + "CLSID\\" + kClsidText;
+    for (const MemoryRegistry::Call& call : regtest::CallsOf(reg, MemoryRegistry::kOpDeleteKey))
+      deleted.push_back(call.path);
     std::vector<std::string> expected = {kLegacy, kProduct, kDisplay, kDevice};
-    if (own) {
-      expected.push_back(classes + "PROPERTY.PROPERTYINTERFACE\\CLSID");
-      expected.push_back(classes + "PROPERTY.PROPERTYINTERFACE");
-    }
+    if (own) expected.insert(expected.end(), {fault::kProgIdKey + std::string("\\CLSID"), fault::kProgIdKey});
     for (const char* sub : {"\\ProgID", "\\InProcServer32", ""})
-      expected.push_back(classKey + sub);
+      expected.push_back(fault::kClassKey + std::string(sub));
     EXPECT_EQ(deleted, expected);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
   }
@@ -391,29 +376,22 @@ TEST(InstallerActions, RemoveOnNT) {
 }
 
 TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
-  const std::string progId = kClsid + "\\ProgID";
-  const std::string pp = kProgIdKey, ppClsid = kProgIdClsidKey;
-  struct Case { std::string failing; std::vector<std::string> gone, remaining; } cases[] = {
-      {kLegacy, {}, {kLegacy, kProduct, kDisplay, kDevice, kServer}},
-      {kProduct, {kLegacy}, {kProduct, kDisplay, kDevice, kServer}},
-      {kDisplay, {kLegacy, kProduct}, {kDisplay, kDevice, kServer}},
-      {kDevice, {kLegacy, kProduct, kDisplay}, {kDevice, kServer}},
-      {ppClsid, {kLegacy, kProduct, kDisplay, kDevice}, {ppClsid, progId, kServer}},
-      {pp, {kLegacy, kProduct, kDisplay, kDevice, ppClsid}, {pp, progId, kServer}},
-      {progId, {kLegacy, kProduct, kDisplay, kDevice, pp}, {progId, kServer}},
-      {kServer, {kLegacy, kProduct, kDisplay, kDevice, pp, progId}, {kServer}},
-      {kClsid, {kLegacy, kProduct, kDisplay, kDevice, pp, kServer}, {kClsid}},
-  };
-  for (const Case& c : cases) {
+  // The keys in the order they are deleted: the ones before the failing
+  // one are gone, it and all after it remain.
+  const std::string order[] = {kLegacy,    kProduct,           kDisplay, kDevice, kProgIdClsidKey,
+                               kProgIdKey, kClsid + "\\ProgID", kServer,  kClsid};
+  for (const std::string& failing : order) {
     MemoryRegistry reg;
     SeedInstalled9x(reg, kClsidUpper);
-    reg.FailKey(c.failing, kErrorAccessDenied, MemoryRegistry::kOpDeleteKey);
-    EXPECT_FALSE(RemoveExtension(reg, State9xWithAdapters({0, 2}), 61)) << c.failing;
-    for (const std::string& k : c.gone) EXPECT_FALSE(reg.KeyExists(k)) << c.failing << " " << k;
-    for (const std::string& k : c.remaining)
-      EXPECT_TRUE(reg.KeyExists(k)) << c.failing << " " << k;
+    reg.FailKey(failing, kErrorAccessDenied, MemoryRegistry::kOpDeleteKey);
+    EXPECT_FALSE(RemoveExtension(reg, State9xWithAdapters({0, 2}), 61)) << failing;
+    bool reached = false;
+    for (const std::string& k : order) {
+      reached = reached || k == failing;
+      EXPECT_EQ(reg.KeyExists(k), reached) << failing << " " << k;
+    }
     // The driver values are left alone.
-    EXPECT_TRUE(reg.ValueExists(kClass9x + "0000\\DEFAULT", "Grxclock")) << c.failing;
+    EXPECT_TRUE(reg.ValueExists(kClass9x + "0000\\DEFAULT", "Grxclock")) << failing;
     EXPECT_TRUE(reg.ValueExists(kClass9x + "0002\\Glide", "FX_GLIDE_SWAPINTERVAL"));
   }
   // The same for a non-administrator on NT: nothing at all changes.

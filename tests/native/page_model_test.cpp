@@ -100,12 +100,10 @@ struct Page {
   PageModel model{&view, PageServices{&reg, &sys, &sink}};
 
   Page() {
-    const char* values[][2] = {{"LowerLimit", "120"}, {"UpperLimit", "220"},
-                               {"DefaultClock", "166"}, {"Model", "Voodoo3 3000"},
-                               {"EnableClock", "1"}};
-    for (const auto& v : values) reg.PutText(kProduct, v[0], v[1]);
-    reg.PutText(kClass0, "DriverDesc", "3dfx Voodoo3 3000");
-    reg.PutText(kClass0 + "\\DEFAULT", "Grxclock", "180");
+    regtest::PutValues(reg, {{kProduct, "LowerLimit", "120"}, {kProduct, "UpperLimit", "220"},
+                             {kProduct, "DefaultClock", "166"}, {kProduct, "Model", "Voodoo3 3000"},
+                             {kProduct, "EnableClock", "1"}, {kClass0, "DriverDesc", "3dfx Voodoo3 3000"},
+                             {kClass0 + "\\DEFAULT", "Grxclock", "180"}});
   }
 };
 
@@ -125,8 +123,7 @@ TEST(PageModel, NtDisablesDirect3DAndRefreshRates) {
   for (uint32_t major : {4u, 5u}) {
     Page p;
     p.sys = FakeSystemInfo::NT(major);
-    p.reg.PutText("HKLM\\SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide",
-                  "FX_GLIDE_SWAPINTERVAL", "0");
+    p.reg.PutText(regtest::kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
     p.model.OnInitDialog();
     EXPECT_EQ(p.model.platformKind, major == 4 ? kPlatformNT4 : kPlatformNT5);
     EXPECT_EQ(p.view.checks[kIdD3DVsync], 0);
