@@ -29,6 +29,11 @@ class RefreshStoreTest : public ::testing::Test {
     return out;
   }
   bool AnyCreate() const { return !CallsOf(MemoryRegistry::kOpCreate).empty(); }
+  // What a row holds after reading: the key flag, the rate list, the choice.
+  static std::string Row(int32_t key, const std::string& rates, const std::string& choice) {
+    return "key " + std::to_string(key) + " [" + rates + "] [" + choice + "]";
+  }
+  static std::string Row(const ModeRow& r) { return Row(r.keyExists, r.rateList, r.choiceText); }
   // Save and OK, and one depth's rows, with the English words and `source`.
   void Save(std::vector<int32_t> adapters, int32_t depth, int32_t link, AdapterRefreshSetting s) {
     SaveChoices(reg, Adapters(adapters), depth, link, s, english, source, &table);
@@ -65,9 +70,7 @@ TEST_F(RefreshStoreTest, ModeTableStartsEmptyAndBuildsKeyPaths) {
     const ModeRow& row = table.rows[i];
     EXPECT_EQ(fields(kModeRowSpecs[i]), fields(rows[i])) << i;
     EXPECT_EQ(fields({rows[i].labelText, row.modeKey, row.listId, row.labelId}), fields(rows[i]));
-    EXPECT_EQ(row.keyExists, 0);
-    EXPECT_STREQ(row.rateList, "");
-    EXPECT_STREQ(row.choiceText, "");
+    EXPECT_EQ(Row(row), Row(false, "", ""));
   }
   char path[192];
   FormatModeKeyPath(path, sizeof path, 3, 16, "640,480");
@@ -95,12 +98,8 @@ TEST_F(RefreshStoreTest, DecodeChoiceTable) {
 TEST_F(RefreshStoreTest, EncodeChoiceTable) {
   ChoiceWords french;
   SetWords(french, "Adaptateur", "Par d\xe9" "faut", "Optimale");
-  struct Case {
-    const ChoiceWords* words;
-    const char* selected;
-    bool store;
-    const char* text;
-  } cases[] = {
+  struct Case { const ChoiceWords* words; const char* selected; bool store; const char* text; }
+  cases[] = {
       {&english, "Adapter", false, ""},      {&english, "Default", true, "0"},
       {&english, "Optimal", true, "-1"},     {&english, "adapter", true, "60"},
       {&english, "Optimal ", true, "60"},    {&english, "41", true, "41"},
@@ -168,9 +167,7 @@ TEST_F(RefreshStoreTest, ReadModeRowFromPresentAbsentAndOddValues) {
     CopyText(row.choiceText, sizeof row.choiceText, "stale");
     row.keyExists = c.keyExists ? 0 : 1;
     ReadModeRow(r, 2, 8, &row);
-    EXPECT_EQ(row.keyExists, c.keyExists ? 1 : 0) << c.name;
-    EXPECT_EQ(std::string(row.rateList), c.expectRates) << c.name;
-    EXPECT_EQ(std::string(row.choiceText), c.expectChoice) << c.name;
+    EXPECT_EQ(Row(row), Row(c.keyExists, c.expectRates, c.expectChoice)) << c.name;
     EXPECT_EQ(r.OpenHandleCount(), 0u) << c.name;
     EXPECT_STREQ(row.modeKey, "640,480");
     for (const auto& call : regtest::CallsOf(r, MemoryRegistry::kOpOpen))
@@ -339,16 +336,15 @@ TEST_F(RefreshStoreTest, AdapterSettingDefaultWritesZeroAndNeverDeletes) {
 }
 
 TEST_F(RefreshStoreTest, PreferencesLoadDefaultsAndSaveOnlyIntoAnExistingKey) {
+  const std::nullopt_t kAbsent = std::nullopt;
   struct Case {
     const char* name;
     bool key;
     std::optional<std::string> depth, link;
     int32_t expectDepth, expectLink;
   } cases[] = {
-      {"no key", false, std::nullopt, std::nullopt, 8, 0},
-      {"empty key", true, std::nullopt, std::nullopt, 8, 0},
-      {"16 linked", true, "16", "1", 16, 1},
-      {"15 and 2", true, "15", "2", 15, 2},
+      {"no key", false, kAbsent, kAbsent, 8, 0}, {"empty key", true, kAbsent, kAbsent, 8, 0},
+      {"16 linked", true, "16", "1", 16, 1},     {"15 and 2", true, "15", "2", 15, 2},
       {"letters", true, "abc", "yes", 0, 0},
       {"63 characters fit", true, std::string(61, ' ') + "24", std::string(62, ' ') + "1", 24, 1},
       {"64 do not", true, std::string(62, ' ') + "24", std::string(63, ' ') + "1", 8, 0},
@@ -360,15 +356,14 @@ TEST_F(RefreshStoreTest, PreferencesLoadDefaultsAndSaveOnlyIntoAnExistingKey) {
     if (c.link) r.PutText(kProduct, "LinkAllColorDepths", *c.link);
     int32_t depth = -5, link = -5;
     LoadDialogPreferences(r, &depth, &link);
-    EXPECT_EQ(depth, c.expectDepth) << c.name;
-    EXPECT_EQ(link, c.expectLink) << c.name;
+    EXPECT_EQ(std::make_pair(depth, link), std::make_pair(c.expectDepth, c.expectLink)) << c.name;
     // What was read is written back unchanged.
     SaveDialogPreferences(r, depth, link);
     EXPECT_EQ(r.KeyExists(kProduct), c.key) << c.name;
-    if (c.key) {
-      EXPECT_EQ(r.Text(kProduct, "ColorDepth"), std::to_string(c.expectDepth)) << c.name;
-      EXPECT_EQ(r.Text(kProduct, "LinkAllColorDepths"), std::to_string(c.expectLink)) << c.name;
-    }
+    const std::string d = std::to_string(c.expectDepth), l = std::to_string(c.expectLink);
+    if (c.key)
+      regtest::ExpectValues(r, {{kProduct, "ColorDepth", d.c_str()},
+                                {kProduct, "LinkAllColorDepths", l.c_str()}});
     EXPECT_EQ(r.OpenHandleCount(), 0u);
     // The load opens the product key for reading only, the save for setting
     // values; neither creates it.
@@ -386,8 +381,8 @@ TEST_F(RefreshStoreTest, NoProductKeyStillWritesTheDisplayClass) {
   source.selected[0] = "72";
   Save({1}, 8, 0, RefreshDefault);
   EXPECT_FALSE(reg.KeyExists(kProduct));
-  EXPECT_EQ(reg.Text(ModeKey(1, 8, "640,480"), "RefreshRate"), "72");
-  EXPECT_EQ(reg.Text(DefaultPath(1), "RefreshRate"), "0");
+  regtest::ExpectValues(reg, {{ModeKey(1, 8, "640,480"), "RefreshRate", "72"},
+                              {DefaultPath(1), "RefreshRate", "0"}});
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
@@ -447,9 +442,7 @@ TEST_F(RefreshStoreTest, RegistryFaultsFallBackSilently) {
   // A failed query of one value leaves that field empty.
   reg.FailKey(path, kErrorAccessDenied, MemoryRegistry::kOpQuery);
   ReadModeRow(reg, 0, 8, &table.rows[0]);
-  EXPECT_EQ(table.rows[0].keyExists, 1);
-  EXPECT_STREQ(table.rows[0].rateList, "");
-  EXPECT_STREQ(table.rows[0].choiceText, "");
+  EXPECT_EQ(Row(table.rows[0]), Row(true, "", ""));
   reg.ClearFaults();
   // A read-only registry: writes are skipped, nothing is left open.
   reg.MakeReadOnly("HKLM");
