@@ -24,12 +24,7 @@ std::string Bytes(const unsigned char* p, size_t n) {
 }
 
 TEST(NoCrtMemory, MoveHandlesEveryOverlap) {
-  struct Case {
-    const char* label;
-    size_t from, to, count;
-    const char* expected;
-  };
-  const Case cases[] = {
+  struct Case { const char* label; size_t from, to, count; const char* expected; } cases[] = {
       {"forward overlap", 0, 2, 6, "ababcdefij"},
       {"backward overlap", 2, 0, 6, "cdefghghij"},
       {"disjoint", 0, 6, 3, "abcdefabcj"},
