@@ -243,7 +243,8 @@ TEST(LoadSettings, NTClockIsTheFirstFourBytesWhateverTheType) {
       {"REG_DWORD", kRegDword, {200, 0, 0, 0}, 200}, {"REG_SZ bytes", kRegSz, {0xA0, 0, 0, 0}, 160},
       {"REG_BINARY with more bytes", kRegBinary, {0xB4, 0, 0, 0, 9, 9}, 180},
       {"256 bytes", kRegBinary, big, 170}, {"257 bytes do not fit", kRegBinary, tooBig, 143},
-      {"three bytes are unreadable", kRegBinary, {200, 0, 0}, 143}, {"no data", kRegDword, {}, 143}};
+      {"three bytes are unreadable", kRegBinary, {200, 0, 0}, 143},
+      {"no data", kRegDword, {}, 143}};
   for (PlatformKind kind : {kPlatformNT4, kPlatformNT5}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(c.name);

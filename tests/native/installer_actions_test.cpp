@@ -56,14 +56,16 @@ void SeedDriver9x(MemoryRegistry& reg, int n) {
                            {base + "\\DEFAULT", "Grxclock", "166"},
                            {base + "\\DEFAULT", "drv", "3dfxvs.drv"},
                            {base + "\\Glide", "FX_GLIDE_SWAPINTERVAL", "0"},
-                           {base + "\\D3D", "SSTH3_SWAPINTERVAL", "0"}, {base + "\\D3D", "Other", "x"}});
+                           {base + "\\D3D", "SSTH3_SWAPINTERVAL", "0"},
+                           {base + "\\D3D", "Other", "x"}});
 }
 
 void SeedDriverNT(MemoryRegistry& reg, const std::string& device) {
   reg.PutDword(device, "GraphicsClocking", 166);
   regtest::PutValues(reg, {{device, "SSTH3_SWAPINTERVAL", "0"},
                            {device, "InstalledDisplayDrivers", "3dfxvs"},
-                           {kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0"}, {kNTD3D, "SSTH3_SWAPINTERVAL", "0"}});
+                           {kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0"},
+                           {kNTD3D, "SSTH3_SWAPINTERVAL", "0"}});
 }
 
 TEST(InstallerActions, DetectInstalledKeys) {
@@ -150,8 +152,9 @@ TEST(InstallerActions, ProductValuesPerModelLimitsAndForceFlag) {
     for (int i = 0; i < 4; ++i) *flags[i] = c.force == i + 1;
     EXPECT_TRUE(WriteProductValues(reg, s, c.lower, c.upper, c.model));
     const std::string lower = std::to_string(c.lower), upper = std::to_string(c.upper);
-    ExpectValues(reg, {{kProduct, "LowerLimit", lower.c_str()}, {kProduct, "UpperLimit", upper.c_str()},
-                       {kProduct, "Model", c.modelName}, {kProduct, "DefaultClock", c.clock}});
+    ExpectValues(reg, {{kProduct, "LowerLimit", lower.c_str()},
+                       {kProduct, "UpperLimit", upper.c_str()}, {kProduct, "Model", c.modelName},
+                       {kProduct, "DefaultClock", c.clock}});
     for (int i = 0; i < 4; ++i)
       ExpectValues(reg, {{kProduct, forceNames[i], c.force == i + 1 ? "1" : nullptr}});
     // The values are written in their fixed order.
@@ -247,8 +250,12 @@ TEST(InstallerActions, NonAdministratorGetsFailureAndNoChange) {
 }
 
 TEST(InstallerActions, DeleteKeyIfPresent) {
-  struct Case { const char* name; bool present; long openFault, deleteFault; bool subkey, ok, remains; }
-  cases[] = {
+  struct Case {
+    const char* name;
+    bool present;
+    long openFault, deleteFault;
+    bool subkey, ok, remains;
+  } cases[] = {
       {"absent", false, 0, 0, false, true, false},
       {"present", true, 0, 0, false, true, false},
       {"cannot be opened for writing", true, kErrorAccessDenied, 0, false, false, true},
@@ -305,9 +312,11 @@ TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
     EXPECT_EQ(reg.KeyExists(kProgIdClsidKey), progIdClass && !own);
     for (const char* n : {"0000", "0002"}) {
       const std::string base = kClass9x + n;
-      ExpectValues(reg, {{base + "\\DEFAULT", "Grxclock", nullptr}, {base + "\\DEFAULT", "drv", "3dfxvs.drv"},
+      ExpectValues(reg, {{base + "\\DEFAULT", "Grxclock", nullptr},
+                         {base + "\\DEFAULT", "drv", "3dfxvs.drv"},
                          {base + "\\Glide", "FX_GLIDE_SWAPINTERVAL", nullptr},
-                         {base + "\\D3D", "SSTH3_SWAPINTERVAL", nullptr}, {base + "\\D3D", "Other", "x"}});
+                         {base + "\\D3D", "SSTH3_SWAPINTERVAL", nullptr},
+                         {base + "\\D3D", "Other", "x"}});
       EXPECT_TRUE(reg.KeyExists(base + "\\Glide"));  // values deleted, keys kept
     }
     // The keys go in their fixed order, each subkey before its parent.
@@ -315,7 +324,8 @@ TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
     for (const MemoryRegistry::Call& call : regtest::CallsOf(reg, MemoryRegistry::kOpDeleteKey))
       deleted.push_back(call.path);
     std::vector<std::string> expected = {kLegacy, kProduct, kDisplay, kDevice};
-    if (own) expected.insert(expected.end(), {fault::kProgIdKey + std::string("\\CLSID"), fault::kProgIdKey});
+    const std::string progIdKey = fault::kProgIdKey;  // as the log names it, below HKLM
+    if (own) expected.insert(expected.end(), {progIdKey + "\\CLSID", progIdKey});
     for (const char* sub : {"\\ProgID", "\\InProcServer32", ""})
       expected.push_back(fault::kClassKey + std::string(sub));
     EXPECT_EQ(deleted, expected);
@@ -352,7 +362,8 @@ TEST(InstallerActions, RemoveTouchesOnlyTheAdaptersFound) {
 }
 
 TEST(InstallerActions, RemoveOnNT) {
-  struct Case { PlatformKind kind; std::string device; } cases[] = {{2, kNT4Device}, {3, kNT5Device}};
+  struct Case { PlatformKind kind; std::string device; } cases[] = {
+      {2, kNT4Device}, {3, kNT5Device}};
   for (const Case& c : cases) {
     MemoryRegistry reg;
     SeedDriverNT(reg, kNT4Device);
@@ -364,9 +375,11 @@ TEST(InstallerActions, RemoveOnNT) {
     EXPECT_TRUE(RemoveExtension(reg, State(c.kind), kKeyProduct | kKeyDisplayHandler |
                                                         kKeyDeviceHandler));
     EXPECT_FALSE(reg.KeyExists(kDevice));
-    ExpectValues(reg, {{c.device, "GraphicsClocking", nullptr}, {c.device, "SSTH3_SWAPINTERVAL", nullptr},
+    ExpectValues(reg, {{c.device, "GraphicsClocking", nullptr},
+                       {c.device, "SSTH3_SWAPINTERVAL", nullptr},
                        {c.device, "InstalledDisplayDrivers", "3dfxvs"},
-                       {kNTGlide, "FX_GLIDE_SWAPINTERVAL", nullptr}, {kNTD3D, "SSTH3_SWAPINTERVAL", nullptr}});
+                       {kNTGlide, "FX_GLIDE_SWAPINTERVAL", nullptr},
+                       {kNTD3D, "SSTH3_SWAPINTERVAL", nullptr}});
     regtest::ExpectDword(reg, other, "GraphicsClocking", 166);
   }
   // Missing driver keys and values are no failure.

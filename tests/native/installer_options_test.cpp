@@ -154,8 +154,12 @@ uint32_t Build9x(uint32_t major, uint32_t minor, uint32_t build) {
 }
 
 TEST(InstallerPlatform, DetectAndIsWin98) {
-  struct Case { const char* name; bool fails; uint32_t platformId, major, minor, build;
-                int32_t kind, win98; } cases[] = {
+  struct Case {
+    const char* name;
+    bool fails;
+    uint32_t platformId, major, minor, build;
+    int32_t kind, win98;
+  } cases[] = {
       {"95 4.0.950", false, 1, 4, 0, Build9x(4, 0, 950), 1, 0},
       {"95 OSR2 4.0.1111", false, 1, 4, 0, Build9x(4, 0, 1111), 1, 0},
       {"98 beta 4.10.1997", false, 1, 4, 10, Build9x(4, 10, 1997), 1, 0},
@@ -302,7 +306,8 @@ TEST(InstallerLanguage, CycleRunsOverTheWholeRun) {
 
 TEST(InstallerDialogsMath, VersionLineAndCentring) {
   struct Line { uint32_t version; const char* suffix; size_t size; const char* text; } lines[] = {
-      {0x00030002u, " English", 64, "Version 3.2 English"}, {0, " Deutsch", 64, "Version 0.0 Deutsch"},
+      {0x00030002u, " English", 64, "Version 3.2 English"},
+      {0, " Deutsch", 64, "Version 0.0 Deutsch"},
       {0xFFFFFFFFu, " Fran\xE7" "ais", 64, "Version 65535.65535 Fran\xE7" "ais"},
       {0x00030002u, " English", 8, "Version"}};
   for (const Line& l : lines) {

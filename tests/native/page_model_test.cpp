@@ -102,7 +102,8 @@ struct Page {
   Page() {
     regtest::PutValues(reg, {{kProduct, "LowerLimit", "120"}, {kProduct, "UpperLimit", "220"},
                              {kProduct, "DefaultClock", "166"}, {kProduct, "Model", "Voodoo3 3000"},
-                             {kProduct, "EnableClock", "1"}, {kClass0, "DriverDesc", "3dfx Voodoo3 3000"},
+                             {kProduct, "EnableClock", "1"},
+                             {kClass0, "DriverDesc", "3dfx Voodoo3 3000"},
                              {kClass0 + "\\DEFAULT", "Grxclock", "180"}});
   }
 };
