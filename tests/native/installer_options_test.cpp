@@ -128,13 +128,11 @@ TEST(InstallerOptions, PlatformOptionsInTableOrder) {
       {"", 1, 1, 0, 0, 0, 0, 1, 1},
       {"FORCE95", 1, 1, 1, 0, 0, 0, 0, 1},   // Windows 98 seen as 95
       {"force98", 3, 0, 0, 1, 0, 0, 1, 1},   // FORCE98 on NT
-      {"FORCENT4", 1, 1, 0, 0, 1, 0, 0, 2},
-      {"forcent5", 1, 0, 0, 0, 0, 1, 0, 3},
+      {"FORCENT4", 1, 1, 0, 0, 1, 0, 0, 2},      {"forcent5", 1, 0, 0, 0, 0, 1, 0, 3},
       {"FORCENT4 FORCE95", 1, 0, 0, 0, 1, 0, 0, 2},  // later in table order wins
       {"FORCENT5 FORCENT4 FORCE98 FORCE95", 1, 0, 0, 0, 0, 1, 0, 3},
-      {"FORCE98 FORCE95", 2, 0, 0, 1, 0, 0, 1, 1},
+      {"FORCE98 FORCE95", 2, 0, 0, 1, 0, 0, 1, 1}, {"XXFORCENT4XX", 1, 0, 0, 0, 1, 0, 0, 2},
       {"Force95", 2, 0, 0, 0, 0, 0, 0, 2},   // mixed case: not recognised
-      {"XXFORCENT4XX", 1, 0, 0, 0, 1, 0, 0, 2},
   };
   for (const Case& c : cases) {
     InstallerState s = FreshState();
@@ -168,10 +166,8 @@ TEST(InstallerPlatform, DetectAndIsWin98) {
       {"ME 4.90.3000", false, 1, 4, 90, Build9x(4, 90, 3000), 1, 1},
       {"4.9.3000", false, 1, 4, 9, Build9x(4, 9, 3000), 1, 0},
       {"5.0 on the 9x id", false, 1, 5, 0, Build9x(5, 0, 3000), 1, 0},
-      {"NT 3.51", false, 2, 3, 51, 1057, 1, 0},
-      {"NT 4", false, 2, 4, 0, 1381, 2, 0},
-      {"NT 5", false, 2, 5, 0, 2195, 3, 0},
-      {"NT 6", false, 2, 6, 0, 6000, 1, 0},
+      {"NT 3.51", false, 2, 3, 51, 1057, 1, 0}, {"NT 4", false, 2, 4, 0, 1381, 2, 0},
+      {"NT 5", false, 2, 5, 0, 2195, 3, 0},     {"NT 6", false, 2, 6, 0, 6000, 1, 0},
       {"NT 4 with a 98-like build word", false, 2, 4, 0, Build9x(4, 10, 1998), 2, 0},
       {"Win32s", false, 0, 1, 30, 0, 1, 0},
       {"GetVersionExA fails", true, 2, 5, 0, 2195, 1, 0},
@@ -246,11 +242,8 @@ TEST(InstallerStartup, PageModulePath) {
       {"C:\\TACHINST.EXE", true, "C:\\TACHPAGE.DLL"},
       {"\\\\server\\share\\v3\\tachinst.exe", true, "\\\\server\\share\\v3\\TACHPAGE.DLL"},
       {"C:\\My Setup.v2\\tach inst.exe", true, "C:\\My Setup.v2\\TACHPAGE.DLL"},
-      {"C:tachinst.exe", true, "C:TACHPAGE.DLL"},
-      {"tachinst.exe", true, "TACHPAGE.DLL"},
-      {"", false, ""},
-      {nullptr, false, ""},
-  };
+      {"C:tachinst.exe", true, "C:TACHPAGE.DLL"}, {"tachinst.exe", true, "TACHPAGE.DLL"},
+      {"", false, ""}, {nullptr, false, ""}};
   for (const Case& c : cases) {
     char out[256] = "junk";
     EXPECT_EQ(BuildPageModulePath(c.own, "TACHPAGE.DLL", out, sizeof out), c.ok)
@@ -294,9 +287,7 @@ TEST(InstallerLanguage, CycleRunsOverTheWholeRun) {
       {false, 7},  // Installed dialog: German again
       {true, 7},   // gesture there: the cycle moves on to German
       {true, 9},   // and then English
-      {true, 12},
-      {false, 7},
-  };
+      {true, 12}, {false, 7}};
   for (const Step& step : steps) {
     if (step.gesture) s.language.cycleRequested = 1;
     EXPECT_EQ(PickDialogLanguage(&s, 7), step.expected);

@@ -278,8 +278,7 @@ TEST(PageModel, GesturesNeedAllThreeKeysAndTheRightLabel) {
       {all, {kIdProductName}, true, false},
       {all | 0x0002, {kIdProductName}, true, false},  // right button flag too
       {all, {kIdVersionLine}, false, true},
-      {all, {kIdAuthor}, false, false},
-      {all, {}, false, false},
+      {all, {kIdAuthor}, false, false}, {all, {}, false, false},
       {kMkLButton | kMkControl, {kIdProductName, kIdVersionLine}, false, false},
       {kMkControl | kMkShift, {kIdProductName, kIdVersionLine}, false, false},
       {kMkLButton | kMkShift, {kIdVersionLine}, false, false},
