@@ -35,26 +35,17 @@ std::string Line(const std::string& op, const std::string& path, const std::stri
 using fault::Lower;
 
 // Compares the recorded calls with the expected ones (key paths and value
-// names without regard to case, as the registry treats them) and lists both
-// sequences when they differ.
+// names without regard to case, as the registry treats them), one line per
+// call, so that a difference shows as a diff of the two lists.
 void ExpectSequence(const Reg& reg, const Sequence& expected) {
   static const char* const kOps[] = {"open", "create", "query", "set",
                                      "delete-value", "delete-key", "close"};
-  Sequence want, got;
-  for (const std::string& e : expected) want.push_back(Lower(e));
+  std::string want, got;
+  for (const std::string& e : expected) want += Lower(e) + "\n";
   for (const Reg::Call& c : reg.Calls())
-    got.push_back(Lower(Line(kOps[__builtin_ctz(c.op)], c.path.substr(5), c.value)));
-  if (want == got) return;
-  std::string text;
-  for (size_t i = 0; i < want.size() || i < got.size(); ++i) {
-    const std::string& w = i < want.size() ? want[i] : std::string("-");
-    const std::string& g = i < got.size() ? got[i] : std::string("-");
-    text += (w == g ? "   " : "!! ") + std::to_string(i + 1) + ": want " + w + "\n      got  " +
-            g + "\n";
-  }
-  ADD_FAILURE() << "registry calls differ (" << got.size() << " made, " << want.size()
-                << " required):\n"
-                << text;
+    got += Lower(Line(kOps[__builtin_ctz(c.op)], c.path.substr(5), c.value)) + "\n";
+  EXPECT_EQ(got, want) << "registry calls: " << reg.CallCount() << " made, " << expected.size()
+                       << " required";
 }
 
 void AddRead(Sequence* e, const std::string& key, const char* value) {
