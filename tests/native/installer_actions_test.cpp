@@ -37,11 +37,14 @@ const std::string kNT4Device = fault::kNT4Device0, kNT5Device = fault::kNT5Devic
 using fault::kNTD3D;
 using fault::kNTGlide;
 
-InstallerState State(PlatformKind kind, int32_t advanced = 0) {
+// The start-up state, with the adapters found (9x).
+InstallerState State(PlatformKind kind, int32_t advanced = 0,
+                     const std::vector<int32_t>& adapters = {}) {
   InstallerState s;
   InitInstallerState(&s);
   s.PlatformKind = kind;
   s.AdvancedPanelOption = advanced;
+  s.AdapterList = regtest::Adapters(adapters);
   return s;
 }
 
@@ -291,12 +294,6 @@ void SeedInstalled9x(MemoryRegistry& reg, const char* progIdClass) {
   reg.ResetCalls();
 }
 
-InstallerState State9xWithAdapters(std::vector<int> adapters) {
-  InstallerState s = State(1);
-  s.AdapterList = regtest::Adapters(adapters);
-  return s;
-}
-
 TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
   // regsvr32 not run; its ProgID key naming this class; naming another.
   const char* progIdClasses[] = {nullptr, kClsidUpper, "{0000031A-0000-0000-C000-000000000046}"};
@@ -306,7 +303,7 @@ TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
     SeedInstalled9x(reg, progIdClass);
     uint32_t set = DetectInstalledKeys(reg);
     EXPECT_EQ(set, 61u);
-    EXPECT_TRUE(RemoveExtension(reg, State9xWithAdapters({0, 2}), set));
+    EXPECT_TRUE(RemoveExtension(reg, State(1, 0, {0, 2}), set));
     for (const std::string& k : {kLegacy, kProduct, kDisplay, kDevice, kClsid})
       EXPECT_FALSE(reg.KeyExists(k)) << k;
     EXPECT_EQ(reg.KeyExists(kProgIdClsidKey), progIdClass && !own);
@@ -340,7 +337,7 @@ TEST(InstallerActions, RemoveTouchesOnlyTheAdaptersFound) {
   SeedDriver9x(reg, 2);
   reg.AddKey(kProduct);
   // Adapters 0 and 2 found: 0001 stays as it is.
-  EXPECT_TRUE(RemoveExtension(reg, State9xWithAdapters({0, 2}), kKeyProduct));
+  EXPECT_TRUE(RemoveExtension(reg, State(1, 0, {0, 2}), kKeyProduct));
   EXPECT_TRUE(reg.ValueExists(kClass9x + "0001\\DEFAULT", "Grxclock"));
   EXPECT_FALSE(reg.ValueExists(kClass9x + "0002\\DEFAULT", "Grxclock"));
   // No adapter found: no driver value touched.
@@ -355,7 +352,7 @@ TEST(InstallerActions, RemoveTouchesOnlyTheAdaptersFound) {
   MemoryRegistry reg3;
   SeedDriver9x(reg3, 15);
   SeedDriver9x(reg3, 3);
-  InstallerState s = State9xWithAdapters({15});
+  InstallerState s = State(1, 0, {15});
   EXPECT_TRUE(RemoveExtension(reg3, s, 0));
   EXPECT_FALSE(reg3.ValueExists(kClass9x + "0015\\DEFAULT", "Grxclock"));
   EXPECT_TRUE(reg3.ValueExists(kClass9x + "0003\\DEFAULT", "Grxclock"));
@@ -397,7 +394,7 @@ TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
     MemoryRegistry reg;
     SeedInstalled9x(reg, kClsidUpper);
     reg.FailKey(failing, kErrorAccessDenied, MemoryRegistry::kOpDeleteKey);
-    EXPECT_FALSE(RemoveExtension(reg, State9xWithAdapters({0, 2}), 61)) << failing;
+    EXPECT_FALSE(RemoveExtension(reg, State(1, 0, {0, 2}), 61)) << failing;
     bool reached = false;
     for (const std::string& k : order) {
       reached = reached || k == failing;
@@ -423,7 +420,7 @@ TEST(InstallerActions, KeysThatVanishedSinceStartUpAreNoFailure) {
   MemoryRegistry reg;
   reg.AddKey(kDisplay);
   SeedDriver9x(reg, 0);
-  EXPECT_TRUE(RemoveExtension(reg, State9xWithAdapters({0}), 61));
+  EXPECT_TRUE(RemoveExtension(reg, State(1, 0, {0}), 61));
   EXPECT_FALSE(reg.KeyExists(kDisplay));
   EXPECT_FALSE(reg.ValueExists(kClass9x + "0000\\DEFAULT", "Grxclock"));
 }
@@ -434,7 +431,7 @@ TEST(InstallerActions, LegacyKeyAloneIsRemovedWithTheDriverValues) {
   SeedDriver9x(reg, 1);
   uint32_t set = DetectInstalledKeys(reg);
   EXPECT_EQ(set, 1u);
-  EXPECT_TRUE(RemoveExtension(reg, State9xWithAdapters({1}), set));
+  EXPECT_TRUE(RemoveExtension(reg, State(1, 0, {1}), set));
   EXPECT_FALSE(reg.KeyExists(kLegacy));
   EXPECT_FALSE(reg.ValueExists(kClass9x + "0001\\DEFAULT", "Grxclock"));
   // Only the Velomark key went; its parent stays.
@@ -452,7 +449,7 @@ TEST(InstallerActions, DriverValueFailures) {
     SeedDriver9x(reg, 0);
     SeedDriver9x(reg, 2);
     reg.FailKey(kClass9x + "0000\\DEFAULT", c.error, c.ops);
-    EXPECT_EQ(RemoveExtension(reg, State9xWithAdapters({0, 2}), 0), c.ok) << c.name;
+    EXPECT_EQ(RemoveExtension(reg, State(1, 0, {0, 2}), 0), c.ok) << c.name;
     // The other steps and adapters still ran.
     EXPECT_FALSE(reg.ValueExists(kClass9x + "0000\\Glide", "FX_GLIDE_SWAPINTERVAL")) << c.name;
     EXPECT_FALSE(reg.ValueExists(kClass9x + "0002\\DEFAULT", "Grxclock")) << c.name;
@@ -463,7 +460,7 @@ TEST(InstallerActions, DriverValueFailures) {
 // --- The flows, with the dialogs replaced by a script.
 
 InstallerState FlowState(MemoryRegistry& reg, PlatformKind kind) {
-  InstallerState s = State9xWithAdapters({0});
+  InstallerState s = State(1, 0, {0});
   s.PlatformKind = kind;
   CopyText(s.PageModulePath, sizeof s.PageModulePath, kModule);
   s.InstalledKeySet = DetectInstalledKeys(reg);
