@@ -459,14 +459,6 @@ TEST(InstallerActions, DriverValueFailures) {
 
 // --- The flows, with the dialogs replaced by a script.
 
-InstallerState FlowState(MemoryRegistry& reg, PlatformKind kind) {
-  InstallerState s = State(1, 0, {0});
-  s.PlatformKind = kind;
-  CopyText(s.PageModulePath, sizeof s.PageModulePath, kModule);
-  s.InstalledKeySet = DetectInstalledKeys(reg);
-  return s;
-}
-
 TEST(InstallerFlow, DialogSequences) {
   struct Case {
     const char* name;
@@ -497,13 +489,14 @@ TEST(InstallerFlow, DialogSequences) {
       InstallerState old = State(1);
       ASSERT_TRUE(InstallExtension(reg, old, kModule, 130, 230, kModel2000));
       // What the page and the refresh-rate dialog changed since.
-      reg.PutText(kProduct, "EnableClock", "1");
-      reg.PutText(kProduct, "ColorDepth", "16");
-      reg.PutText(kProduct, "LinkAllColorDepths", "1");
+      regtest::PutValues(reg, {{kProduct, "EnableClock", "1"}, {kProduct, "ColorDepth", "16"},
+                               {kProduct, "LinkAllColorDepths", "1"}});
     }
     if (c.readOnly) reg.MakeReadOnly("HKLM");
     std::string before = reg.Dump();
-    InstallerState s = FlowState(reg, 1);
+    InstallerState s = State(1, 0, {0});
+    CopyText(s.PageModulePath, sizeof s.PageModulePath, kModule);
+    s.InstalledKeySet = DetectInstalledKeys(reg);
     ScriptedUi ui(&s, c.answers);
     RunInstallerFlow(reg, &s, ui);
     EXPECT_EQ(ui.shown, c.shown) << c.name;
