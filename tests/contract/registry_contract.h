@@ -85,12 +85,17 @@ class RegistryContract : public ::testing::TestWithParam<RegKey> {
     return key;
   }
 
-  long Open(const std::string& sub, RegKey* key) {
-    const std::string path = Path(sub);
-    *key = 0;
-    long r = reg().OpenKey(root(), path.c_str(), kKeyAllAccess, key);
-    if (r == kErrorSuccess && *key) open_.push_back(*key);
+  // Opens `path` below `parent` for `access`; closed at the end of the case.
+  long OpenAt(RegKey parent, const std::string& path, uint32_t access, RegKey* key = nullptr) {
+    RegKey opened = 0;
+    long r = reg().OpenKey(parent, path.c_str(), access, &opened);
+    if (r == kErrorSuccess && opened) open_.push_back(opened);
+    if (key) *key = opened;
     return r;
+  }
+  // root\Software\TachyContract\<sub> with all access.
+  long Open(const std::string& sub, RegKey* key = nullptr) {
+    return OpenAt(root(), Path(sub), kKeyAllAccess, key);
   }
 
   // Stores exactly `data`: the byte after it is not zero, so text without
@@ -130,20 +135,16 @@ class RegistryContract : public ::testing::TestWithParam<RegKey> {
 };
 
 TEST_P(RegistryContract, OpeningAMissingKeyIsFileNotFound) {
-  RegKey key = 123;
-  EXPECT_EQ(kErrorFileNotFound, Open("A", &key));
+  EXPECT_EQ(kErrorFileNotFound, Open("A"));
   Create("");
-  EXPECT_EQ(kErrorFileNotFound, Open("A\\B", &key));
-  EXPECT_EQ(kErrorFileNotFound, Open("A", &key));
+  EXPECT_EQ(kErrorFileNotFound, Open("A\\B"));
+  EXPECT_EQ(kErrorFileNotFound, Open("A"));
 }
 
 TEST_P(RegistryContract, CreatingMakesEveryMissingKeyAbove) {
   RegKey deep = Create("A\\B\\C");
   ASSERT_NE(0u, deep);
-  RegKey key;
-  EXPECT_EQ(kErrorSuccess, Open("A", &key));
-  EXPECT_EQ(kErrorSuccess, Open("A\\B", &key));
-  EXPECT_EQ(kErrorSuccess, Open("A\\B\\C", &key));
+  for (const char* sub : {"A", "A\\B", "A\\B\\C"}) EXPECT_EQ(kErrorSuccess, Open(sub)) << sub;
   // Creating an existing key opens it: its values stay.
   ASSERT_EQ(kErrorSuccess, SetText(reg(), deep, "Kept", "yes"));
   RegKey again = Create("A\\B\\C");
@@ -157,11 +158,8 @@ TEST_P(RegistryContract, CreatingBelowAnOpenKeyUsesItAsTheRoot) {
             reg().CreateKey(top, "Parent\\Child", "Tachymark", kKeyAllAccess, &child));
   ASSERT_NE(0u, child);
   reg().CloseKey(child);
-  RegKey key;
-  EXPECT_EQ(kErrorSuccess, Open("Parent\\Child", &key));
-  RegKey relative = 0;
-  EXPECT_EQ(kErrorSuccess, reg().OpenKey(top, "Parent", kKeyRead, &relative));
-  reg().CloseKey(relative);
+  EXPECT_EQ(kErrorSuccess, Open("Parent\\Child"));
+  EXPECT_EQ(kErrorSuccess, OpenAt(top, "Parent", kKeyRead));
 }
 
 TEST_P(RegistryContract, KeyAndValueNamesIgnoreCase) {
@@ -254,11 +252,10 @@ TEST_P(RegistryContract, DeletingValuesAndKeys) {
   // A key with subkeys is refused (Windows NT; Windows 95 would delete the
   // whole tree) and stays as it was.
   EXPECT_EQ(kErrorAccessDenied, DeleteKey("Parent"));
-  RegKey key;
-  EXPECT_EQ(kErrorSuccess, Open("Parent\\Child", &key));
+  EXPECT_EQ(kErrorSuccess, Open("Parent\\Child"));
   EXPECT_EQ(kErrorSuccess, DeleteKey("Parent\\Child"));
   EXPECT_EQ(kErrorSuccess, DeleteKey("Parent"));
-  EXPECT_EQ(kErrorFileNotFound, Open("Parent", &key));
+  EXPECT_EQ(kErrorFileNotFound, Open("Parent"));
 }
 
 TEST_P(RegistryContract, AHandleToADeletedKeyNoLongerWorks) {
@@ -267,8 +264,7 @@ TEST_P(RegistryContract, AHandleToADeletedKeyNoLongerWorks) {
   uint32_t size = 0;
   EXPECT_EQ(kErrorKeyDeleted, reg().QueryValue(gone, "X", nullptr, nullptr, &size));
   EXPECT_EQ(kErrorKeyDeleted, SetText(reg(), gone, "X", "1"));
-  RegKey key;
-  EXPECT_EQ(kErrorFileNotFound, Open("Gone", &key));
+  EXPECT_EQ(kErrorFileNotFound, Open("Gone"));
 }
 
 // Storing text whose length leaves out the terminator: NT looks at the byte
@@ -318,17 +314,13 @@ TEST_P(RegistryContract, PathsStartingWithABackslashAreRefused) {
   Create("A");
   RegKey key = 0;
   std::string path = std::string("\\") + kScratch + "\\A";
-  EXPECT_EQ(kErrorBadPathname, reg().OpenKey(root(), path.c_str(), kKeyRead, &key));
+  EXPECT_EQ(kErrorBadPathname, OpenAt(root(), path, kKeyRead));
   EXPECT_EQ(kErrorBadPathname,
             reg().CreateKey(root(), (path + "\\B").c_str(), nullptr, kKeyAllAccess, &key));
   EXPECT_EQ(kErrorBadPathname, reg().DeleteKey(root(), path.c_str()));
   // A trailing backslash or a doubled one inside is harmless.
-  std::string trailing = Path("A\\");
-  ASSERT_EQ(kErrorSuccess, reg().OpenKey(root(), trailing.c_str(), kKeyRead, &key));
-  reg().CloseKey(key);
-  std::string doubled = std::string(kScratch) + "\\\\A";
-  ASSERT_EQ(kErrorSuccess, reg().OpenKey(root(), doubled.c_str(), kKeyRead, &key));
-  reg().CloseKey(key);
+  EXPECT_EQ(kErrorSuccess, OpenAt(root(), Path("A\\"), kKeyRead));
+  EXPECT_EQ(kErrorSuccess, OpenAt(root(), std::string(kScratch) + "\\\\A", kKeyRead));
 }
 
 // The predefined roots are open handles themselves.
@@ -340,9 +332,7 @@ TEST_P(RegistryContract, RootsWorkAsOpenKeys) {
   EXPECT_EQ(kErrorSuccess, reg().CloseKey(root()));
   // Still usable after "closing".
   Create("");
-  RegKey key = 0;
-  EXPECT_EQ(kErrorSuccess, reg().OpenKey(root(), kScratch, kKeyRead, &key));
-  reg().CloseKey(key);
+  EXPECT_EQ(kErrorSuccess, OpenAt(root(), kScratch, kKeyRead));
   // A root is never deleted; a null name is a mistake.
   EXPECT_EQ(kErrorAccessDenied, reg().DeleteKey(root(), ""));
   EXPECT_EQ(kErrorInvalidParameter, reg().DeleteKey(root(), nullptr));
@@ -379,15 +369,14 @@ TEST_P(RegistryContract, ClosingAndDeletingThroughHandles) {
   EXPECT_EQ(kErrorSuccess, reg().CloseKey(child));
   // The key named relative to an open key is deleted.
   EXPECT_EQ(kErrorSuccess, reg().DeleteKey(top, "Gone"));
-  RegKey key;
-  EXPECT_EQ(kErrorFileNotFound, Open("Gone", &key));
+  EXPECT_EQ(kErrorFileNotFound, Open("Gone"));
   // An empty name deletes the open key itself, once it has no subkeys.
   RegKey parent = Create("Parent\\Child");
   ASSERT_EQ(kErrorSuccess, Open("Parent", &parent));
   EXPECT_EQ(kErrorAccessDenied, reg().DeleteKey(parent, ""));
   ASSERT_EQ(kErrorSuccess, DeleteKey("Parent\\Child"));
   EXPECT_EQ(kErrorSuccess, reg().DeleteKey(parent, ""));
-  EXPECT_EQ(kErrorFileNotFound, Open("Parent", &key));
+  EXPECT_EQ(kErrorFileNotFound, Open("Parent"));
   // A handle that was never opened is refused.
   EXPECT_EQ(kErrorInvalidHandle, reg().CloseKey(static_cast<RegKey>(0x7FFF0000u)));
 }
@@ -460,11 +449,9 @@ TEST_P(RegistryContract, ClassesRootIsMachineClasses) {
   ASSERT_EQ(kErrorSuccess, SetText(reg(), cls, nullptr, "TACHPAGE.DLL"));
   reg().CloseKey(cls);
   RegKey machine = 0;
-  ASSERT_EQ(kErrorSuccess,
-            reg().OpenKey(kHkeyLocalMachine, "Software\\Classes\\TachyContractClass\\Sub",
-                          kKeyRead, &machine));
+  ASSERT_EQ(kErrorSuccess, OpenAt(kHkeyLocalMachine, "Software\\Classes\\TachyContractClass\\Sub",
+                                  kKeyRead, &machine));
   EXPECT_EQ("TACHPAGE.DLL", Text(machine, nullptr));
-  reg().CloseKey(machine);
 }
 
 INSTANTIATE_TEST_SUITE_P(Roots, RegistryContract,
