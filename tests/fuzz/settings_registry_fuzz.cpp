@@ -102,7 +102,7 @@ void RequireRecord(const DriverSettings& s, PlatformKind kind, const char* when,
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider fdp(data, size);
   MemoryRegistry reg;
-  const bool faults = fuzz::BuildRegistry(fdp, reg).faults;
+  const bool faults = fuzz::BuildRegistry(fdp, reg);
   fuzz::FuzzSystem sys(fdp);
 
   // Platform.
