@@ -173,29 +173,23 @@ inline bool BuildRegistry(FuzzedDataProvider& fdp, MemoryRegistry& reg) {
 }
 
 // GetVersionExA answers from the input.
-class FuzzSystem : public SystemInfo {
- public:
+struct FuzzSystem : SystemInfo {
   explicit FuzzSystem(FuzzedDataProvider& fdp) {
-    fails_ = fdp.ConsumeIntegralInRange<int>(0, 15) == 0;
-    version_.platformId = fdp.ConsumeIntegralInRange<uint32_t>(0, 3);
-    version_.majorVersion = fdp.ConsumeIntegralInRange<uint32_t>(3, 7);
-    version_.minorVersion = fdp.ConsumeIntegralInRange<uint32_t>(0, 90);
-    version_.buildNumber = fdp.ConsumeIntegral<uint32_t>();
-    language_ = fdp.ConsumeIntegral<uint16_t>();
+    fails = fdp.ConsumeIntegralInRange<int>(0, 15) == 0;
+    version.platformId = fdp.ConsumeIntegralInRange<uint32_t>(0, 3);
+    version.majorVersion = fdp.ConsumeIntegralInRange<uint32_t>(3, 7);
+    version.minorVersion = fdp.ConsumeIntegralInRange<uint32_t>(0, 90);
+    version.buildNumber = fdp.ConsumeIntegral<uint32_t>();
+    language = fdp.ConsumeIntegral<uint16_t>();
   }
   bool GetVersion(OsVersion* out) override {
-    if (fails_) return false;
-    *out = version_;
-    return true;
+    if (!fails) *out = version;
+    return !fails;
   }
-  uint16_t GetSystemDefaultLangId() override { return language_; }
-  const OsVersion& version() const { return version_; }
-  bool fails() const { return fails_; }
-
- private:
-  bool fails_;
-  OsVersion version_{};
-  uint16_t language_;
+  uint16_t GetSystemDefaultLangId() override { return language; }
+  bool fails;
+  OsVersion version{};
+  uint16_t language;
 };
 
 class CountingMessages : public MessageSink {
