@@ -73,25 +73,23 @@ class RegistryContract : public ::testing::TestWithParam<RegKey> {
   Registry& reg() { return ContractRegistry(); }
   RegKey root() const { return GetParam(); }
 
-  // Creates (or opens) root\Software\TachyContract\<sub> with all access;
-  // closed at the end of the case.
-  RegKey Create(const std::string& sub) {
-    const std::string path = Path(sub);
-    RegKey key = 0;
-    EXPECT_EQ(kErrorSuccess,
-              reg().CreateKey(root(), path.c_str(), nullptr, kKeyAllAccess, &key))
-        << path;
-    if (key) open_.push_back(key);
-    return key;
+  // Creates or opens `path` below `parent` (with class `cls`) for all
+  // access, or opens it for `access`; the key is closed at the end of the case.
+  long CreateAt(RegKey parent, const std::string& path, const char* cls, RegKey* key = nullptr) {
+    RegKey made = 0;
+    const long r = reg().CreateKey(parent, path.c_str(), cls, kKeyAllAccess, &made);
+    return Keep(r, made, key);
   }
-
-  // Opens `path` below `parent` for `access`; closed at the end of the case.
   long OpenAt(RegKey parent, const std::string& path, uint32_t access, RegKey* key = nullptr) {
     RegKey opened = 0;
-    long r = reg().OpenKey(parent, path.c_str(), access, &opened);
-    if (r == kErrorSuccess && opened) open_.push_back(opened);
-    if (key) *key = opened;
-    return r;
+    const long r = reg().OpenKey(parent, path.c_str(), access, &opened);
+    return Keep(r, opened, key);
+  }
+  // root\Software\TachyContract\<sub>, created with all access.
+  RegKey Create(const std::string& sub) {
+    RegKey key = 0;
+    EXPECT_EQ(kErrorSuccess, CreateAt(root(), Path(sub), nullptr, &key)) << sub;
+    return key;
   }
   // root\Software\TachyContract\<sub> with all access.
   long Open(const std::string& sub, RegKey* key = nullptr) {
@@ -131,6 +129,11 @@ class RegistryContract : public ::testing::TestWithParam<RegKey> {
   long DeleteKey(const std::string& sub) { return reg().DeleteKey(root(), Path(sub).c_str()); }
 
  private:
+  long Keep(long result, RegKey opened, RegKey* key) {
+    if (result == kErrorSuccess && opened) open_.push_back(opened);
+    if (key) *key = opened;
+    return result;
+  }
   std::vector<RegKey> open_;
 };
 
@@ -154,10 +157,8 @@ TEST_P(RegistryContract, CreatingMakesEveryMissingKeyAbove) {
 TEST_P(RegistryContract, CreatingBelowAnOpenKeyUsesItAsTheRoot) {
   RegKey top = Create("");
   RegKey child = 0;
-  ASSERT_EQ(kErrorSuccess,
-            reg().CreateKey(top, "Parent\\Child", "Tachymark", kKeyAllAccess, &child));
+  ASSERT_EQ(kErrorSuccess, CreateAt(top, "Parent\\Child", "Tachymark", &child));
   ASSERT_NE(0u, child);
-  reg().CloseKey(child);
   EXPECT_EQ(kErrorSuccess, Open("Parent\\Child"));
   EXPECT_EQ(kErrorSuccess, OpenAt(top, "Parent", kKeyRead));
 }
@@ -312,11 +313,9 @@ TEST_P(RegistryContract, TextWithoutItsTerminatorIsCompletedWhenItCan) {
 
 TEST_P(RegistryContract, PathsStartingWithABackslashAreRefused) {
   Create("A");
-  RegKey key = 0;
   std::string path = std::string("\\") + kScratch + "\\A";
   EXPECT_EQ(kErrorBadPathname, OpenAt(root(), path, kKeyRead));
-  EXPECT_EQ(kErrorBadPathname,
-            reg().CreateKey(root(), (path + "\\B").c_str(), nullptr, kKeyAllAccess, &key));
+  EXPECT_EQ(kErrorBadPathname, CreateAt(root(), path + "\\B", nullptr));
   EXPECT_EQ(kErrorBadPathname, reg().DeleteKey(root(), path.c_str()));
   // A trailing backslash or a doubled one inside is harmless.
   EXPECT_EQ(kErrorSuccess, OpenAt(root(), Path("A\\"), kKeyRead));
@@ -444,10 +443,9 @@ TEST_P(RegistryContract, SetDecimalAndSetDwordStoreTheirForms) {
 // installer's class keys are looked for.
 TEST_P(RegistryContract, ClassesRootIsMachineClasses) {
   RegKey cls = 0;
-  ASSERT_EQ(kErrorSuccess, reg().CreateKey(kHkeyClassesRoot, "TachyContractClass\\Sub",
-                                           "Tachymark", kKeyAllAccess, &cls));
+  ASSERT_EQ(kErrorSuccess,
+            CreateAt(kHkeyClassesRoot, "TachyContractClass\\Sub", "Tachymark", &cls));
   ASSERT_EQ(kErrorSuccess, SetText(reg(), cls, nullptr, "TACHPAGE.DLL"));
-  reg().CloseKey(cls);
   RegKey machine = 0;
   ASSERT_EQ(kErrorSuccess, OpenAt(kHkeyLocalMachine, "Software\\Classes\\TachyContractClass\\Sub",
                                   kKeyRead, &machine));
