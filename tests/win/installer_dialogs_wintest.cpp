@@ -68,14 +68,10 @@ const LanguageTexts kGerman = {
     L"Installationsabbruch\n\nTACHPAGE.DLL NICHT GEFUNDEN : Die DLL Datei Tachpage.dll "
     L"muss im selben Verzeichnis sein wie die Tachinst.exe"};
 
-const LanguageTexts& Texts(int langId) {
-  return langId == 12 ? kFrench : langId == 7 ? kGerman : kEnglish;
+int SystemLang() { return std::atoi(("0" + Env("TACHY_INST_LANG")).c_str()); }
+const LanguageTexts& SystemTexts() {
+  return SystemLang() == 12 ? kFrench : SystemLang() == 7 ? kGerman : kEnglish;
 }
-int SystemLang() {
-  std::string v = Env("TACHY_INST_LANG");
-  return v.empty() ? 9 : std::atoi(v.c_str());
-}
-const LanguageTexts& SystemTexts() { return Texts(SystemLang()); }
 // The cycle of the hidden gesture over a whole run of the installer:
 // English, French, German, English..., the first gesture giving French.
 const LanguageTexts& CycleTexts(int step) {
@@ -102,22 +98,15 @@ struct Shown {
   const wchar_t* LanguageTexts::*text;
 };
 using Shows = std::initializer_list<Shown>;
-const Shows kSelectTexts = {{kModelGroup, &LanguageTexts::selectModel},
-                            {kNone, &LanguageTexts::doNotInstall},
-                            {kWin98Group, &LanguageTexts::win98Option},
-                            {kAdvanced, &LanguageTexts::advancedPanel},
-                            {kVersion, &LanguageTexts::versionLine},
-                            {kCancel, &LanguageTexts::cancel}};
-const Shows kInstalledTexts = {{kInst1, &LanguageTexts::installed1},
-                               {kInst2, &LanguageTexts::installed2}};
-const Shows kReinstallTexts = {{kRR1, &LanguageTexts::reinstall1},
-                               {kRR2, &LanguageTexts::reinstall2},
-                               {kRR3, &LanguageTexts::reinstall3},
-                               {kReinstall, &LanguageTexts::reinstallButton},
-                               {kRemove, &LanguageTexts::removeButton},
-                               {kCancel, &LanguageTexts::cancel}};
-const Shows kRemovedTexts = {{kRem1, &LanguageTexts::removed1},
-                             {kRem2, &LanguageTexts::removed2}};
+using T = LanguageTexts;
+const Shows kSelectTexts = {{kModelGroup, &T::selectModel}, {kNone, &T::doNotInstall},
+                            {kWin98Group, &T::win98Option}, {kAdvanced, &T::advancedPanel},
+                            {kVersion, &T::versionLine},    {kCancel, &T::cancel}};
+const Shows kInstalledTexts = {{kInst1, &T::installed1}, {kInst2, &T::installed2}};
+const Shows kReinstallTexts = {{kRR1, &T::reinstall1},       {kRR2, &T::reinstall2},
+                               {kRR3, &T::reinstall3},       {kReinstall, &T::reinstallButton},
+                               {kRemove, &T::removeButton}, {kCancel, &T::cancel}};
+const Shows kRemovedTexts = {{kRem1, &T::removed1}, {kRem2, &T::removed2}};
 
 // The dialog shows `t`'s texts (waiting a moment for a change to arrive).
 void ExpectTexts(HWND dialog, const Shows& shows, const LanguageTexts& t) {
@@ -212,11 +201,10 @@ class InstallerDialogs : public ::testing::Test {
     return true;
   }
 
-  // Starts the installer (this folder's unless `exe`) and waits for the
-  // dialog that holds `control`; null when none comes.
-  HWND Open(Installer& inst, int control = kVersion, const std::string& args = "",
-            const std::string& exe = "") {
-    EXPECT_TRUE(inst.Start(exe.empty() ? exe_ : exe, args));
+  // Starts the installer and waits for the dialog that holds `control`;
+  // null when none comes.
+  HWND Open(Installer& inst, int control = kVersion, const std::string& args = "") {
+    EXPECT_TRUE(inst.Start(exe_, args));
     return inst.WaitDialog(control);
   }
   static void ExpectExit(Installer& inst) {
@@ -318,6 +306,28 @@ class InstallerDialogs : public ::testing::Test {
     for (const char* key : {kProduct, kDisplayKey, kDeviceKey, kLegacyKey})
       if (KeyExists(key)) return false;
     return !KeyExists(HKEY_CLASSES_ROOT, kClassKey);
+  }
+
+  // The four dialogs of two runs, `each(run, dialog, label, texts)` on
+  // each: the first run installs (the 2000 and OK in Select Model), the
+  // second removes. `step` starts again with each run.
+  using Each = std::function<void(Installer&, HWND, int, const Shows&)>;
+  void EachDialog(const Each& each, int* step) {
+    Installer inst;
+    HWND select = Open(inst);
+    ASSERT_TRUE(select);
+    each(inst, select, kVersion, kSelectTexts);
+    Click(select, k2000);
+    Click(select, kOk);
+    for (int d : {kInst1, kRR1, kRem1}) {
+      if (d == kRR1) *step = 0;
+      HWND dialog = d == kRR1 ? Answer(inst, 0) : inst.WaitDialog(d);
+      ASSERT_TRUE(dialog) << d;
+      each(inst, dialog, d, d == kInst1 ? kInstalledTexts : d == kRR1 ? kReinstallTexts
+                                                                : kRemovedTexts);
+      Click(dialog, d == kRR1 ? kRemove : kOk);
+      if (d != kRR1) ExpectExit(inst);
+    }
   }
 
   std::string exe_;
@@ -818,46 +828,26 @@ TEST_F(InstallerDialogs, KeyboardAlone) {
 TEST_F(InstallerDialogs, LanguageGestureCyclesAcrossDialogs) {
   SetInstallerVersion("win98");
   int step = 0;
-  auto twice = [&](HWND d, int label, const Shows& shows) {
+  EachDialog([&](Installer& inst, HWND d, int label, const Shows& shows) {
+    if (label == kVersion) {
+      Click(d, k3000);
+      Click(d, kAdvanced);
+    }
     ExpectTexts(d, shows, SystemTexts());
     for (int i = 0; i < 2; ++i) {
       GestureAt(d, Spot(GetDlgItem(d, label), i));
-      ExpectTexts(d, shows, CycleTexts(step++));
+      ExpectTexts(d, shows, CycleTexts(step++));  // Installed: English, French
     }
-  };
-  Installer inst;
-  HWND select = Open(inst);
-  ASSERT_TRUE(select);
-  Click(select, k3000);
-  Click(select, kAdvanced);
-  twice(select, kVersion, kSelectTexts);
-  // Texts only: the choices stay.
-  EXPECT_TRUE(Checked(select, k3000));
-  EXPECT_TRUE(Checked(select, kAdvanced));
-  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(select, kAdvanced)));
-  // The no-model message comes in the dialog's current language, German.
-  Click(select, kNone);
-  Click(select, kOk);
-  ExpectBox(inst, kGerman.installError, kGerman.noModel, select);
-  Click(select, k2000);
-  Click(select, kOk);
-  HWND installed = inst.WaitDialog(kInst1);
-  ASSERT_TRUE(installed);
-  twice(installed, kInst1, kInstalledTexts);  // English, French
-  Click(installed, kOk);
-  ExpectExit(inst);
-
-  // A new run starts the cycle again, in Reinstall or Remove and Removed.
-  step = 0;
-  HWND rr = Answer(inst, 0);
-  ASSERT_TRUE(rr);
-  twice(rr, kRR1, kReinstallTexts);
-  Click(rr, kRemove);
-  HWND removed = inst.WaitDialog(kRem1);
-  ASSERT_TRUE(removed);
-  twice(removed, kRem1, kRemovedTexts);
-  Click(removed, kOk);
-  ExpectExit(inst);
+    if (label != kVersion) return;
+    // Texts only: the choices stay. The no-model message comes in the
+    // dialog's current language, German.
+    EXPECT_TRUE(Checked(d, k3000));
+    EXPECT_TRUE(Checked(d, kAdvanced));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(d, kAdvanced)));
+    Click(d, kNone);
+    Click(d, kOk);
+    ExpectBox(inst, kGerman.installError, kGerman.noModel, d);
+  }, &step);
 }
 
 // Nothing but the whole gesture over the label changes the language, on
@@ -868,8 +858,7 @@ TEST_F(InstallerDialogs, LanguageGestureCyclesAcrossDialogs) {
 TEST_F(InstallerDialogs, LanguageGestureNeedsTheLabelAndAllThreeHeld) {
   const LanguageTexts& sys = SystemTexts();
   int step = 0;
-  auto only = [&](HWND d, int label, const Shows& shows) {
-    ASSERT_TRUE(d);
+  EachDialog([&](Installer&, HWND d, int label, const Shows& shows) {
     HWND l = GetDlgItem(d, label);
     const RECT r = WindowRect(l);
     int spot = 0;
@@ -886,24 +875,7 @@ TEST_F(InstallerDialogs, LanguageGestureNeedsTheLabelAndAllThreeHeld) {
       GestureAt(d, corners[step % 2]);
       ExpectTexts(d, shows, CycleTexts(step));
     } while (&CycleTexts(step++) == &sys);
-  };
-  Installer inst;
-  HWND select = Open(inst);
-  only(select, kVersion, kSelectTexts);
-  Click(select, k2000);
-  Click(select, kOk);
-  HWND installed = inst.WaitDialog(kInst1);
-  only(installed, kInst1, kInstalledTexts);
-  Click(installed, kOk);
-  ExpectExit(inst);
-  step = 0;
-  HWND rr = Answer(inst, 0);
-  only(rr, kRR1, kReinstallTexts);
-  Click(rr, kRemove);
-  HWND removed = inst.WaitDialog(kRem1);
-  only(removed, kRem1, kRemovedTexts);
-  Click(removed, kOk);
-  ExpectExit(inst);
+  }, &step);
 }
 
 // --- The registry refuses: a key whose security lets nobody write.
@@ -1031,8 +1003,7 @@ TEST_F(InstallerDialogs, SecondStartBringsTheDialogForward) {
   DestroyWindow(other);
   EXPECT_TRUE(first.Running());
   Click(select, kCancel);
-  DWORD code = 1;
-  ASSERT_TRUE(first.WaitExit(15000, &code));
+  ExpectExit(first);
   EXPECT_TRUE(NothingInstalled());
 }
 
