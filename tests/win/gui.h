@@ -285,9 +285,12 @@ inline void Settle(HWND w) {
       Pump();
       if (!GetQueueStatus(QS_ALLINPUT) && round > 0) break;
     } else {
+      // Each WM_NULL returns once that thread is back at its message loop;
+      // the pause in between lets the X events of a cursor move reach it.
       DWORD_PTR result;
       SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result);
-      Sleep(20);
+      if (round == 2) break;
+      Sleep(10);
     }
   }
 }
