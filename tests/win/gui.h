@@ -6,6 +6,7 @@
 //   ReadValue(root, key, name, &data, &type)       raw bytes as stored; false if absent
 //   Text(root, key, name)    REG_SZ without terminator, REG_DWORD in decimal, "<absent>"
 //   KeyExists, DeleteTree, DenyWrites(root, key, deny), KeyClass (RegQueryInfoKeyA)
+//   DrawOwnFrames(exe)   Wine draws that program's frames (no 2 s waits)
 // Windows:
 //   Pump()          this thread's messages, modeless dialogs through IsDialogMessage
 //   WaitUntil(cond, ms)  pumps while waiting; FindTopWindow(pid, match) (pid 0: us)
@@ -156,6 +157,15 @@ inline bool KeyExists(const std::string& key) { return KeyExists(HKEY_LOCAL_MACH
 inline void DeleteTree(const std::string& key) { DeleteTree(HKEY_LOCAL_MACHINE, key); }
 inline void DenyWrites(const std::string& key, bool deny) {
   DenyWrites(HKEY_LOCAL_MACHINE, key, deny);
+}
+
+// Without a window manager Wine waits up to 2 s for one whenever it shows or
+// hides a framed window (a sheet, a message box). For program `exe` (e.g.
+// "page_tab_wintest.exe") it then draws the frames itself and does not wait;
+// the setting counts from the program's next start.
+inline void DrawOwnFrames(const std::string& exe) {
+  PutText(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + exe + "\\X11 Driver", "Managed",
+          "N");
 }
 
 // --- Windows and waiting ---------------------------------------------------
