@@ -76,14 +76,14 @@ inline void ResetMachine() {
   PutText(kAdapter0, "DriverDesc", "3dfx Voodoo3 3000");
 }
 
-// The keys a scenario names: a subkey of adapter 0 (DEFAULT, Glide, D3D),
-// product, ntglide, or device (Device0 of the NT version Wine poses as).
 inline OSVERSIONINFOA OsVersion() {
   OSVERSIONINFOA v = {};
   v.dwOSVersionInfoSize = sizeof v;
   GetVersionExA(&v);
   return v;
 }
+// The keys a scenario names: a subkey of adapter 0 (DEFAULT, Glide, D3D),
+// product, ntglide, or device (Device0 of the NT version Wine poses as).
 inline std::string KeyOf(const std::string& alias) {
   if (alias == "product") return kProduct;
   if (alias == "ntglide") return kNtGlide;
@@ -415,6 +415,22 @@ inline std::string ExeName() {
 
 inline bool IsChild() { return !Env("PAGETEST_CHILD").empty(); }
 
+// Starts `cmd` (inheriting handles and environment) and, when `wait`, returns
+// its exit code; 97 when it does not start, else 99.
+inline int RunProcess(std::string cmd, bool wait = true) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+    return fprintf(stderr, "could not start %s (%lu)\n", cmd.c_str(), GetLastError()), 97;
+  DWORD code = 99;
+  if (wait && WaitForSingleObject(pi.hProcess, INFINITE) == WAIT_OBJECT_0)
+    GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  return static_cast<int>(code);
+}
+
 // Runs this program again as a child with Wine posing as `version` (win98,
 // nt40, win2k; null: as the machine is) through the program's AppDefaults
 // key, and returns the child's exit code. Wine takes the system language
@@ -443,19 +459,9 @@ inline int RunChild(const char* version, const std::string& lcAll = "") {
           child + " \"PAGETEST_DONE=" + done + "\" WINEPREFIX=" + prefix +
           (usrBin ? " /usr/bin/wine \"" : " wine \"") + self + "\"";
   }
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
-    return fprintf(stderr, "could not start %s (%lu)\n", cmd.c_str(), GetLastError()), 97;
-  DWORD code = 99;
-  if (!done[0]) {
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    GetExitCodeProcess(pi.hProcess, &code);
-  }
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
+  const int code = RunProcess(cmd, !done[0]);
   SetEnvironmentVariableA("PAGETEST_CHILD", nullptr);
+  if (code == 97) return code;
   for (int waited = 0; done[0] && waited < 280000; waited += 50) {
     FILE* f = fopen(done, "r");
     int got = 99;
@@ -465,7 +471,7 @@ inline int RunChild(const char* version, const std::string& lcAll = "") {
     Sleep(50);
   }
   if (done[0]) fprintf(stderr, "the child for LC_ALL=%s did not finish\n", lcAll.c_str());
-  return static_cast<int>(code);
+  return code;
 }
 
 // The child's end: hands its exit code to a parent that waits for the file.
@@ -483,31 +489,16 @@ inline int ChildExit(int code) {
   return code;
 }
 
-// Every page test program holds this while it runs, so that two of them
-// never change the machine's keys at the same time.
-class MachineLock {
- public:
-  MachineLock() : mutex_(CreateMutexA(nullptr, FALSE, "TachymarkPageTestMachine")) {
-    WaitForSingleObject(mutex_, INFINITE);
-  }
-  ~MachineLock() {
-    ReleaseMutex(mutex_);
-    CloseHandle(mutex_);
-  }
-
- private:
-  HANDLE mutex_;
-};
-
 // The parent's side of a test program: runs the child once per run (Wine
-// version, and a system language or ""), under the machine lock. Returns
-// the number of failed runs.
+// version, and a system language or ""). Returns the number of failed runs.
+// Two page test programs never change the machine's keys at the same time:
+// each holds the mutex until it ends.
 struct Run {
   const char* version;
   const char* lcAll;
 };
 inline int RunChildren(const std::vector<Run>& runs) {
-  MachineLock lock;
+  WaitForSingleObject(CreateMutexA(nullptr, FALSE, "TachymarkPageTestMachine"), INFINITE);
   int failed = 0;
   for (const Run& r : runs) {
     printf("=== Wine posing as %s%s%s\n", r.version ? r.version : "the prefix's version",

@@ -26,19 +26,7 @@ std::string ClassesText(const std::string& key) { return Text(HKEY_CLASSES_ROOT,
 int RunRegsvr32() {
   char path[MAX_PATH];
   GetModuleFileNameA(PageModule(), path, sizeof path);
-  std::string cmd = std::string("regsvr32.exe /s \"") + path + "\"";
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &si, &pi))
-    return -1;
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  return static_cast<int>(code);
+  return RunProcess(std::string("regsvr32.exe /s \"") + path + "\"");
 }
 
 std::string ShortModulePath() {
