@@ -48,10 +48,6 @@ inline std::string Env(const char* name) {
 
 // --- Registry --------------------------------------------------------------
 
-inline bool Exists(const std::string& key, const char* name) {
-  return ReadValue(HKEY_LOCAL_MACHINE, key, name, nullptr);
-}
-
 // The value exactly as stored: type and bytes (a text with its terminator),
 // and the class string its key was created with.
 inline void ExpectStored(const std::string& key, const char* keyClass, const char* name,
@@ -442,7 +438,8 @@ inline int RunProcess(std::string cmd, bool wait = true) {
 // child never ended.
 inline int RunChild(const char* version, const std::string& lcAll = "") {
   const std::string exe = ExeName(), prefix = Env("TACHY_WINEPREFIX");
-  if (version) PutText(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + exe, "Version", version);
+  if (version)
+    PutText(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + exe, "Version", version);
   DrawOwnFrames(exe);
   const char* child = version ? version : "child";
   SetEnvironmentVariableA("PAGETEST_CHILD", child);

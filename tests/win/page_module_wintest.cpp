@@ -58,8 +58,7 @@ TEST_F(Module, Regsvr32WritesTheFiveRows) {
                                   {kClsidKey + "\\InProcServer32", ShortModulePath()}};
   for (const auto& row : rows) EXPECT_EQ(ClassesText(row[0]), row[1]) << row[0];
   // Nothing else: no threading model, no shell keys.
-  EXPECT_FALSE(Exists(std::string("Software\\Classes\\") + kClsidKey + "\\InProcServer32",
-                      "ThreadingModel"));
+  EXPECT_EQ(Text(HKEY_CLASSES_ROOT, kClsidKey + "\\InProcServer32", "ThreadingModel"), "<absent>");
 
   // A second run keeps rows 1 and 2 as somebody left them and rewrites 3 to 5.
   const char* const junk[5] = {"Somebody else", "Another name", "junk", "junk", "junk"};
