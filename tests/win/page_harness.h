@@ -28,6 +28,8 @@ namespace pagetest {
 using namespace gui;
 
 constexpr char kClsid[] = "{7A41C3E2-5B19-11D2-A4C7-0060B0D4E91F}";
+const CLSID kClass = {0x7A41C3E2, 0x5B19, 0x11d2,
+                      {0xA4, 0xC7, 0x00, 0x60, 0xB0, 0xD4, 0xE9, 0x1F}};
 constexpr char kHandlerKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Display"
     "\\shellex\\PropertySheetHandlers\\Tachymark";
@@ -187,13 +189,12 @@ class Sheet {
   Sheet& operator=(const Sheet&) = delete;
   ~Sheet() { Close(); }
 
-  // Returns the number of handler pages. `throughShell`: the handlers are
-  // loaded by the shell's SHCreatePropSheetExtArray; otherwise the
-  // Tachymark class is created here with COM the same way (create for
-  // IShellExtInit, Initialize, query IShellPropSheetExt, release the first
-  // interface, AddPages) and released on Close. Wine 8's
-  // SHCreatePropSheetExtArray keeps one reference of every handler it
-  // creates, so only the second way can show the extension object's end.
+  // Returns the number of handler pages. `throughShell`: the shell's
+  // SHCreatePropSheetExtArray loads the handlers; else the Tachymark class
+  // is created here the same way (IShellExtInit, Initialize, query
+  // IShellPropSheetExt, release the first, AddPages) and released on Close.
+  // Wine 8's SHCreatePropSheetExtArray keeps a reference of every handler
+  // it creates, so only the second way can show the extension object's end.
   UINT Open(bool throughShell = true) {
     own_.reset(new standin::OwnPage("Settings"));
     handlers_.reset(new standin::HandlerPages());
@@ -362,13 +363,9 @@ class Sheet {
     return CallWindowProcA(self->previous_, w, message, wParam, lParam);
   }
   UINT LoadDirect(std::vector<HPROPSHEETPAGE>* pages) {
-    CLSID clsid;
-    wchar_t text[64];
-    MultiByteToWideChar(CP_ACP, 0, kClsid, -1, text, 64);
-    CLSIDFromString(text, &clsid);
     IShellExtInit* init = nullptr;
-    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IShellExtInit, reinterpret_cast<void**>(&init))))
+    if (FAILED(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
+                                reinterpret_cast<void**>(&init))))
       return 0;
     init->Initialize(nullptr, nullptr, nullptr);
     init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&direct_));

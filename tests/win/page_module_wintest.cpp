@@ -12,8 +12,6 @@
 namespace pagetest {
 namespace {
 
-const CLSID kClass = {0x7A41C3E2, 0x5B19, 0x11d2,
-                      {0xA4, 0xC7, 0x00, 0x60, 0xB0, 0xD4, 0xE9, 0x1F}};
 const IID kClassDispatch = {0x5C8E13B7, 0x2D46, 0x11d0,
                             {0x9F, 0x3A, 0x00, 0x80, 0xC7, 0xA2, 0xB4, 0xD1}};
 const std::string kClsidKey = std::string("CLSID\\") + kClsid;
@@ -34,6 +32,15 @@ std::string ShortModulePath() {
   GetModuleFileNameA(PageModule(), path, sizeof path);
   if (!GetShortPathNameA(path, shortPath, sizeof shortPath)) return path;
   return shortPath;
+}
+
+// A new extension object through COM, as interface `I`.
+template <typename I>
+I* Make(REFIID iid) {
+  I* object = nullptr;
+  EXPECT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, iid,
+                             reinterpret_cast<void**>(&object)), S_OK);
+  return object;
 }
 
 class Module : public ::testing::Test {
@@ -106,9 +113,8 @@ TEST_F(Module, ClassObjectOnlyForItsOwnClass) {
 }
 
 TEST_F(Module, ExtensionObjectInterfaces) {
-  IShellExtInit* init = nullptr;
-  ASSERT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
-                             reinterpret_cast<void**>(&init)), S_OK);
+  IShellExtInit* init = Make<IShellExtInit>(IID_IShellExtInit);
+  ASSERT_NE(init, nullptr);
   EXPECT_EQ(CanUnloadNow(), S_FALSE);
   EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
   IShellPropSheetExt* ext = nullptr;
@@ -153,9 +159,8 @@ BOOL CALLBACK Keep(HPROPSHEETPAGE page, LPARAM lParam) {
 }
 
 TEST_F(Module, RefusedPageIsDestroyed) {
-  IShellPropSheetExt* ext = nullptr;
-  ASSERT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellPropSheetExt,
-                             reinterpret_cast<void**>(&ext)), S_OK);
+  IShellPropSheetExt* ext = Make<IShellPropSheetExt>(IID_IShellPropSheetExt);
+  ASSERT_NE(ext, nullptr);
   EXPECT_EQ(ext->AddPages(&Refuse, 0), S_OK);
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].caption, "XShellPropSheetExt::AddPages");
@@ -165,9 +170,8 @@ TEST_F(Module, RefusedPageIsDestroyed) {
 }
 
 TEST_F(Module, EveryAddPagesGetsItsOwnPage) {
-  IShellPropSheetExt* ext = nullptr;
-  ASSERT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellPropSheetExt,
-                             reinterpret_cast<void**>(&ext)), S_OK);
+  IShellPropSheetExt* ext = Make<IShellPropSheetExt>(IID_IShellPropSheetExt);
+  ASSERT_NE(ext, nullptr);
   std::vector<HPROPSHEETPAGE> pages;
   EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
   EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
@@ -221,9 +225,7 @@ TEST_F(Module, VersionLine) {
   char text[128];
   const struct {
     HINSTANCE module;
-    const char* prefix;
-    const char* suffix;
-    const char* line;
+    const char *prefix, *suffix, *line;
   } cases[] = {
       {PageModule(), "Version ", " English", "Version 3.2 English"},
       {PageModule(), "Version ", " Fran\xe7" "ais", "Version 3.2 Fran\xe7" "ais"},
