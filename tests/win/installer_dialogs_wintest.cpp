@@ -1,26 +1,203 @@
 // TACHINST.EXE driven through its real dialogs under Wine, with the mouse
 // and the keyboard as a user has them (SendInput: Wine's hit-testing and
-// focus rules apply): install on each Windows version, the Windows 98
-// option, the no-model message, reinstall, removal, the legacy key, the
-// missing module, the second instance, the dialog positions, the keyboard,
-// the language gesture and the refused registry.
-//
-// The system language of the run comes from LC_ALL (TACHY_INST_LANG names
-// the primary language id the dialogs must show: 9, 12 or 7).
+// focus rules apply). Each test runs a private copy of the program beside
+// a TACHPAGE.DLL. The system language of the run comes from LC_ALL
+// (TACHY_INST_LANG names the primary language id the dialogs must show).
 #include <windows.h>
 #include <sddl.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 
-#include "installer_wintest_support.h"
+#include "gui.h"
 
 namespace tachy {
 namespace insttest {
 namespace {
+
+using gui::KeyExists;
+using gui::PutText;
+using gui::Text;
+using gui::TextW;
+using gui::WindowRect;
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+std::string InstallerExe() { return Env("TACHY_INST_EXE"); }
+
+// --- Registry.
+
+const char kProduct[] = "Software\\Tachymark";
+#define TACHY_HANDLERS "Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\"
+const char kLegacyKey[] = TACHY_HANDLERS "Display\\Shellex\\PropertySheetHandlers\\Velomark";
+const char kDisplayKey[] = TACHY_HANDLERS "Display\\Shellex\\PropertySheetHandlers\\Tachymark";
+const char kDeviceKey[] = TACHY_HANDLERS "Device\\Shellex\\PropertySheetHandlers\\Tachymark";
+#undef TACHY_HANDLERS
+const char kClsidText[] = "{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
+const std::string kClassKey = std::string("CLSID\\") + kClsidText;
+const std::string kServerKey = kClassKey + "\\InProcServer32";
+const char kNT4Device[] = "SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device0";
+// Where Wine takes the Windows version it poses as for TACHINST.EXE only.
+const char kAppDefaults[] = "Software\\Wine\\AppDefaults\\TACHINST.EXE";
+
+bool Has(const std::string& key, const char* name, HKEY root = HKEY_LOCAL_MACHINE) {
+  return gui::ReadValue(root, key, name, nullptr);
+}
+std::string InstanceKey(int n, const char* sub = "") {
+  char key[128];
+  wsprintfA(key, "System\\CurrentControlSet\\Services\\Class\\Display\\%04d%s", n, sub);
+  return key;
+}
+void SetInstallerVersion(const char* version) {
+  PutText(HKEY_CURRENT_USER, kAppDefaults, "Version", version);
+}
+
+// Every key the installer writes, the legacy key, the driver keys the tests
+// seed and the version of the last test; Wine keeps drawing the frames.
+void CleanRegistry() {
+  for (const char* key : {kProduct, kLegacyKey, kDisplayKey, kDeviceKey}) gui::DeleteTree(key);
+  gui::DeleteTree(HKEY_CLASSES_ROOT, kClassKey);
+  for (int n = 0; n < 16; ++n) gui::DeleteTree(InstanceKey(n));
+  for (const char* service : {"Voodoo3", "3dfxvs", "3Dfx"})
+    gui::DeleteTree(std::string("SYSTEM\\CurrentControlSet\\Services\\") + service);
+  gui::DeleteTree(HKEY_CURRENT_USER, kAppDefaults);
+  gui::DrawOwnFrames("TACHINST.EXE");  // no window manager: Wine draws the title bars
+}
+
+// --- Files.
+
+std::string TempFolder(const std::string& name) {
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof temp, temp);
+  const std::string folder = temp + name;
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return folder;
+}
+
+// A folder holding a copy of TACHINST.EXE and, when `withModule`, a
+// TACHPAGE.DLL (the real one when the build has it; the installer only
+// checks that the file is there).
+std::string PrepareFolder(const std::string& folder, bool withModule) {
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string exe = folder + "\\TACHINST.EXE", dll = folder + "\\TACHPAGE.DLL";
+  EXPECT_TRUE(CopyFileA(InstallerExe().c_str(), exe.c_str(), FALSE)) << exe;
+  DeleteFileA(dll.c_str());
+  const std::string page = Env("TACHY_PAGE_DLL");
+  if (withModule && (page.empty() || !CopyFileA(page.c_str(), dll.c_str(), FALSE))) {
+    HANDLE f = CreateFileA(dll.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written;
+    WriteFile(f, "MZ", 2, &written, nullptr);
+    CloseHandle(f);
+  }
+  return exe;
+}
+
+// --- The running installer.
+
+// The id Windows and Wine give the text of a message box.
+constexpr int kBoxText = 0xFFFF;
+
+class Installer {
+ public:
+  Installer() = default;
+  Installer(const Installer&) = delete;
+  ~Installer() { Kill(); }
+
+  bool Start(const std::string& exe, const std::string& args = "") {
+    Kill();
+    std::string line = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
+    const std::string folder = exe.substr(0, exe.find_last_of('\\'));
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    running_ = CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                              folder.c_str(), &si, &pi_) != 0;
+    return running_;
+  }
+  // Waits for the end of the process; false on timeout.
+  bool WaitExit(DWORD ms, DWORD* code) {
+    if (!running_ || WaitForSingleObject(pi_.hProcess, ms) != WAIT_OBJECT_0) return false;
+    GetExitCodeProcess(pi_.hProcess, code);
+    Kill();
+    return true;
+  }
+  bool Running() { return running_ && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
+  void Kill() {
+    if (Running()) {
+      TerminateProcess(pi_.hProcess, 99);
+      WaitForSingleObject(pi_.hProcess, 5000);
+    }
+    if (!running_) return;
+    CloseHandle(pi_.hThread);
+    CloseHandle(pi_.hProcess);
+    running_ = false;
+  }
+  // A visible dialog of this process, told apart by one of its controls
+  // (a message box by kBoxText).
+  HWND WaitDialog(int controlId, DWORD ms = 15000) {
+    HWND found = nullptr;
+    gui::WaitUntil([&] {
+      found = gui::FindTopWindow(pi_.dwProcessId, [&](HWND w) {
+        char cls[16] = {};
+        GetClassNameA(w, cls, sizeof cls);
+        return lstrcmpA(cls, "#32770") == 0 && GetDlgItem(w, controlId) != nullptr;
+      });
+      return found != nullptr;
+    }, ms);
+    return found;
+  }
+
+ private:
+  PROCESS_INFORMATION pi_ = {};
+  bool running_ = false;
+};
+
+// --- Controls and input.
+
+std::wstring ItemW(HWND dialog, int id) { return TextW(GetDlgItem(dialog, id)); }
+bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+HWND MainWindow() { return FindWindowA("Tachy_class", "Tachymark"); }
+
+// The cursor moved to `target` over `w` and the installer's thread done with
+// the X pointer events of that move and of the windows it mapped: handled
+// later, a stale one puts Wine's cursor back where it was before, and a
+// click lands there. Moved again while one came in during the settling.
+void Hover(HWND w, POINT target) {
+  gui::Foreground(w);
+  POINT now = {};
+  for (int tries = 0; tries < 4; ++tries) {
+    EXPECT_TRUE(gui::MoveCursorTo(target.x, target.y));
+    gui::Settle(w);
+    if (GetCursorPos(&now) && now.x == target.x && now.y == target.y) return;
+  }
+  ADD_FAILURE() << "the cursor does not stay at " << target.x << "," << target.y;
+}
+// A real left click at a point of `w`, handled by the installer before this
+// returns (a click that opens a modal box returns too).
+void ClickAt(HWND w, POINT p) {
+  Hover(w, p);
+  gui::Send({gui::Mouse(MOUSEEVENTF_LEFTDOWN), gui::Mouse(MOUSEEVENTF_LEFTUP)});
+  gui::Settle(w);
+}
+void Click(HWND dialog, int id) { ClickAt(dialog, gui::Centre(GetDlgItem(dialog, id))); }
+
+// The control that has the keyboard focus in the dialog's thread.
+HWND Focus(HWND dialog) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+  return info.hwndFocus;
+}
+// Waits until the window is gone (or hidden).
+bool WaitGone(HWND w, DWORD ms = 10000) {
+  return gui::WaitUntil([w] { return !IsWindow(w) || !IsWindowVisible(w); }, ms);
+}
 
 struct LanguageTexts {
   int langId;
@@ -176,17 +353,10 @@ class InstallerDialogs : public ::testing::Test {
   void SetUp() override {
     ASSERT_FALSE(InstallerExe().empty()) << "TACHY_INST_EXE is not set";
     CleanRegistry();
-    SetInstallerVersion("");
-    // Wine draws the dialogs' frames itself (there is no window manager).
-    PutText(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\TACHINST.EXE\\X11 Driver",
-            "Managed", "N");
     exe_ = PrepareFolder(TempFolder("tachy_inst_dialogs"), true);
     modulePath_ = TempFolder("tachy_inst_dialogs") + "\\TACHPAGE.DLL";
   }
-  void TearDown() override {
-    CleanRegistry();
-    SetInstallerVersion("");
-  }
+  void TearDown() override { CleanRegistry(); }
 
   // Display-class instance n holds a Voodoo3 (or another board).
   static void SeedAdapter(int n, const char* description = "3dfx Voodoo3 3000 AGP") {
@@ -211,6 +381,12 @@ class InstallerDialogs : public ::testing::Test {
     DWORD code = 1;
     ASSERT_TRUE(inst.WaitExit(15000, &code));
     EXPECT_EQ(code, 0u);
+  }
+  // Cancel in Select Model ends the run without changes.
+  static void CancelRun(Installer& inst, HWND select) {
+    Click(select, kCancel);
+    ExpectExit(inst);
+    EXPECT_TRUE(NothingInstalled());
   }
   // The Installed (line 1 kInst1) or Removed (kRem1) dialog in the system
   // language, its OK, and the end of the run.
@@ -255,10 +431,11 @@ class InstallerDialogs : public ::testing::Test {
   // `prefix`) and owner, no dialog with `absent` beside it; then its OK.
   static void ExpectBox(Installer& inst, const std::wstring& caption, const std::wstring& text,
                         HWND owner, bool prefix = false, int absent = 0) {
-    HWND box = inst.WaitMessageBox();
+    HWND box = inst.WaitDialog(kBoxText);
     ASSERT_TRUE(box) << "no message box";
     EXPECT_EQ(TextW(box), caption);
-    const std::wstring shown = MessageText(box);
+    std::wstring shown = ItemW(box, kBoxText);
+    shown.erase(std::remove(shown.begin(), shown.end(), L'\r'), shown.end());  // as shown
     EXPECT_EQ(prefix ? shown.substr(0, text.size()) : shown, text) << gui::Utf8(shown);
     EXPECT_EQ(GetWindow(box, GW_OWNER), owner);
     if (absent) {
@@ -395,9 +572,7 @@ TEST_F(InstallerDialogs, AdvancedPanelOptionOnWindows98) {
     for (int other : {k3500, k3000, k2000, kNone})
       EXPECT_EQ(Checked(select, other), other == model) << model << "/" << other;
   }
-  Click(select, kCancel);
-  ExpectExit(inst);
-  EXPECT_TRUE(NothingInstalled());
+  CancelRun(inst, select);
   // Installed under the Advanced panel: the Device handler key; a reinstall
   // without the option moves it back under Display.
   Install("", k3500, true);
@@ -454,9 +629,7 @@ TEST_F(InstallerDialogs, OkWithoutModelShowsTheMessageAndStays) {
     EXPECT_TRUE(IsWindowVisible(select));
   }
   EXPECT_TRUE(NothingInstalled());
-  Click(select, kCancel);
-  ExpectExit(inst);
-  EXPECT_TRUE(NothingInstalled());
+  CancelRun(inst, select);
 }
 
 TEST_F(InstallerDialogs, CloseBoxAndEscape) {
@@ -659,7 +832,7 @@ TEST_F(InstallerDialogs, SecondInstanceExitsAtOnce) {
   HWND select = Open(first);
   ASSERT_TRUE(select);
   // The hidden main window that a second start finds.
-  HWND main = FindWindowA("Tachy_class", "Tachymark");
+  HWND main = MainWindow();
   ASSERT_TRUE(main);
   EXPECT_FALSE(IsWindowVisible(main));
   EXPECT_EQ(GetWindow(select, GW_OWNER), main);
@@ -668,15 +841,13 @@ TEST_F(InstallerDialogs, SecondInstanceExitsAtOnce) {
   ExpectExit(second);
   EXPECT_TRUE(first.Running());
   EXPECT_TRUE(IsWindowVisible(select));
-  Click(select, kCancel);
-  ExpectExit(first);
-  EXPECT_TRUE(NothingInstalled());
+  CancelRun(first, select);
 }
 
 TEST_F(InstallerDialogs, MainWindowAndFileExit) {
   Installer inst;
   ASSERT_TRUE(Open(inst));
-  HWND main = FindWindowA("Tachy_class", "Tachymark");
+  HWND main = MainWindow();
   ASSERT_TRUE(main);
   EXPECT_EQ(GetClassLongA(main, GCL_STYLE), static_cast<DWORD>(CS_HREDRAW | CS_VREDRAW));
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(main, GWL_STYLE)) & WS_OVERLAPPEDWINDOW,
@@ -932,7 +1103,7 @@ TEST_F(InstallerRefused, InstallReportsTheFailure) {
   Click(select, k2000);
   Click(select, kOk);
   const LanguageTexts& t = SystemTexts();
-  ExpectBox(inst, t.installError, t.installFailed, FindWindowA("Tachy_class", "Tachymark"),
+  ExpectBox(inst, t.installError, t.installFailed, MainWindow(),
             true, kInst1);  // no success dialog
   ExpectExit(inst);
   // The other steps ran; the refused key kept what it held.
@@ -960,7 +1131,7 @@ TEST_F(InstallerRefused, RemovalStopsAndReportsTheFailure) {
   Installer inst;
   ASSERT_TRUE(Answer(inst, kRemove));
   const LanguageTexts& t = SystemTexts();
-  ExpectBox(inst, t.installError, t.removeFailed, FindWindowA("Tachy_class", "Tachymark"),
+  ExpectBox(inst, t.installError, t.removeFailed, MainWindow(),
             true, kRem1);
   ExpectExit(inst);
   // Removal stopped at the product key: the later keys and the driver
@@ -977,7 +1148,7 @@ TEST_F(InstallerDialogs, SecondStartBringsTheDialogForward) {
   Installer first, second;
   HWND select = Open(first);
   ASSERT_TRUE(select);
-  HWND main = FindWindowA("Tachy_class", "Tachymark");
+  HWND main = MainWindow();
   ASSERT_TRUE(main);
   HWND other = CreateWindowA("STATIC", "In front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 150, 150,
                              400, 300, nullptr, nullptr, nullptr, nullptr);
@@ -1002,9 +1173,7 @@ TEST_F(InstallerDialogs, SecondStartBringsTheDialogForward) {
   }
   DestroyWindow(other);
   EXPECT_TRUE(first.Running());
-  Click(select, kCancel);
-  ExpectExit(first);
-  EXPECT_TRUE(NothingInstalled());
+  CancelRun(first, select);
 }
 
 }  // namespace

@@ -6,28 +6,30 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "installer_wintest_support.h"
+#include "gui.h"
 
 namespace tachy {
 namespace insttest {
 namespace {
 
+std::string InstallerExe() {
+  const char* exe = std::getenv("TACHY_INST_EXE");
+  return exe ? exe : "";
+}
+
 class InstallerResources : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    module_ = LoadLibraryExA(InstallerExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  }
-  static void TearDownTestSuite() {
+  void SetUp() override { ASSERT_TRUE(module_) << "cannot load " << InstallerExe(); }
+  ~InstallerResources() override {
     if (module_) FreeLibrary(module_);
   }
-  void SetUp() override { ASSERT_TRUE(module_) << "cannot load " << InstallerExe(); }
-  static HMODULE module_;
+  HMODULE module_ = LoadLibraryExA(InstallerExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
 };
-HMODULE InstallerResources::module_ = nullptr;
 
 std::wstring LoadW(HMODULE m, UINT id) {
   wchar_t buf[1024] = {};
