@@ -1,12 +1,9 @@
-// The refresh-rate dialog as a user meets it: the real dialog on template
-// 502 (the module's resources are built into this program) runs modally on
-// the main thread over the real registry of the Wine prefix, while a second
-// thread acts on it with real mouse and keyboard input (gui.h) and reads the
-// result back through the controls and the registry.
-//
-// Language runs: with TACHY_EXPECT_LANGID=12 (French), 7 (German) or 10
-// (Spanish: English texts, other-language layout) and LC_ALL to match, the
-// RefreshDialogLanguage tests check that language. Without it: English.
+// The refresh-rate dialog as a user meets it: the real dialog on template 502 (its
+// resources are built into this program) runs modally on the main thread over the Wine
+// prefix's registry, while a second thread acts on it with real mouse and keyboard input
+// (gui.h) and reads the result back from the controls and the registry. Language runs
+// (TACHY_EXPECT_LANGID 12 French, 7 German, 10 Spanish: English texts in the other
+// layout; LC_ALL to match) check that language in RefreshDialogLanguage; else English.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,7 +12,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
@@ -29,16 +25,13 @@
 namespace tachy {
 namespace {
 
-using gui::KeyExists;
 using gui::PutText;
 using gui::Text;
 
-// Wine leaves a captioned window's frame to the window manager, and under
-// Xvfb there is none: hiding such a window then waits two seconds for a
-// withdrawal nobody reports, at every close of the dialog. Unmanaged, Wine
-// draws the frame itself, as Windows does. Its X11 driver reads the switch
-// when a process starts, so a run that finds it unset sets it and runs
-// itself again.
+// Wine leaves a captioned window's frame to the window manager, and Xvfb has none: hiding
+// the dialog then waits two seconds for a withdrawal nobody reports. Unmanaged, Wine draws
+// the frame itself, as Windows does. Its X11 driver reads the switch when a process
+// starts, so a run that finds it unset sets it and runs itself again.
 const int kUnmanagedRun = [] {
   const std::string key = "Software\\Wine\\AppDefaults\\refresh_dialog_wintest.exe\\X11 Driver";
   if (Text(HKEY_CURRENT_USER, key, "Managed") == "N") return 0;
@@ -66,14 +59,8 @@ std::string KeyOf(std::string name) {
   if (name.size() > 5 && name.compare(5, 7, "DEFAULT") != 0) name.insert(5, "MODES\\");
   return std::string(kClassPath) + "\\" + name;
 }
-void AddKey(const std::string& name) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS) << name;
-  RegCloseKey(key);
-}
 
-// Every value below a key, "path|name=bytes", for comparing whole states.
+// Every value below a key, "path|name" to its bytes, for comparing whole states.
 void Snapshot(const std::string& path, std::map<std::string, std::string>* out) {
   HKEY key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
@@ -96,8 +83,7 @@ void Snapshot(const std::string& path, std::map<std::string, std::string>* out) 
 }
 std::map<std::string, std::string> State() {
   std::map<std::string, std::string> state;
-  Snapshot(kClassPath, &state);
-  Snapshot(kProductPath, &state);
+  for (const char* root : {kClassPath, kProductPath}) Snapshot(root, &state);
   return state;
 }
 
@@ -113,38 +99,25 @@ const Row kRows[15] = {
     {1044, 1013, "1792x1344"}, {1045, 1012, "1856x1392"}, {1046, 1014, "1920x1080"},
     {1047, 1015, "1920x1200"}, {1048, 1016, "1920x1440"}, {1049, 1017, "2046x1536"}};
 
-// ---- Reading the dialog (from the acting thread).
+// ---- Reading and acting on the dialog (from the acting thread).
 
 HWND Item(HWND d, int id) { return id ? GetDlgItem(d, id) : d; }
 bool Checked(HWND d, int id) { return SendMessageA(Item(d, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-bool Enabled(HWND d, int id) { return IsWindowEnabled(Item(d, id)) != FALSE; }
 bool Dropped(HWND list) { return SendMessageA(list, CB_GETDROPPEDSTATE, 0, 0) != 0; }
-std::string Entry(HWND list, LRESULT i) {
-  char text[512] = {};
-  if (SendMessageA(list, CB_GETLBTEXTLEN, i, 0) < static_cast<LRESULT>(sizeof text))
-    SendMessageA(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-  return text;
-}
 std::vector<std::string> Entries(HWND d, int listId) {
   std::vector<std::string> out;
-  for (LRESULT i = 0, n = SendMessageA(Item(d, listId), CB_GETCOUNT, 0, 0); i < n; ++i)
-    out.push_back(Entry(Item(d, listId), i));
+  for (LRESULT i = 0, n = SendMessageA(Item(d, listId), CB_GETCOUNT, 0, 0); i < n; ++i) {
+    char text[512] = {};
+    if (SendMessageA(Item(d, listId), CB_GETLBTEXTLEN, i, 0) < LRESULT{sizeof text})
+      SendMessageA(Item(d, listId), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+    out.push_back(text);
+  }
   return out;
-}
-LRESULT IndexOf(HWND list, const std::string& entry) {
-  return SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                      reinterpret_cast<LPARAM>(entry.c_str()));
 }
 // The selected entry's text, or "<none>".
 std::string Selected(HWND d, int listId) {
-  LRESULT index = SendMessageA(Item(d, listId), CB_GETCURSEL, 0, 0);
-  return index == CB_ERR ? "<none>" : Entry(Item(d, listId), index);
-}
-// The four depth buttons' marks as "8 16 24 32" flags, e.g. "0100".
-std::string DepthMarks(HWND d) {
-  std::string marks;
-  for (int id : {1028, 1029, 1030, 1031}) marks += Checked(d, id) ? '1' : '0';
-  return marks;
+  const LRESULT index = SendMessageA(Item(d, listId), CB_GETCURSEL, 0, 0);
+  return index == CB_ERR ? "<none>" : Entries(d, listId).at(index);
 }
 // The control with the keyboard focus (a list for its edit field).
 int FocusId(HWND d) {
@@ -155,16 +128,7 @@ int FocusId(HWND d) {
   if (focus && GetParent(focus) != d) focus = GetParent(focus);
   return focus ? GetDlgCtrlID(focus) : -1;
 }
-bool WaitClosed(HWND d) {
-  return gui::WaitUntil([&] { return !IsWindow(d) || !IsWindowVisible(d); }, 5000);
-}
 
-// ---- Acting as a person does.
-
-void Press(HWND d, int id) {
-  gui::Click(Item(d, id));
-  gui::Settle(d);
-}
 void Keys(HWND d, std::initializer_list<WORD> keys) {
   gui::Foreground(d);
   gui::Keys(keys);
@@ -177,55 +141,53 @@ void ClickEdit(HWND d, int listId) {
   gui::ClickAt(r.left + 6, (r.top + r.bottom) / 2);
 }
 
-// Opens the list with its arrow button and clicks the entry.
-void Pick(HWND d, int listId, const std::string& entry) {
+// Opens the list and takes the entry, with the mouse (the arrow button, a click on the
+// entry) or the keyboard (a click into the edit field, F4, arrow keys to it, Enter).
+void Choose(HWND d, int listId, const std::string& entry, bool mouse) {
   HWND list = Item(d, listId);
-  const LRESULT index = IndexOf(list, entry);
+  const LRESULT index = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                     reinterpret_cast<LPARAM>(entry.c_str()));
   ASSERT_NE(index, CB_ERR) << entry;
   const RECT r = gui::WindowRect(list);
   gui::Foreground(d);
-  gui::ClickAt(r.right - GetSystemMetrics(SM_CXVSCROLL) / 2, (r.top + r.bottom) / 2);
-  ASSERT_TRUE(gui::WaitUntil([&] { return Dropped(list); }, 3000)) << listId << " did not open";
-  COMBOBOXINFO info = {};
-  info.cbSize = sizeof info;
-  ASSERT_TRUE(GetComboBoxInfo(list, &info));
-  RECT item = {};
-  SendMessageA(info.hwndList, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item));
-  POINT at = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
-  ClientToScreen(info.hwndList, &at);
-  const RECT shown = gui::WindowRect(info.hwndList);
-  EXPECT_TRUE(PtInRect(&shown, at)) << entry << " lies outside the opened list of " << listId;
-  gui::ClickAt(at.x, at.y);
-  gui::Settle(d);
-  EXPECT_TRUE(gui::WaitUntil([&] { return !Dropped(list); }, 3000)) << listId;
-}
-
-// Clicks into the edit field, opens the list with F4, walks it with the
-// arrow keys to the entry and takes it with Enter.
-void KeyPick(HWND d, int listId, const std::string& entry) {
-  HWND list = Item(d, listId);
-  const LRESULT target = IndexOf(list, entry);
-  ASSERT_NE(target, CB_ERR) << entry;
-  ClickEdit(d, listId);
-  Keys(d, {VK_F4});
-  EXPECT_TRUE(gui::WaitUntil([&] { return Dropped(list); }, 3000)) << listId << " did not open";
-  for (int i = 0; i < 12; ++i) {
-    const LRESULT now = SendMessageA(list, CB_GETCURSEL, 0, 0);
-    if (now == target) break;
-    Keys(d, {static_cast<WORD>(now != CB_ERR && now > target ? VK_UP : VK_DOWN)});
+  if (mouse) {
+    gui::ClickAt(r.right - GetSystemMetrics(SM_CXVSCROLL) / 2, (r.top + r.bottom) / 2);
+  } else {
+    ClickEdit(d, listId);
+    Keys(d, {VK_F4});
   }
-  Keys(d, {VK_RETURN});
-  EXPECT_FALSE(Dropped(list)) << listId;
+  ASSERT_TRUE(gui::WaitUntil([&] { return Dropped(list); }, 3000)) << listId << " did not open";
+  if (mouse) {
+    COMBOBOXINFO info = {};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetComboBoxInfo(list, &info));
+    RECT item = {};
+    SendMessageA(info.hwndList, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item));
+    POINT at = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    ClientToScreen(info.hwndList, &at);
+    const RECT shown = gui::WindowRect(info.hwndList);
+    EXPECT_TRUE(PtInRect(&shown, at)) << entry << " lies outside the opened list of " << listId;
+    gui::ClickAt(at.x, at.y);
+    gui::Settle(d);
+  } else {
+    for (int i = 0; i < 12; ++i) {
+      const LRESULT now = SendMessageA(list, CB_GETCURSEL, 0, 0);
+      if (now == index) break;
+      Keys(d, {static_cast<WORD>(now != CB_ERR && now > index ? VK_UP : VK_DOWN)});
+    }
+    Keys(d, {VK_RETURN});
+  }
+  EXPECT_TRUE(gui::WaitUntil([&] { return !Dropped(list); }, 3000)) << listId;
+  EXPECT_EQ(Selected(d, listId), entry);
 }
 
-// A scenario as a list of steps, "verb id=value". Acting: click, pick
-// (mouse), keypick (keyboard), type (digits into an edit field in place of
-// its text), key tab|esc|enter, alt <mnemonic>. Checking the dialog: text
-// (id 0: the caption), list (the entries after the three English words,
-// comma-separated), sel, marks, focus, on/off, checked/unchecked, closed,
-// visible; "rows" or "rows7-14" for an id means those rows (their label and
-// list for on/off). Checking the registry: pref <name>, rate <key> (its
-// RefreshRate; "*/..." both Voodoo3 adapters, see KeyOf), nokey <key>.
+// A scenario as steps "verb id=value". Acting: click, pick (mouse), keypick (keyboard),
+// type (digits into an edit field in place of its text), key tab|esc|enter, alt <mnemonic
+// or F4>. Checking the dialog: text (id 0: the caption), list (the entries after the
+// English words, comma-separated), sel, marks (the depth buttons), focus, on/off,
+// checked/unchecked, closed, visible; the id "rows" or "rows7-14" names those rows (their
+// label and list for on/off). Checking the registry: pref <name>, rate <key> (RefreshRate;
+// "*/..." on both Voodoo3 adapters) and nokey <key>, keys named as KeyOf names them.
 void Steps(HWND d, const std::vector<std::string>& steps) {
   for (const std::string& step : steps) {
     SCOPED_TRACE(step);
@@ -244,10 +206,11 @@ void Steps(HWND d, const std::vector<std::string>& steps) {
       }
     }
     const int id = lists[0];
-    if (verb == "click") Press(d, id);
-    else if (verb == "pick" || verb == "keypick") {
-      (verb == "pick" ? Pick : KeyPick)(d, id, value);
-      EXPECT_EQ(Selected(d, id), value);
+    if (verb == "click") {
+      gui::Click(Item(d, id));
+      gui::Settle(d);
+    } else if (verb == "pick" || verb == "keypick") {
+      Choose(d, id, value, verb == "pick");
     } else if (verb == "type") {
       ClickEdit(d, id);
       Keys(d, {VK_END});
@@ -255,32 +218,28 @@ void Steps(HWND d, const std::vector<std::string>& steps) {
       for (char c : value) Keys(d, {static_cast<WORD>(c)});
       EXPECT_EQ(gui::TextA(Item(d, id)), value);
     } else if (verb == "key") {
-      const WORD vk = arg == "tab"     ? VK_TAB
-                      : arg == "esc"   ? VK_ESCAPE
-                      : arg == "enter" ? VK_RETURN
-                                       : 0;
+      const WORD vk = arg == "tab" ? VK_TAB : arg == "esc" ? VK_ESCAPE
+                      : arg == "enter" ? VK_RETURN : 0;
       ASSERT_NE(vk, 0) << "unknown key";
       Keys(d, {vk});
     } else if (verb == "alt") {
+      const WORD vk = arg == "F4" ? VK_F4 : static_cast<WORD>(VkKeyScanA(arg[0]) & 0xFF);
       gui::Foreground(d);
-      gui::Alt(arg[0]);
+      gui::Send({gui::KeyInput(VK_MENU, false), gui::KeyInput(vk, false),
+                 gui::KeyInput(vk, true), gui::KeyInput(VK_MENU, true)});
       gui::Settle(d);
-    } else if (verb == "text") EXPECT_EQ(gui::TextA(Item(d, id)), value);
-    else if (verb == "marks") EXPECT_EQ(DepthMarks(d), value);
-    else if (verb == "focus") EXPECT_EQ(FocusId(d), std::atoi(value.c_str()));
-    else if (verb == "checked" || verb == "unchecked") EXPECT_EQ(Checked(d, id), verb == "checked");
-    else if (verb == "closed") EXPECT_TRUE(WaitClosed(d));
-    else if (verb == "visible") EXPECT_TRUE(IsWindowVisible(d));
-    else if (verb == "pref") EXPECT_EQ(Text(kProductPath, arg.c_str()), value);
-    else if (verb == "nokey") EXPECT_FALSE(KeyExists(KeyOf(arg)));
-    else if (verb == "rate") {
+    } else if (verb == "marks") {
+      std::string marks;  // 8 16 24 32 bit, e.g. "0100"
+      for (int i : {1028, 1029, 1030, 1031}) marks += Checked(d, i) ? '1' : '0';
+      EXPECT_EQ(marks, value);
+    } else if (verb == "rate") {
       std::vector<std::string> keys = {arg};
       if (arg[0] == '*') keys = {"0000" + arg.substr(1), "0002" + arg.substr(1)};
       for (const std::string& key : keys)
         EXPECT_EQ(Text(KeyOf(key), "RefreshRate"), value) << key;
     } else if (verb == "on" || verb == "off") {
       for (const std::vector<int>* ids : {&lists, &labels})
-        for (int i : *ids) EXPECT_EQ(Enabled(d, i), verb == "on") << i;
+        for (int i : *ids) EXPECT_EQ(IsWindowEnabled(Item(d, i)) != FALSE, verb == "on") << i;
     } else if (verb == "sel") {
       for (int i : lists) EXPECT_EQ(Selected(d, i), value) << i;
     } else if (verb == "list") {
@@ -289,21 +248,28 @@ void Steps(HWND d, const std::vector<std::string>& steps) {
         for (const std::string& e : Entries(d, i)) entries += e + ",";
         EXPECT_EQ(entries, "Adapter,Default,Optimal," + value + ",") << i;
       }
-    } else ADD_FAILURE() << "unknown step";
+    } else if (verb == "text") EXPECT_EQ(gui::TextA(Item(d, id)), value);
+    else if (verb == "focus") EXPECT_EQ(FocusId(d), std::atoi(value.c_str()));
+    else if (verb == "checked" || verb == "unchecked") EXPECT_EQ(Checked(d, id), verb == "checked");
+    else if (verb == "closed")
+      EXPECT_TRUE(gui::WaitUntil([&] { return !IsWindow(d) || !IsWindowVisible(d); }, 5000));
+    else if (verb == "visible") EXPECT_TRUE(IsWindowVisible(d));
+    else if (verb == "pref") EXPECT_EQ(Text(kProductPath, arg.c_str()), value);
+    else if (verb == "nokey") EXPECT_FALSE(gui::KeyExists(KeyOf(arg)));
+    else ADD_FAILURE() << "unknown step";
   }
 }
 
 bool IsRefreshDialog(HWND w) {
   char cls[32] = {};
   GetClassNameA(w, cls, sizeof cls);
-  return std::strcmp(cls, "#32770") == 0 && GetDlgItem(w, 1035) != nullptr;
+  return lstrcmpA(cls, "#32770") == 0 && GetDlgItem(w, 1035) != nullptr;
 }
 HWND FindDialog() { return gui::FindTopWindow(0, IsRefreshDialog); }
 
-// Runs the dialog on this thread, as the page's button does, while `script`
-// acts on it from another. The script ends the dialog (OK or Cancel); what
-// it leaves open (a failed ASSERT) is cancelled afterwards by a message, so
-// that a fault fails the test instead of hanging it.
+// Runs the dialog on this thread, as the page's button does, while `script` acts on it
+// from another and ends it. What a failed ASSERT leaves open is cancelled afterwards by a
+// message, so that a fault fails the test instead of hanging it.
 void RunDialog(const std::function<void(HWND)>& script) {
   std::atomic<bool> found{false}, done{false};
   std::thread driver([&] {
@@ -325,23 +291,26 @@ void RunDialog(const std::function<void(HWND)>& script) {
   driver.join();
   EXPECT_TRUE(found) << "the dialog did not open";
 }
+// The steps up to "closed" act while the dialog runs, those after it see what it wrote.
 void RunSteps(const std::vector<std::string>& steps) {
   RunDialog([&steps](HWND d) { Steps(d, steps); });
 }
 
-// ---- Seeding.
-
 class RefreshDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Clean();
-    // Instances 0000 and 0002 are Voodoo3 boards, 0001 another board; the
-    // dialog reads 0002, the last one found, and writes both.
+    TearDown();
+    // Instances 0000 and 0002 are Voodoo3 boards, 0001 another board; the dialog reads
+    // 0002, the last one found, and writes both.
     PutText(KeyOf("0000"), "DriverDesc", "3dfx Voodoo3 3000 AGP");
     PutText(KeyOf("0001"), "DriverDesc", "S3 Trio64V+");
     PutText(KeyOf("0002"), "DriverDesc", "3dfx Voodoo3 2000 PCI");
-    AddKey("0000/DEFAULT");
-    AddKey("0002/DEFAULT");
+    for (const char* name : {"0000/DEFAULT", "0002/DEFAULT"}) {  // empty
+      HKEY key;
+      ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), 0, nullptr, 0,
+                                KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
+      RegCloseKey(key);
+    }
     PutText(kProductPath, "ColorDepth", "8");
     PutText(kProductPath, "LinkAllColorDepths", "0");
     // 0002, 8 bit: the rows the tests look at.
@@ -362,14 +331,8 @@ class RefreshDialogTest : public ::testing::Test {
     for (const char* mode : {"0000/16", "0000/24", "0000/32", "0002/24", "0002/32"})
       Seed(std::string(mode) + "/640,480", "60", nullptr);
   }
-  void TearDown() override { Clean(); }
-
-  static void Clean() {
-    for (int n = 0; n < 16; ++n) {
-      char name[8];
-      wsprintfA(name, "%4.4i", n);
-      gui::DeleteTree(KeyOf(name));
-    }
+  void TearDown() override {
+    gui::DeleteTree(kClassPath);
     gui::DeleteTree(kProductPath);
   }
   static void Seed(const std::string& mode, const char* rates, const char* refresh) {
@@ -377,8 +340,6 @@ class RefreshDialogTest : public ::testing::Test {
     if (refresh) PutText(KeyOf(mode), "RefreshRate", refresh);
   }
 };
-
-// ---- Tests.
 
 TEST_F(RefreshDialogTest, OpensWithTheSelectedAdaptersStoredChoices) {
   RunDialog([](HWND d) {
@@ -403,46 +364,39 @@ TEST_F(RefreshDialogTest, OpensWithTheSelectedAdaptersStoredChoices) {
     }
     EXPECT_EQ(walk, (std::vector<int>{1024, 1025, 1019, 1020, 1021, 1022, 1023, 1032, 1028, 1050,
                                       1033, 1034, 2, 1}));
-    Steps(d, {"click 1", "closed"});
+    // OK writes every row of both adapters at 8 bit where the key exists; the mode 0000
+    // lacks is not created, other adapters and 16 bit are left alone.
+    Steps(d, {"click 1", "closed", "rate */8/640,480=72", "rate */8/800,600=<absent>",
+              "rate */8/960,720=-1", "rate 0002/8/1024,768=70", "rate */8/1152,864=100",
+              "rate */8/1280,960=60", "rate */8/1280,1024=0", "nokey 0000/8/1024,768",
+              "nokey 0000/8/1600,1200", "nokey 0001/DEFAULT", "rate */DEFAULT=0",
+              "pref ColorDepth=8", "pref LinkAllColorDepths=0", "rate 0002/16/640,480=75"});
   });
-  // OK wrote every row of both adapters at 8 bit where the key exists; the mode 0000 lacks
-  // is not created, other adapters and 16 bit are left alone.
-  Steps(nullptr, {"rate */8/640,480=72", "rate */8/800,600=<absent>", "rate */8/960,720=-1",
-                  "rate 0002/8/1024,768=70", "rate */8/1152,864=100", "rate */8/1280,960=60",
-                  "rate */8/1280,1024=0", "nokey 0000/8/1024,768", "nokey 0000/8/1600,1200",
-                  "nokey 0001/DEFAULT", "rate */DEFAULT=0", "pref ColorDepth=8",
-                  "pref LinkAllColorDepths=0", "rate 0002/16/640,480=75"});
 }
 
-// Template 502 as the dialog shows it: the controls in the template's
-// order (the tab order), each of its class and kind, with its flags.
+// Template 502 as the dialog shows it: the controls in the template's order (the tab
+// order), each of its class and kind, with its flags.
 TEST_F(RefreshDialogTest, TemplateStylesInTabOrderAndEscapeCancels) {
   struct Control {
     int id;
-    const char* cls;
+    char cls;                // Button, Static or ComboBox
     DWORD kind, set, clear;  // kind: the low style bits that name the kind
   };
-  const DWORD tab = WS_GROUP | WS_TABSTOP;
-  std::vector<Control> want = {{1, "Button", BS_DEFPUSHBUTTON, tab, 0},
-                               {1059, "Button", BS_GROUPBOX, 0, WS_TABSTOP}};
-  // Plain labels (a click goes through to the dialog), then lists (WS_VSCROLL
-  // is not checked: the combo box takes it off its own style under Wine).
+  const DWORD tab = WS_GROUP | WS_TABSTOP, radio = BS_RADIOBUTTON, push = BS_PUSHBUTTON,
+              box = BS_GROUPBOX;
+  std::vector<Control> want = {{1, 'B', BS_DEFPUSHBUTTON, tab, 0}, {1059, 'B', box, 0, WS_TABSTOP}};
+  // Plain labels (a click goes through to the dialog), then lists (WS_VSCROLL is not
+  // checked: the combo box takes it off its own style under Wine).
   for (const Row& row : kRows) {
-    want.push_back({row.labelId, "Static", SS_LEFT, WS_GROUP, SS_NOTIFY | WS_TABSTOP});
-    want.push_back({row.listId, "ComboBox", CBS_DROPDOWN, WS_TABSTOP, CBS_SORT});
+    want.push_back({row.labelId, 'S', SS_LEFT, WS_GROUP, SS_NOTIFY | WS_TABSTOP});
+    want.push_back({row.listId, 'C', CBS_DROPDOWN, WS_TABSTOP, CBS_SORT});
   }
-  want.insert(want.end(), {{1032, "Button", BS_CHECKBOX, tab, 0},
-                           {1060, "Button", BS_GROUPBOX, 0, WS_TABSTOP},
-                           {1028, "Button", BS_RADIOBUTTON, tab, 0},
-                           {1029, "Button", BS_RADIOBUTTON, 0, tab},
-                           {1030, "Button", BS_RADIOBUTTON, 0, tab},
-                           {1031, "Button", BS_RADIOBUTTON, 0, tab},
-                           {1061, "Button", BS_GROUPBOX, WS_GROUP, WS_TABSTOP},
-                           {1050, "Button", BS_RADIOBUTTON, tab, 0},
-                           {1051, "Button", BS_RADIOBUTTON, 0, tab},
-                           {1033, "Button", BS_PUSHBUTTON, tab, 0},
-                           {1034, "Button", BS_PUSHBUTTON, tab, 0},
-                           {2, "Button", BS_PUSHBUTTON, tab, 0}});
+  want.insert(want.end(), {{1032, 'B', BS_CHECKBOX, tab, 0}, {1060, 'B', box, 0, WS_TABSTOP},
+                           {1028, 'B', radio, tab, 0},       {1029, 'B', radio, 0, tab},
+                           {1030, 'B', radio, 0, tab},       {1031, 'B', radio, 0, tab},
+                           {1061, 'B', box, WS_GROUP, WS_TABSTOP}, {1050, 'B', radio, tab, 0},
+                           {1051, 'B', radio, 0, tab},       {1033, 'B', push, tab, 0},
+                           {1034, 'B', push, tab, 0},        {2, 'B', push, tab, 0}});
   RunDialog([&want](HWND d) {
     const LONG style = GetWindowLongA(d, GWL_STYLE);
     EXPECT_EQ(style & (WS_POPUP | WS_CAPTION | WS_SYSMENU), WS_POPUP | WS_CAPTION | WS_SYSMENU);
@@ -453,18 +407,16 @@ TEST_F(RefreshDialogTest, TemplateStylesInTabOrderAndEscapeCancels) {
       char cls[32] = {};
       GetClassNameA(child, cls, sizeof cls);
       const DWORD s = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
-      const DWORD mask = std::strcmp(c.cls, "Static") == 0 ? 0x1F : c.cls[0] == 'C' ? 3 : 0xF;
       EXPECT_EQ(GetDlgCtrlID(child), c.id);
-      EXPECT_STRCASEEQ(cls, c.cls) << c.id;
-      EXPECT_EQ(s & mask, c.kind) << c.id;
+      EXPECT_STRCASEEQ(cls, c.cls == 'S' ? "Static" : c.cls == 'C' ? "ComboBox" : "Button");
+      EXPECT_EQ(s & (c.cls == 'S' ? 0x1F : c.cls == 'C' ? 3 : 0xF), c.kind) << c.id;
       EXPECT_EQ(s & c.set, c.set) << c.id;
       EXPECT_EQ(s & c.clear, 0u) << c.id;
       child = GetWindow(child, GW_HWNDNEXT);
     }
     EXPECT_EQ(child, nullptr) << "more controls than template 502 has";
-    Steps(d, {"key esc", "closed"});
+    Steps(d, {"key esc", "closed", "rate 0002/8/1280,960=200"});  // nothing written
   });
-  Steps(nullptr, {"rate 0002/8/1280,960=200"});  // nothing written
 }
 
 TEST_F(RefreshDialogTest, ChangingTheDepthKeepsTheEightBitEntries) {
@@ -475,10 +427,9 @@ TEST_F(RefreshDialogTest, ChangingTheDepthKeepsTheEightBitEntries) {
             "sel 1020=Optimal", "off 1019", "off 1037", "on 1020", "list 1024=60,72,75",
             "list 1025=60,75,", "click 1033", "rate 0002/16/800,600=75", "pref ColorDepth=16",
             "click 1028", "marks=1000", "sel 1025=Adapter", "sel 1021=<none>", "visible",
-            "click 2", "closed"});
-  Steps(nullptr, {"rate 0002/16/640,480=75", "rate 0002/16/1024,768=-1",
-                  "rate 0000/16/640,480=75", "nokey 0000/16/800,600", "rate 0002/8/640,480=72",
-                  "rate 0002/8/1280,960=200"});
+            "click 2", "closed", "rate 0002/16/640,480=75", "rate 0002/16/1024,768=-1",
+            "rate 0000/16/640,480=75", "nokey 0000/16/800,600", "rate 0002/8/640,480=72",
+            "rate 0002/8/1280,960=200"});
 }
 
 TEST_F(RefreshDialogTest, StoredSixteenBitDepthOpensOnSixteenBit) {
@@ -489,54 +440,46 @@ TEST_F(RefreshDialogTest, StoredSixteenBitDepthOpensOnSixteenBit) {
 TEST_F(RefreshDialogTest, LinkingAllDepthsEnablesEveryRowAndWritesFourDepths) {
   // One real click: a check box that toggled itself would end unchecked. The selections
   // shown stay; Save writes every depth (2046x1536 exists nowhere). Off again: the stored
-  // choices of the current depth, rows by key.
+  // choices of the current depth, rows by key. The 16-bit 800x600 got the 8-bit row's
+  // choice from the linked save.
   RunSteps({"click 1032", "checked 1032", "marks=0000", "off 1028", "off 1029", "off 1030",
             "off 1031", "sel 1024=72", "on rows", "pick 1024=60", "pick 1017=Optimal",
             "click 1033", "pref LinkAllColorDepths=1", "rate */8/640,480=60",
             "rate */16/640,480=60", "rate */24/640,480=60", "rate */32/640,480=60",
             "nokey 0002/8/2046,1536", "pick 1025=60", "click 1032", "unchecked 1032",
             "marks=1000", "on 1028", "on 1029", "on 1030", "on 1031", "sel 1024=60",
-            "sel 1025=Adapter", "off 1017", "on 1024", "click 2"});
-  // Linked 16-bit save: the 16-bit 800x600 got the 8-bit row's choice.
-  Steps(nullptr, {"rate 0002/16/800,600=<absent>"});
+            "sel 1025=Adapter", "off 1017", "on 1024", "click 2", "closed",
+            "rate 0002/16/800,600=<absent>"});
 }
 
 TEST_F(RefreshDialogTest, DefaultThenCancelWritesNothingAndSaveSurvivesCancel) {
   PutText(KeyOf("0002/DEFAULT"), "RefreshRate", "-1");
   const auto before = State();
-  RunDialog([](HWND d) {
-    Steps(d, {"checked 1051", "click 1034", "checked 1050", "unchecked 1051", "marks=1000",
-              "sel rows=Adapter"});
-    // The close box cancels too; Alt+F4 sends the same SC_CLOSE through the window system.
-    gui::Foreground(d);
-    gui::Send({gui::KeyInput(VK_MENU, false), gui::KeyInput(VK_F4, false),
-               gui::KeyInput(VK_F4, true), gui::KeyInput(VK_MENU, true)});
-    Steps(d, {"closed"});
-  });
+  // The close box cancels too: Alt+F4 sends its SC_CLOSE through the window system.
+  RunSteps({"checked 1051", "click 1034", "checked 1050", "unchecked 1051", "marks=1000",
+            "sel rows=Adapter", "alt F4", "closed"});
   EXPECT_EQ(State(), before);
   RunSteps({"click 1034", "click 2"});
   EXPECT_EQ(State(), before);
-  RunSteps({"click 1034", "click 1033", "click 2"});
-  Steps(nullptr, {"rate 0002/8/640,480=<absent>", "rate 0002/8/960,720=<absent>",
-                  "rate 0002/8/1152,864=<absent>", "rate 0002/DEFAULT=0"});
+  RunSteps({"click 1034", "click 1033", "click 2", "closed", "rate 0002/8/640,480=<absent>",
+            "rate 0002/8/960,720=<absent>", "rate 0002/8/1152,864=<absent>",
+            "rate 0002/DEFAULT=0"});
 }
 
 TEST_F(RefreshDialogTest, AdapterSettingButtons) {
   PutText(KeyOf("0000/DEFAULT"), "RefreshRate", "-1");  // not the one read
-  // Enter works as OK.
   RunSteps({"checked 1050", "click 1051", "unchecked 1050", "checked 1051", "key enter",
-            "closed"});
-  Steps(nullptr, {"rate */DEFAULT=-1"});
-  RunSteps({"checked 1051", "click 1050", "checked 1050", "unchecked 1051", "click 1"});
-  Steps(nullptr, {"rate */DEFAULT=0"});
+            "closed", "rate */DEFAULT=-1"});  // Enter works as OK
+  RunSteps({"checked 1051", "click 1050", "checked 1050", "unchecked 1051", "click 1",
+            "closed", "rate */DEFAULT=0"});
 }
 
 TEST_F(RefreshDialogTest, WithoutProductKeyOnlyTheDisplayClassIsWritten) {
   gui::DeleteTree(kProductPath);
   // Text typed into a list's edit field is never stored: 640x480 keeps 72.
-  RunSteps({"marks=1000", "unchecked 1032", "keypick 1025=75", "type 1024=85", "click 1"});
-  EXPECT_FALSE(KeyExists(kProductPath));
-  Steps(nullptr, {"rate 0002/8/640,480=72", "rate 0002/8/800,600=75"});
+  RunSteps({"marks=1000", "unchecked 1032", "keypick 1025=75", "type 1024=85", "click 1",
+            "closed", "rate 0002/8/640,480=72", "rate 0002/8/800,600=75"});
+  EXPECT_FALSE(gui::KeyExists(kProductPath));
 }
 
 TEST_F(RefreshDialogTest, ColorDepthFifteenChecksNoButtonAndWritesNoMode) {
@@ -550,7 +493,7 @@ TEST_F(RefreshDialogTest, ColorDepthFifteenChecksNoButtonAndWritesNoMode) {
   after.erase(KeyOf("0000/DEFAULT") + "|RefreshRate");
   after.erase(KeyOf("0002/DEFAULT") + "|RefreshRate");
   EXPECT_EQ(after, before);
-  Steps(nullptr, {"pref ColorDepth=15"});
+  EXPECT_EQ(Text(kProductPath, "ColorDepth"), "15");
 }
 
 TEST_F(RefreshDialogTest, WithoutAnyAdapterOnlyThePreferencesAreWritten) {
@@ -566,28 +509,21 @@ TEST_F(RefreshDialogTest, WithoutAnyAdapterOnlyThePreferencesAreWritten) {
   EXPECT_EQ(after, before);
 }
 
-// The page's button stays usable while the dialog runs (it has no owner):
-// pressed again, it must not start a second dialog on the same mode table.
-// The opener stands in for the page's button.
-LRESULT CALLBACK OpenerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message != WM_APP) return DefWindowProcA(window, message, wParam, lParam);
+// The page's button stays usable while the dialog runs (it has no owner): pressed again,
+// it must not start a second dialog on the same mode table. A timer on the dialog's
+// thread stands in for the button.
+std::atomic<bool> gSecondReturned{false};
+void CALLBACK OpenAgain(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
   RunRefreshRateDialog();
-  return 1;
+  gSecondReturned = true;
 }
 
 TEST_F(RefreshDialogTest, ASecondOpeningWhileOpenBringsTheFirstToTheFront) {
-  WNDCLASSA cls = {};
-  cls.lpfnWndProc = OpenerProc;
-  cls.hInstance = GetModuleHandleA(nullptr);
-  cls.lpszClassName = "RefreshDialogOpener";
-  RegisterClassA(&cls);
-  HWND opener = CreateWindowA("RefreshDialogOpener", "", 0, 0, 0, 0, 0, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-  ASSERT_NE(opener, nullptr);
-  RunDialog([opener](HWND d) {
-    DWORD_PTR result = 0;
+  ASSERT_NE(SetTimer(nullptr, 0, 100, OpenAgain), 0u);
+  RunDialog([](HWND d) {
     // With a second dialog the call would not return until it closed.
-    EXPECT_NE(SendMessageTimeoutA(opener, WM_APP, 0, 0, SMTO_NORMAL, 5000, &result), 0);
+    EXPECT_TRUE(gui::WaitUntil([] { return gSecondReturned.load(); }, 5000));
     int count = 0;
     gui::FindTopWindow(0, [&count](HWND w) {
       count += IsRefreshDialog(w);
@@ -597,14 +533,10 @@ TEST_F(RefreshDialogTest, ASecondOpeningWhileOpenBringsTheFirstToTheFront) {
     Steps(d, {"pick 1024=60", "click 1"});
   });
   RunSteps({"sel 1024=60", "click 2"});  // not stuck: a later opening works again
-  DestroyWindow(opener);
 }
 
-// ---- Language: texts, layout and the gesture.
-
-// The controls whose texts the dialog sets (0: its caption), and per
-// language those texts, the choice words and the mnemonics of the link
-// check box and the Save and Default buttons.
+// The controls whose texts the dialog sets (0: its caption), and per language those
+// texts, the choice words and the mnemonics of the link check box, Save and Default.
 const int kTextIds[15] = {0, 1059, 1032, 1060, 1028, 1029, 1030, 1031, 1061, 1050, 1051,
                           1033, 1034, 1, 2};
 struct LanguageTexts {
@@ -645,9 +577,8 @@ const ControlLayoutRow kFixed[13] = {
     {1051, 137, 168, 92, 10}, {1033, 9, 192, 50, 14},  {1034, 65, 192, 50, 14},
     {2, 185, 192, 50, 14}};
 
-// Where a control stands, in the dialog's client pixels, against a row in
-// dialog units, as "left top right bottom"; a combo box keeps its own closed
-// height, so `height` false leaves the bottom out.
+// Where a control stands in the dialog's client pixels against a row in dialog units, as
+// "left top right bottom"; a combo box keeps its own closed height (no bottom then).
 void ExpectAt(HWND d, const ControlLayoutRow& row, bool height) {
   RECT want = {row.x, row.y, row.x + row.width, row.y + row.height};
   MapDialogRect(d, &want);
@@ -660,12 +591,12 @@ void ExpectAt(HWND d, const ControlLayoutRow& row, bool height) {
   EXPECT_EQ(edges(is), edges(want)) << row.id;
 }
 
-// Texts and positions for `language`, in its own layout (9 English, anything
-// else the other table).
+// Texts and positions of `language`, in its own layout (9 English, else the other).
 void ExpectLanguage(HWND d, uint16_t language, const char* where) {
   SCOPED_TRACE(where);
   const LanguageTexts& t = TextsFor(language);
-  for (int i = 0; i < 15; ++i) EXPECT_EQ(gui::TextA(Item(d, kTextIds[i])), t.texts[i]) << kTextIds[i];
+  for (int i = 0; i < 15; ++i)
+    EXPECT_EQ(gui::TextA(Item(d, kTextIds[i])), t.texts[i]) << kTextIds[i];
   for (int row : {0, 7, 14}) {
     std::vector<std::string> entries = Entries(d, kRows[row].listId);
     ASSERT_GE(entries.size(), 3u);
@@ -683,9 +614,9 @@ class RefreshDialogLanguage : public RefreshDialogTest {
   const uint16_t system_ = static_cast<uint16_t>(GetSystemDefaultLangID() & 0x3FF);
 };
 
-// The gesture over `w`. The dialog's thread first handles what the X server
-// reports of the cursor's move: a late motion event of an earlier place
-// would otherwise move Wine's cursor away from the label under the gesture.
+// The gesture over `w`. The dialog's thread first handles what the X server reports of
+// the cursor's move: a late motion event of an earlier place would otherwise move Wine's
+// cursor away from the label under the gesture.
 void GestureOver(HWND d, HWND w, WPARAM held = gui::kGestureHeld) {
   gui::Foreground(d);
   const POINT at = gui::Centre(w);
@@ -712,11 +643,10 @@ TEST_F(RefreshDialogLanguage, SystemLanguageTextsLayoutAndEveryButton) {
               "sel rows=" + adapter, "pick 1024=" + preset, "keypick 1019=" + optimal,
               std::string("alt ") + t.save, "rate 0002/8/640,480=0"});
     PutText(KeyOf("0002/8/640,480"), "RefreshRate", "72");
-    Steps(d, {"click 1", "closed"});
+    // The translated word is stored as the same value.
+    Steps(d, {"click 1", "closed", "rate 0002/8/640,480=0", "rate 0002/8/800,600=<absent>",
+              "rate 0002/8/960,720=-1", "rate 0002/8/1152,864=<absent>"});
   });
-  // The translated word is stored as the same value.
-  Steps(nullptr, {"rate 0002/8/640,480=0", "rate 0002/8/800,600=<absent>",
-                  "rate 0002/8/960,720=-1", "rate 0002/8/1152,864=<absent>"});
 }
 
 TEST_F(RefreshDialogLanguage, GestureCyclesFrenchGermanEnglish) {
@@ -737,9 +667,8 @@ TEST_F(RefreshDialogLanguage, GestureCyclesFrenchGermanEnglish) {
       Steps(d, {"checked 1051", "unchecked 1050", "marks=1000"});
       if (language == 12) Steps(d, {"sel 1024=72", "sel 1021=<none>"});
     }
-    Steps(d, {"click 2", "closed"});
+    Steps(d, {"click 2", "closed", "rate 0002/8/640,480=72"});  // Cancel wrote nothing
   });
-  Steps(nullptr, {"rate 0002/8/640,480=72"});  // Cancel wrote nothing
 }
 
 }  // namespace
