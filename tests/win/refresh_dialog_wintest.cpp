@@ -36,14 +36,14 @@ const int kUnmanagedRun = [] {
   const std::string key = "Software\\Wine\\AppDefaults\\refresh_dialog_wintest.exe\\X11 Driver";
   if (Text(HKEY_CURRENT_USER, key, "Managed") == "N") return 0;
   PutText(HKEY_CURRENT_USER, key, "Managed", "N");
-  if (Text(HKEY_CURRENT_USER, key, "Managed") != "N") return 0;
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
   std::wstring line = GetCommandLineW();
-  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
-    return 0;
   DWORD code = 1;
+  if (Text(HKEY_CURRENT_USER, key, "Managed") != "N" ||
+      !CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+    return 0;
   WaitForSingleObject(pi.hProcess, INFINITE);
   GetExitCodeProcess(pi.hProcess, &code);
   ExitProcess(code);
@@ -347,14 +347,13 @@ TEST_F(RefreshDialogTest, OpensWithTheSelectedAdaptersStoredChoices) {
     // empty rate list gives the words and one empty entry. 1020: a stored 7 selects the
     // first entry beginning with 7. 1021, 1022: stored rates no entry begins with leave no
     // selection and an empty edit field. Rows without a mode key: disabled, the words and
-    // one empty entry, Adapter. Texts come from the string table, not the template.
-    Steps(d, {"text 0=Refresh Rates", "list 1024=60,72,75", "list 1025=60,75,", "list 1019=",
-              "sel 1024=72", "sel 1025=Adapter", "sel 1019=Optimal", "sel 1020=70",
-              "sel 1021=<none>", "sel 1022=<none>", "sel 1023=Default", "text 1021=",
-              "text 1023=Default", "on rows0-6", "off rows7-14", "list rows7-14=",
-              "sel rows7-14=Adapter", "marks=1000", "on 1028", "on 1029", "on 1030", "on 1031",
-              "unchecked 1032", "checked 1050", "unchecked 1051", "text 1050=Default refresh rate",
-              "text 1051=Optimal refresh rate", "text 1032=&Link all color depths", "focus=1"});
+    // one empty entry, Adapter. (The texts: RefreshDialogLanguage.)
+    Steps(d, {"list 1024=60,72,75", "list 1025=60,75,", "list 1019=", "sel 1024=72",
+              "sel 1025=Adapter", "sel 1019=Optimal", "sel 1020=70", "sel 1021=<none>",
+              "sel 1022=<none>", "sel 1023=Default", "text 1021=", "text 1023=Default",
+              "on rows0-6", "off rows7-14", "list rows7-14=", "sel rows7-14=Adapter",
+              "marks=1000", "on 1028", "on 1029", "on 1030", "on 1031", "unchecked 1032",
+              "checked 1050", "unchecked 1051", "focus=1"});
     // The focus starts on OK, the template's first control, and Tab walks the template's
     // order, past the disabled rows and into each radio group once, back to OK.
     std::vector<int> walk;
@@ -535,8 +534,9 @@ TEST_F(RefreshDialogTest, ASecondOpeningWhileOpenBringsTheFirstToTheFront) {
   RunSteps({"sel 1024=60", "click 2"});  // not stuck: a later opening works again
 }
 
-// The controls whose texts the dialog sets (0: its caption), and per language those
-// texts, the choice words and the mnemonics of the link check box, Save and Default.
+// The controls whose texts the dialog sets (0: its caption; the string table's texts, not
+// the template's: "Default refresh rate"), and per language those texts, the choice words
+// and the mnemonics of the link check box, Save and Default.
 const int kTextIds[15] = {0, 1059, 1032, 1060, 1028, 1029, 1030, 1031, 1061, 1050, 1051,
                           1033, 1034, 1, 2};
 struct LanguageTexts {
