@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets of tests/fuzz with clang and runs each for a
 # bounded time, starting from its checked-in seed corpus.
 #
-#   scripts/fuzz.sh --short          every target ~12 s (make test)
+#   scripts/fuzz.sh --short          every target ~12 s (make test), $JOBS at a time
 #   scripts/fuzz.sh                  every target FUZZ_SECONDS (default 300; make fuzz)
 #   scripts/fuzz.sh --seconds N [target...]
 #   scripts/fuzz.sh --merge [target...]   fold the working corpus into the
@@ -49,6 +49,7 @@ fi
 mkdir -p "$BUILD/artifacts"
 failed=()
 summary=()
+ran=()
 for t in "${targets[@]}"; do
   exe="$BUILD/$t"
   seeds="$ROOT/tests/fuzz/corpus/$t"
@@ -70,13 +71,24 @@ for t in "${targets[@]}"; do
     continue
   fi
 
-  log="$BUILD/$t.log"
+  # Targets run $JOBS at a time; each writes its log, the summary below
+  # reads them in order.
+  while [ "$(jobs -rp | wc -l)" -ge "$JOBS" ]; do wait -n; done
+  rm -f "$BUILD/$t.rc"
   echo "fuzz: $t for ${SECONDS_EACH}s"
-  "$exe" "${opts[@]}" -max_total_time="$SECONDS_EACH" "$work" "$seeds" >"$log" 2>&1
-  rc=$?
+  ( "$exe" "${opts[@]}" -max_total_time="$SECONDS_EACH" "$work" "$seeds" \
+      >"$BUILD/$t.log" 2>&1
+    echo $? > "$BUILD/$t.rc" ) &
+  ran+=("$t")
+done
+wait
+
+for t in "${ran[@]}"; do
+  log="$BUILD/$t.log"
+  rc="$(cat "$BUILD/$t.rc" 2>/dev/null || echo 1)"
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)"
   summary+=("$t: ${runs:-?} executions in ${SECONDS_EACH}s, exit $rc")
-  if [ $rc -ne 0 ]; then
+  if [ "$rc" -ne 0 ]; then
     failed+=("$t")
     grep -E "invariant broken|ERROR:|SUMMARY|Test unit written" "$log" | head -20 >&2
     echo "fuzz: $t failed; full log $log" >&2

@@ -1,8 +1,10 @@
 #!/bin/bash
 # Runs the win32 tree's tests: every Windows test program under 32-bit Wine
-# (one Xvfb display for the whole run, the tree's own Wine prefix) and the
-# import check of the deliverables. The tree's wineserver is stopped at the
-# end, also on failure or interruption.
+# and the import check of the deliverables. The Wine tests run in two lanes
+# side by side (see scripts/wine-run.sh), each with an Xvfb display and a
+# Wine prefix of its own: <tree>/wineprefix and <tree>/wineprefix-lane1.
+# Both wineservers and both displays are stopped at the end, also on
+# failure or interruption.
 #
 #   scripts/test-win32.sh BUILD_TREE [ctest args...]
 set -uo pipefail
@@ -10,11 +12,52 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 tree="$(cd "${1:?usage: test-win32.sh BUILD_TREE}" && pwd)"
 shift
 export TACHY_WINEPREFIX="$tree/wineprefix"
+lanes=("$TACHY_WINEPREFIX" "$TACHY_WINEPREFIX-lane1")
+xservers=()
+servers=()
 
-stop_wine() { WINEPREFIX="$TACHY_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true; }
-trap stop_wine EXIT
+stop() {
+  for prefix in "${lanes[@]}"; do
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+  done
+  [ ${#servers[@]} -eq 0 ] || wait "${servers[@]}" 2>/dev/null
+  [ ${#xservers[@]} -eq 0 ] || { kill "${xservers[@]}"; wait "${xservers[@]}"; } 2>/dev/null
+}
+trap stop EXIT
 trap 'exit 130' INT TERM
 
-"$here/wine-init.sh" "$TACHY_WINEPREFIX" || exit 1
-xvfb-run -a -s "-screen 0 1024x768x24" \
-  ctest --test-dir "$tree" --output-on-failure -j"${JOBS:-2}" "$@"
+# A display a lane; Xvfb picks a free number and writes it when it is ready.
+displays=()
+for lane in 0 1; do
+  number="$tree/xvfb-lane$lane"
+  : > "$number"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
+  xservers+=($!)
+  for _ in $(seq 100); do [ -s "$number" ] && break; sleep 0.1; done
+  [ -s "$number" ] || { echo "test-win32: Xvfb did not start" >&2; exit 1; }
+  displays+=(":$(head -n1 "$number")")
+done
+export DISPLAY="${displays[0]}" TACHY_LANE1_DISPLAY="${displays[1]}"
+
+# Each lane's wineserver runs for the whole run, started here with no tie
+# to ctest's output: a wineserver that a test program starts keeps that
+# test's output open, and ctest would wait for it until the server exits.
+# The first client waits for the server (or starts it, if ours lost a
+# race); it has the lane's display, as Wine's desktop process starts with
+# it and stays.
+"$here/wine-init.sh" "${lanes[1]}" & init=$!
+"$here/wine-init.sh" "${lanes[0]}" || exit 1
+wait $init || exit 1
+for prefix in "${lanes[@]}"; do
+  WINEPREFIX="$prefix" wineserver -p </dev/null >/dev/null 2>&1 &
+  servers+=($!)
+done
+client() {
+  DISPLAY="$2" WINEPREFIX="$1" WINEDEBUG=-all wine reg query 'HKCU\Software\Wine' \
+    >/dev/null 2>&1
+}
+client "${lanes[1]}" "$TACHY_LANE1_DISPLAY" & init=$!
+client "${lanes[0]}" "$DISPLAY"
+wait $init
+
+ctest --test-dir "$tree" --output-on-failure -j"${JOBS:-2}" "$@"

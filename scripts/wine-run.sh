@@ -11,6 +11,15 @@
 #   <source tree>/build/wineprefix.
 # The prefix is created once (under a lock, so parallel ctest runs do not
 # race) and is a plain 32-bit one. The exit code is the program's.
+#
+# Two Wine lanes: the GUI tests move the one mouse and keyboard of their X
+# display and share the prefix's registry, so no two may run in one lane at
+# once. ctest hands each test a lane (the "wine" resource of
+# tests/win/wine-lanes.json, in CTEST_RESOURCE_GROUP_0_WINE); lane 1 has a
+# prefix of its own (<prefix>-lane1) and the X display $TACHY_LANE1_DISPLAY
+# (scripts/test-win32.sh starts it). Without that display everything runs in
+# lane 0. Within a lane, programs take turns on a lock, so that even a ctest
+# run without lanes never puts two of them in one prefix at once.
 set -u
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -41,7 +50,16 @@ else
   prefix="$(dirname "$here")/build/wineprefix"
 fi
 
+case "${CTEST_RESOURCE_GROUP_0_WINE:-}" in
+  id:1,*)
+    if [ -n "${TACHY_LANE1_DISPLAY:-}" ]; then
+      prefix="$prefix-lane1"
+      export DISPLAY="$TACHY_LANE1_DISPLAY"
+    fi ;;
+esac
+
 export WINEPREFIX="$prefix"
+export TACHY_WINEPREFIX="$prefix"  # for the tests that start wine again
 export WINEARCH=win32
 export WINEDEBUG="${TACHY_WINEDEBUG:--all}"  # TACHY_WINEDEBUG=+reg etc. to trace
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -50,5 +68,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 "$here/wine-init.sh" "$prefix" || exit 1
 
-wine "$@"
+# -o: the lock is the flock process's own, not inherited by wineserver
+# (which outlives the program by a few seconds).
+flock -o "$prefix.busy" wine "$@"
 exit $?

@@ -1,12 +1,13 @@
 #!/bin/bash
 # Sets the Windows version that Wine poses as.
 #
-#   scripts/wine-version.sh VERSION [--app PROGRAM.exe] [PREFIX]
+#   scripts/wine-version.sh VERSION [--app PROGRAM.exe] [PREFIX...]
 #
 # VERSION: win95, win98, winme, nt40, win2k, winxp, win7, win10.
 # --app: only for programs of that file name (Wine's AppDefaults), so tests
 #        running side by side in one prefix do not disturb each other.
-# PREFIX: defaults to $TACHY_WINEPREFIX, else build/win32/wineprefix.
+# PREFIX: defaults to $TACHY_WINEPREFIX, else build/win32/wineprefix; with
+#         several, each of them.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 version="${1:?usage: wine-version.sh VERSION [--app PROGRAM.exe] [PREFIX]}"
@@ -20,7 +21,9 @@ if [ "${1:-}" = "--app" ]; then
   key="HKCU\\Software\\Wine\\AppDefaults\\${2:?--app needs a program name}"
   shift 2
 fi
-prefix="${1:-${TACHY_WINEPREFIX:-$(dirname "$here")/build/win32/wineprefix}}"
-"$here/wine-init.sh" "$prefix"
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine reg add "$key" /v Version /d "$version" /f >/dev/null
+[ $# -gt 0 ] || set -- "${TACHY_WINEPREFIX:-$(dirname "$here")/build/win32/wineprefix}"
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+for prefix in "$@"; do
+  "$here/wine-init.sh" "$prefix"
+  WINEPREFIX="$prefix" wine reg add "$key" /v Version /d "$version" /f >/dev/null
+done

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "settings/regapi.h"
@@ -35,38 +36,28 @@ constexpr const char* kRootValue = "TachyContractRootValue";
 constexpr long kErrorBadPathname = 161;
 constexpr const char* kClassScratch = "TachyContractClass";
 
-// Every key the cases create, deepest first, relative to the root.
-inline const std::vector<std::string>& ScratchKeys() {
-  static const std::vector<std::string> keys = {
-      "Software\\TachyContract\\A\\B\\C",
-      "Software\\TachyContract\\A\\B",
-      "Software\\TachyContract\\A",
-      "Software\\TachyContract\\Parent\\Child",
-      "Software\\TachyContract\\Parent",
-      "Software\\TachyContract\\MixedCase",
-      "Software\\TachyContract\\Values",
-      "Software\\TachyContract\\Gone",
-      "Software\\TachyContract",
-  };
-  return keys;
+// Software\TachyContract\<sub>, relative to the root.
+inline std::string Path(const std::string& sub) {
+  return std::string(kScratch) + (sub.empty() ? "" : "\\" + sub);
 }
 
 inline void RemoveScratch(Registry& reg) {
+  // Every key the cases create, deepest first.
   for (RegKey root : {kHkeyCurrentUser, kHkeyLocalMachine})
-    for (const std::string& key : ScratchKeys()) reg.DeleteKey(root, key.c_str());
+    for (const char* sub : {"A\\B\\C", "A\\B", "A", "Parent\\Child", "Parent", "MixedCase",
+                            "Values", "Gone", ""})
+      reg.DeleteKey(root, Path(sub).c_str());
   reg.DeleteKey(kHkeyClassesRoot, "TachyContractClass\\Sub");
   reg.DeleteKey(kHkeyClassesRoot, kClassScratch);
   reg.DeleteValue(kHkeyCurrentUser, kRootValue);
   reg.DeleteValue(kHkeyLocalMachine, kRootValue);
 }
 
-inline std::vector<unsigned char> Bytes(const std::string& s) {
-  return std::vector<unsigned char>(s.begin(), s.end());
-}
+using Data = std::vector<unsigned char>;
+inline Data Bytes(const std::string& s) { return Data(s.begin(), s.end()); }
 
-inline const char* RootName(RegKey root) {
-  return root == kHkeyLocalMachine ? "HKLM" : "HKCU";
-}
+// What reading a whole value gives: the result code, the type, the bytes.
+using Stored = std::tuple<long, uint32_t, Data>;
 
 class RegistryContract : public ::testing::TestWithParam<RegKey> {
  protected:
@@ -82,45 +73,33 @@ class RegistryContract : public ::testing::TestWithParam<RegKey> {
   Registry& reg() { return ContractRegistry(); }
   RegKey root() const { return GetParam(); }
 
-  // Software\TachyContract\<sub>, relative to the root.
-  static std::string Path(const std::string& sub) {
-    return std::string(kScratch) + (sub.empty() ? "" : "\\" + sub);
+  // Creates or opens `path` below `parent` (with class `cls`) for all
+  // access, or opens it for `access`; the key is closed at the end of the case.
+  long CreateAt(RegKey parent, const std::string& path, const char* cls, RegKey* key = nullptr) {
+    RegKey made = 0;
+    const long r = reg().CreateKey(parent, path.c_str(), cls, kKeyAllAccess, &made);
+    return Keep(r, made, key);
   }
-
-  // Creates (or opens) root\Software\TachyContract\<sub> with all access;
-  // closed at the end of the case.
+  long OpenAt(RegKey parent, const std::string& path, uint32_t access, RegKey* key = nullptr) {
+    RegKey opened = 0;
+    const long r = reg().OpenKey(parent, path.c_str(), access, &opened);
+    return Keep(r, opened, key);
+  }
+  // root\Software\TachyContract\<sub>, created with all access.
   RegKey Create(const std::string& sub) {
-    const std::string path = Path(sub);
     RegKey key = 0;
-    EXPECT_EQ(kErrorSuccess,
-              reg().CreateKey(root(), path.c_str(), nullptr, kKeyAllAccess, &key))
-        << path;
-    if (key) open_.push_back(key);
+    EXPECT_EQ(kErrorSuccess, CreateAt(root(), Path(sub), nullptr, &key)) << sub;
     return key;
   }
-
-  long Open(const std::string& sub, RegKey* key) {
-    const std::string path = Path(sub);
-    *key = 0;
-    long r = reg().OpenKey(root(), path.c_str(), kKeyAllAccess, key);
-    if (r == kErrorSuccess && *key) open_.push_back(*key);
-    return r;
-  }
-
-  void Close(RegKey key) {
-    for (size_t i = 0; i < open_.size(); ++i)
-      if (open_[i] == key) {
-        open_.erase(open_.begin() + static_cast<long>(i));
-        break;
-      }
-    EXPECT_EQ(kErrorSuccess, reg().CloseKey(key));
+  // root\Software\TachyContract\<sub> with all access.
+  long Open(const std::string& sub, RegKey* key = nullptr) {
+    return OpenAt(root(), Path(sub), kKeyAllAccess, key);
   }
 
   // Stores exactly `data`: the byte after it is not zero, so text without
   // a terminator is not completed (see TextWithoutItsTerminator...).
-  long Set(RegKey key, const char* name, uint32_t type,
-           const std::vector<unsigned char>& data) {
-    std::vector<unsigned char> guarded(data);
+  long Set(RegKey key, const char* name, uint32_t type, const Data& data) {
+    Data guarded(data);
     guarded.push_back('X');
     return reg().SetValue(key, name, type, data.empty() ? nullptr : guarded.data(),
                           static_cast<uint32_t>(data.size()));
@@ -135,38 +114,40 @@ class RegistryContract : public ::testing::TestWithParam<RegKey> {
     return r == kErrorSuccess ? std::string(text) : "<error " + std::to_string(r) + ">";
   }
 
-  // Reads a whole value; the result code, type and bytes.
-  long Get(RegKey key, const char* name, uint32_t* type,
-           std::vector<unsigned char>* data) {
-    uint32_t size = 0;
+  // Reads a whole value into a buffer larger than it.
+  Stored Read(RegKey key, const char* name) {
+    uint32_t size = 0, type = 99;
     long r = reg().QueryValue(key, name, nullptr, nullptr, &size);
-    if (r != kErrorSuccess) return r;
-    data->assign(size + 16, 0xCD);
+    if (r != kErrorSuccess) return Stored(r, type, {});
+    Data data(size + 16, 0xCD);
     uint32_t got = size + 16;
-    r = reg().QueryValue(key, name, type, data->data(), &got);
-    if (r == kErrorSuccess) data->resize(got);
-    return r;
+    r = reg().QueryValue(key, name, &type, data.data(), &got);
+    data.resize(r == kErrorSuccess ? got : 0);
+    return Stored(r, type, data);
   }
 
+  long DeleteKey(const std::string& sub) { return reg().DeleteKey(root(), Path(sub).c_str()); }
+
  private:
+  long Keep(long result, RegKey opened, RegKey* key) {
+    if (result == kErrorSuccess && opened) open_.push_back(opened);
+    if (key) *key = opened;
+    return result;
+  }
   std::vector<RegKey> open_;
 };
 
 TEST_P(RegistryContract, OpeningAMissingKeyIsFileNotFound) {
-  RegKey key = 123;
-  EXPECT_EQ(kErrorFileNotFound, Open("A", &key));
+  EXPECT_EQ(kErrorFileNotFound, Open("A"));
   Create("");
-  EXPECT_EQ(kErrorFileNotFound, Open("A\\B", &key));
-  EXPECT_EQ(kErrorFileNotFound, Open("A", &key));
+  EXPECT_EQ(kErrorFileNotFound, Open("A\\B"));
+  EXPECT_EQ(kErrorFileNotFound, Open("A"));
 }
 
 TEST_P(RegistryContract, CreatingMakesEveryMissingKeyAbove) {
   RegKey deep = Create("A\\B\\C");
   ASSERT_NE(0u, deep);
-  RegKey key;
-  EXPECT_EQ(kErrorSuccess, Open("A", &key));
-  EXPECT_EQ(kErrorSuccess, Open("A\\B", &key));
-  EXPECT_EQ(kErrorSuccess, Open("A\\B\\C", &key));
+  for (const char* sub : {"A", "A\\B", "A\\B\\C"}) EXPECT_EQ(kErrorSuccess, Open(sub)) << sub;
   // Creating an existing key opens it: its values stay.
   ASSERT_EQ(kErrorSuccess, SetText(reg(), deep, "Kept", "yes"));
   RegKey again = Create("A\\B\\C");
@@ -176,15 +157,10 @@ TEST_P(RegistryContract, CreatingMakesEveryMissingKeyAbove) {
 TEST_P(RegistryContract, CreatingBelowAnOpenKeyUsesItAsTheRoot) {
   RegKey top = Create("");
   RegKey child = 0;
-  ASSERT_EQ(kErrorSuccess,
-            reg().CreateKey(top, "Parent\\Child", "Tachymark", kKeyAllAccess, &child));
+  ASSERT_EQ(kErrorSuccess, CreateAt(top, "Parent\\Child", "Tachymark", &child));
   ASSERT_NE(0u, child);
-  reg().CloseKey(child);
-  RegKey key;
-  EXPECT_EQ(kErrorSuccess, Open("Parent\\Child", &key));
-  RegKey relative = 0;
-  EXPECT_EQ(kErrorSuccess, reg().OpenKey(top, "Parent", kKeyRead, &relative));
-  reg().CloseKey(relative);
+  EXPECT_EQ(kErrorSuccess, Open("Parent\\Child"));
+  EXPECT_EQ(kErrorSuccess, OpenAt(top, "Parent", kKeyRead));
 }
 
 TEST_P(RegistryContract, KeyAndValueNamesIgnoreCase) {
@@ -198,8 +174,7 @@ TEST_P(RegistryContract, KeyAndValueNamesIgnoreCase) {
   EXPECT_EQ("150", Text(key, "Grxclock"));
   EXPECT_EQ(kErrorSuccess, reg().DeleteValue(key, "GRXclock"));
   EXPECT_EQ(kErrorFileNotFound, reg().DeleteValue(key, "Grxclock"));
-  std::string lower = Path("mixedcase");
-  EXPECT_EQ(kErrorSuccess, reg().DeleteKey(root(), lower.c_str()));
+  EXPECT_EQ(kErrorSuccess, DeleteKey("mixedcase"));
 }
 
 TEST_P(RegistryContract, ATooSmallBufferGivesMoreDataAndTheNeededSize) {
@@ -228,7 +203,7 @@ TEST_P(RegistryContract, ATooSmallBufferGivesMoreDataAndTheNeededSize) {
 
 TEST_P(RegistryContract, StoredTypesAndBytesAreKept) {
   RegKey key = Create("Values");
-  struct Case { const char* name; uint32_t type; std::vector<unsigned char> data; };
+  struct Case { const char* name; uint32_t type; Data data; };
   const Case cases[] = {
       {"Sz", kRegSz, Bytes(std::string("Voodoo3 3000", 13))},
       {"Dword", kRegDword, {0x8F, 0, 0, 0}},
@@ -237,29 +212,15 @@ TEST_P(RegistryContract, StoredTypesAndBytesAreKept) {
       {"DwordAsText", kRegSz, Bytes(std::string("143", 4))},
   };
   for (const Case& c : cases) ASSERT_EQ(kErrorSuccess, Set(key, c.name, c.type, c.data)) << c.name;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    uint32_t type = 99;
-    std::vector<unsigned char> data;
-    ASSERT_EQ(kErrorSuccess, Get(key, c.name, &type, &data));
-    EXPECT_EQ(c.type, type);
-    EXPECT_EQ(c.data, data);
-  }
+  for (const Case& c : cases)
+    EXPECT_EQ(Stored(kErrorSuccess, c.type, c.data), Read(key, c.name)) << c.name;
 }
 
 TEST_P(RegistryContract, TextSizesCountTheTerminator) {
   RegKey key = Create("Values");
-  struct Case { const char* text; uint32_t size; };
-  const Case cases[] = {{"", 1}, {"0", 2}, {"Voodoo3 3500", 13}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    ASSERT_EQ(kErrorSuccess, SetText(reg(), key, "T", c.text));
-    uint32_t type = 99;
-    std::vector<unsigned char> data;
-    ASSERT_EQ(kErrorSuccess, Get(key, "T", &type, &data));
-    EXPECT_EQ(kRegSz, type);
-    ASSERT_EQ(c.size, data.size());
-    EXPECT_EQ(0, data.back());
+  for (const char* text : {"", "0", "Voodoo3 3500"}) {
+    ASSERT_EQ(kErrorSuccess, SetText(reg(), key, "T", text));
+    EXPECT_EQ(Stored(kErrorSuccess, kRegSz, Bytes(std::string(text) + '\0')), Read(key, "T"));
   }
 }
 
@@ -285,33 +246,26 @@ TEST_P(RegistryContract, DeletingValuesAndKeys) {
   EXPECT_EQ(kErrorSuccess, reg().DeleteValue(values, "Present"));
   EXPECT_EQ(kErrorFileNotFound, reg().DeleteValue(values, "Present"));
 
-  std::string missing = Path("Gone");
-  EXPECT_EQ(kErrorFileNotFound, reg().DeleteKey(root(), missing.c_str()));
-  std::string missingBelow = Path("Gone\\Deeper");
-  EXPECT_EQ(kErrorFileNotFound, reg().DeleteKey(root(), missingBelow.c_str()));
+  EXPECT_EQ(kErrorFileNotFound, DeleteKey("Gone"));
+  EXPECT_EQ(kErrorFileNotFound, DeleteKey("Gone\\Deeper"));
 
   Create("Parent\\Child");
-  std::string parent = Path("Parent");
-  std::string child = parent + "\\Child";
   // A key with subkeys is refused (Windows NT; Windows 95 would delete the
   // whole tree) and stays as it was.
-  EXPECT_EQ(kErrorAccessDenied, reg().DeleteKey(root(), parent.c_str()));
-  RegKey key;
-  EXPECT_EQ(kErrorSuccess, Open("Parent\\Child", &key));
-  EXPECT_EQ(kErrorSuccess, reg().DeleteKey(root(), child.c_str()));
-  EXPECT_EQ(kErrorSuccess, reg().DeleteKey(root(), parent.c_str()));
-  EXPECT_EQ(kErrorFileNotFound, Open("Parent", &key));
+  EXPECT_EQ(kErrorAccessDenied, DeleteKey("Parent"));
+  EXPECT_EQ(kErrorSuccess, Open("Parent\\Child"));
+  EXPECT_EQ(kErrorSuccess, DeleteKey("Parent\\Child"));
+  EXPECT_EQ(kErrorSuccess, DeleteKey("Parent"));
+  EXPECT_EQ(kErrorFileNotFound, Open("Parent"));
 }
 
 TEST_P(RegistryContract, AHandleToADeletedKeyNoLongerWorks) {
   RegKey gone = Create("Gone");
-  std::string path = Path("Gone");
-  ASSERT_EQ(kErrorSuccess, reg().DeleteKey(root(), path.c_str()));
+  ASSERT_EQ(kErrorSuccess, DeleteKey("Gone"));
   uint32_t size = 0;
   EXPECT_EQ(kErrorKeyDeleted, reg().QueryValue(gone, "X", nullptr, nullptr, &size));
   EXPECT_EQ(kErrorKeyDeleted, SetText(reg(), gone, "X", "1"));
-  RegKey key;
-  EXPECT_EQ(kErrorFileNotFound, Open("Gone", &key));
+  EXPECT_EQ(kErrorFileNotFound, Open("Gone"));
 }
 
 // Storing text whose length leaves out the terminator: NT looks at the byte
@@ -359,19 +313,13 @@ TEST_P(RegistryContract, TextWithoutItsTerminatorIsCompletedWhenItCan) {
 
 TEST_P(RegistryContract, PathsStartingWithABackslashAreRefused) {
   Create("A");
-  RegKey key = 0;
   std::string path = std::string("\\") + kScratch + "\\A";
-  EXPECT_EQ(kErrorBadPathname, reg().OpenKey(root(), path.c_str(), kKeyRead, &key));
-  EXPECT_EQ(kErrorBadPathname,
-            reg().CreateKey(root(), (path + "\\B").c_str(), nullptr, kKeyAllAccess, &key));
+  EXPECT_EQ(kErrorBadPathname, OpenAt(root(), path, kKeyRead));
+  EXPECT_EQ(kErrorBadPathname, CreateAt(root(), path + "\\B", nullptr));
   EXPECT_EQ(kErrorBadPathname, reg().DeleteKey(root(), path.c_str()));
   // A trailing backslash or a doubled one inside is harmless.
-  std::string trailing = Path("A\\");
-  ASSERT_EQ(kErrorSuccess, reg().OpenKey(root(), trailing.c_str(), kKeyRead, &key));
-  reg().CloseKey(key);
-  std::string doubled = std::string(kScratch) + "\\\\A";
-  ASSERT_EQ(kErrorSuccess, reg().OpenKey(root(), doubled.c_str(), kKeyRead, &key));
-  reg().CloseKey(key);
+  EXPECT_EQ(kErrorSuccess, OpenAt(root(), Path("A\\"), kKeyRead));
+  EXPECT_EQ(kErrorSuccess, OpenAt(root(), std::string(kScratch) + "\\\\A", kKeyRead));
 }
 
 // The predefined roots are open handles themselves.
@@ -383,9 +331,7 @@ TEST_P(RegistryContract, RootsWorkAsOpenKeys) {
   EXPECT_EQ(kErrorSuccess, reg().CloseKey(root()));
   // Still usable after "closing".
   Create("");
-  RegKey key = 0;
-  EXPECT_EQ(kErrorSuccess, reg().OpenKey(root(), kScratch, kKeyRead, &key));
-  reg().CloseKey(key);
+  EXPECT_EQ(kErrorSuccess, OpenAt(root(), kScratch, kKeyRead));
   // A root is never deleted; a null name is a mistake.
   EXPECT_EQ(kErrorAccessDenied, reg().DeleteKey(root(), ""));
   EXPECT_EQ(kErrorInvalidParameter, reg().DeleteKey(root(), nullptr));
@@ -422,16 +368,14 @@ TEST_P(RegistryContract, ClosingAndDeletingThroughHandles) {
   EXPECT_EQ(kErrorSuccess, reg().CloseKey(child));
   // The key named relative to an open key is deleted.
   EXPECT_EQ(kErrorSuccess, reg().DeleteKey(top, "Gone"));
-  RegKey key;
-  EXPECT_EQ(kErrorFileNotFound, Open("Gone", &key));
+  EXPECT_EQ(kErrorFileNotFound, Open("Gone"));
   // An empty name deletes the open key itself, once it has no subkeys.
   RegKey parent = Create("Parent\\Child");
   ASSERT_EQ(kErrorSuccess, Open("Parent", &parent));
   EXPECT_EQ(kErrorAccessDenied, reg().DeleteKey(parent, ""));
-  std::string childPath = Path("Parent\\Child");
-  ASSERT_EQ(kErrorSuccess, reg().DeleteKey(root(), childPath.c_str()));
+  ASSERT_EQ(kErrorSuccess, DeleteKey("Parent\\Child"));
   EXPECT_EQ(kErrorSuccess, reg().DeleteKey(parent, ""));
-  EXPECT_EQ(kErrorFileNotFound, Open("Parent", &key));
+  EXPECT_EQ(kErrorFileNotFound, Open("Parent"));
   // A handle that was never opened is refused.
   EXPECT_EQ(kErrorInvalidHandle, reg().CloseKey(static_cast<RegKey>(0x7FFF0000u)));
 }
@@ -443,7 +387,7 @@ TEST_P(RegistryContract, QueryTextKeepsInsideTheBuffer) {
   struct Case {
     const char* label;
     uint32_t type;
-    std::vector<unsigned char> data;
+    Data data;
     uint32_t bufSize;
     long result;
     std::string text;
@@ -487,40 +431,31 @@ TEST_P(RegistryContract, SetDecimalAndSetDwordStoreTheirForms) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     ASSERT_EQ(kErrorSuccess, SetDecimal(reg(), key, "Number", c.number));
-    uint32_t type = 99;
-    std::vector<unsigned char> data;
-    ASSERT_EQ(kErrorSuccess, Get(key, "Number", &type, &data));
-    EXPECT_EQ(kRegSz, type);
-    EXPECT_EQ(Bytes(std::string(c.text) + std::string(1, '\0')), data);
+    EXPECT_EQ(Stored(kErrorSuccess, kRegSz, Bytes(std::string(c.text) + '\0')),
+              Read(key, "Number"));
   }
   ASSERT_EQ(kErrorSuccess, SetDword(reg(), key, "GraphicsClocking", 0x12345678u));
-  uint32_t type = 99;
-  std::vector<unsigned char> data;
-  ASSERT_EQ(kErrorSuccess, Get(key, "GraphicsClocking", &type, &data));
-  EXPECT_EQ(kRegDword, type);
-  EXPECT_EQ((std::vector<unsigned char>{0x78, 0x56, 0x34, 0x12}), data);
+  EXPECT_EQ(Stored(kErrorSuccess, kRegDword, Data{0x78, 0x56, 0x34, 0x12}),
+            Read(key, "GraphicsClocking"));
 }
 
 // HKEY_CLASSES_ROOT writes land in HKLM\Software\Classes, where the
 // installer's class keys are looked for.
 TEST_P(RegistryContract, ClassesRootIsMachineClasses) {
   RegKey cls = 0;
-  ASSERT_EQ(kErrorSuccess, reg().CreateKey(kHkeyClassesRoot, "TachyContractClass\\Sub",
-                                           "Tachymark", kKeyAllAccess, &cls));
-  ASSERT_EQ(kErrorSuccess, SetText(reg(), cls, nullptr, "TACHPAGE.DLL"));
-  reg().CloseKey(cls);
-  RegKey machine = 0;
   ASSERT_EQ(kErrorSuccess,
-            reg().OpenKey(kHkeyLocalMachine, "Software\\Classes\\TachyContractClass\\Sub",
-                          kKeyRead, &machine));
+            CreateAt(kHkeyClassesRoot, "TachyContractClass\\Sub", "Tachymark", &cls));
+  ASSERT_EQ(kErrorSuccess, SetText(reg(), cls, nullptr, "TACHPAGE.DLL"));
+  RegKey machine = 0;
+  ASSERT_EQ(kErrorSuccess, OpenAt(kHkeyLocalMachine, "Software\\Classes\\TachyContractClass\\Sub",
+                                  kKeyRead, &machine));
   EXPECT_EQ("TACHPAGE.DLL", Text(machine, nullptr));
-  reg().CloseKey(machine);
 }
 
 INSTANTIATE_TEST_SUITE_P(Roots, RegistryContract,
                          ::testing::Values(kHkeyCurrentUser, kHkeyLocalMachine),
                          [](const ::testing::TestParamInfo<RegKey>& info) {
-                           return std::string(RootName(info.param));
+                           return info.param == kHkeyLocalMachine ? "HKLM" : "HKCU";
                          });
 
 }  // namespace contract

@@ -18,6 +18,7 @@ using fuzz::Require;
 
 namespace {
 
+// The platform options are kKeywords[1..4], in the order of their flags.
 const Keyword* const kKeywords[] = {&kKeywordForceLang, &kKeywordForce95, &kKeywordForce98,
                                     &kKeywordForceNT4,  &kKeywordForceNT5, &kKeywordLowerLimit,
                                     &kKeywordUpperLimit};
@@ -124,11 +125,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const PlatformKind kindBefore = state.PlatformKind;
   const int32_t win98Before = state.IsWin98;
   ApplyPlatformOptions(text, &state);
-  const Keyword* rows[] = {&kKeywordForce95, &kKeywordForce98, &kKeywordForceNT4,
-                           &kKeywordForceNT5};
   int last = -1;
   for (int i = 0; i < 4; ++i)
-    if (FindReference(line, *rows[i]) != std::string::npos) last = i;
+    if (FindReference(line, *kKeywords[1 + i]) != std::string::npos) last = i;
   int32_t flags[4] = {state.Force95, state.Force98, state.ForceNT4, state.ForceNT5};
   for (int i = 0; i < 4; ++i)
     Require(flags[i] == (i == last ? 1 : 0), "platform flags: only the last option wins");

@@ -19,13 +19,13 @@
 namespace tachy {
 namespace fuzz {
 
-// Reports a broken invariant and stops the run (libFuzzer saves the input).
 // The registry whose calls are listed when an invariant breaks.
 inline const MemoryRegistry*& CurrentRegistry() {
   static const MemoryRegistry* current = nullptr;
   return current;
 }
 
+// Reports a broken invariant and stops the run (libFuzzer saves the input).
 [[noreturn]] inline void Fail(const std::string& what) {
   std::fprintf(stderr, "invariant broken: %s\n", what.c_str());
   if (const MemoryRegistry* reg = CurrentRegistry()) {
@@ -139,15 +139,10 @@ inline std::vector<unsigned char> PickData(FuzzedDataProvider& fdp) {
   return data;
 }
 
-struct BuildResult {
-  bool faults = false;  // some key fails calls
-};
-
 // Fills `reg` from the input: keys, values of any type and size, and now
-// and then a key that refuses some or all calls.
-inline BuildResult BuildRegistry(FuzzedDataProvider& fdp, MemoryRegistry& reg,
-                                 bool allowFaults = true) {
-  BuildResult result;
+// and then a key that refuses some or all calls. True when it made one.
+inline bool BuildRegistry(FuzzedDataProvider& fdp, MemoryRegistry& reg) {
+  bool faults = false;
   CurrentRegistry() = &reg;
   int records = fdp.ConsumeIntegralInRange<int>(0, 40);
   for (int i = 0; i < records && fdp.remaining_bytes() > 0; ++i) {
@@ -155,16 +150,16 @@ inline BuildResult BuildRegistry(FuzzedDataProvider& fdp, MemoryRegistry& reg,
     int what = fdp.ConsumeIntegralInRange<int>(0, 15);
     if (what == 0) {
       reg.AddKey(key);
-    } else if (what == 1 && allowFaults) {
+    } else if (what == 1) {
       static const long kErrors[] = {kErrorAccessDenied, kErrorFileNotFound,
                                      kErrorMoreData, kErrorInvalidHandle};
       reg.FailKey(key, fdp.PickValueInArray(kErrors),
                   fdp.ConsumeIntegralInRange<unsigned>(1, MemoryRegistry::kOpAll),
                   fdp.ConsumeBool());
-      result.faults = true;
-    } else if (what == 2 && allowFaults) {
+      faults = true;
+    } else if (what == 2) {
       reg.MakeReadOnly(key, fdp.ConsumeBool());
-      result.faults = true;
+      faults = true;
     } else {
       std::string name = fdp.ConsumeBool() ? std::string(fdp.PickValueInArray(kValueNames))
                                            : Text(fdp, 12);
@@ -174,33 +169,27 @@ inline BuildResult BuildRegistry(FuzzedDataProvider& fdp, MemoryRegistry& reg,
       reg.PutRaw(key, name, type, PickData(fdp));
     }
   }
-  return result;
+  return faults;
 }
 
 // GetVersionExA answers from the input.
-class FuzzSystem : public SystemInfo {
- public:
+struct FuzzSystem : SystemInfo {
   explicit FuzzSystem(FuzzedDataProvider& fdp) {
-    fails_ = fdp.ConsumeIntegralInRange<int>(0, 15) == 0;
-    version_.platformId = fdp.ConsumeIntegralInRange<uint32_t>(0, 3);
-    version_.majorVersion = fdp.ConsumeIntegralInRange<uint32_t>(3, 7);
-    version_.minorVersion = fdp.ConsumeIntegralInRange<uint32_t>(0, 90);
-    version_.buildNumber = fdp.ConsumeIntegral<uint32_t>();
-    language_ = fdp.ConsumeIntegral<uint16_t>();
+    fails = fdp.ConsumeIntegralInRange<int>(0, 15) == 0;
+    version.platformId = fdp.ConsumeIntegralInRange<uint32_t>(0, 3);
+    version.majorVersion = fdp.ConsumeIntegralInRange<uint32_t>(3, 7);
+    version.minorVersion = fdp.ConsumeIntegralInRange<uint32_t>(0, 90);
+    version.buildNumber = fdp.ConsumeIntegral<uint32_t>();
+    language = fdp.ConsumeIntegral<uint16_t>();
   }
   bool GetVersion(OsVersion* out) override {
-    if (fails_) return false;
-    *out = version_;
-    return true;
+    if (!fails) *out = version;
+    return !fails;
   }
-  uint16_t GetSystemDefaultLangId() override { return language_; }
-  const OsVersion& version() const { return version_; }
-  bool fails() const { return fails_; }
-
- private:
-  bool fails_;
-  OsVersion version_{};
-  uint16_t language_;
+  uint16_t GetSystemDefaultLangId() override { return language; }
+  bool fails;
+  OsVersion version{};
+  uint16_t language;
 };
 
 class CountingMessages : public MessageSink {

@@ -36,7 +36,7 @@ std::string CommandLine(FuzzedDataProvider& fdp) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider fdp(data, size);
   MemoryRegistry reg;
-  const bool faults = fuzz::BuildRegistry(fdp, reg).faults;
+  const bool faults = fuzz::BuildRegistry(fdp, reg);
   fuzz::FuzzSystem sys(fdp);
   const std::string line = CommandLine(fdp);
 

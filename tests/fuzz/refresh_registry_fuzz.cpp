@@ -62,7 +62,7 @@ void RequireRow(const ModeRow& row, const char* when) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider fdp(data, size);
   MemoryRegistry reg;
-  const bool faults = fuzz::BuildRegistry(fdp, reg).faults;
+  const bool faults = fuzz::BuildRegistry(fdp, reg);
 
   // The dialog's adapters: from the probe, or any list.
   AdapterList list;

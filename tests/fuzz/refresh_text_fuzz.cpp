@@ -76,18 +76,11 @@ void CheckEncode(FuzzedDataProvider& fdp, const ChoiceWords& words) {
   }
   // Expected: delete for the Adapter word, "0" and "-1" for the other two
   // (compared exactly, in this order), else the rate with 41..179 kept.
-  bool expectStore = true;
-  std::string expectText;
-  if (selected == words[0]) {
-    expectStore = false;
-  } else if (selected == words[1]) {
-    expectText = "0";
-  } else if (selected == words[2]) {
-    expectText = "-1";
-  } else {
-    int32_t rate = ParseDecimal(selected.c_str());
-    expectText = std::to_string(rate <= 40 || rate >= 180 ? 60 : rate);
-  }
+  const int32_t rate = ParseDecimal(selected.c_str());
+  const bool expectStore = selected != words[0];
+  const std::string expectText = selected == words[1]   ? "0"
+                                 : selected == words[2] ? "-1"
+                                 : std::to_string(rate <= 40 || rate >= 180 ? 60 : rate);
   size_t size = fdp.ConsumeIntegralInRange<size_t>(1, 24);
   std::unique_ptr<char[]> store(new char[size]);
   std::memset(store.get(), '#', size);

@@ -102,16 +102,16 @@ void RequireRecord(const DriverSettings& s, PlatformKind kind, const char* when,
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider fdp(data, size);
   MemoryRegistry reg;
-  const bool faults = fuzz::BuildRegistry(fdp, reg).faults;
+  const bool faults = fuzz::BuildRegistry(fdp, reg);
   fuzz::FuzzSystem sys(fdp);
 
   // Platform.
   int32_t forceNT4 = -7, forceNT5 = -7;
   PlatformKind kind = DetectPlatformKind(reg, sys, &forceNT4, &forceNT5);
   PlatformKind fromVersion = 1;
-  if (!sys.fails() && sys.version().platformId == kVerPlatformWin32Nt) {
-    if (sys.version().majorVersion == 4) fromVersion = 2;
-    if (sys.version().majorVersion == 5) fromVersion = 3;
+  if (!sys.fails && sys.version.platformId == kVerPlatformWin32Nt) {
+    if (sys.version.majorVersion == 4) fromVersion = 2;
+    if (sys.version.majorVersion == 5) fromVersion = 3;
   }
   Require(kind == (forceNT5 ? 3 : forceNT4 ? 2 : fromVersion), "platform rule");
   if (!faults)
@@ -192,11 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       break;
     case 1:
       s.currentClock = s.defaultClock;
-      s.enableClock = 0;
-      s.glideVsyncOff = 0;
-      s.d3dVsyncOff = 0;
-      break;
-    default:
+      s.enableClock = s.glideVsyncOff = s.d3dVsyncOff = 0;
       break;
   }
   static const int kModes[] = {1, 1, 2, 0, 7};

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "fuzz_support.h"
@@ -42,32 +44,35 @@ int32_t ReferenceAtoi(const std::string& text) {
   return static_cast<int32_t>(value);
 }
 
-// One argument of FormatText.
-struct Arg {
-  enum Kind { kInt, kLong, kUnsigned, kUnsignedLong, kText } kind;
-  int i = 0;
-  long l = 0;
-  unsigned u = 0;
-  unsigned long ul = 0;
-  std::string s;
-};
+// One argument of FormatText, taken from the input as its conversion wants it.
+using Arg = std::variant<int, long, unsigned, unsigned long, std::string>;
+template <typename T>
+Arg Take(FuzzedDataProvider& fdp) {
+  return fdp.ConsumeIntegral<T>();
+}
+template <>
+Arg Take<std::string>(FuzzedDataProvider& fdp) {
+  return tachy::fuzz::Text(fdp, 400);
+}
+
+// The conversions FormatText knows, longest first.
+const struct {
+  const char* text;
+  Arg (*take)(FuzzedDataProvider&);
+} kConversions[] = {{"4.4i", Take<int>}, {"ld", Take<long>},    {"li", Take<long>},
+                    {"lu", Take<unsigned long>}, {"d", Take<int>}, {"i", Take<int>},
+                    {"u", Take<unsigned>}, {"s", Take<std::string>}};
 
 // Expected output of a format: each known conversion through snprintf,
 // unknown ones copied. Fills the arguments from the input.
 std::string Expected(const std::string& format, FuzzedDataProvider& fdp,
                      std::vector<Arg>* args) {
   std::string out;
-  char piece[64];
   for (size_t i = 0; i < format.size();) {
     if (format[i] != '%') {
       out += format[i++];
       continue;
     }
-    // The conversions FormatText knows, longest first, each with its argument.
-    static const struct { const char* text; Arg::Kind kind; } kConversions[] = {
-        {"4.4i", Arg::kInt}, {"ld", Arg::kLong}, {"li", Arg::kLong},
-        {"lu", Arg::kUnsignedLong}, {"d", Arg::kInt}, {"i", Arg::kInt},
-        {"u", Arg::kUnsigned}, {"s", Arg::kText}};
     const std::string rest = format.substr(i + 1);
     const auto* c = std::find_if(std::begin(kConversions), std::end(kConversions),
                                  [&](const auto& k) { return rest.rfind(k.text, 0) == 0; });
@@ -76,45 +81,38 @@ std::string Expected(const std::string& format, FuzzedDataProvider& fdp,
       i += !rest.empty() && rest[0] == '%' ? 2 : 1;
       continue;
     }
-    Arg a;
-    a.kind = c->kind;
+    args->push_back(c->take(fdp));
     const std::string conversion = std::string("%") + c->text;
-    auto put = [&](auto value) {
-      std::snprintf(piece, sizeof piece, conversion.c_str(), value);
-      return value;
-    };
-    switch (a.kind) {
-      case Arg::kInt: a.i = put(fdp.ConsumeIntegral<int>()); break;
-      case Arg::kLong: a.l = put(fdp.ConsumeIntegral<long>()); break;
-      case Arg::kUnsigned: a.u = put(fdp.ConsumeIntegral<unsigned>()); break;
-      case Arg::kUnsignedLong: a.ul = put(fdp.ConsumeIntegral<unsigned long>()); break;
-      case Arg::kText: a.s = tachy::fuzz::Text(fdp, 400); break;
-    }
-    const size_t length = std::strlen(c->text);
-    out += a.kind == Arg::kText ? a.s : std::string(piece);
-    args->push_back(a);
-    i += 1 + length;
+    std::visit([&](const auto& value) {
+      if constexpr (std::is_same_v<std::decay_t<decltype(value)>, std::string>) {
+        out += value;
+      } else {
+        char piece[64];
+        std::snprintf(piece, sizeof piece, conversion.c_str(), value);
+        out += piece;
+      }
+    }, args->back());
+    i += 1 + std::strlen(c->text);
   }
   return out;
 }
 
 constexpr size_t kMaxArgs = 3;
 
+template <typename T>
+T Pass(const T& value) {
+  return value;
+}
+const char* Pass(const std::string& text) { return text.c_str(); }
+
 template <typename... T>
 size_t Call(char* dest, size_t size, const char* format,
             const std::vector<Arg>& args, size_t index, T... got) {
   if (index == args.size()) return tachy::FormatText(dest, size, format, got...);
   if constexpr (sizeof...(T) < kMaxArgs) {
-    const Arg& a = args[index];
-    switch (a.kind) {
-      case Arg::kInt: return Call(dest, size, format, args, index + 1, got..., a.i);
-      case Arg::kLong: return Call(dest, size, format, args, index + 1, got..., a.l);
-      case Arg::kUnsigned: return Call(dest, size, format, args, index + 1, got..., a.u);
-      case Arg::kUnsignedLong:
-        return Call(dest, size, format, args, index + 1, got..., a.ul);
-      case Arg::kText:
-        return Call(dest, size, format, args, index + 1, got..., a.s.c_str());
-    }
+    return std::visit([&](const auto& value) {
+      return Call(dest, size, format, args, index + 1, got..., Pass(value));
+    }, args[index]);
   }
   std::abort();
 }
@@ -222,10 +220,8 @@ void CheckCopyAndSearch(FuzzedDataProvider& fdp) {
     for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     return s;
   };
-  bool asciiOnly = true;
-  for (char ch : a + c)
-    if (static_cast<unsigned char>(ch) >= 0x80) asciiOnly = false;
-  if (asciiOnly)
+  const std::string both = a + c;
+  if (std::all_of(both.begin(), both.end(), [](char ch) { return (ch & 0x80) == 0; }))
     Require(tachy::TextEqualsNoCase(a.c_str(), c.c_str()) == (lower(a) == lower(c)),
             "TextEqualsNoCase");
   char ch = static_cast<char>(fdp.ConsumeIntegral<uint8_t>());

@@ -5,45 +5,33 @@
 //                 [--missing install,page,refresh] [--export FOLDER]
 //
 // Steps, each reported on one line "step <name> pass|fail|n/a <detail>":
-//   install  TACHINST.EXE from the unpacked package, unattended: Voodoo3
-//            3000, OK, OK; then the product key, the Display handler key and
-//            the class key it wrote; then regsvr32 on TACHPAGE.DLL and the
-//            ProgID key that writes.
+//   install  TACHINST.EXE from the unpacked package: Voodoo3 3000, OK, OK; the
+//            keys it wrote; regsvr32 on TACHPAGE.DLL and the ProgID key.
 //   page     the stand-in's Display Properties sheet shows the Tachymark tab,
 //            filled from the registry, with the controls this platform gets.
-//   apply    enable clock adjustment, move the clock to 180 MHz, switch
-//            Glide vsync off, Apply; the values land in this platform's
-//            layout (9x display class, NT 4 Voodoo3 service, NT 5 3dfxvs
-//            service) and nowhere else.
-//   refresh  where the page enables it (PlatformKind 1): the refresh-rate
-//            dialog opens, 72 Hz is chosen for 640x480 and saved.
-//   remove   TACHINST.EXE again: Remove, OK; the product's keys and the
-//            ProgID key are gone, and nothing else it wrote under its trees
-//            is left but what removal keeps by design (listed).
-// --missing names steps whose pieces are not built; they are reported as
-// failures marked "missing" without being run. --export FOLDER: reg.exe
-// exports HKLM, HKCU and HKCR to FOLDER\before-<root>.reg before the install
-// and to FOLDER\after-<root>.reg after the removal (matrix.sh compares them).
-// First the registry is reset: the product's and the driver's keys deleted,
-// one Voodoo3 3000 (display-class 0000) with rates for 640x480 at 8 bit seeded.
-#include <windows.h>
-
+//   apply    clock adjustment on, 180 MHz, Glide vsync off, Apply: the values
+//            land in this platform's layout (9x display class, NT 4 Voodoo3
+//            service, NT 5 3dfxvs service) and nowhere else.
+//   refresh  where the page enables it (PlatformKind 1): 72 Hz for 640x480, Save.
+//   remove   TACHINST.EXE again, Remove, OK: nothing it wrote under its trees
+//            is left but what removal keeps by design (listed as notes).
+// --missing names steps whose pieces are not built: reported failed as
+// "missing", not run. --export FOLDER: reg.exe exports HKLM, HKCU and HKCR to
+// FOLDER\before-<root>.reg and FOLDER\after-<root>.reg (matrix.sh compares).
+// First the product's and driver's keys are deleted and one Voodoo3 3000
+// (display-class 0000, rates for 640x480 at 8 bit) is seeded.
 #include "../win/gui.h"
-#include <commctrl.h>
 
 #include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 
 #include <algorithm>
 #include <map>
 #include <set>
-#include <string>
-#include <vector>
 
 namespace {
 
 using gui::DeleteTree;
+using gui::KeyExists;
 
 // ---------------------------------------------------------------------------
 // What each version must give.
@@ -64,72 +52,26 @@ const Expectation kExpectations[] = {
 
 const char kClsid[] = "{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
 const char kProgId[] = "PROPERTY.PROPERTYINTERFACE";
-const char kProduct[] = "Software\\Tachymark";
-const char kControls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder";
-const char kDisplayHandler[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Display\\Shellex"
-    "\\PropertySheetHandlers\\Tachymark";
-const char kDeviceHandler[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Device\\Shellex"
-    "\\PropertySheetHandlers\\Tachymark";
-const char kLegacyHandler[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Display\\Shellex"
-    "\\PropertySheetHandlers\\Velomark";
-const char kClass[] = "System\\CurrentControlSet\\Services\\Class\\Display";
-const char kAdapter[] = "System\\CurrentControlSet\\Services\\Class\\Display\\0000";
-const char kServices[] = "SYSTEM\\CurrentControlSet\\Services";
-const char kNt4Device[] = "SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device0";
-const char kNt5Device[] = "SYSTEM\\CurrentControlSet\\Services\\3dfxvs\\Device0";
-const char kNtGlide[] = "SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide";
-const char kMode640[] =
-    "System\\CurrentControlSet\\Services\\Class\\Display\\0000\\MODES\\8\\640,480";
+const std::string kProduct = "Software\\Tachymark";
+const std::string kControls = "Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder";
+const std::string kHandlers = "\\Shellex\\PropertySheetHandlers";
+const std::string kDisplayHandler = kControls + "\\Display" + kHandlers + "\\Tachymark";
+const std::string kDeviceHandler = kControls + "\\Device" + kHandlers + "\\Tachymark";
+const std::string kLegacyHandler = kControls + "\\Display" + kHandlers + "\\Velomark";
+const std::string kClass = "System\\CurrentControlSet\\Services\\Class\\Display";
+const std::string kAdapter = kClass + "\\0000";
+const std::string kServices = "SYSTEM\\CurrentControlSet\\Services\\";
+const std::string kNt4Device = kServices + "Voodoo3\\Device0";
+const std::string kNt5Device = kServices + "3dfxvs\\Device0";
+const std::string kNtGlide = kServices + "3Dfx\\Device0\\Glide";
+const std::string kMode640 = kAdapter + "\\MODES\\8\\640,480";
+const char kAdapterDesc[] = "3Dfx Voodoo3 3000 AGP";
 const char kModeRates[] = "60,72,75,85";
 
 // ---------------------------------------------------------------------------
 // Registry.
 
 std::string ClassKey() { return std::string("CLSID\\") + kClsid; }
-
-bool KeyExists(HKEY root, const std::string& path) {
-  HKEY k;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-  RegCloseKey(k);
-  return true;
-}
-
-// The value as text (a DWORD as decimal); `type` gets its type, or stays
-// REG_NONE when it is missing.
-bool ReadValue(HKEY root, const std::string& path, const char* name, std::string* text,
-               DWORD* type = nullptr) {
-  HKEY k;
-  if (type) *type = REG_NONE;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-  char buf[1024] = {};
-  DWORD size = sizeof buf - 1, t = 0;
-  LONG r = RegQueryValueExA(k, name, nullptr, &t, reinterpret_cast<BYTE*>(buf), &size);
-  RegCloseKey(k);
-  if (r != ERROR_SUCCESS) return false;
-  if (type) *type = t;
-  if (text) {
-    if (t == REG_DWORD && size == 4) {
-      *text = std::to_string(*reinterpret_cast<DWORD*>(buf));
-    } else {
-      *text = std::string(buf);
-    }
-  }
-  return true;
-}
-
-bool WriteText(HKEY root, const std::string& path, const char* name, const char* text) {
-  HKEY k;
-  if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
-                      nullptr) != ERROR_SUCCESS)
-    return false;
-  LONG r = RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                          static_cast<DWORD>(strlen(text) + 1));
-  RegCloseKey(k);
-  return r == ERROR_SUCCESS;
-}
 
 // Every key and value below the given roots, as "key" and "key [value] = data"
 // lines: what the product leaves behind is the difference of two snapshots.
@@ -161,42 +103,47 @@ void Walk(HKEY root, const std::string& label, const std::string& path,
   for (const std::string& s : subs) Walk(root, label, path + "\\" + s, out);
 }
 
+const char* const kDriverServices[] = {"Voodoo3", "3dfxvs", "3Dfx"};
+
 std::set<std::string> Snapshot() {
   std::set<std::string> s;
-  Walk(HKEY_LOCAL_MACHINE, "HKLM", kProduct, &s);
-  Walk(HKEY_LOCAL_MACHINE, "HKLM", kControls, &s);
-  Walk(HKEY_LOCAL_MACHINE, "HKLM", kClass, &s);
-  for (const char* service : {"Voodoo3", "3dfxvs", "3Dfx"})
-    Walk(HKEY_LOCAL_MACHINE, "HKLM", std::string(kServices) + "\\" + service, &s);
+  for (const std::string& key : {kProduct, kControls, kClass})
+    Walk(HKEY_LOCAL_MACHINE, "HKLM", key, &s);
+  for (const char* service : kDriverServices)
+    Walk(HKEY_LOCAL_MACHINE, "HKLM", kServices + service, &s);
   Walk(HKEY_CLASSES_ROOT, "HKCR", ClassKey(), &s);
   return s;
 }
 
 // Deletes what any earlier run may have left and seeds one Voodoo3 3000.
+// The harness's writes report through gtest, which runs no test here: the
+// seed is read back instead.
 bool ResetRegistry() {
-  for (const char* key : {kProduct, kDisplayHandler, kDeviceHandler, kLegacyHandler})
+  for (const std::string& key : {kProduct, kDisplayHandler, kDeviceHandler, kLegacyHandler, kClass})
     DeleteTree(HKEY_LOCAL_MACHINE, key);
   DeleteTree(HKEY_CLASSES_ROOT, ClassKey());
   DeleteTree(HKEY_CLASSES_ROOT, kProgId);
-  DeleteTree(HKEY_LOCAL_MACHINE, kClass);
-  for (const char* service : {"Voodoo3", "3dfxvs", "3Dfx"})
-    DeleteTree(HKEY_LOCAL_MACHINE, std::string(kServices) + "\\" + service);
+  for (const char* service : kDriverServices) DeleteTree(HKEY_LOCAL_MACHINE, kServices + service);
   // The handler folders exist on every Windows (other handlers live there).
   for (const char* folder : {"Display", "Device"}) {
     HKEY k;
-    const std::string path =
-        std::string(kControls) + "\\" + folder + "\\Shellex\\PropertySheetHandlers";
+    const std::string path = kControls + "\\" + folder + kHandlers;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                         nullptr, &k, nullptr) == ERROR_SUCCESS)
       RegCloseKey(k);
   }
-  return WriteText(HKEY_LOCAL_MACHINE, kAdapter, "DriverDesc", "3Dfx Voodoo3 3000 AGP") &&
-         WriteText(HKEY_LOCAL_MACHINE, kMode640, "", kModeRates);
+  gui::PutText(kAdapter, "DriverDesc", kAdapterDesc);
+  gui::PutText(kMode640, "", kModeRates);
+  return gui::Text(kAdapter, "DriverDesc") == kAdapterDesc && gui::Text(kMode640, "") == kModeRates;
 }
 
 // ---------------------------------------------------------------------------
-// Processes and windows.
+// Processes and windows. The driver acts through messages (BM_CLICK,
+// TBM_SETPOS with its WM_HSCROLL, PSM_APPLY), not SendInput: two prefixes run
+// side by side on one X display, and real input would reach whichever window
+// lies under the one shared cursor. The GUI suites cover real input.
 
+// A program started by the driver; killed when it still runs at the end.
 class Process {
  public:
   ~Process() { Kill(); }
@@ -210,29 +157,24 @@ class Process {
     return running_;
   }
   DWORD Pid() const { return pi_.dwProcessId; }
+  // True when the program has ended (or never started).
   bool WaitExit(DWORD ms) {
     if (!running_) return true;
     if (WaitForSingleObject(pi_.hProcess, ms) != WAIT_OBJECT_0) return false;
     GetExitCodeProcess(pi_.hProcess, &exitCode_);
-    Close();
+    CloseHandle(pi_.hThread);
+    CloseHandle(pi_.hProcess);
+    running_ = false;
     return true;
   }
   DWORD ExitCode() const { return exitCode_; }
   void Kill() {
-    if (!running_) return;
-    if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) {
-      TerminateProcess(pi_.hProcess, 99);
-      WaitForSingleObject(pi_.hProcess, 5000);
-    }
-    Close();
+    if (WaitExit(0)) return;
+    TerminateProcess(pi_.hProcess, 99);
+    WaitExit(5000);
   }
 
  private:
-  void Close() {
-    CloseHandle(pi_.hThread);
-    CloseHandle(pi_.hProcess);
-    running_ = false;
-  }
   PROCESS_INFORMATION pi_ = {};
   bool running_ = false;
   DWORD exitCode_ = STILL_ACTIVE;
@@ -247,67 +189,20 @@ bool StartSystemProgram(Process& p, const char* exe, const std::string& args) {
 }
 bool Ended(Process& p) { return p.WaitExit(60000) && p.ExitCode() == 0; }
 
-struct Search {
-  DWORD pid;
-  int controlId;
-  const char* caption;
-  HWND found;
-};
-
-BOOL CALLBACK FindProc(HWND w, LPARAM lp) {
-  Search* s = reinterpret_cast<Search*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  if (pid != s->pid || !IsWindowVisible(w)) return TRUE;
-  char cls[64] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  if (lstrcmpA(cls, "#32770") != 0) return TRUE;
-  if (s->controlId && !GetDlgItem(w, s->controlId)) return TRUE;
-  if (s->caption) {
-    char text[256] = {};
-    GetWindowTextA(w, text, sizeof text);
-    if (lstrcmpA(text, s->caption) != 0) return TRUE;
-  }
-  s->found = w;
-  return FALSE;
-}
-
 // A visible dialog of the process, told apart by a control id and/or its
-// caption, polled for up to `ms`.
-HWND WaitDialog(DWORD pid, int controlId, const char* caption = nullptr, DWORD ms = 30000) {
-  DWORD start = GetTickCount();
-  do {
-    Search s{pid, controlId, caption, nullptr};
-    EnumWindows(FindProc, reinterpret_cast<LPARAM>(&s));
-    if (s.found) return s.found;
-    Sleep(25);
-  } while (GetTickCount() - start < ms);
-  return nullptr;
-}
-
-bool WaitGone(HWND w, DWORD ms = 15000) {
-  DWORD start = GetTickCount();
-  while (IsWindow(w) && IsWindowVisible(w)) {
-    if (GetTickCount() - start > ms) return false;
-    Sleep(25);
-  }
-  return true;
-}
-
-// Lets everything sent or posted to the window's thread be handled.
-void Settle(HWND w) {
-  DWORD_PTR result;
-  SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &result);
-}
-
-// A click whose handler may open a modal window: posted.
-void Click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-
-// A click whose handler opens nothing modal: handled before this returns.
-void ClickNow(HWND dialog, int id) {
-  DWORD_PTR result;
-  SendMessageTimeoutA(GetDlgItem(dialog, id), BM_CLICK, 0, 0, SMTO_BLOCK, 10000, &result);
-  Settle(dialog);
+// caption, waited for up to 30 s (a loaded machine is slow to show one).
+HWND WaitDialog(DWORD pid, int controlId, const char* caption = nullptr) {
+  HWND found = nullptr;
+  gui::WaitUntil([&] {
+    found = gui::FindTopWindow(pid, [&](HWND w) {
+      char cls[64] = {};
+      GetClassNameA(w, cls, sizeof cls);
+      return !lstrcmpA(cls, "#32770") && (!controlId || GetDlgItem(w, controlId)) &&
+             (!caption || gui::TextA(w) == caption);
+    });
+    return found != nullptr;
+  }, 30000);
+  return found;
 }
 
 LRESULT Send(HWND w, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
@@ -316,16 +211,20 @@ LRESULT Send(HWND w, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
   return static_cast<LRESULT>(result);
 }
 
-std::string ItemText(HWND dialog, int id) {
-  char buf[256] = {};
-  GetWindowTextA(GetDlgItem(dialog, id), buf, sizeof buf);
-  return buf;
+// A click whose handler may open a modal window: posted.
+void Click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+// A click whose handler opens nothing modal: handled before this returns
+// (the WM_NULL after it waits until the dialog's thread is through).
+void ClickNow(HWND dialog, int id) {
+  Send(GetDlgItem(dialog, id), BM_CLICK);
+  Send(dialog, WM_NULL);
 }
 
+std::string ItemText(HWND dialog, int id) { return gui::TextA(GetDlgItem(dialog, id)); }
 bool Checked(HWND dialog, int id) {
   return Send(GetDlgItem(dialog, id), BM_GETCHECK) == BST_CHECKED;
 }
-
 bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 
 // ---------------------------------------------------------------------------
@@ -349,32 +248,42 @@ struct Step {
 
 void Report(const Step& s) {
   const char* verdict = s.notApplicable ? "n/a" : (s.ok() ? "pass" : "fail");
-  std::string detail;
-  if (!s.missing.empty()) {
-    detail = "missing: " + s.missing;
-  } else {
-    for (const std::string& p : s.problems) detail += (detail.empty() ? "" : "; ") + p;
-  }
+  std::string detail = s.missing.empty() ? "" : "missing: " + s.missing;
+  for (size_t i = 0; s.missing.empty() && i < s.problems.size(); ++i)
+    detail += (i ? "; " : "") + s.problems[i];
   printf("step %s %s %s\n", s.name.c_str(), verdict, detail.c_str());
   for (const std::string& n : s.notes) printf("note %s: %s\n", s.name.c_str(), n.c_str());
   fflush(stdout);
 }
 
+// The value as gui::Text shows it ("<absent>" when missing) and its type.
 void ExpectValue(Step& s, HKEY root, const std::string& key, const char* name,
                  const std::string& want, DWORD wantType = REG_SZ) {
-  std::string got;
-  DWORD type;
-  if (!ReadValue(root, key, name, &got, &type)) {
-    s.Fail(key + " [" + name + "] missing (want \"" + want + "\")");
-  } else if (got != want || type != wantType) {
+  DWORD type = REG_NONE;
+  gui::ReadValue(root, key, name, nullptr, &type);
+  const std::string got = gui::Text(root, key, name);
+  if (got != want || type != wantType)
     s.Fail(key + " [" + name + "] = \"" + got + "\" type " + std::to_string(type) +
            " (want \"" + want + "\" type " + std::to_string(wantType) + ")");
-  }
+}
+void ExpectValue(Step& s, const std::string& key, const char* name, const std::string& want,
+                 DWORD wantType = REG_SZ) {
+  ExpectValue(s, HKEY_LOCAL_MACHINE, key, name, want, wantType);
 }
 
-void ExpectAbsent(Step& s, HKEY root, const std::string& key, const char* name) {
-  std::string got;
-  if (ReadValue(root, key, name, &got)) s.Fail(key + " [" + name + "] = \"" + got + "\" is there");
+void ExpectAbsent(Step& s, const std::string& key, const char* name) {
+  if (gui::ReadValue(HKEY_LOCAL_MACHINE, key, name, nullptr))
+    s.Fail(key + " [" + name + "] = \"" + gui::Text(key, name) + "\" is there");
+}
+
+// Each key listed must be missing.
+struct Absent {
+  HKEY root;
+  std::string key;
+  std::string what;
+};
+void ExpectNoKeys(Step& s, std::initializer_list<Absent> keys) {
+  for (const Absent& a : keys) s.Check(!KeyExists(a.root, a.key), a.what);
 }
 
 // ---------------------------------------------------------------------------
@@ -392,56 +301,67 @@ void ExportRegistry(const Run& run, const char* when) {
   if (run.exportDir.empty()) return;
   const char* roots[] = {"HKLM", "HKCU", "HKCR"};
   Process p[3];  // side by side, a little faster than one after the other
-  for (int i = 0; i < 3; ++i)
-    StartSystemProgram(p[i], "reg.exe", std::string("export ") + roots[i] + " \"" +
-                                            run.exportDir + "\\" + when + "-" + roots[i] + ".reg\" /y");
+  for (int i = 0; i < 3; ++i) {
+    const std::string file = run.exportDir + "\\" + when + "-" + roots[i] + ".reg";
+    StartSystemProgram(p[i], "reg.exe", std::string("export ") + roots[i] + " \"" + file + "\" /y");
+  }
   for (int i = 0; i < 3; ++i)
     if (!Ended(p[i])) printf("note export: reg export %s failed\n", roots[i]);
 }
 
+// True (and the step marked) when a piece the step needs is not built;
+// else the step counts as run.
 bool Missing(const Run& run, Step& s, std::initializer_list<const char*> pieces) {
-  for (const char* p : pieces) {
+  for (const char* p : pieces)
     if (run.missing.count(p)) s.missing += (s.missing.empty() ? "" : ", ") + std::string(p);
-  }
-  return !s.missing.empty();
+  s.ran = s.missing.empty();
+  return !s.ran;
 }
 
-// TACHINST.EXE through its install flow.
+// TACHINST.EXE through one of its flows: the dialog holding control `first`
+// shows and `answer` acts on it, then the dialog holding `last` and its OK.
+bool RunInstaller(const Run& run, Step& s, int first, const char* firstName, int last,
+                  const char* lastName, const std::function<void(HWND)>& answer) {
+  auto fail = [&](const std::string& what) {
+    s.Fail(what);
+    return false;
+  };
+  Process inst;
+  if (!inst.Start(run.package + "\\TACHINST.EXE")) return fail("TACHINST.EXE did not start");
+  HWND dialog = WaitDialog(inst.Pid(), first);
+  if (!dialog) return fail(std::string("the ") + firstName + " dialog did not appear");
+  answer(dialog);
+  HWND done = WaitDialog(inst.Pid(), last);
+  if (!done) return fail(std::string("the ") + lastName + " dialog did not appear");
+  Click(done, IDOK);
+  return inst.WaitExit(15000) || fail("TACHINST.EXE did not end");
+}
+
 void Install(const Run& run, Step& s) {
   if (Missing(run, s, {"installer"})) return;
-  s.ran = true;
-  Process inst;
-  if (!inst.Start(run.package + "\\TACHINST.EXE")) return s.Fail("TACHINST.EXE did not start");
-  HWND model = WaitDialog(inst.Pid(), 1003);
-  if (!model) return s.Fail("the Select Model dialog did not appear");
-  s.Check(Enabled(model, 1004) == run.expect.win98,
-          std::string("Windows 98 option ") + (run.expect.win98 ? "greyed" : "active"));
-  ClickNow(model, 1002);  // Voodoo3 3000
-  Click(model, IDOK);
-  HWND done = WaitDialog(inst.Pid(), 1015);
-  if (!done) return s.Fail("the Installed dialog did not appear");
-  Click(done, IDOK);
-  if (!inst.WaitExit(15000)) return s.Fail("TACHINST.EXE did not end");
+  const bool ended = RunInstaller(run, s, 1003, "Select Model", 1015, "Installed", [&](HWND w) {
+    s.Check(Enabled(w, 1004) == run.expect.win98,
+            std::string("Windows 98 option ") + (run.expect.win98 ? "greyed" : "active"));
+    ClickNow(w, 1002);  // Voodoo3 3000
+    Click(w, IDOK);
+  });
+  if (!ended) return;
   s.completed = true;
 
   const std::pair<const char*, const char*> values[] = {
       {"LowerLimit", "120"}, {"UpperLimit", "220"}, {"Model", "Voodoo3 3000"},
       {"DefaultClock", "166"}, {"EnableClock", "0"}, {"ColorDepth", "8"},
       {"LinkAllColorDepths", "0"}};
-  for (const auto& v : values) ExpectValue(s, HKEY_LOCAL_MACHINE, kProduct, v.first, v.second);
+  for (const auto& v : values) ExpectValue(s, kProduct, v.first, v.second);
   for (const char* force : {"Force95", "Force98", "ForceNT4", "ForceNT5"})
-    ExpectAbsent(s, HKEY_LOCAL_MACHINE, kProduct, force);
-  ExpectValue(s, HKEY_LOCAL_MACHINE, kDisplayHandler, "", kClsid);
-  s.Check(!KeyExists(HKEY_LOCAL_MACHINE, kDeviceHandler), "the Device handler key was written");
-  std::string server;
+    ExpectAbsent(s, kProduct, force);
+  ExpectValue(s, kDisplayHandler, "", kClsid);
+  ExpectNoKeys(s, {{HKEY_LOCAL_MACHINE, kDeviceHandler, "the Device handler key was written"}});
   const std::string serverKey = ClassKey() + "\\InProcServer32";
   const std::string module = run.package + "\\TACHPAGE.DLL";
-  if (!ReadValue(HKEY_CLASSES_ROOT, serverKey, "", &server)) {
-    s.Fail("HKCR\\" + serverKey + " default value missing");
-  } else {
-    s.Check(lstrcmpiA(server.c_str(), module.c_str()) == 0,
-            "InProcServer32 is \"" + server + "\", want \"" + module + "\"");
-  }
+  const std::string server = gui::Text(HKEY_CLASSES_ROOT, serverKey, "");
+  s.Check(lstrcmpiA(server.c_str(), module.c_str()) == 0,
+          "HKCR\\" + serverKey + " is \"" + server + "\", want \"" + module + "\"");
   ExpectValue(s, HKEY_CLASSES_ROOT, serverKey, "ThreadingModel", "Apartment");
   // A user who also registers the module by hand (DllRegisterServer).
   Process regsvr32;
@@ -460,7 +380,6 @@ struct Sheet {
 // The stand-in's sheet, on the Tachymark tab.
 void OpenPage(const Run& run, Step& s, Sheet& sh) {
   if (Missing(run, s, {"installer", "page", "standin"})) return;
-  s.ran = true;
   if (!sh.process.Start(run.standin)) return s.Fail("the stand-in did not start");
   sh.sheet = WaitDialog(sh.process.Pid(), 0, "Display Properties");
   if (!sh.sheet) return s.Fail("the Display Properties sheet did not appear");
@@ -470,9 +389,14 @@ void OpenPage(const Run& run, Step& s, Sheet& sh) {
   s.completed = true;
   HWND tabs = reinterpret_cast<HWND>(Send(sh.sheet, PSM_GETTABCONTROL));
   s.Check(Send(tabs, TCM_GETITEMCOUNT) == 2, "the sheet has not exactly one handler tab");
-  const bool nine = run.expect.kind == 1;
   s.Check(!Checked(sh.page, 1009), "clock adjustment is on after install");
-  s.Check(!Enabled(sh.page, 1001), "the trackbar is enabled with clock adjustment off");
+  const bool nine = run.expect.kind == 1;
+  const struct { int id; bool enabled; const char* name; } states[] = {
+      {1001, false, "the trackbar (clock adjustment off)"},
+      {1007, nine, "the Direct3D switch"}, {1026, nine, "the Refresh Rates button"}};
+  for (const auto& c : states)
+    s.Check(Enabled(sh.page, c.id) == c.enabled,
+            std::string(c.name) + " is " + (c.enabled ? "disabled" : "enabled"));
   s.Check(ItemText(sh.page, 1005) == "166", "clock label \"" + ItemText(sh.page, 1005) +
                                                 "\" (want the stock 166)");
   s.Check(ItemText(sh.page, 1008) == "Voodoo3 3000",
@@ -480,16 +404,11 @@ void OpenPage(const Run& run, Step& s, Sheet& sh) {
   HWND bar = GetDlgItem(sh.page, 1001);
   s.Check(Send(bar, TBM_GETRANGEMIN) == 120 && Send(bar, TBM_GETRANGEMAX) == 220,
           "trackbar range is not 120..220");
-  s.Check(Enabled(sh.page, 1007) == nine,
-          std::string("the Direct3D switch is ") + (nine ? "disabled" : "enabled"));
-  s.Check(Enabled(sh.page, 1026) == nine,
-          std::string("the Refresh Rates button is ") + (nine ? "disabled" : "enabled"));
   s.notes.push_back("version line \"" + ItemText(sh.page, 1054) + "\"");
 }
 
 void Apply(const Run& run, Step& s, Sheet& sh, bool pageOk) {
   if (Missing(run, s, {"installer", "page", "standin"})) return;
-  s.ran = true;
   if (!pageOk || !sh.page) return s.Fail("not run: the tab did not open");
   ClickNow(sh.page, 1009);
   s.Check(Checked(sh.page, 1009), "clock adjustment did not switch on");
@@ -505,34 +424,27 @@ void Apply(const Run& run, Step& s, Sheet& sh, bool pageOk) {
   const int applyId = 0x3021;
   s.Check(Enabled(sh.sheet, applyId), "Apply is not enabled after the changes");
   Send(sh.sheet, PSM_APPLY);
-  Settle(sh.sheet);
+  Send(sh.sheet, WM_NULL);
   s.Check(!Enabled(sh.sheet, applyId), "Apply stayed enabled after applying");
 
-  ExpectValue(s, HKEY_LOCAL_MACHINE, kProduct, "EnableClock", "1");
-  const std::string a = kAdapter;
-  switch (run.expect.kind) {
-    case 1:
-      ExpectValue(s, HKEY_LOCAL_MACHINE, a + "\\DEFAULT", "Grxclock", "180");
-      ExpectValue(s, HKEY_LOCAL_MACHINE, a + "\\Glide", "FX_GLIDE_SWAPINTERVAL", "0");
-      ExpectAbsent(s, HKEY_LOCAL_MACHINE, a + "\\D3D", "SSTH3_SWAPINTERVAL");
-      for (const char* service : {"\\Voodoo3", "\\3dfxvs", "\\3Dfx"})
-        s.Check(!KeyExists(HKEY_LOCAL_MACHINE, kServices + std::string(service)),
-                std::string("NT driver key ") + service + " was written");
-      break;
-    case 2:
-    case 3: {
-      const char* device = run.expect.kind == 2 ? kNt4Device : kNt5Device;
-      const char* other = run.expect.kind == 2 ? kNt5Device : kNt4Device;
-      ExpectValue(s, HKEY_LOCAL_MACHINE, device, "GraphicsClocking", "180", REG_DWORD);
-      ExpectValue(s, HKEY_LOCAL_MACHINE, device, "SSTH3_SWAPINTERVAL", "0");
-      ExpectValue(s, HKEY_LOCAL_MACHINE, kNtGlide, "FX_GLIDE_SWAPINTERVAL", "0");
-      s.Check(!KeyExists(HKEY_LOCAL_MACHINE, other), std::string(other) + " was written");
-      s.Check(!KeyExists(HKEY_LOCAL_MACHINE, a + "\\DEFAULT") &&
-                  !KeyExists(HKEY_LOCAL_MACHINE, a + "\\Glide"),
-              "9x display-class keys were written");
-      break;
-    }
+  ExpectValue(s, kProduct, "EnableClock", "1");
+  if (run.expect.kind == 1) {
+    ExpectValue(s, kAdapter + "\\DEFAULT", "Grxclock", "180");
+    ExpectValue(s, kAdapter + "\\Glide", "FX_GLIDE_SWAPINTERVAL", "0");
+    ExpectAbsent(s, kAdapter + "\\D3D", "SSTH3_SWAPINTERVAL");
+    for (const char* service : kDriverServices)
+      ExpectNoKeys(s, {{HKEY_LOCAL_MACHINE, kServices + service,
+                        std::string("NT driver key ") + service + " was written"}});
+    return;
   }
+  const std::string& device = run.expect.kind == 2 ? kNt4Device : kNt5Device;
+  const std::string& other = run.expect.kind == 2 ? kNt5Device : kNt4Device;
+  ExpectValue(s, device, "GraphicsClocking", "180", REG_DWORD);
+  ExpectValue(s, device, "SSTH3_SWAPINTERVAL", "0");
+  ExpectValue(s, kNtGlide, "FX_GLIDE_SWAPINTERVAL", "0");
+  ExpectNoKeys(s, {{HKEY_LOCAL_MACHINE, other, other + " was written"},
+                   {HKEY_LOCAL_MACHINE, kAdapter + "\\DEFAULT", "9x DEFAULT key was written"},
+                   {HKEY_LOCAL_MACHINE, kAdapter + "\\Glide", "9x Glide key was written"}});
 }
 
 void Refresh(const Run& run, Step& s, Sheet& sh, bool pageOk) {
@@ -541,7 +453,6 @@ void Refresh(const Run& run, Step& s, Sheet& sh, bool pageOk) {
     return;
   }
   if (Missing(run, s, {"installer", "page", "refresh", "standin"})) return;
-  s.ran = true;
   if (!pageOk || !sh.page) return s.Fail("not run: the tab did not open");
   Click(sh.page, 1026);
   HWND dlg = WaitDialog(sh.process.Pid(), 1024);
@@ -553,12 +464,13 @@ void Refresh(const Run& run, Step& s, Sheet& sh, bool pageOk) {
   s.Check(Send(list, CB_GETCURSEL) == 0, "640x480 does not start on Adapter");
   Send(list, CB_SETCURSEL, 4);  // 72
   ClickNow(dlg, 1033);          // Save
-  ExpectValue(s, HKEY_LOCAL_MACHINE, kMode640, "RefreshRate", "72");
-  ExpectValue(s, HKEY_LOCAL_MACHINE, std::string(kAdapter) + "\\DEFAULT", "RefreshRate", "0");
-  ExpectValue(s, HKEY_LOCAL_MACHINE, kProduct, "ColorDepth", "8");
-  ExpectValue(s, HKEY_LOCAL_MACHINE, kProduct, "LinkAllColorDepths", "0");
+  ExpectValue(s, kMode640, "RefreshRate", "72");
+  ExpectValue(s, kAdapter + "\\DEFAULT", "RefreshRate", "0");
+  ExpectValue(s, kProduct, "ColorDepth", "8");
+  ExpectValue(s, kProduct, "LinkAllColorDepths", "0");
   Click(dlg, IDCANCEL);
-  s.Check(WaitGone(dlg), "the Refresh Rates dialog did not close");
+  s.Check(gui::WaitUntil([&] { return !IsWindow(dlg) || !IsWindowVisible(dlg); }, 15000),
+          "the Refresh Rates dialog did not close");
 }
 
 void ClosePage(Sheet& sh) {
@@ -577,30 +489,20 @@ bool KeptByDesign(const std::string& line) {
 
 void Remove(const Run& run, Step& s, const std::set<std::string>& before) {
   if (Missing(run, s, {"installer"})) return;
-  s.ran = true;
-  Process inst;
-  if (!inst.Start(run.package + "\\TACHINST.EXE")) return s.Fail("TACHINST.EXE did not start");
-  HWND choice = WaitDialog(inst.Pid(), 1007);
-  if (!choice) return s.Fail("the Reinstall/Remove dialog did not appear");
-  Click(choice, 1007);
-  HWND done = WaitDialog(inst.Pid(), 1017);
-  if (!done) return s.Fail("the Removed dialog did not appear");
-  Click(done, IDOK);
-  if (!inst.WaitExit(15000)) return s.Fail("TACHINST.EXE did not end");
-
-  s.Check(!KeyExists(HKEY_LOCAL_MACHINE, kProduct), "the product key is left");
-  s.Check(!KeyExists(HKEY_LOCAL_MACHINE, kDisplayHandler), "the Display handler key is left");
-  s.Check(!KeyExists(HKEY_LOCAL_MACHINE, kDeviceHandler), "the Device handler key is left");
-  s.Check(!KeyExists(HKEY_CLASSES_ROOT, ClassKey()), "the class key is left");
-  s.Check(!KeyExists(HKEY_CLASSES_ROOT, kProgId), "the ProgID key is left");
-  std::set<std::string> after = Snapshot();
-  for (const std::string& line : after) {
+  if (!RunInstaller(run, s, 1007, "Reinstall/Remove", 1017, "Removed",
+                    [](HWND w) { Click(w, 1007); }))
+    return;
+  ExpectNoKeys(s, {{HKEY_LOCAL_MACHINE, kProduct, "the product key is left"},
+                   {HKEY_LOCAL_MACHINE, kDisplayHandler, "the Display handler key is left"},
+                   {HKEY_LOCAL_MACHINE, kDeviceHandler, "the Device handler key is left"},
+                   {HKEY_CLASSES_ROOT, ClassKey(), "the class key is left"},
+                   {HKEY_CLASSES_ROOT, kProgId, "the ProgID key is left"}});
+  for (const std::string& line : Snapshot()) {
     if (before.count(line)) continue;
-    if (KeptByDesign(line)) {
+    if (KeptByDesign(line))
       s.notes.push_back("kept by design: " + line);
-    } else {
+    else
       s.Fail("left: " + line);
-    }
   }
 }
 
@@ -620,19 +522,16 @@ int main(int argc, char** argv) {
     b = std::min(missing.find(',', a), missing.size());
     if (b > a) run.missing.insert(missing.substr(a, b - a));
   }
-  bool known = false;
-  for (const Expectation& e : kExpectations) {
-    if (version == e.version) {
-      run.expect = e;
-      known = true;
-    }
-  }
+  const Expectation* known = nullptr;
+  for (const Expectation& e : kExpectations)
+    if (version == e.version) known = &e;
   if (!known || run.package.empty() || run.standin.empty()) {
     fprintf(stderr,
             "usage: matrix_driver --version win95|win98|winme|nt40|win2k|winxp|win7|win10 "
             "--package FOLDER --standin PATH [--missing PIECES] [--export FOLDER]\n");
     return 2;
   }
+  run.expect = *known;
 
   OSVERSIONINFOA os = {};
   os.dwOSVersionInfoSize = sizeof os;

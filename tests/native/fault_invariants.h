@@ -1,22 +1,18 @@
-// Checks shared by the fault sweep (tests/native/fault_sweep_test.cpp) and
-// the fuzz targets (tests/fuzz): what the registry may look like after a
-// user action, which keys and values an action may write, and whether an
-// action's result told the truth about failed writes.
-//
-// Every check returns "" when it holds, otherwise a description of what is
-// wrong. Test code only (uses the standard library).
+// Checks shared by the fault sweep, the native tests and the fuzz targets:
+// what the registry may look like after a user action, which keys and values
+// an action may write, and whether its result told the truth about failed
+// writes. Every check returns "" when it holds, otherwise what is wrong.
 #pragma once
 
 #include <stdint.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <set>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "settings/memreg.h"
@@ -38,8 +34,7 @@ inline std::string Pad4(int n) {
   return buf;
 }
 
-const char kClassPrefix[] =
-    "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\";
+const char kClassPrefix[] = "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\";
 const char kProductPath[] = "HKLM\\Software\\Tachymark";
 const char kNT4Device0[] = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Device0";
 const char kNT5Device0[] = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\3dfxvs\\Device0";
@@ -133,9 +128,6 @@ inline uint32_t ReadDword(const Value& v) {
   return v.data[0] | v.data[1] << 8 | v.data[2] << 16 | static_cast<uint32_t>(v.data[3]) << 24;
 }
 
-inline ValueCheck Sz(const std::string& text) {
-  return [text](const Value& v) { return IsSz(v, text); };
-}
 inline ValueCheck DecimalIn(long low, long high) {
   return [low, high](const Value& v) {
     long n = 0;
@@ -155,6 +147,7 @@ inline ValueCheck AnyOf(std::vector<std::string> texts) {
     return false;
   };
 }
+inline ValueCheck Sz(const std::string& text) { return AnyOf({text}); }
 
 // --- Which writes an action may do.
 
@@ -213,10 +206,8 @@ class WritePolicy {
   }
 
  private:
-  std::set<std::string> creates_;
+  std::set<std::string> creates_, deleteValues_, deleteKeys_;
   std::map<std::string, ValueCheck> sets_;
-  std::set<std::string> deleteValues_;
-  std::set<std::string> deleteKeys_;
   std::vector<std::pair<Match, ValueCheck>> setRules_;
   std::vector<Match> deleteRules_;
 };
@@ -268,8 +259,10 @@ inline WritePolicy RefreshPolicy(const AdapterList& list, const std::vector<int>
     if (value != "refreshrate" || key.compare(0, prefix.size(), prefix) != 0) return false;
     std::vector<std::string> parts(1);
     for (size_t i = prefix.size(); i < key.size(); ++i) {
-      if (key[i] == '\\') parts.emplace_back();
-      else parts.back() += key[i];
+      if (key[i] == '\\')
+        parts.emplace_back();
+      else
+        parts.back() += key[i];
     }
     return parts.size() == 4 && instances.count(parts[0]) && parts[1] == "modes" &&
            depthNames.count(parts[2]) && modes.count(parts[3]);
@@ -320,23 +313,13 @@ inline bool AnyWriteFailed(const MemoryRegistry& reg, std::string* which = nullp
                            const char* quiet = nullptr) {
   for (const MemoryRegistry::Call& c : reg.Calls()) {
     if (c.result == kErrorSuccess || (quiet && c.path == quiet)) continue;
-    bool failed = false;
-    switch (c.op) {
-      case MemoryRegistry::kOpCreate:
-      case MemoryRegistry::kOpSet:
-        failed = true;
-        break;
-      case MemoryRegistry::kOpDeleteValue:
-      case MemoryRegistry::kOpDeleteKey:
-        failed = c.result != kErrorFileNotFound;
-        break;
-      case MemoryRegistry::kOpOpen:
-        failed = (c.access & (kKeySetValue | kKeyCreateSubKey)) != 0 &&
-                 c.result != kErrorFileNotFound;
-        break;
-      default:
-        break;
-    }
+    const bool absent = c.result == kErrorFileNotFound;
+    const bool failed =
+        c.op == MemoryRegistry::kOpCreate || c.op == MemoryRegistry::kOpSet ||
+        ((c.op == MemoryRegistry::kOpDeleteValue || c.op == MemoryRegistry::kOpDeleteKey) &&
+         !absent) ||
+        (c.op == MemoryRegistry::kOpOpen && (c.access & (kKeySetValue | kKeyCreateSubKey)) &&
+         !absent);
     if (failed) {
       if (which) *which = std::to_string(c.op) + " " + c.path + " \"" + c.value + "\"";
       return true;

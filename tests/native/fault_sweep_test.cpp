@@ -5,22 +5,14 @@
 // a failure reported exactly when a write it attempted failed.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <iostream>
 #include <string>
 
-#include "fault_invariants.h"
 #include "installer/actions.h"
-#include "installer/flow.h"
-#include "installer/resource_ids.h"
 #include "installer/startup.h"
-#include "installer/state.h"
-#include "refresh/refresh_store.h"
 #include "settings/driver_settings.h"
-#include "settings/memreg.h"
-#include "settings/platform.h"
-#include "settings/text.h"
+#include "scripted_ui.h"
 #include "test_fakes.h"
 
 namespace tachy {
@@ -33,8 +25,7 @@ using Named = std::pair<const char*, const char*>;
 // --- The sweep.
 
 // Faulted runs of the whole program, printed when the tests end.
-size_t gTotalRuns = 0;
-size_t gTotalSweeps = 0;
+size_t gTotalRuns = 0, gTotalSweeps = 0;
 
 class SweepTotal : public ::testing::Environment {
  public:
@@ -46,30 +37,23 @@ class SweepTotal : public ::testing::Environment {
 };
 const auto* const kSweepTotal = ::testing::AddGlobalTestEnvironment(new SweepTotal);
 
-struct SweepCount {
-  size_t calls = 0;  // calls of the fault-free run
-  size_t runs = 0;   // faulted runs
-};
-
 // `setup` seeds a fresh registry (and may run fault-free steps that come
 // before the action); `action` is the action under test; `check` judges one
-// faulted run (`k` and `error` say which call failed and how).
-SweepCount Sweep(const std::string& name,
-                 const std::function<void(MemoryRegistry&)>& setup,
-                 const std::function<void(MemoryRegistry&)>& action,
-                 const std::function<void(MemoryRegistry&, size_t k, long error)>& check) {
-  SweepCount count;
+// faulted run (`k` and `error` say which call failed and how; 0: none).
+void Sweep(const std::string& name, const std::function<void(MemoryRegistry&)>& setup,
+           const std::function<void(MemoryRegistry&)>& action,
+           const std::function<void(MemoryRegistry&, size_t k, long error)>& check) {
   MemoryRegistry clean;
   setup(clean);
   clean.ResetCalls();
   action(clean);
-  count.calls = clean.CallCount();
-  std::vector<MemoryRegistry::Call> plan = clean.Calls();
-  EXPECT_GT(count.calls, 0u) << name;
+  const std::vector<MemoryRegistry::Call> plan = clean.Calls();
+  EXPECT_GT(plan.size(), 0u) << name;
   {
     SCOPED_TRACE(name + ", no fault");
     check(clean, 0, kErrorSuccess);
   }
+  size_t runs = 0;
   for (size_t k = 1; k <= plan.size(); ++k) {
     std::vector<long> errors = {kErrorAccessDenied};
     if (plan[k - 1].op == MemoryRegistry::kOpOpen) errors.push_back(kErrorFileNotFound);
@@ -82,15 +66,14 @@ SweepCount Sweep(const std::string& name,
       SCOPED_TRACE(name + ": call " + std::to_string(k) + " (" + plan[k - 1].path + " \"" +
                    plan[k - 1].value + "\") fails with " + std::to_string(error));
       check(reg, k, error);
-      ++count.runs;
+      ++runs;
     }
   }
-  gTotalRuns += count.runs;
+  gTotalRuns += runs;
   ++gTotalSweeps;
-  std::cout << "[  SWEEP   ] " << name << ": " << count.calls << " calls, " << count.runs
+  std::cout << "[  SWEEP   ] " << name << ": " << plan.size() << " calls, " << runs
             << " faulted runs" << std::endl;
-  ::testing::Test::RecordProperty(name + " faulted runs", static_cast<int>(count.runs));
-  return count;
+  ::testing::Test::RecordProperty(name + " faulted runs", static_cast<int>(runs));
 }
 
 // No key left open and nothing written outside `policy`.
@@ -140,27 +123,23 @@ void Seed9x(MemoryRegistry& reg) {
 // Windows NT 4: Device0 clock above the stored UpperLimit (250, clamped to
 // 240 while loading), Glide switch on.
 void SeedNT4(MemoryRegistry& reg) {
-  reg.PutText(fault::kProductPath, "LowerLimit", "120");
-  reg.PutText(fault::kProductPath, "UpperLimit", "250");
-  reg.PutText(fault::kProductPath, "EnableClock", "1");
+  regtest::PutValues(reg, {{fault::kProductPath, "LowerLimit", "120"},
+                           {fault::kProductPath, "UpperLimit", "250"},
+                           {fault::kProductPath, "EnableClock", "1"},
+                           {fault::kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0"}});
   reg.PutDword(fault::kNT4Device0, "GraphicsClocking", 260);
-  reg.PutText(fault::kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
 }
 
 // Windows NT 4 told by ForceNT5 to use the NT 5 layout; clock below the
 // lower limit, EnableClock 0 (the write-through deletes the clock).
 void SeedNT5(MemoryRegistry& reg) {
-  reg.PutText(fault::kProductPath, "ForceNT5", "1");
-  reg.PutText(fault::kProductPath, "EnableClock", "0");
+  regtest::PutValues(reg, {{fault::kProductPath, "ForceNT5", "1"},
+                           {fault::kProductPath, "EnableClock", "0"},
+                           {fault::kNT5Device0, "SSTH3_SWAPINTERVAL", "0"}});
   reg.PutDword(fault::kNT5Device0, "GraphicsClocking", 90);
-  reg.PutText(fault::kNT5Device0, "SSTH3_SWAPINTERVAL", "0");
 }
 
-struct PageScenario {
-  const char* name;
-  void (*seed)(MemoryRegistry&);
-  FakeSystemInfo system;
-};
+struct PageScenario { const char* name; void (*seed)(MemoryRegistry&); FakeSystemInfo system; };
 
 std::vector<PageScenario> PageScenarios() {
   return {{"9x", Seed9x, FakeSystemInfo::Windows98()},
@@ -230,9 +209,7 @@ void SweepApply(const PageScenario& scenario, bool factoryDefaults) {
     DriverSettings& s = page.settings;
     if (factoryDefaults) {  // as the page's button resets the record
       s.currentClock = s.defaultClock;
-      s.enableClock = 0;
-      s.glideVsyncOff = 0;
-      s.d3dVsyncOff = 0;
+      s.enableClock = s.glideVsyncOff = s.d3dVsyncOff = 0;
     } else {  // the user moves the slider and flips both switches
       s.currentClock = s.lowerLimit + 7;
       s.enableClock = 1;
@@ -265,17 +242,6 @@ TEST(FaultSweep, PageFactoryDefaultsThenApply) {
 
 // --- The refresh-rate dialog.
 
-// Stands in for the dialog's lists: a selected text per row, or none.
-class RowSelections : public ChoiceSource {
- public:
-  std::vector<std::string> selected = std::vector<std::string>(kModeRowCount);
-  bool SelectedText(int row, char* buf, size_t size) override {
-    if (selected[row].empty()) return false;
-    CopyText(buf, size, selected[row].c_str());
-    return true;
-  }
-};
-
 struct RefreshDialog {
   AdapterList adapters;
   int32_t depth = 0, link = 0;
@@ -285,9 +251,7 @@ struct RefreshDialog {
 
   // What the dialog reads when it opens.
   void Open(MemoryRegistry& reg) {
-    CopyText(words[0], sizeof words[0], "Adapter");
-    CopyText(words[1], sizeof words[1], "Default");
-    CopyText(words[2], sizeof words[2], "Optimal");
+    SetWords(words, "Adapter", "Default", "Optimal");
     BuildAdapterList(reg, &adapters);
     LoadDialogPreferences(reg, &depth, &link);
     InitModeTable(&table);
@@ -330,7 +294,7 @@ TEST(FaultSweep, RefreshDialogOpen) {
 // every adapter at the shown depth, or at all four depths when linked.
 void SweepSave(bool linked) {
   RefreshDialog dialog;
-  RowSelections lists;
+  TableSource lists;
   lists.selected[0] = "Optimal";
   lists.selected[1] = "Adapter";
   lists.selected[3] = "85";  // rows 2 and 4.. keep what was read
@@ -365,12 +329,8 @@ TEST(FaultSweep, RefreshSaveLinked) { SweepSave(true); }
 
 const char kModulePath[] = "C:\\WINDOWS\\DESKTOP\\TACHINST\\TACHPAGE.DLL";
 
-struct InstallScenario {
-  const char* name;
-  FakeSystemInfo system;
-  const char* commandLine;
-  int32_t advancedPanel;
-};
+struct InstallScenario { const char* name; FakeSystemInfo system; const char* commandLine;
+                         int32_t advancedPanel; };
 
 std::vector<InstallScenario> InstallScenarios() {
   return {{"9x", FakeSystemInfo::Windows98(), "", 0},
@@ -414,26 +374,13 @@ void SeedClean(MemoryRegistry& reg) {
   reg.PutText(fault::kDisplayHandler, "", fault::kClsidText);
 }
 
-// The dialogs as the user answers them; what the flow told the user.
-class ScriptedUi : public InstallerUi {
- public:
-  int32_t reinstallOrRemove = kDialogRemove;
-  std::vector<int32_t> shown;
-  int failures = 0;
-  int32_t RunDialog(int32_t templateId) override {
-    shown.push_back(templateId);
-    return templateId == IDD_REINSTALL_REMOVE ? reinstallOrRemove : kDialogOk;
-  }
-  void ShowActionFailure(ActionFailure) override { ++failures; }
-  bool Shown(int32_t id) const { return std::find(shown.begin(), shown.end(), id) != shown.end(); }
-};
-
 struct Installer {
   InstallerState state;
-  ScriptedUi ui;
+  ScriptedUi ui{&state, {}};
 
-  // Start-up as far as the registry goes, and the Select Model answers.
-  void Start(MemoryRegistry& reg, const InstallScenario& scenario) {
+  // Start-up as far as the registry goes, and the dialogs' answers.
+  void Start(MemoryRegistry& reg, const InstallScenario& scenario,
+             std::vector<int32_t> answers = {}) {
     FakeSystemInfo system = scenario.system;
     InitInstallerState(&state);
     CopyText(state.PageModulePath, sizeof state.PageModulePath, kModulePath);
@@ -441,7 +388,7 @@ struct Installer {
     state.InstalledKeySet = DetectInstalledKeys(reg);
     state.SelectedModel = kModel3000;
     state.AdvancedPanelOption = scenario.advancedPanel;
-    ui = ScriptedUi();
+    ui = ScriptedUi(&state, std::move(answers), kModel3000);
   }
 };
 
@@ -491,13 +438,11 @@ void SweepFlow(bool reinstall) {
     Sweep(std::string(reinstall ? "reinstall " : "remove ") + scenario.name,
           [&](MemoryRegistry& reg) {
             SeedInstalled(reg);
-            inst.Start(reg, scenario);
-            inst.ui.reinstallOrRemove = reinstall ? kDialogReinstall : kDialogRemove;
-            inst.state.ReinstallRequested = reinstall ? 1 : 0;
+            inst.Start(reg, scenario, {reinstall ? kDialogReinstall : kDialogRemove});
           },
           [&](MemoryRegistry& reg) { RunInstallerFlow(reg, &inst.state, inst.ui); },
           [&](MemoryRegistry& reg, size_t k, long) {
-            const bool reported = inst.ui.failures > 0;
+            const bool reported = !inst.ui.failures.empty();
             const bool ok = inst.ui.Shown(reinstall ? IDD_INSTALLED : IDD_REMOVED);
             EXPECT_NE(ok, reported);
             if (k == 0) EXPECT_TRUE(ok);

@@ -14,6 +14,8 @@
 #include "installer/startup.h"
 #include "settings/memreg.h"
 #include "settings/text.h"
+#include "scripted_ui.h"
+#include "test_fakes.h"
 
 namespace tachy {
 namespace {
@@ -35,51 +37,43 @@ const std::string kNT4Device = fault::kNT4Device0, kNT5Device = fault::kNT5Devic
 using fault::kNTD3D;
 using fault::kNTGlide;
 
-InstallerState State(PlatformKind kind, int32_t advanced = 0) {
+// The start-up state, with the adapters found (9x).
+InstallerState State(PlatformKind kind, int32_t advanced = 0,
+                     const std::vector<int32_t>& adapters = {}) {
   InstallerState s;
   InitInstallerState(&s);
   s.PlatformKind = kind;
   s.AdvancedPanelOption = advanced;
+  s.AdapterList = regtest::Adapters(adapters);
   return s;
 }
 
-void ExpectText(const MemoryRegistry& reg, const std::string& path,
-                const std::string& name, const std::string& text) {
-  MemoryRegistry::Value v;
-  ASSERT_TRUE(reg.GetValue(path, name, &v)) << path << " " << name;
-  // REG_SZ with exactly the text and its terminator.
-  EXPECT_TRUE(fault::IsSz(v, text)) << path << " " << name << ": " << v.type << " \""
-                                    << std::string(v.data.begin(), v.data.end()) << "\"";
-}
+using regtest::ExpectSz;
+using regtest::ExpectValues;
 
 // The driver values a page would have written, plus neighbours that must
 // survive a removal.
 void SeedDriver9x(MemoryRegistry& reg, int n) {
   const std::string base = fault::AdapterKey(n, "");
-  reg.PutText(base, "DriverDesc", "3dfx Voodoo3 3000");
-  reg.PutText(base + "\\DEFAULT", "Grxclock", "166");
-  reg.PutText(base + "\\DEFAULT", "drv", "3dfxvs.drv");
-  reg.PutText(base + "\\Glide", "FX_GLIDE_SWAPINTERVAL", "0");
-  reg.PutText(base + "\\D3D", "SSTH3_SWAPINTERVAL", "0");
-  reg.PutText(base + "\\D3D", "Other", "x");
+  regtest::PutValues(reg, {{base, "DriverDesc", "3dfx Voodoo3 3000"},
+                           {base + "\\DEFAULT", "Grxclock", "166"},
+                           {base + "\\DEFAULT", "drv", "3dfxvs.drv"},
+                           {base + "\\Glide", "FX_GLIDE_SWAPINTERVAL", "0"},
+                           {base + "\\D3D", "SSTH3_SWAPINTERVAL", "0"},
+                           {base + "\\D3D", "Other", "x"}});
 }
 
 void SeedDriverNT(MemoryRegistry& reg, const std::string& device) {
   reg.PutDword(device, "GraphicsClocking", 166);
-  reg.PutText(device, "SSTH3_SWAPINTERVAL", "0");
-  reg.PutText(device, "InstalledDisplayDrivers", "3dfxvs");
-  reg.PutText(kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
-  reg.PutText(kNTD3D, "SSTH3_SWAPINTERVAL", "0");
+  regtest::PutValues(reg, {{device, "SSTH3_SWAPINTERVAL", "0"},
+                           {device, "InstalledDisplayDrivers", "3dfxvs"},
+                           {kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0"},
+                           {kNTD3D, "SSTH3_SWAPINTERVAL", "0"}});
 }
 
 TEST(InstallerActions, DetectInstalledKeys) {
   struct Case { std::vector<std::string> keys; uint32_t expected; } cases[] = {
-      {{}, 0},
-      {{kLegacy}, 1},
-      {{kProduct}, 4},
-      {{kDisplay}, 8},
-      {{kDevice}, 16},
-      {{kClsid}, 32},
+      {{}, 0}, {{kLegacy}, 1}, {{kProduct}, 4}, {{kDisplay}, 8}, {{kDevice}, 16}, {{kClsid}, 32},
       {{kServer}, 32},  // the class key exists above it
       {{kLegacy, kProduct, kDisplay, kDevice, kServer}, 61},
       {{kHandlers + "Display\\Shellex\\PropertySheetHandlers"}, 0},
@@ -88,9 +82,8 @@ TEST(InstallerActions, DetectInstalledKeys) {
     MemoryRegistry reg;
     for (const std::string& k : c.keys) reg.AddKey(k);
     EXPECT_EQ(DetectInstalledKeys(reg), c.expected);
-    for (const MemoryRegistry::Call& call : reg.Calls()) {
-      if (call.op == MemoryRegistry::kOpOpen) EXPECT_EQ(call.access, kKeyRead);
-    }
+    for (const MemoryRegistry::Call& call : regtest::CallsOf(reg, MemoryRegistry::kOpOpen))
+      EXPECT_EQ(call.access, kKeyRead);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
   }
   // A key that exists but cannot be opened for reading counts as absent.
@@ -123,15 +116,14 @@ TEST(InstallerActions, InstallWritesEveryKeyPerPlatform) {
     for (const std::string& k : c.absent) EXPECT_FALSE(reg.KeyExists(k)) << c.name << " " << k;
     for (const std::string& k : {kDisplay, kDevice})
       if (reg.KeyExists(k) && std::find(c.before.begin(), c.before.end(), k) == c.before.end())
-        ExpectText(reg, k, "", kClsidText);
+        ExpectSz(reg, k, "", kClsidText);
     EXPECT_FALSE(reg.KeyExists(kLegacy));
-    ExpectText(reg, kServer, "", kModule);
-    ExpectText(reg, kServer, "ThreadingModel", "Apartment");
-    for (const auto& v : std::vector<std::pair<const char*, const char*>>{
-             {"LowerLimit", "120"}, {"UpperLimit", "220"}, {"Model", "Voodoo3 2000"},
-             {"DefaultClock", "143"}, {"EnableClock", "0"}, {"ColorDepth", "8"},
-             {"LinkAllColorDepths", "0"}})
-      ExpectText(reg, kProduct, v.first, v.second);
+    ExpectSz(reg, kServer, "", kModule);
+    ExpectSz(reg, kServer, "ThreadingModel", "Apartment");
+    ExpectValues(reg, {{kProduct, "LowerLimit", "120"}, {kProduct, "UpperLimit", "220"},
+                       {kProduct, "Model", "Voodoo3 2000"}, {kProduct, "DefaultClock", "143"},
+                       {kProduct, "EnableClock", "0"}, {kProduct, "ColorDepth", "8"},
+                       {kProduct, "LinkAllColorDepths", "0"}});
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
     // Every key is created with the installer's class and write access.
     for (const MemoryRegistry::Call& call : reg.Calls()) {
@@ -145,10 +137,9 @@ TEST(InstallerActions, InstallWritesEveryKeyPerPlatform) {
 
 TEST(InstallerActions, ProductValuesPerModelLimitsAndForceFlag) {
   struct Case {
-    int32_t model;
-    int32_t lower, upper;
+    int32_t model, lower, upper;
     int force;  // 0 none, 1..4: Force95, Force98, ForceNT4, ForceNT5
-    const char* modelName, *clock;
+    const char *modelName, *clock;
   } cases[] = {
       {kModel2000, 120, 220, 0, "Voodoo3 2000", "143"},
       {kModel3000, 100, 240, 1, "Voodoo3 3000", "166"},
@@ -160,25 +151,21 @@ TEST(InstallerActions, ProductValuesPerModelLimitsAndForceFlag) {
   for (const Case& c : cases) {
     MemoryRegistry reg;
     InstallerState s = State(1);
-    s.Force95 = c.force == 1;
-    s.Force98 = c.force == 2;
-    s.ForceNT4 = c.force == 3;
-    s.ForceNT5 = c.force == 4;
+    int32_t* flags[] = {&s.Force95, &s.Force98, &s.ForceNT4, &s.ForceNT5};
+    for (int i = 0; i < 4; ++i) *flags[i] = c.force == i + 1;
     EXPECT_TRUE(WriteProductValues(reg, s, c.lower, c.upper, c.model));
-    ExpectText(reg, kProduct, "LowerLimit", std::to_string(c.lower));
-    ExpectText(reg, kProduct, "UpperLimit", std::to_string(c.upper));
-    ExpectText(reg, kProduct, "Model", c.modelName);
-    ExpectText(reg, kProduct, "DefaultClock", c.clock);
+    const std::string lower = std::to_string(c.lower), upper = std::to_string(c.upper);
+    ExpectValues(reg, {{kProduct, "LowerLimit", lower.c_str()},
+                       {kProduct, "UpperLimit", upper.c_str()}, {kProduct, "Model", c.modelName},
+                       {kProduct, "DefaultClock", c.clock}});
     for (int i = 0; i < 4; ++i)
-      if (c.force == i + 1) ExpectText(reg, kProduct, forceNames[i], "1");
-      else EXPECT_FALSE(reg.ValueExists(kProduct, forceNames[i])) << forceNames[i];
+      ExpectValues(reg, {{kProduct, forceNames[i], c.force == i + 1 ? "1" : nullptr}});
     // The values are written in their fixed order.
     std::vector<std::string> order;
-    for (const MemoryRegistry::Call& call : reg.Calls())
-      if (call.op == MemoryRegistry::kOpSet) order.push_back(call.value);
-    std::vector<std::string> expected = {"LowerLimit", "UpperLimit", "Model",
-                                         "DefaultClock", "EnableClock", "ColorDepth",
-                                         "LinkAllColorDepths"};
+    for (const MemoryRegistry::Call& call : regtest::CallsOf(reg, MemoryRegistry::kOpSet))
+      order.push_back(call.value);
+    std::vector<std::string> expected = {"LowerLimit",  "UpperLimit", "Model", "DefaultClock",
+                                         "EnableClock", "ColorDepth", "LinkAllColorDepths"};
     if (c.force) expected.push_back(forceNames[c.force - 1]);
     EXPECT_EQ(order, expected);
   }
@@ -203,7 +190,7 @@ TEST(InstallerActions, InstallReportsEveryFailingCall) {
                                  << calls[n - 1].value;
       // The class key is written unless its own calls failed.
       if (calls[n - 1].path.find("{7A41C3E2") == std::string::npos)
-        ExpectText(reg, kServer, "", kModule);
+        ExpectSz(reg, kServer, "", kModule);
       EXPECT_EQ(reg.OpenHandleCount(), 0u);
     }
   }
@@ -226,25 +213,20 @@ TEST(InstallerActions, InstallStepsEachRunAfterAFailure) {
   reg.FailKey(kProduct, kErrorAccessDenied, MemoryRegistry::kOpCreate);
   EXPECT_FALSE(InstallExtension(reg, State(1), kModule, 120, 220, kModel2000));
   EXPECT_FALSE(reg.KeyExists(kProduct));
-  ExpectText(reg, kDisplay, "", kClsidText);
-  ExpectText(reg, kServer, "", kModule);
+  ExpectSz(reg, kDisplay, "", kClsidText);
+  ExpectSz(reg, kServer, "", kModule);
 
   // The third product value fails: the first two stay, the rest is missing.
   MemoryRegistry reg2;
-  reg2.FailKey(kProduct, kErrorAccessDenied, MemoryRegistry::kOpSet);
-  reg2.ClearFaults();
   InstallerState s = State(1);
-  // The call number of the Model write in a clean run.
   const size_t modelCall =
       CallNumberOf([&](MemoryRegistry& r) { WriteProductValues(r, s, 120, 220, kModel2000); },
                    "Model");
   ASSERT_NE(modelCall, 0u);
   reg2.FailCallNumber(modelCall, kErrorAccessDenied);
   EXPECT_FALSE(WriteProductValues(reg2, s, 120, 220, kModel2000));
-  EXPECT_TRUE(reg2.ValueExists(kProduct, "LowerLimit"));
-  EXPECT_TRUE(reg2.ValueExists(kProduct, "UpperLimit"));
-  for (const char* v : {"Model", "DefaultClock", "EnableClock", "ColorDepth",
-                        "LinkAllColorDepths"})
+  ExpectValues(reg2, {{kProduct, "LowerLimit", "120"}, {kProduct, "UpperLimit", "220"}});
+  for (const char* v : {"Model", "DefaultClock", "EnableClock", "ColorDepth", "LinkAllColorDepths"})
     EXPECT_FALSE(reg2.ValueExists(kProduct, v)) << v;
   EXPECT_EQ(reg2.OpenHandleCount(), 0u);
 
@@ -254,7 +236,7 @@ TEST(InstallerActions, InstallStepsEachRunAfterAFailure) {
                                    "ThreadingModel"),
                       kErrorAccessDenied);
   EXPECT_FALSE(WriteClsidKey(reg3, kModule));
-  ExpectText(reg3, kServer, "", kModule);
+  ExpectSz(reg3, kServer, "", kModule);
   EXPECT_FALSE(reg3.ValueExists(kServer, "ThreadingModel"));
 }
 
@@ -312,14 +294,6 @@ void SeedInstalled9x(MemoryRegistry& reg, const char* progIdClass) {
   reg.ResetCalls();
 }
 
-InstallerState State9xWithAdapters(std::vector<int> adapters) {
-  InstallerState s = State(1);
-  s.AdapterList.count = static_cast<int32_t>(adapters.size());
-  s.AdapterList.selected = s.AdapterList.count - 1;
-  for (size_t i = 0; i < adapters.size(); ++i) s.AdapterList.instances[i] = adapters[i];
-  return s;
-}
-
 TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
   // regsvr32 not run; its ProgID key naming this class; naming another.
   const char* progIdClasses[] = {nullptr, kClsidUpper, "{0000031A-0000-0000-C000-000000000046}"};
@@ -329,32 +303,28 @@ TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
     SeedInstalled9x(reg, progIdClass);
     uint32_t set = DetectInstalledKeys(reg);
     EXPECT_EQ(set, 61u);
-    EXPECT_TRUE(RemoveExtension(reg, State9xWithAdapters({0, 2}), set));
+    EXPECT_TRUE(RemoveExtension(reg, State(1, 0, {0, 2}), set));
     for (const std::string& k : {kLegacy, kProduct, kDisplay, kDevice, kClsid})
       EXPECT_FALSE(reg.KeyExists(k)) << k;
     EXPECT_EQ(reg.KeyExists(kProgIdClsidKey), progIdClass && !own);
     for (const char* n : {"0000", "0002"}) {
-      std::string base = kClass9x + n;
-      EXPECT_FALSE(reg.ValueExists(base + "\\DEFAULT", "Grxclock"));
-      EXPECT_FALSE(reg.ValueExists(base + "\\Glide", "FX_GLIDE_SWAPINTERVAL"));
-      EXPECT_FALSE(reg.ValueExists(base + "\\D3D", "SSTH3_SWAPINTERVAL"));
-      EXPECT_TRUE(reg.ValueExists(base + "\\DEFAULT", "drv"));
-      EXPECT_TRUE(reg.ValueExists(base + "\\D3D", "Other"));
+      const std::string base = kClass9x + n;
+      ExpectValues(reg, {{base + "\\DEFAULT", "Grxclock", nullptr},
+                         {base + "\\DEFAULT", "drv", "3dfxvs.drv"},
+                         {base + "\\Glide", "FX_GLIDE_SWAPINTERVAL", nullptr},
+                         {base + "\\D3D", "SSTH3_SWAPINTERVAL", nullptr},
+                         {base + "\\D3D", "Other", "x"}});
       EXPECT_TRUE(reg.KeyExists(base + "\\Glide"));  // values deleted, keys kept
     }
     // The keys go in their fixed order, each subkey before its parent.
     std::vector<std::string> deleted;
-    for (const MemoryRegistry::Call& call : reg.Calls())
-      if (call.op == MemoryRegistry::kOpDeleteKey) deleted.push_back(call.path);
-    const std::string classes = "HKLM\\Software\\Classes\\";
-    const std::string classKey = classes + "CLSID\\" + kClsidText;
+    for (const MemoryRegistry::Call& call : regtest::CallsOf(reg, MemoryRegistry::kOpDeleteKey))
+      deleted.push_back(call.path);
     std::vector<std::string> expected = {kLegacy, kProduct, kDisplay, kDevice};
-    if (own) {
-      expected.push_back(classes + "PROPERTY.PROPERTYINTERFACE\\CLSID");
-      expected.push_back(classes + "PROPERTY.PROPERTYINTERFACE");
-    }
+    const std::string progIdKey = fault::kProgIdKey;  // as the log names it, below HKLM
+    if (own) expected.insert(expected.end(), {progIdKey + "\\CLSID", progIdKey});
     for (const char* sub : {"\\ProgID", "\\InProcServer32", ""})
-      expected.push_back(classKey + sub);
+      expected.push_back(fault::kClassKey + std::string(sub));
     EXPECT_EQ(deleted, expected);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
   }
@@ -367,7 +337,7 @@ TEST(InstallerActions, RemoveTouchesOnlyTheAdaptersFound) {
   SeedDriver9x(reg, 2);
   reg.AddKey(kProduct);
   // Adapters 0 and 2 found: 0001 stays as it is.
-  EXPECT_TRUE(RemoveExtension(reg, State9xWithAdapters({0, 2}), kKeyProduct));
+  EXPECT_TRUE(RemoveExtension(reg, State(1, 0, {0, 2}), kKeyProduct));
   EXPECT_TRUE(reg.ValueExists(kClass9x + "0001\\DEFAULT", "Grxclock"));
   EXPECT_FALSE(reg.ValueExists(kClass9x + "0002\\DEFAULT", "Grxclock"));
   // No adapter found: no driver value touched.
@@ -382,17 +352,15 @@ TEST(InstallerActions, RemoveTouchesOnlyTheAdaptersFound) {
   MemoryRegistry reg3;
   SeedDriver9x(reg3, 15);
   SeedDriver9x(reg3, 3);
-  InstallerState s = State9xWithAdapters({15});
+  InstallerState s = State(1, 0, {15});
   EXPECT_TRUE(RemoveExtension(reg3, s, 0));
   EXPECT_FALSE(reg3.ValueExists(kClass9x + "0015\\DEFAULT", "Grxclock"));
   EXPECT_TRUE(reg3.ValueExists(kClass9x + "0003\\DEFAULT", "Grxclock"));
 }
 
 TEST(InstallerActions, RemoveOnNT) {
-  struct Case {
-    PlatformKind kind;
-    std::string device;
-  } cases[] = {{2, kNT4Device}, {3, kNT5Device}};
+  struct Case { PlatformKind kind; std::string device; } cases[] = {
+      {2, kNT4Device}, {3, kNT5Device}};
   for (const Case& c : cases) {
     MemoryRegistry reg;
     SeedDriverNT(reg, kNT4Device);
@@ -404,12 +372,12 @@ TEST(InstallerActions, RemoveOnNT) {
     EXPECT_TRUE(RemoveExtension(reg, State(c.kind), kKeyProduct | kKeyDisplayHandler |
                                                         kKeyDeviceHandler));
     EXPECT_FALSE(reg.KeyExists(kDevice));
-    EXPECT_FALSE(reg.ValueExists(c.device, "GraphicsClocking"));
-    EXPECT_FALSE(reg.ValueExists(c.device, "SSTH3_SWAPINTERVAL"));
-    EXPECT_TRUE(reg.ValueExists(c.device, "InstalledDisplayDrivers"));
-    EXPECT_TRUE(reg.ValueExists(other, "GraphicsClocking"));
-    EXPECT_FALSE(reg.ValueExists(kNTGlide, "FX_GLIDE_SWAPINTERVAL"));
-    EXPECT_FALSE(reg.ValueExists(kNTD3D, "SSTH3_SWAPINTERVAL"));
+    ExpectValues(reg, {{c.device, "GraphicsClocking", nullptr},
+                       {c.device, "SSTH3_SWAPINTERVAL", nullptr},
+                       {c.device, "InstalledDisplayDrivers", "3dfxvs"},
+                       {kNTGlide, "FX_GLIDE_SWAPINTERVAL", nullptr},
+                       {kNTD3D, "SSTH3_SWAPINTERVAL", nullptr}});
+    regtest::ExpectDword(reg, other, "GraphicsClocking", 166);
   }
   // Missing driver keys and values are no failure.
   MemoryRegistry empty;
@@ -418,29 +386,22 @@ TEST(InstallerActions, RemoveOnNT) {
 }
 
 TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
-  const std::string progId = kClsid + "\\ProgID";
-  const std::string pp = kProgIdKey, ppClsid = kProgIdClsidKey;
-  struct Case { std::string failing; std::vector<std::string> gone, remaining; } cases[] = {
-      {kLegacy, {}, {kLegacy, kProduct, kDisplay, kDevice, kServer}},
-      {kProduct, {kLegacy}, {kProduct, kDisplay, kDevice, kServer}},
-      {kDisplay, {kLegacy, kProduct}, {kDisplay, kDevice, kServer}},
-      {kDevice, {kLegacy, kProduct, kDisplay}, {kDevice, kServer}},
-      {ppClsid, {kLegacy, kProduct, kDisplay, kDevice}, {ppClsid, progId, kServer}},
-      {pp, {kLegacy, kProduct, kDisplay, kDevice, ppClsid}, {pp, progId, kServer}},
-      {progId, {kLegacy, kProduct, kDisplay, kDevice, pp}, {progId, kServer}},
-      {kServer, {kLegacy, kProduct, kDisplay, kDevice, pp, progId}, {kServer}},
-      {kClsid, {kLegacy, kProduct, kDisplay, kDevice, pp, kServer}, {kClsid}},
-  };
-  for (const Case& c : cases) {
+  // The keys in the order they are deleted: the ones before the failing
+  // one are gone, it and all after it remain.
+  const std::string order[] = {kLegacy,    kProduct,           kDisplay, kDevice, kProgIdClsidKey,
+                               kProgIdKey, kClsid + "\\ProgID", kServer,  kClsid};
+  for (const std::string& failing : order) {
     MemoryRegistry reg;
     SeedInstalled9x(reg, kClsidUpper);
-    reg.FailKey(c.failing, kErrorAccessDenied, MemoryRegistry::kOpDeleteKey);
-    EXPECT_FALSE(RemoveExtension(reg, State9xWithAdapters({0, 2}), 61)) << c.failing;
-    for (const std::string& k : c.gone) EXPECT_FALSE(reg.KeyExists(k)) << c.failing << " " << k;
-    for (const std::string& k : c.remaining)
-      EXPECT_TRUE(reg.KeyExists(k)) << c.failing << " " << k;
+    reg.FailKey(failing, kErrorAccessDenied, MemoryRegistry::kOpDeleteKey);
+    EXPECT_FALSE(RemoveExtension(reg, State(1, 0, {0, 2}), 61)) << failing;
+    bool reached = false;
+    for (const std::string& k : order) {
+      reached = reached || k == failing;
+      EXPECT_EQ(reg.KeyExists(k), reached) << failing << " " << k;
+    }
     // The driver values are left alone.
-    EXPECT_TRUE(reg.ValueExists(kClass9x + "0000\\DEFAULT", "Grxclock")) << c.failing;
+    EXPECT_TRUE(reg.ValueExists(kClass9x + "0000\\DEFAULT", "Grxclock")) << failing;
     EXPECT_TRUE(reg.ValueExists(kClass9x + "0002\\Glide", "FX_GLIDE_SWAPINTERVAL"));
   }
   // The same for a non-administrator on NT: nothing at all changes.
@@ -459,7 +420,7 @@ TEST(InstallerActions, KeysThatVanishedSinceStartUpAreNoFailure) {
   MemoryRegistry reg;
   reg.AddKey(kDisplay);
   SeedDriver9x(reg, 0);
-  EXPECT_TRUE(RemoveExtension(reg, State9xWithAdapters({0}), 61));
+  EXPECT_TRUE(RemoveExtension(reg, State(1, 0, {0}), 61));
   EXPECT_FALSE(reg.KeyExists(kDisplay));
   EXPECT_FALSE(reg.ValueExists(kClass9x + "0000\\DEFAULT", "Grxclock"));
 }
@@ -470,7 +431,7 @@ TEST(InstallerActions, LegacyKeyAloneIsRemovedWithTheDriverValues) {
   SeedDriver9x(reg, 1);
   uint32_t set = DetectInstalledKeys(reg);
   EXPECT_EQ(set, 1u);
-  EXPECT_TRUE(RemoveExtension(reg, State9xWithAdapters({1}), set));
+  EXPECT_TRUE(RemoveExtension(reg, State(1, 0, {1}), set));
   EXPECT_FALSE(reg.KeyExists(kLegacy));
   EXPECT_FALSE(reg.ValueExists(kClass9x + "0001\\DEFAULT", "Grxclock"));
   // Only the Velomark key went; its parent stays.
@@ -478,12 +439,7 @@ TEST(InstallerActions, LegacyKeyAloneIsRemovedWithTheDriverValues) {
 }
 
 TEST(InstallerActions, DriverValueFailures) {
-  struct Case {
-    const char* name;
-    unsigned ops;
-    long error;
-    bool ok;
-  } cases[] = {
+  struct Case { const char* name; unsigned ops; long error; bool ok; } cases[] = {
       {"key cannot be opened for writing", MemoryRegistry::kOpOpen, kErrorAccessDenied, false},
       {"value deletion refused", MemoryRegistry::kOpDeleteValue, kErrorAccessDenied, false},
       {"key missing", MemoryRegistry::kOpOpen, kErrorFileNotFound, true},
@@ -493,7 +449,7 @@ TEST(InstallerActions, DriverValueFailures) {
     SeedDriver9x(reg, 0);
     SeedDriver9x(reg, 2);
     reg.FailKey(kClass9x + "0000\\DEFAULT", c.error, c.ops);
-    EXPECT_EQ(RemoveExtension(reg, State9xWithAdapters({0, 2}), 0), c.ok) << c.name;
+    EXPECT_EQ(RemoveExtension(reg, State(1, 0, {0, 2}), 0), c.ok) << c.name;
     // The other steps and adapters still ran.
     EXPECT_FALSE(reg.ValueExists(kClass9x + "0000\\Glide", "FX_GLIDE_SWAPINTERVAL")) << c.name;
     EXPECT_FALSE(reg.ValueExists(kClass9x + "0002\\DEFAULT", "Grxclock")) << c.name;
@@ -502,40 +458,6 @@ TEST(InstallerActions, DriverValueFailures) {
 }
 
 // --- The flows, with the dialogs replaced by a script.
-
-class ScriptedUi : public InstallerUi {
- public:
-  ScriptedUi(InstallerState* state, std::vector<int32_t> answers)
-      : state_(state), answers_(std::move(answers)) {}
-  int32_t RunDialog(int32_t templateId) override {
-    shown.push_back(templateId);
-    int32_t answer = next_ < answers_.size() ? answers_[next_++] : kDialogOk;
-    // What the dialog procedures do before they end.
-    if (templateId == IDD_REINSTALL_REMOVE)
-      state_->ReinstallRequested = answer == kDialogReinstall;
-    if (templateId == IDD_SELECT_MODEL && answer == kDialogOk)
-      state_->SelectedModel = model;
-    return answer;
-  }
-  void ShowActionFailure(ActionFailure which) override { failures.push_back(which); }
-
-  int32_t model = kModel3500;
-  std::vector<int32_t> shown;
-  std::vector<ActionFailure> failures;
-
- private:
-  InstallerState* state_;
-  std::vector<int32_t> answers_;
-  size_t next_ = 0;
-};
-
-InstallerState FlowState(MemoryRegistry& reg, PlatformKind kind) {
-  InstallerState s = State9xWithAdapters({0});
-  s.PlatformKind = kind;
-  CopyText(s.PageModulePath, sizeof s.PageModulePath, kModule);
-  s.InstalledKeySet = DetectInstalledKeys(reg);
-  return s;
-}
 
 TEST(InstallerFlow, DialogSequences) {
   struct Case {
@@ -567,13 +489,14 @@ TEST(InstallerFlow, DialogSequences) {
       InstallerState old = State(1);
       ASSERT_TRUE(InstallExtension(reg, old, kModule, 130, 230, kModel2000));
       // What the page and the refresh-rate dialog changed since.
-      reg.PutText(kProduct, "EnableClock", "1");
-      reg.PutText(kProduct, "ColorDepth", "16");
-      reg.PutText(kProduct, "LinkAllColorDepths", "1");
+      regtest::PutValues(reg, {{kProduct, "EnableClock", "1"}, {kProduct, "ColorDepth", "16"},
+                               {kProduct, "LinkAllColorDepths", "1"}});
     }
     if (c.readOnly) reg.MakeReadOnly("HKLM");
     std::string before = reg.Dump();
-    InstallerState s = FlowState(reg, 1);
+    InstallerState s = State(1, 0, {0});
+    CopyText(s.PageModulePath, sizeof s.PageModulePath, kModule);
+    s.InstalledKeySet = DetectInstalledKeys(reg);
     ScriptedUi ui(&s, c.answers);
     RunInstallerFlow(reg, &s, ui);
     EXPECT_EQ(ui.shown, c.shown) << c.name;
@@ -582,11 +505,9 @@ TEST(InstallerFlow, DialogSequences) {
     EXPECT_EQ(reg.Dump() != before, c.changed) << c.name;
     if (c.installedAfter && c.changed) {
       // A new install: the install values, whatever was there before.
-      ExpectText(reg, kProduct, "Model", "Voodoo3 3500");
-      ExpectText(reg, kProduct, "LowerLimit", "120");
-      ExpectText(reg, kProduct, "EnableClock", "0");
-      ExpectText(reg, kProduct, "ColorDepth", "8");
-      ExpectText(reg, kProduct, "LinkAllColorDepths", "0");
+      ExpectValues(reg, {{kProduct, "Model", "Voodoo3 3500"}, {kProduct, "LowerLimit", "120"},
+                         {kProduct, "EnableClock", "0"}, {kProduct, "ColorDepth", "8"},
+                         {kProduct, "LinkAllColorDepths", "0"}});
     }
     if (c.changed && c.installed) {
       // Removal (also before a reinstall) cleared the driver values.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "installer/options.h"
 #include "installer/platform_detect.h"
@@ -22,55 +24,42 @@ InstallerState FreshState() {
 
 TEST(InstallerOptions, StartupLanguage) {
   struct Case { const char* commandLine; uint16_t system, expected; } cases[] = {
-      {"", 12, 12},
-      {nullptr, 7, 7},
-      {"FORCELANG(french)", 9, 12},
-      {"forcelang(GERMAN)", 9, 7},
-      {"FORCELANG(GeRmAn)", 12, 7},
+      {"", 12, 12}, {nullptr, 7, 7}, {"FORCELANG(french)", 9, 12}, {"forcelang(GERMAN)", 9, 7},
+      {"FORCELANG(GeRmAn)", 12, 7}, {"FORCELANG(SPANISH)", 12, 9}, {"FORCELANG()", 12, 9},
+      {"FORCELANG(FRENCH )", 7, 9}, {"/S FORCELANG(GERMAN) FORCE95", 9, 7},
       {"FORCELANG", 12, 9},            // present without argument: English
-      {"FORCELANG(SPANISH)", 12, 9},
       {"FORCELANG( FRENCH)", 12, 9},   // the blank is part of the argument
-      {"FORCELANG(FRENCH )", 7, 9},
       {"ForceLang(FRENCH)", 7, 7},     // mixed case is not the keyword
       {"FORCELANG (FRENCH)", 9, 12},   // "(" need not follow directly
-      {"/S FORCELANG(GERMAN) FORCE95", 9, 7},
       {"XFORCELANG(FRENCH)Y", 9, 12},  // inside a longer word
       {"FORCELANG LOWERLIMIT(110)", 12, 9},  // takes the later "(" : "110"
       {"forcelang FORCELANG(german)", 9, 7}, // capitals are searched first
       {"FORCELANG(\xC9" "FRENCH)", 12, 9},      // bytes >= 0x80 compare unequal
-      {"FORCELANG()", 12, 9},
       {"FORCELANG)(FRENCH)", 9, 12},  // a ")" before the "(" is no end
   };
-  for (const Case& c : cases) {
+  for (const Case& c : cases)
     EXPECT_EQ(StartupLanguage(c.commandLine, c.system), c.expected)
         << (c.commandLine ? c.commandLine : "(null)");
-  }
 }
 
 TEST(InstallerOptions, ScanOptionArgument) {
   struct Case { const char* commandLine; bool found; const char* argument; } cases[] = {
-      {"LOWERLIMIT(110)", true, "110"},
-      {"lowerlimit(110)", true, "110"},
-      {"LowerLimit(110)", false, ""},
-      {"LOWERLIMIT 110", false, ""},
-      {"LOWERLIMIT(110", false, ""},
-      {"LOWERLIMIT UPPERLIMIT(230)", true, "230"},
+      {"LOWERLIMIT(110)", true, "110"}, {"lowerlimit(110)", true, "110"},
+      {"LowerLimit(110)", false, ""},   {"LOWERLIMIT 110", false, ""},
+      {"LOWERLIMIT(110", false, ""},    {"LOWERLIMIT UPPERLIMIT(230)", true, "230"},
       {"UPPERLIMIT(230) LOWERLIMIT", false, ""},  // the copy starts at the keyword
-      {"LOWERLIMIT(( 1 ))", true, "( 1 "},
+      {"LOWERLIMIT(( 1 ))", true, "( 1 "}, {"LOWERLIMIT()", true, ""},
       {"lowerlimit(1) LOWERLIMIT(2)", true, "2"},  // capitals first
-      {"LOWERLIMIT()", true, ""},
   };
   for (const Case& c : cases) {
     char arg[256] = "junk";
-    EXPECT_EQ(ScanOptionArgument(c.commandLine, kKeywordLowerLimit, arg, sizeof arg),
-              c.found)
+    EXPECT_EQ(ScanOptionArgument(c.commandLine, kKeywordLowerLimit, arg, sizeof arg), c.found)
         << c.commandLine;
     EXPECT_STREQ(arg, c.argument) << c.commandLine;
   }
   // A small destination is cut, never overrun.
   char small[4];
-  EXPECT_TRUE(ScanOptionArgument("LOWERLIMIT(123456)", kKeywordLowerLimit,
-                                 small, sizeof small));
+  EXPECT_TRUE(ScanOptionArgument("LOWERLIMIT(123456)", kKeywordLowerLimit, small, sizeof small));
   EXPECT_STREQ(small, "123");
 }
 
@@ -80,45 +69,36 @@ TEST(InstallerOptions, LongCommandLinesAreCutAt256Bytes) {
   auto limitWith = [](const std::string& line) {
     InstallerState s = FreshState();
     ApplyLimitOptions(line.c_str(), &s);
-    return s.LowerLimit;
+    return std::make_pair(s.LowerLimit, s.UpperLimit);
   };
   // "(130)" ends exactly at character 255: still inside.
   std::string fits = keyword + std::string(255 - keyword.size() - 5, ' ') + "(130)";
   ASSERT_EQ(fits.size(), 255u);
-  EXPECT_EQ(limitWith(fits), 130);
+  EXPECT_EQ(limitWith(fits).first, 130);
   // One character more and the ")" falls outside the copy.
   std::string cut = keyword + std::string(256 - keyword.size() - 5, ' ') + "(130)";
-  EXPECT_EQ(limitWith(cut), 120);
+  EXPECT_EQ(limitWith(cut).first, 120);
   // Long text before the keyword does not matter.
-  EXPECT_EQ(limitWith(std::string(5000, 'x') + "LOWERLIMIT(135)"), 135);
+  EXPECT_EQ(limitWith(std::string(5000, 'x') + "LOWERLIMIT(135)").first, 135);
   // A huge argument without its ")" inside the copy: no argument.
-  EXPECT_EQ(limitWith("LOWERLIMIT(" + std::string(4000, '9')), 120);
-  std::string huge = "UPPERLIMIT(" + std::string(200, '0') + "230)";
-  InstallerState s = FreshState();
-  ApplyLimitOptions(huge.c_str(), &s);
-  EXPECT_EQ(s.UpperLimit, 230);
+  EXPECT_EQ(limitWith("LOWERLIMIT(" + std::string(4000, '9')).first, 120);
+  EXPECT_EQ(limitWith("UPPERLIMIT(" + std::string(200, '0') + "230)").second, 230);
 }
 
 TEST(InstallerOptions, LimitsAndClamps) {
   struct Case {
     const char* commandLine;
-    int32_t lowerBeforeClamp, upperBeforeClamp;
-    int32_t lower, upper;
+    int32_t lowerBeforeClamp, upperBeforeClamp, lower, upper;
   } cases[] = {
-      {"", 120, 220, 120, 220},
-      {"LOWERLIMIT(90)", 90, 220, 100, 220},
-      {"LOWERLIMIT(150)", 150, 220, 140, 220},
-      {"LOWERLIMIT(-5)", -5, 220, 100, 220},
+      {"", 120, 220, 120, 220},                  {"LOWERLIMIT(90)", 90, 220, 100, 220},
+      {"LOWERLIMIT(150)", 150, 220, 140, 220},   {"LOWERLIMIT(-5)", -5, 220, 100, 220},
       {"LOWERLIMIT(100) UPPERLIMIT(240)", 100, 240, 100, 240},
       {"LOWERLIMIT(140) UPPERLIMIT(200)", 140, 200, 140, 200},
-      {"UPPERLIMIT(250)", 120, 250, 120, 240},
-      {"UPPERLIMIT(x)", 120, 0, 120, 200},
-      {"UPPERLIMIT(199)", 120, 199, 120, 200},
-      {"LOWERLIMIT 110", 120, 220, 120, 220},
-      {"LOWERLIMIT(110", 120, 220, 120, 220},
+      {"UPPERLIMIT(250)", 120, 250, 120, 240},   {"UPPERLIMIT(x)", 120, 0, 120, 200},
+      {"UPPERLIMIT(199)", 120, 199, 120, 200},   {"LOWERLIMIT 110", 120, 220, 120, 220},
+      {"LOWERLIMIT(110", 120, 220, 120, 220},    {"LOWERLIMIT( +125)", 125, 220, 125, 220},
       {"LOWERLIMIT UPPERLIMIT(230)", 230, 230, 140, 230},
       {"lowerlimit(130) upperlimit(210)", 130, 210, 130, 210},
-      {"LOWERLIMIT( +125)", 125, 220, 125, 220},
       {"LOWERLIMIT(125MHz)", 125, 220, 125, 220},
       {"LOWERLIMIT(\xA0" "130)", 0, 220, 100, 220},  // 0xA0 is not white space
       {"UPPERLIMIT(2\xE9" "30)", 120, 2, 120, 200},
@@ -128,33 +108,28 @@ TEST(InstallerOptions, LimitsAndClamps) {
   for (const Case& c : cases) {
     InstallerState s = FreshState();
     ApplyLimitOptions(c.commandLine, &s);
-    EXPECT_EQ(s.LowerLimit, c.lowerBeforeClamp) << c.commandLine;
-    EXPECT_EQ(s.UpperLimit, c.upperBeforeClamp) << c.commandLine;
+    const std::pair<int32_t, int32_t> loaded(s.LowerLimit, s.UpperLimit);
     ClampLimits(&s);
-    EXPECT_EQ(s.LowerLimit, c.lower) << c.commandLine;
-    EXPECT_EQ(s.UpperLimit, c.upper) << c.commandLine;
+    EXPECT_EQ(loaded, std::make_pair(c.lowerBeforeClamp, c.upperBeforeClamp)) << c.commandLine;
+    EXPECT_EQ(std::make_pair(s.LowerLimit, s.UpperLimit), std::make_pair(c.lower, c.upper))
+        << c.commandLine;
   }
 }
 
 TEST(InstallerOptions, PlatformOptionsInTableOrder) {
   struct Case {
     const char* commandLine;
-    PlatformKind startKind;
-    int32_t startWin98;
-    int32_t f95, f98, fnt4, fnt5, win98;
-    PlatformKind kind;
+    int32_t startKind, startWin98, f95, f98, fnt4, fnt5, win98, kind;
   } cases[] = {
       {"", 2, 0, 0, 0, 0, 0, 0, 2},          // nothing forced: detection stands
       {"", 1, 1, 0, 0, 0, 0, 1, 1},
       {"FORCE95", 1, 1, 1, 0, 0, 0, 0, 1},   // Windows 98 seen as 95
       {"force98", 3, 0, 0, 1, 0, 0, 1, 1},   // FORCE98 on NT
-      {"FORCENT4", 1, 1, 0, 0, 1, 0, 0, 2},
-      {"forcent5", 1, 0, 0, 0, 0, 1, 0, 3},
+      {"FORCENT4", 1, 1, 0, 0, 1, 0, 0, 2},      {"forcent5", 1, 0, 0, 0, 0, 1, 0, 3},
       {"FORCENT4 FORCE95", 1, 0, 0, 0, 1, 0, 0, 2},  // later in table order wins
       {"FORCENT5 FORCENT4 FORCE98 FORCE95", 1, 0, 0, 0, 0, 1, 0, 3},
-      {"FORCE98 FORCE95", 2, 0, 0, 1, 0, 0, 1, 1},
+      {"FORCE98 FORCE95", 2, 0, 0, 1, 0, 0, 1, 1}, {"XXFORCENT4XX", 1, 0, 0, 0, 1, 0, 0, 2},
       {"Force95", 2, 0, 0, 0, 0, 0, 0, 2},   // mixed case: not recognised
-      {"XXFORCENT4XX", 1, 0, 0, 0, 1, 0, 0, 2},
   };
   for (const Case& c : cases) {
     InstallerState s = FreshState();
@@ -162,12 +137,10 @@ TEST(InstallerOptions, PlatformOptionsInTableOrder) {
     s.IsWin98 = c.startWin98;
     s.Force95 = s.Force98 = s.ForceNT4 = s.ForceNT5 = 1;  // cleared when absent
     ApplyPlatformOptions(c.commandLine, &s);
-    EXPECT_EQ(s.Force95, c.f95) << c.commandLine;
-    EXPECT_EQ(s.Force98, c.f98) << c.commandLine;
-    EXPECT_EQ(s.ForceNT4, c.fnt4) << c.commandLine;
-    EXPECT_EQ(s.ForceNT5, c.fnt5) << c.commandLine;
-    EXPECT_EQ(s.IsWin98, c.win98) << c.commandLine;
-    EXPECT_EQ(s.PlatformKind, c.kind) << c.commandLine;
+    EXPECT_EQ((std::vector<int32_t>{s.Force95, s.Force98, s.ForceNT4, s.ForceNT5, s.IsWin98,
+                                    s.PlatformKind}),
+              (std::vector<int32_t>{c.f95, c.f98, c.fnt4, c.fnt5, c.win98, c.kind}))
+        << c.commandLine;
   }
 }
 
@@ -180,8 +153,7 @@ TEST(InstallerPlatform, DetectAndIsWin98) {
     const char* name;
     bool fails;
     uint32_t platformId, major, minor, build;
-    PlatformKind kind;
-    int32_t win98;
+    int32_t kind, win98;
   } cases[] = {
       {"95 4.0.950", false, 1, 4, 0, Build9x(4, 0, 950), 1, 0},
       {"95 OSR2 4.0.1111", false, 1, 4, 0, Build9x(4, 0, 1111), 1, 0},
@@ -191,10 +163,8 @@ TEST(InstallerPlatform, DetectAndIsWin98) {
       {"ME 4.90.3000", false, 1, 4, 90, Build9x(4, 90, 3000), 1, 1},
       {"4.9.3000", false, 1, 4, 9, Build9x(4, 9, 3000), 1, 0},
       {"5.0 on the 9x id", false, 1, 5, 0, Build9x(5, 0, 3000), 1, 0},
-      {"NT 3.51", false, 2, 3, 51, 1057, 1, 0},
-      {"NT 4", false, 2, 4, 0, 1381, 2, 0},
-      {"NT 5", false, 2, 5, 0, 2195, 3, 0},
-      {"NT 6", false, 2, 6, 0, 6000, 1, 0},
+      {"NT 3.51", false, 2, 3, 51, 1057, 1, 0}, {"NT 4", false, 2, 4, 0, 1381, 2, 0},
+      {"NT 5", false, 2, 5, 0, 2195, 3, 0},     {"NT 6", false, 2, 6, 0, 6000, 1, 0},
       {"NT 4 with a 98-like build word", false, 2, 4, 0, Build9x(4, 10, 1998), 2, 0},
       {"Win32s", false, 0, 1, 30, 0, 1, 0},
       {"GetVersionExA fails", true, 2, 5, 0, 2195, 1, 0},
@@ -212,17 +182,12 @@ TEST(InstallerPlatform, DetectAndIsWin98) {
   }
 }
 
-const char kDisplayClass[] =
-    "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\";
-
 TEST(InstallerStartup, PrepareRunsDiscoveryOnlyOn9x) {
   struct Case {
     const char* name;
     FakeSystemInfo sys;
     const char* commandLine;
-    PlatformKind kind;
-    int32_t win98, count;
-    int32_t lower, upper;
+    int32_t kind, win98, count, lower, upper;
   } cases[] = {
       {"Windows 98", FakeSystemInfo::Windows98(), "", 1, 1, 2, 120, 220},
       {"NT 4", FakeSystemInfo::NT(4), "", 2, 0, 0, 120, 220},
@@ -232,26 +197,24 @@ TEST(InstallerStartup, PrepareRunsDiscoveryOnlyOn9x) {
   };
   for (Case& c : cases) {
     MemoryRegistry reg;
-    reg.PutText(std::string(kDisplayClass) + "0000", "DriverDesc", "3dfx Voodoo3 3000 AGP");
-    reg.PutText(std::string(kDisplayClass) + "0001", "DriverDesc", "Matrox Millennium");
     // A description of 250 characters fits the installer's 256 bytes (the
-    // page's probe with 128 bytes would reject it).
-    reg.PutText(std::string(kDisplayClass) + "0003", "DriverDesc",
-                std::string(243, 'x') + "voodoo3");
-    reg.PutText(std::string(kDisplayClass) + "0004", "DriverDesc",
-                std::string(249, 'x') + "voodoo3");  // 256 + terminator: too long
-    reg.PutText(std::string(kDisplayClass) + "0005", "DriverDesc", "VOODOO3");
+    // page's probe with 128 bytes would reject it); 256 and the terminator
+    // do not.
+    const std::string fits = std::string(243, 'x') + "voodoo3", long256 = std::string(249, 'x') +
+                                                                           "voodoo3";
+    const std::pair<int, std::string> descriptions[] = {
+        {0, "3dfx Voodoo3 3000 AGP"}, {1, "Matrox Millennium"}, {3, fits}, {4, long256},
+        {5, "VOODOO3"}};
+    for (const auto& d : descriptions)
+      reg.PutText(regtest::DisplayKey(d.first), "DriverDesc", d.second);
     InstallerState s = FreshState();
     PrepareInstallerState(reg, c.sys, c.commandLine, &s);
-    EXPECT_EQ(s.PlatformKind, c.kind) << c.name;
-    EXPECT_EQ(s.IsWin98, c.win98) << c.name;
-    EXPECT_EQ(s.AdapterList.count, c.count) << c.name;
-    EXPECT_EQ(s.LowerLimit, c.lower) << c.name;
-    EXPECT_EQ(s.UpperLimit, c.upper) << c.name;
+    EXPECT_EQ((std::vector<int32_t>{s.PlatformKind, s.IsWin98, s.AdapterList.count, s.LowerLimit,
+                                    s.UpperLimit}),
+              (std::vector<int32_t>{c.kind, c.win98, c.count, c.lower, c.upper}))
+        << c.name;
     if (c.count == 2) {
-      EXPECT_EQ(s.AdapterList.instances[0], 0);
-      EXPECT_EQ(s.AdapterList.instances[1], 3);
-      EXPECT_EQ(s.AdapterList.instances[2], -1);
+      EXPECT_EQ(fault::Instances(s.AdapterList), (std::vector<int>{0, 3}));
       EXPECT_EQ(s.AdapterList.selected, 1);
       // Instance keys are opened for KEY_READ; nothing is written.
       size_t opens = 0;
@@ -276,11 +239,8 @@ TEST(InstallerStartup, PageModulePath) {
       {"C:\\TACHINST.EXE", true, "C:\\TACHPAGE.DLL"},
       {"\\\\server\\share\\v3\\tachinst.exe", true, "\\\\server\\share\\v3\\TACHPAGE.DLL"},
       {"C:\\My Setup.v2\\tach inst.exe", true, "C:\\My Setup.v2\\TACHPAGE.DLL"},
-      {"C:tachinst.exe", true, "C:TACHPAGE.DLL"},
-      {"tachinst.exe", true, "TACHPAGE.DLL"},
-      {"", false, ""},
-      {nullptr, false, ""},
-  };
+      {"C:tachinst.exe", true, "C:TACHPAGE.DLL"}, {"tachinst.exe", true, "TACHPAGE.DLL"},
+      {"", false, ""}, {nullptr, false, ""}};
   for (const Case& c : cases) {
     char out[256] = "junk";
     EXPECT_EQ(BuildPageModulePath(c.own, "TACHPAGE.DLL", out, sizeof out), c.ok)
@@ -301,9 +261,7 @@ TEST(InstallerStartup, PageModulePath) {
 
 TEST(InstallerLanguage, StringBasesAndFailureIds) {
   struct Case { uint16_t language; int32_t base; int32_t installFailed, removeFailed; } cases[] = {
-      {9, 0, 106, 107}, {12, 35, 108, 109}, {7, 70, 110, 111},
-      {10, 0, 106, 107}, {0, 0, 106, 107},
-  };
+      {9, 0, 106, 107}, {12, 35, 108, 109}, {7, 70, 110, 111}, {10, 0, 106, 107}, {0, 0, 106, 107}};
   for (const Case& c : cases) {
     EXPECT_EQ(InstallerStringBase(c.language), c.base) << c.language;
     EXPECT_EQ(FailureStringId(c.base, kInstallFailed), c.installFailed);
@@ -326,9 +284,7 @@ TEST(InstallerLanguage, CycleRunsOverTheWholeRun) {
       {false, 7},  // Installed dialog: German again
       {true, 7},   // gesture there: the cycle moves on to German
       {true, 9},   // and then English
-      {true, 12},
-      {false, 7},
-  };
+      {true, 12}, {false, 7}};
   for (const Step& step : steps) {
     if (step.gesture) s.language.cycleRequested = 1;
     EXPECT_EQ(PickDialogLanguage(&s, 7), step.expected);
@@ -337,27 +293,25 @@ TEST(InstallerLanguage, CycleRunsOverTheWholeRun) {
 }
 
 TEST(InstallerDialogsMath, VersionLineAndCentring) {
-  char buf[64];
-  FormatVersionLine(buf, sizeof buf, "Version ", 0x00030002u, " English");
-  EXPECT_STREQ(buf, "Version 3.2 English");
-  FormatVersionLine(buf, sizeof buf, "Version ", 0, " Deutsch");
-  EXPECT_STREQ(buf, "Version 0.0 Deutsch");
-  FormatVersionLine(buf, sizeof buf, "Version ", 0xFFFFFFFFu, " Fran\xE7" "ais");
-  EXPECT_STREQ(buf, "Version 65535.65535 Fran\xE7" "ais");
-  char tiny[8];
-  FormatVersionLine(tiny, sizeof tiny, "Version ", 0x00030002u, " English");
-  EXPECT_STREQ(tiny, "Version");
-
-  int32_t x, y;
-  CentredOrigin(300, 200, 1024, 768, &x, &y);
-  EXPECT_EQ(x, 362);
-  EXPECT_EQ(y, 284);
-  CentredOrigin(301, 201, 640, 480, &x, &y);
-  EXPECT_EQ(x, 169);
-  EXPECT_EQ(y, 139);
-  CentredOrigin(801, 700, 640, 480, &x, &y);  // larger than the screen
-  EXPECT_EQ(x, -80);                          // truncates toward zero
-  EXPECT_EQ(y, -110);
+  struct Line { uint32_t version; const char* suffix; size_t size; const char* text; } lines[] = {
+      {0x00030002u, " English", 64, "Version 3.2 English"},
+      {0, " Deutsch", 64, "Version 0.0 Deutsch"},
+      {0xFFFFFFFFu, " Fran\xE7" "ais", 64, "Version 65535.65535 Fran\xE7" "ais"},
+      {0x00030002u, " English", 8, "Version"}};
+  for (const Line& l : lines) {
+    char buf[64];
+    FormatVersionLine(buf, l.size, "Version ", l.version, l.suffix);
+    EXPECT_STREQ(buf, l.text);
+  }
+  // The last window is larger than the screen: the origin truncates toward zero.
+  struct Centre { int32_t w, h, screenW, screenH, x, y; } centres[] = {
+      {300, 200, 1024, 768, 362, 284}, {301, 201, 640, 480, 169, 139},
+      {801, 700, 640, 480, -80, -110}};
+  for (const Centre& c : centres) {
+    int32_t x, y;
+    CentredOrigin(c.w, c.h, c.screenW, c.screenH, &x, &y);
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(c.x, c.y)) << c.w;
+  }
 }
 
 }  // namespace

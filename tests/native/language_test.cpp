@@ -12,21 +12,15 @@ namespace tachy {
 namespace {
 
 TEST(Language, StringBases) {
-  const struct {
-    uint16_t lang;
-    int32_t base;
-  } cases[] = {{9, 0}, {12, 39}, {7, 78}, {10, 0}, {0, 0}, {0x407, 0},
-               {0x40C, 0}, {0x3FF, 0}};
+  const struct { uint16_t lang; int32_t base; } cases[] = {
+      {9, 0}, {12, 39}, {7, 78}, {10, 0}, {0, 0}, {0x407, 0}, {0x40C, 0}, {0x3FF, 0}};
   for (const auto& c : cases) EXPECT_EQ(StringBaseFor(c.lang), c.base) << c.lang;
 }
 
 TEST(Language, SystemLanguageWithoutGesture) {
-  const struct {
-    uint16_t system;
-    uint16_t picked;
-  } cases[] = {{0x0409, 9},  {0x0809, 9},  {0x040C, 12}, {0x0C0C, 12},
-               {0x080C, 12}, {0x0407, 7},  {0x0807, 7},  {0x0C07, 7},
-               {0x0C0A, 10}, {0x0411, 0x11}};
+  const struct { uint16_t system, picked; } cases[] = {
+      {0x0409, 9}, {0x0809, 9}, {0x040C, 12}, {0x0C0C, 12}, {0x080C, 12},
+      {0x0407, 7}, {0x0807, 7}, {0x0C07, 7},  {0x0C0A, 10}, {0x0411, 0x11}};
   for (const auto& c : cases) {
     LanguageState s;
     ResetLanguageState(&s);
@@ -42,8 +36,7 @@ TEST(Language, GestureCycleStartsAtEnglishWhateverTheSystem) {
     ResetLanguageState(&s);
     EXPECT_EQ(s.stringBase, 0);
     PickLanguage(&s, system);  // the opening
-    const uint16_t expected[] = {12, 7, 9, 12, 7};
-    for (uint16_t want : expected) {
+    for (uint16_t want : {12, 7, 9, 12, 7}) {
       s.cycleRequested = 1;
       EXPECT_EQ(PickLanguage(&s, system), want) << system;
       EXPECT_EQ(s.cycleRequested, 0);

@@ -24,18 +24,10 @@ std::string Bytes(const unsigned char* p, size_t n) {
 }
 
 TEST(NoCrtMemory, MoveHandlesEveryOverlap) {
-  struct Case {
-    const char* label;
-    size_t from, to, count;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {"forward overlap", 0, 2, 6, "ababcdefij"},
-      {"backward overlap", 2, 0, 6, "cdefghghij"},
-      {"disjoint", 0, 6, 3, "abcdefabcj"},
-      {"same place", 3, 3, 4, "abcdefghij"},
-      {"nothing", 1, 5, 0, "abcdefghij"},
-  };
+  struct Case { const char* label; size_t from, to, count; const char* expected; } cases[] = {
+      {"forward overlap", 0, 2, 6, "ababcdefij"}, {"backward overlap", 2, 0, 6, "cdefghghij"},
+      {"disjoint", 0, 6, 3, "abcdefabcj"},        {"same place", 3, 3, 4, "abcdefghij"},
+      {"nothing", 1, 5, 0, "abcdefghij"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     unsigned char buf[10];

@@ -100,24 +100,66 @@ struct Page {
   PageModel model{&view, PageServices{&reg, &sys, &sink}};
 
   Page() {
-    const char* values[][2] = {{"LowerLimit", "120"}, {"UpperLimit", "220"},
-                               {"DefaultClock", "166"}, {"Model", "Voodoo3 3000"},
-                               {"EnableClock", "1"}};
-    for (const auto& v : values) reg.PutText(kProduct, v[0], v[1]);
-    reg.PutText(kClass0, "DriverDesc", "3dfx Voodoo3 3000");
-    reg.PutText(kClass0 + "\\DEFAULT", "Grxclock", "180");
+    regtest::PutValues(reg, {{kProduct, "LowerLimit", "120"}, {kProduct, "UpperLimit", "220"},
+                             {kProduct, "DefaultClock", "166"}, {kProduct, "Model", "Voodoo3 3000"},
+                             {kProduct, "EnableClock", "1"},
+                             {kClass0, "DriverDesc", "3dfx Voodoo3 3000"},
+                             {kClass0 + "\\DEFAULT", "Grxclock", "180"}});
+  }
+
+  // Runs the page through steps: "name=value" checks what the page shows,
+  // anything else is what the user (or the sheet) does to it.
+  void Steps(std::initializer_list<const char*> steps) {
+    for (const std::string step : steps) {
+      SCOPED_TRACE(step);
+      const size_t eq = step.find('=');
+      const std::string name = step.substr(0, eq), value = step.substr(eq + 1);
+      const DriverSettings& s = model.settings;
+      // A switch's record and its check box.
+      auto box = [&](int32_t record, int id) {
+        return std::to_string(record) + "/" + std::to_string(view.checks[id]);
+      };
+      if (eq == std::string::npos) Do(step);
+      else if (name == "clock") EXPECT_EQ(std::to_string(s.currentClock), value);
+      else if (name == "label") EXPECT_EQ(view.texts[kIdClockLabel], value);
+      else if (name == "controls") EXPECT_EQ(view.Clock(), value);
+      else if (name == "modified") EXPECT_EQ(std::to_string(model.modifiedSent), value);
+      else if (name == "glide") EXPECT_EQ(box(s.glideVsyncOff, kIdGlideVsync), value + "/" + value);
+      else if (name == "d3d") EXPECT_EQ(box(s.d3dVsyncOff, kIdD3DVsync), value + "/" + value);
+      else if (name == "enable") EXPECT_EQ(box(s.enableClock, kIdEnableClock), value + "/" + value);
+      else if (name == "sheet") {  // + PSM_CHANGED, - PSM_UNCHANGED
+        std::string sent;
+        for (bool changed : view.sheet) sent += changed ? '+' : '-';
+        EXPECT_EQ(sent, value);
+      } else ADD_FAILURE() << "unknown check";
+    }
+  }
+  void Do(const std::string& action) {
+    if (action == "init") model.OnInitDialog();
+    else if (action == "scroll") model.OnHScroll(true);
+    else if (action == "other scroll") model.OnHScroll(false);
+    else if (action == "glide") model.OnGlideVsync();
+    else if (action == "d3d") model.OnD3DVsync();
+    else if (action == "enable") model.OnEnableClock();
+    else if (action == "defaults") model.OnFactoryDefaults();
+    else if (action == "apply") EXPECT_TRUE(model.OnApply());
+    else if (action == "failed apply") EXPECT_FALSE(model.OnApply());
+    else if (action == "cancel") model.OnCancel();
+    else if (action == "refresh rates") model.OnRefreshRates();
+    else if (action == "blank label") view.texts[kIdClockLabel] = "";
+    else if (action.rfind("pos ", 0) == 0) view.pos = std::stoi(action.substr(4));
+    else ADD_FAILURE() << "unknown action";
   }
 };
 
 TEST(PageModel, InitFillsTheControlsFromTheRegistry) {
   Page p;
-  p.model.OnInitDialog();
+  p.Steps({"init", "controls=120..220 at 180 ticks 2 shows 180 limits 120/220 box 1 enabled 111111",
+           "sheet="});
   EXPECT_EQ(p.model.platformKind, kPlatform9x);
-  EXPECT_EQ(p.view.Clock(), "120..220 at 180 ticks 2 shows 180 limits 120/220 box 1 enabled 111111");
   EXPECT_EQ(p.view.texts[kIdModelLabel], "Voodoo3 3000");
   EXPECT_TRUE(p.view.enabled[kIdD3DVsync]);
   EXPECT_EQ(p.view.enabled.count(kIdRefreshRates), 0u);  // left as created
-  EXPECT_TRUE(p.view.sheet.empty());
   EXPECT_EQ(p.view.layout, kPageLayoutEnglish);
 }
 
@@ -125,114 +167,70 @@ TEST(PageModel, NtDisablesDirect3DAndRefreshRates) {
   for (uint32_t major : {4u, 5u}) {
     Page p;
     p.sys = FakeSystemInfo::NT(major);
-    p.reg.PutText("HKLM\\SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide",
-                  "FX_GLIDE_SWAPINTERVAL", "0");
-    p.model.OnInitDialog();
+    p.reg.PutText(regtest::kNTGlide, "FX_GLIDE_SWAPINTERVAL", "0");
+    p.Steps({"init", "d3d=0", "glide=1"});
     EXPECT_EQ(p.model.platformKind, major == 4 ? kPlatformNT4 : kPlatformNT5);
-    EXPECT_EQ(p.view.checks[kIdD3DVsync], 0);
     EXPECT_FALSE(p.view.enabled[kIdD3DVsync]);
     EXPECT_FALSE(p.view.enabled[kIdRefreshRates]);
-    EXPECT_EQ(p.view.checks[kIdGlideVsync], 1);
     // Factory Defaults still unchecks 1007.
     p.view.checks[kIdD3DVsync] = 1;
-    p.model.OnFactoryDefaults();
-    EXPECT_EQ(p.view.checks[kIdD3DVsync], 0);
+    p.Steps({"defaults", "d3d=0"});
   }
 }
 
 TEST(PageModel, NoAdapterStartsFromTheStockClock) {
   Page p;
   p.reg.RemoveKeyTree(kClass0);
-  p.model.OnInitDialog();
-  EXPECT_EQ(p.model.settings.currentClock, 166);
-  EXPECT_EQ(p.view.texts[kIdClockLabel], "166");
+  p.Steps({"init", "clock=166", "label=166"});
 }
 
 TEST(PageModel, TrackbarChangesMarkModifiedOnce) {
   // A notification that leaves the thumb where it was counts as a change,
   // on a page that nothing has modified yet.
-  Page p;
-  p.model.OnInitDialog();
-  p.view.texts[kIdClockLabel] = "";
-  p.model.OnHScroll(true);
-  EXPECT_EQ(p.model.settings.currentClock, 180);
-  EXPECT_EQ(p.view.texts[kIdClockLabel], "180");
-  EXPECT_EQ(p.view.sheet, (std::vector<bool>{true}));
   // Later changes send nothing more.
-  p.view.pos = 200;
-  p.model.OnHScroll(true);
-  EXPECT_EQ(p.model.settings.currentClock, 200);
-  EXPECT_EQ(p.view.texts[kIdClockLabel], "200");
-  p.model.OnGlideVsync();
-  EXPECT_EQ(p.view.sheet, (std::vector<bool>{true}));
+  Page p;
+  p.Steps({"init", "blank label", "scroll", "clock=180", "label=180", "sheet=+", "pos 200",
+           "scroll", "clock=200", "label=200", "glide", "sheet=+"});
   // Another scroll bar's notification only refreshes the label.
   Page q;
-  q.model.OnInitDialog();
-  q.view.pos = 150;
-  q.view.texts[kIdClockLabel] = "";
-  q.model.OnHScroll(false);
-  EXPECT_EQ(q.model.settings.currentClock, 180);
-  EXPECT_EQ(q.view.texts[kIdClockLabel], "180");
-  EXPECT_TRUE(q.view.sheet.empty());
+  q.Steps({"init", "pos 150", "blank label", "other scroll", "clock=180", "label=180", "sheet="});
 }
 
 TEST(PageModel, VsyncBoxesToggle) {
   Page p;
-  p.model.OnInitDialog();
-  p.model.OnGlideVsync();
-  p.model.OnD3DVsync();
-  EXPECT_EQ(p.model.settings.glideVsyncOff, 1);
-  EXPECT_EQ(p.model.settings.d3dVsyncOff, 1);
-  EXPECT_EQ(p.view.checks[kIdGlideVsync], 1);
-  p.model.OnGlideVsync();
-  EXPECT_EQ(p.model.settings.glideVsyncOff, 0);
-  EXPECT_EQ(p.view.checks[kIdGlideVsync], 0);
+  p.Steps({"init", "glide", "d3d", "glide=1", "d3d=1", "glide", "glide=0", "d3d=1"});
 }
 
 TEST(PageModel, ClockAdjustmentOffReturnsToTheStockClock) {
+  // Checked, then off, then on again: the clock stays.
   Page p;
-  p.model.OnInitDialog();
-  p.model.OnEnableClock();  // checked -> off
-  EXPECT_EQ(p.model.settings.enableClock, 0);
-  EXPECT_EQ(p.model.settings.currentClock, 166);
-  EXPECT_EQ(p.view.Clock(), "120..220 at 166 ticks 2 shows 166 limits 120/220 box 0 enabled 000000");
-  p.model.OnEnableClock();  // on again: the clock stays
-  EXPECT_EQ(p.model.settings.enableClock, 1);
-  EXPECT_EQ(p.model.settings.currentClock, 166);
-  EXPECT_EQ(p.view.Clock(), "120..220 at 166 ticks 2 shows 166 limits 120/220 box 1 enabled 111111");
-  EXPECT_EQ(p.view.sheet, (std::vector<bool>{true}));
+  p.Steps({"init", "enable", "enable=0", "clock=166",
+           "controls=120..220 at 166 ticks 2 shows 166 limits 120/220 box 0 enabled 000000",
+           "enable", "enable=1", "clock=166",
+           "controls=120..220 at 166 ticks 2 shows 166 limits 120/220 box 1 enabled 111111",
+           "sheet=+"});
 }
 
 TEST(PageModel, FactoryDefaultsMarkModifiedEvenWithNothingToChange) {
   Page p;
   p.reg.PutText(kProduct, "EnableClock", "0");
   p.reg.RemoveKeyTree(kClass0 + "\\DEFAULT");
-  p.model.OnInitDialog();
-  EXPECT_EQ(p.model.settings.currentClock, 166);
+  p.Steps({"init", "clock=166"});
   p.view.ticks = 7;
-  p.model.OnFactoryDefaults();
-  EXPECT_EQ(p.view.sheet, (std::vector<bool>{true}));
   // The clock controls are filled again; the limits are untouched.
-  EXPECT_EQ(p.view.Clock(), "120..220 at 166 ticks 2 shows 166 limits 120/220 box 0 enabled 000000");
+  p.Steps({"defaults", "sheet=+",
+           "controls=120..220 at 166 ticks 2 shows 166 limits 120/220 box 0 enabled 000000"});
   EXPECT_EQ(p.model.settings.lowerLimit, 120);
 }
 
 TEST(PageModel, ApplyWritesAndClearsModified) {
   Page p;
-  p.model.OnInitDialog();
-  p.view.pos = 210;
-  p.model.OnHScroll(true);
-  p.model.OnGlideVsync();
-  EXPECT_TRUE(p.model.OnApply());
+  p.Steps({"init", "pos 210", "scroll", "glide", "apply"});
   regtest::ExpectValues(p.reg, {{kClass0 + "\\DEFAULT", "Grxclock", "210"},
                                {kClass0 + "\\Glide", "FX_GLIDE_SWAPINTERVAL", "0"},
                                {kProduct, "EnableClock", "1"}});
-  EXPECT_EQ(p.view.sheet, (std::vector<bool>{true, false}));
-  EXPECT_EQ(p.model.modifiedSent, 0);
   // Apply and Cancel say "unchanged" even when nothing changed.
-  EXPECT_TRUE(p.model.OnApply());
-  p.model.OnCancel();
-  EXPECT_EQ(p.view.sheet, (std::vector<bool>{true, false, false, false}));
+  p.Steps({"sheet=+-", "modified=0", "apply", "cancel", "sheet=+---"});
   EXPECT_TRUE(p.view.boxes.empty());
 }
 
@@ -261,19 +259,16 @@ TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
     }
     Page p;
     p.sys.languageId = c.lang;
-    p.model.OnInitDialog();
-    if (c.changedFirst) p.model.OnGlideVsync();
+    p.Steps({"init"});
+    if (c.changedFirst) p.Steps({"glide"});
     p.reg.MakeReadOnly("HKLM\\System\\CurrentControlSet\\Services\\Class\\Display");
-    EXPECT_FALSE(p.model.OnApply());
-    EXPECT_EQ(p.view.boxes, (Boxes{{"S" + std::to_string(c.messageId), "Tachymark"}}));
-    EXPECT_EQ(p.model.modifiedSent, 1);
     // One PSM_CHANGED in all (from the change or from the failure), no
     // PSM_UNCHANGED.
-    EXPECT_EQ(p.view.sheet, (std::vector<bool>{true}));
+    p.Steps({"failed apply", "modified=1", "sheet=+"});
+    EXPECT_EQ(p.view.boxes, (Boxes{{"S" + std::to_string(c.messageId), "Tachymark"}}));
     // Once the registry is writable again the next Apply goes through.
     p.reg.ClearFaults();
-    EXPECT_TRUE(p.model.OnApply());
-    EXPECT_EQ(p.model.modifiedSent, 0);
+    p.Steps({"apply", "modified=0"});
   }
 }
 
@@ -283,8 +278,7 @@ TEST(PageModel, GesturesNeedAllThreeKeysAndTheRightLabel) {
       {all, {kIdProductName}, true, false},
       {all | 0x0002, {kIdProductName}, true, false},  // right button flag too
       {all, {kIdVersionLine}, false, true},
-      {all, {kIdAuthor}, false, false},
-      {all, {}, false, false},
+      {all, {kIdAuthor}, false, false}, {all, {}, false, false},
       {kMkLButton | kMkControl, {kIdProductName, kIdVersionLine}, false, false},
       {kMkControl | kMkShift, {kIdProductName, kIdVersionLine}, false, false},
       {kMkLButton | kMkShift, {kIdVersionLine}, false, false},
@@ -334,10 +328,8 @@ TEST(PageModel, LanguageSetsEveryTextInOrder) {
 
 TEST(PageModel, RefreshRatesRunsTheDialog) {
   Page p;
-  p.model.OnInitDialog();
-  p.model.OnRefreshRates();
+  p.Steps({"init", "refresh rates", "sheet="});
   EXPECT_EQ(p.view.refreshRuns, 1);
-  EXPECT_TRUE(p.view.sheet.empty());
 }
 
 }  // namespace

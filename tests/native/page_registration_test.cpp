@@ -35,11 +35,12 @@ TEST(Registration, FiveRowsInOrder) {
       "PROPERTY.PROPERTYINTERFACE", kClsidKey, "PROPERTY.PROPERTYINTERFACE\\CLSID",
       kClsidKey + "\\ProgID", kClsidKey + "\\InProcServer32"};
   EXPECT_EQ(reg.writes, order);
-  EXPECT_EQ(reg.values["PROPERTY.PROPERTYINTERFACE"], "PROPERTY.PROPERTYINTERFACE");
-  EXPECT_EQ(reg.values[kClsidKey], "PROPERTY.PROPERTYINTERFACE");
-  EXPECT_EQ(reg.values["PROPERTY.PROPERTYINTERFACE\\CLSID"], kClsid);
-  EXPECT_EQ(reg.values[kClsidKey + "\\ProgID"], "PROPERTY.PROPERTYINTERFACE");
-  EXPECT_EQ(reg.values[kClsidKey + "\\InProcServer32"], "C:\\WINDOWS\\SYSTEM\\TACHPAGE.DLL");
+  const std::map<std::string, std::string> values = {
+      {"PROPERTY.PROPERTYINTERFACE", "PROPERTY.PROPERTYINTERFACE"},
+      {kClsidKey, "PROPERTY.PROPERTYINTERFACE"}, {"PROPERTY.PROPERTYINTERFACE\\CLSID", kClsid},
+      {kClsidKey + "\\ProgID", "PROPERTY.PROPERTYINTERFACE"},
+      {kClsidKey + "\\InProcServer32", "C:\\WINDOWS\\SYSTEM\\TACHPAGE.DLL"}};
+  EXPECT_EQ(reg.values, values);
 }
 
 TEST(Registration, ExistingFirstRowsAreKept) {

@@ -12,8 +12,7 @@ namespace {
 using regtest::kProduct;
 std::string InstanceKey(int n) { return regtest::DisplayKey(n); }
 
-// ---------------------------------------------------------------------------
-// The platform decision.
+// --- The platform decision.
 
 FakeSystemInfo Win98() { return FakeSystemInfo::Windows98(); }
 FakeSystemInfo NT(uint32_t major, uint32_t minor = 0) { return FakeSystemInfo::NT(major, minor); }
@@ -36,8 +35,7 @@ TEST(DetectPlatformKind, VersionAndForceValues) {
     const char* name;
     FakeSystemInfo system;
     const char *forceNT4, *forceNT5;
-    PlatformKind kind;
-    int32_t nt4, nt5;
+    int32_t kind, nt4, nt5;
   } cases[] = {
       {"NT 4", NT(4), kAbsent, kAbsent, kPlatformNT4, 0, 0},
       {"NT 5", NT(5), kAbsent, kAbsent, kPlatformNT5, 0, 0},
@@ -67,8 +65,7 @@ TEST(DetectPlatformKind, VersionAndForceValues) {
     if (c.forceNT5) reg.PutText(kProduct, "ForceNT5", c.forceNT5);
     int32_t nt4 = 99, nt5 = 99;
     EXPECT_EQ(DetectPlatformKind(reg, c.system, &nt4, &nt5), c.kind);
-    EXPECT_EQ(nt4, c.nt4);
-    EXPECT_EQ(nt5, c.nt5);
+    EXPECT_EQ(std::make_pair(nt4, nt5), std::make_pair(c.nt4, c.nt5));
     EXPECT_EQ(c.system.versionCalls, 1);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
     // Both force values are always read, NT 4 first, with query access only.
@@ -113,21 +110,16 @@ TEST(ReadForceFlag, TypeIsIgnoredAndDataIsReadAsText) {
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
-// ---------------------------------------------------------------------------
-// The adapter probe.
+// --- The adapter probe.
 
 TEST(ProbeAdapter, DescriptionsAndBuffers) {
   const std::string tail127 = std::string(120, 'a') + "Voodoo3";  // 127
   const std::string tail128 = std::string(121, 'a') + "Voodoo3";  // 128
   const std::string tail255 = std::string(248, 'a') + "voodoo3";  // 255
   const std::string tail256 = std::string(249, 'a') + "voodoo3";  // 256
-  struct Case {
-    const char* name;
-    bool key;
-    const char* description;  // null: no DriverDesc value
-    uint32_t bytes;
-    AdapterProbeResult result;
-  } cases[] = {
+  // A null description: no DriverDesc value.
+  struct Case { const char* name; bool key; const char* description; uint32_t bytes;
+                AdapterProbeResult result; } cases[] = {
       {"at the start", true, "Voodoo3 3000 AGP", 128, AdapterIsVoodoo3},
       {"in the middle", true, "3dfx Voodoo3 3500 TV", 128, AdapterIsVoodoo3},
       {"at the end", true, "3Dfx Interactive Voodoo3", 128, AdapterIsVoodoo3},
@@ -170,8 +162,7 @@ TEST(ProbeAdapter, DescriptionWithoutTerminatorOrWithEmbeddedZero) {
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
-// ---------------------------------------------------------------------------
-// The adapter list.
+// --- The adapter list.
 
 void ExpectList(const AdapterList& list, std::vector<int32_t> found) {
   EXPECT_EQ(list.count, static_cast<int32_t>(found.size()));
@@ -181,11 +172,9 @@ void ExpectList(const AdapterList& list, std::vector<int32_t> found) {
 }
 
 TEST(BuildAdapterList, GapsOtherBoardsAndTheLastInstance) {
-  struct Case {
-    const char* name;
-    std::vector<std::pair<int, const char*>> instances;  // null: key, no DriverDesc
-    std::vector<int32_t> found;
-  } cases[] = {
+  // Instances with a null description have a key but no DriverDesc.
+  struct Case { const char* name; std::vector<std::pair<int, const char*>> instances;
+                std::vector<int32_t> found; } cases[] = {
       {"none at all", {}, {}},
       {"0000 and 0002, 0001 missing", {{0, "Voodoo3 3000"}, {2, "3dfx Voodoo3"}}, {0, 2}},
       {"other boards left out",

@@ -1,55 +1,20 @@
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "refresh/refresh_layout.h"
-#include "refresh/refresh_store.h"
-#include "settings/text.h"
 #include "test_fakes.h"
 
 namespace tachy {
 namespace {
 
+using fault::ModeKey;
+using regtest::Adapters;
 using regtest::DisplayKey;
 const std::string kProduct = regtest::kProduct;
 
-std::string ModePath(int instance, int depth, const char* mode) {
-  return DisplayKey(instance, "\\MODES\\" + std::to_string(depth) + "\\" + mode);
-}
 std::string DefaultPath(int instance) { return DisplayKey(instance, "\\DEFAULT"); }
-
-void SetWords(ChoiceWords& words, const char* a, const char* d, const char* o) {
-  CopyText(words[0], sizeof words[0], a);
-  CopyText(words[1], sizeof words[1], d);
-  CopyText(words[2], sizeof words[2], o);
-}
-
-AdapterList Adapters(std::vector<int32_t> instances) {
-  AdapterList list;
-  ClearAdapterList(&list);
-  for (size_t i = 0; i < instances.size(); ++i) list.instances[i] = instances[i];
-  list.count = static_cast<int32_t>(instances.size());
-  list.selected = list.count - 1;
-  return list;
-}
-
-// Stands in for the dialog's lists: a selected text per row, or none.
-class TableSource : public ChoiceSource {
- public:
-  std::optional<std::string> selected[kModeRowCount];
-  int asked[kModeRowCount] = {};
-  bool SelectedText(int row, char* buf, size_t size) override {
-    ++asked[row];
-    if (!selected[row]) return false;
-    CopyText(buf, size, selected[row]->c_str());
-    return true;
-  }
-  void SelectAll(const char* text) {
-    for (auto& s : selected) s = text;
-  }
-};
 
 class RefreshStoreTest : public ::testing::Test {
  protected:
@@ -64,6 +29,11 @@ class RefreshStoreTest : public ::testing::Test {
     return out;
   }
   bool AnyCreate() const { return !CallsOf(MemoryRegistry::kOpCreate).empty(); }
+  // What a row holds after reading: the key flag, the rate list, the choice.
+  static std::string Row(int32_t key, const std::string& rates, const std::string& choice) {
+    return "key " + std::to_string(key) + " [" + rates + "] [" + choice + "]";
+  }
+  static std::string Row(const ModeRow& r) { return Row(r.keyExists, r.rateList, r.choiceText); }
   // Save and OK, and one depth's rows, with the English words and `source`.
   void Save(std::vector<int32_t> adapters, int32_t depth, int32_t link, AdapterRefreshSetting s) {
     SaveChoices(reg, Adapters(adapters), depth, link, s, english, source, &table);
@@ -100,9 +70,7 @@ TEST_F(RefreshStoreTest, ModeTableStartsEmptyAndBuildsKeyPaths) {
     const ModeRow& row = table.rows[i];
     EXPECT_EQ(fields(kModeRowSpecs[i]), fields(rows[i])) << i;
     EXPECT_EQ(fields({rows[i].labelText, row.modeKey, row.listId, row.labelId}), fields(rows[i]));
-    EXPECT_EQ(row.keyExists, 0);
-    EXPECT_STREQ(row.rateList, "");
-    EXPECT_STREQ(row.choiceText, "");
+    EXPECT_EQ(Row(row), Row(false, "", ""));
   }
   char path[192];
   FormatModeKeyPath(path, sizeof path, 3, 16, "640,480");
@@ -130,12 +98,8 @@ TEST_F(RefreshStoreTest, DecodeChoiceTable) {
 TEST_F(RefreshStoreTest, EncodeChoiceTable) {
   ChoiceWords french;
   SetWords(french, "Adaptateur", "Par d\xe9" "faut", "Optimale");
-  struct Case {
-    const ChoiceWords* words;
-    const char* selected;
-    bool store;
-    const char* text;
-  } cases[] = {
+  struct Case { const ChoiceWords* words; const char* selected; bool store; const char* text; }
+  cases[] = {
       {&english, "Adapter", false, ""},      {&english, "Default", true, "0"},
       {&english, "Optimal", true, "-1"},     {&english, "adapter", true, "60"},
       {&english, "Optimal ", true, "60"},    {&english, "41", true, "41"},
@@ -171,7 +135,7 @@ TEST_F(RefreshStoreTest, RateEntriesSplitAtCommasKeepingTheTrailingEmptyOne) {
 }
 
 TEST_F(RefreshStoreTest, ReadModeRowFromPresentAbsentAndOddValues) {
-  const std::string base = ModePath(2, 8, "640,480");
+  const std::string base = ModeKey(2, 8, "640,480");
   std::string longList = "5,";  // then 45 entries "NNN,": 181 characters
   for (int i = 0; i < 45; ++i) longList += std::to_string(100 + i) + ",";
   longList.pop_back();
@@ -203,9 +167,7 @@ TEST_F(RefreshStoreTest, ReadModeRowFromPresentAbsentAndOddValues) {
     CopyText(row.choiceText, sizeof row.choiceText, "stale");
     row.keyExists = c.keyExists ? 0 : 1;
     ReadModeRow(r, 2, 8, &row);
-    EXPECT_EQ(row.keyExists, c.keyExists ? 1 : 0) << c.name;
-    EXPECT_EQ(std::string(row.rateList), c.expectRates) << c.name;
-    EXPECT_EQ(std::string(row.choiceText), c.expectChoice) << c.name;
+    EXPECT_EQ(Row(row), Row(c.keyExists, c.expectRates, c.expectChoice)) << c.name;
     EXPECT_EQ(r.OpenHandleCount(), 0u) << c.name;
     EXPECT_STREQ(row.modeKey, "640,480");
     for (const auto& call : regtest::CallsOf(r, MemoryRegistry::kOpOpen))
@@ -214,7 +176,7 @@ TEST_F(RefreshStoreTest, ReadModeRowFromPresentAbsentAndOddValues) {
 }
 
 TEST_F(RefreshStoreTest, RateListCutWithoutAnyCommaKeepsTheFirst127Characters) {
-  const std::string base = ModePath(0, 8, "800,600");
+  const std::string base = ModeKey(0, 8, "800,600");
   reg.PutText(base, "", std::string(130, '6'));
   ReadModeRow(reg, 0, 8, &table.rows[1]);
   EXPECT_EQ(std::string(table.rows[1].rateList), std::string(127, '6'));
@@ -252,20 +214,20 @@ TEST_F(RefreshStoreTest, AdapterRefreshSettingReadsOnlyMinusOneAsOptimal) {
 
 TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
   // Adapter 0 offers 640x480 and 800x600 at 16 bit; adapter 2 only 640x480.
-  reg.AddKey(ModePath(0, 16, "640,480"));
-  reg.AddKey(ModePath(0, 16, "800,600"));
-  reg.AddKey(ModePath(2, 16, "640,480"));
-  reg.PutText(ModePath(2, 16, "640,480"), "RefreshRate", "85");
+  reg.AddKey(ModeKey(0, 16, "640,480"));
+  reg.AddKey(ModeKey(0, 16, "800,600"));
+  reg.AddKey(ModeKey(2, 16, "640,480"));
+  reg.PutText(ModeKey(2, 16, "640,480"), "RefreshRate", "85");
   source.SelectAll("Adapter");
   source.selected[0] = "75";
   source.selected[1] = "Optimal";
   WriteDepth({0, 2}, 16);
   EXPECT_FALSE(AnyCreate());
-  EXPECT_FALSE(reg.KeyExists(ModePath(2, 16, "800,600")));
-  EXPECT_FALSE(reg.KeyExists(ModePath(0, 16, "960,720")));
-  regtest::ExpectValues(reg, {{ModePath(0, 16, "640,480"), "RefreshRate", "75"},
-                             {ModePath(2, 16, "640,480"), "RefreshRate", "75"},
-                             {ModePath(0, 16, "800,600"), "RefreshRate", "-1"}});
+  EXPECT_FALSE(reg.KeyExists(ModeKey(2, 16, "800,600")));
+  EXPECT_FALSE(reg.KeyExists(ModeKey(0, 16, "960,720")));
+  regtest::ExpectValues(reg, {{ModeKey(0, 16, "640,480"), "RefreshRate", "75"},
+                             {ModeKey(2, 16, "640,480"), "RefreshRate", "75"},
+                             {ModeKey(0, 16, "800,600"), "RefreshRate", "-1"}});
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
   for (const auto& call : regtest::CallsOf(reg, MemoryRegistry::kOpOpen))
     EXPECT_EQ(call.access, kKeySetValue);
@@ -274,9 +236,9 @@ TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
   // Writing Adapter where the value is absent is a harmless delete.
   source.selected[1] = "Adapter";
   WriteDepth({0, 2}, 16);
-  EXPECT_FALSE(reg.ValueExists(ModePath(0, 16, "800,600"), "RefreshRate"));
+  EXPECT_FALSE(reg.ValueExists(ModeKey(0, 16, "800,600"), "RefreshRate"));
   WriteDepth({0, 2}, 16);
-  EXPECT_FALSE(reg.ValueExists(ModePath(0, 16, "800,600"), "RefreshRate"));
+  EXPECT_FALSE(reg.ValueExists(ModeKey(0, 16, "800,600"), "RefreshRate"));
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
@@ -295,7 +257,7 @@ TEST_F(RefreshStoreTest, RowsWithoutSelectionWriteBackTheStoredTextEncoded) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stored ? *c.stored : "<absent>");
     MemoryRegistry r;
-    const std::string path = ModePath(0, 8, "640,480");
+    const std::string path = ModeKey(0, 8, "640,480");
     r.PutText(path, "", "60,72,75");
     if (c.stored) r.PutText(path, "RefreshRate", *c.stored);
     ModeTable t;
@@ -313,7 +275,7 @@ TEST_F(RefreshStoreTest, ALongSelectedEntryIsEncodedWholeAndCutInTheRow) {
   // Words longer than the row's 15 characters must still be recognised.
   ChoiceWords words;
   SetWords(words, "Adapter setting used", "Driver default rate", "Optimal rate");
-  const std::string path = ModePath(0, 8, "640,480");
+  const std::string path = ModeKey(0, 8, "640,480");
   reg.PutText(path, "RefreshRate", "85");
   auto save = [&](const std::string& selected) {
     source.selected[0] = selected;
@@ -331,7 +293,7 @@ TEST_F(RefreshStoreTest, ALongSelectedEntryIsEncodedWholeAndCutInTheRow) {
 TEST_F(RefreshStoreTest, LinkedSaveWritesDepthThenAdapterThenRow) {
   for (int inst : {0, 2})
     for (int depth : {8, 16, 24, 32})
-      for (const ModeRowSpec& mode : kModeRowSpecs) reg.AddKey(ModePath(inst, depth, mode.modeKey));
+      for (const ModeRowSpec& mode : kModeRowSpecs) reg.AddKey(ModeKey(inst, depth, mode.modeKey));
   for (const std::string& key : {DefaultPath(0), DefaultPath(2), kProduct}) reg.AddKey(key);
   for (int i = 0; i < kModeRowCount; ++i) source.selected[i] = std::to_string(60 + i);
   reg.ResetCalls();
@@ -343,11 +305,11 @@ TEST_F(RefreshStoreTest, LinkedSaveWritesDepthThenAdapterThenRow) {
   for (int depth : {8, 16, 24, 32})
     for (int inst : {0, 2})
       for (const ModeRowSpec& mode : kModeRowSpecs)
-        expected.push_back(ModePath(inst, depth, mode.modeKey) + "|RefreshRate");
+        expected.push_back(ModeKey(inst, depth, mode.modeKey) + "|RefreshRate");
   EXPECT_EQ(CallsOf(MemoryRegistry::kOpSet), expected);
   regtest::ExpectValues(reg, {{kProduct, "ColorDepth", "16"}, {kProduct, "LinkAllColorDepths", "1"},
                              {DefaultPath(2), "RefreshRate", "-1"},
-                             {ModePath(2, 32, "2046,1536"), "RefreshRate", "74"}});
+                             {ModeKey(2, 32, "2046,1536"), "RefreshRate", "74"}});
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
   EXPECT_FALSE(AnyCreate());
 
@@ -374,16 +336,15 @@ TEST_F(RefreshStoreTest, AdapterSettingDefaultWritesZeroAndNeverDeletes) {
 }
 
 TEST_F(RefreshStoreTest, PreferencesLoadDefaultsAndSaveOnlyIntoAnExistingKey) {
+  const std::nullopt_t kAbsent = std::nullopt;
   struct Case {
     const char* name;
     bool key;
     std::optional<std::string> depth, link;
     int32_t expectDepth, expectLink;
   } cases[] = {
-      {"no key", false, std::nullopt, std::nullopt, 8, 0},
-      {"empty key", true, std::nullopt, std::nullopt, 8, 0},
-      {"16 linked", true, "16", "1", 16, 1},
-      {"15 and 2", true, "15", "2", 15, 2},
+      {"no key", false, kAbsent, kAbsent, 8, 0}, {"empty key", true, kAbsent, kAbsent, 8, 0},
+      {"16 linked", true, "16", "1", 16, 1},     {"15 and 2", true, "15", "2", 15, 2},
       {"letters", true, "abc", "yes", 0, 0},
       {"63 characters fit", true, std::string(61, ' ') + "24", std::string(62, ' ') + "1", 24, 1},
       {"64 do not", true, std::string(62, ' ') + "24", std::string(63, ' ') + "1", 8, 0},
@@ -395,15 +356,14 @@ TEST_F(RefreshStoreTest, PreferencesLoadDefaultsAndSaveOnlyIntoAnExistingKey) {
     if (c.link) r.PutText(kProduct, "LinkAllColorDepths", *c.link);
     int32_t depth = -5, link = -5;
     LoadDialogPreferences(r, &depth, &link);
-    EXPECT_EQ(depth, c.expectDepth) << c.name;
-    EXPECT_EQ(link, c.expectLink) << c.name;
+    EXPECT_EQ(std::make_pair(depth, link), std::make_pair(c.expectDepth, c.expectLink)) << c.name;
     // What was read is written back unchanged.
     SaveDialogPreferences(r, depth, link);
     EXPECT_EQ(r.KeyExists(kProduct), c.key) << c.name;
-    if (c.key) {
-      EXPECT_EQ(r.Text(kProduct, "ColorDepth"), std::to_string(c.expectDepth)) << c.name;
-      EXPECT_EQ(r.Text(kProduct, "LinkAllColorDepths"), std::to_string(c.expectLink)) << c.name;
-    }
+    const std::string d = std::to_string(c.expectDepth), l = std::to_string(c.expectLink);
+    if (c.key)
+      regtest::ExpectValues(r, {{kProduct, "ColorDepth", d.c_str()},
+                                {kProduct, "LinkAllColorDepths", l.c_str()}});
     EXPECT_EQ(r.OpenHandleCount(), 0u);
     // The load opens the product key for reading only, the save for setting
     // values; neither creates it.
@@ -416,36 +376,36 @@ TEST_F(RefreshStoreTest, PreferencesLoadDefaultsAndSaveOnlyIntoAnExistingKey) {
 }
 
 TEST_F(RefreshStoreTest, NoProductKeyStillWritesTheDisplayClass) {
-  reg.PutText(ModePath(1, 8, "640,480"), "", "60,72");
+  reg.PutText(ModeKey(1, 8, "640,480"), "", "60,72");
   reg.AddKey(DefaultPath(1));
   source.selected[0] = "72";
   Save({1}, 8, 0, RefreshDefault);
   EXPECT_FALSE(reg.KeyExists(kProduct));
-  EXPECT_EQ(reg.Text(ModePath(1, 8, "640,480"), "RefreshRate"), "72");
-  EXPECT_EQ(reg.Text(DefaultPath(1), "RefreshRate"), "0");
+  regtest::ExpectValues(reg, {{ModeKey(1, 8, "640,480"), "RefreshRate", "72"},
+                              {DefaultPath(1), "RefreshRate", "0"}});
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
 TEST_F(RefreshStoreTest, ColorDepth15IsUsedUnchanged) {
   reg.PutText(kProduct, "ColorDepth", "15");
-  reg.AddKey(ModePath(0, 8, "640,480"));
-  reg.AddKey(ModePath(0, 16, "640,480"));
-  reg.AddKey(ModePath(0, 15, "800,600"));
+  reg.AddKey(ModeKey(0, 8, "640,480"));
+  reg.AddKey(ModeKey(0, 16, "640,480"));
+  reg.AddKey(ModeKey(0, 15, "800,600"));
   int32_t depth = 0, link = 0;
   LoadDialogPreferences(reg, &depth, &link);
   ASSERT_EQ(depth, 15);
   source.SelectAll("85");
   Save({0}, depth, link, RefreshDefault);
   EXPECT_EQ(reg.Text(kProduct, "ColorDepth"), "15");
-  regtest::ExpectValues(reg, {{ModePath(0, 15, "800,600"), "RefreshRate", "85"},
-                             {ModePath(0, 8, "640,480"), "RefreshRate", nullptr},
-                             {ModePath(0, 16, "640,480"), "RefreshRate", nullptr}});
+  regtest::ExpectValues(reg, {{ModeKey(0, 15, "800,600"), "RefreshRate", "85"},
+                             {ModeKey(0, 8, "640,480"), "RefreshRate", nullptr},
+                             {ModeKey(0, 16, "640,480"), "RefreshRate", nullptr}});
   EXPECT_FALSE(AnyCreate());
 }
 
 TEST_F(RefreshStoreTest, EmptyAdapterListWritesOnlyThePreferences) {
   reg.AddKey(kProduct);
-  reg.AddKey(ModePath(0, 8, "640,480"));
+  reg.AddKey(ModeKey(0, 8, "640,480"));
   reg.AddKey(DefaultPath(0));
   source.SelectAll("Optimal");
   for (int32_t link : {0, 1}) {
@@ -476,15 +436,13 @@ TEST_F(RefreshStoreTest, ListEndsAtTheFirstFreeSlotOrAfterSixteen) {
 }
 
 TEST_F(RefreshStoreTest, RegistryFaultsFallBackSilently) {
-  const std::string path = ModePath(0, 8, "640,480");
+  const std::string path = ModeKey(0, 8, "640,480");
   reg.PutText(path, "", "60,72");
   reg.PutText(path, "RefreshRate", "72");
   // A failed query of one value leaves that field empty.
   reg.FailKey(path, kErrorAccessDenied, MemoryRegistry::kOpQuery);
   ReadModeRow(reg, 0, 8, &table.rows[0]);
-  EXPECT_EQ(table.rows[0].keyExists, 1);
-  EXPECT_STREQ(table.rows[0].rateList, "");
-  EXPECT_STREQ(table.rows[0].choiceText, "");
+  EXPECT_EQ(Row(table.rows[0]), Row(true, "", ""));
   reg.ClearFaults();
   // A read-only registry: writes are skipped, nothing is left open.
   reg.MakeReadOnly("HKLM");

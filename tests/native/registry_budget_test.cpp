@@ -32,33 +32,20 @@ std::string Line(const std::string& op, const std::string& path, const std::stri
   return op + " " + path + (value.empty() ? "" : " [" + value + "]");
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
+using fault::Lower;
 
 // Compares the recorded calls with the expected ones (key paths and value
-// names without regard to case, as the registry treats them) and lists both
-// sequences when they differ.
+// names without regard to case, as the registry treats them), one line per
+// call, so that a difference shows as a diff of the two lists.
 void ExpectSequence(const Reg& reg, const Sequence& expected) {
   static const char* const kOps[] = {"open", "create", "query", "set",
                                      "delete-value", "delete-key", "close"};
-  Sequence want, got;
-  for (const std::string& e : expected) want.push_back(Lower(e));
+  std::string want, got;
+  for (const std::string& e : expected) want += Lower(e) + "\n";
   for (const Reg::Call& c : reg.Calls())
-    got.push_back(Lower(Line(kOps[__builtin_ctz(c.op)], c.path.substr(5), c.value)));
-  if (want == got) return;
-  std::string text;
-  for (size_t i = 0; i < want.size() || i < got.size(); ++i) {
-    const std::string& w = i < want.size() ? want[i] : std::string("-");
-    const std::string& g = i < got.size() ? got[i] : std::string("-");
-    text += (w == g ? "   " : "!! ") + std::to_string(i + 1) + ": want " + w + "\n      got  " +
-            g + "\n";
-  }
-  ADD_FAILURE() << "registry calls differ (" << got.size() << " made, " << want.size()
-                << " required):\n"
-                << text;
+    got += Lower(Line(kOps[__builtin_ctz(c.op)], c.path.substr(5), c.value)) + "\n";
+  EXPECT_EQ(got, want) << "registry calls: " << reg.CallCount() << " made, " << expected.size()
+                       << " required";
 }
 
 void AddRead(Sequence* e, const std::string& key, const char* value) {
@@ -83,14 +70,18 @@ void AddProductLoad(Sequence* e) {
   e->push_back(Line("close", kProduct));
 }
 
+// Apply's first step: EnableClock into the existing product key.
+Sequence ProductApply() {
+  return {Line("open", kProduct), Line("set", kProduct, "EnableClock"), Line("close", kProduct)};
+}
+
 // A product key as the installer leaves it, after the user enabled the clock.
 void SeedProduct(Reg& reg) {
   const std::string p = std::string("HKLM\\") + kProduct;
-  const char* values[][2] = {{"LowerLimit", "120"}, {"UpperLimit", "220"},
-                             {"Model", "Voodoo3 3000"}, {"DefaultClock", "166"},
-                             {"EnableClock", "1"}, {"ColorDepth", "8"},
-                             {"LinkAllColorDepths", "0"}};
-  for (const auto& v : values) reg.PutText(p, v[0], v[1]);
+  regtest::PutValues(reg, {{p, "LowerLimit", "120"}, {p, "UpperLimit", "220"},
+                           {p, "Model", "Voodoo3 3000"}, {p, "DefaultClock", "166"},
+                           {p, "EnableClock", "1"}, {p, "ColorDepth", "8"},
+                           {p, "LinkAllColorDepths", "0"}});
 }
 
 // Opens the page as its dialog initialisation does (stored clock 170, Glide
@@ -142,8 +133,7 @@ TEST(RegistryBudget, Windows9xOneAdapterLoadAndApply) {
   AddRead(&load, a0 + "\\Glide", "FX_GLIDE_SWAPINTERVAL");
   AddRead(&load, a0 + "\\D3D", "SSTH3_SWAPINTERVAL");
 
-  Sequence apply = {Line("open", kProduct), Line("set", kProduct, "EnableClock"),
-                    Line("close", kProduct)};
+  Sequence apply = ProductApply();
   AddWrite(&apply, a0 + "\\DEFAULT", "set", "Grxclock");
   AddWrite(&apply, a0 + "\\Glide", "set", "FX_GLIDE_SWAPINTERVAL");
   AddWrite(&apply, a0 + "\\D3D", "delete-value", "SSTH3_SWAPINTERVAL");
@@ -171,8 +161,7 @@ TEST(RegistryBudget, WindowsNTLoadAndApply) {
     AddRead(&load, device0, "GraphicsClocking");
     AddRead(&load, glide, "FX_GLIDE_SWAPINTERVAL");
 
-    Sequence apply = {Line("open", kProduct), Line("set", kProduct, "EnableClock"),
-                      Line("close", kProduct)};
+    Sequence apply = ProductApply();
     AddWrite(&apply, device0, "set", "GraphicsClocking");
     AddWrite(&apply, glide, "set", "FX_GLIDE_SWAPINTERVAL");
     AddWrite(&apply, device0, "set", "SSTH3_SWAPINTERVAL");

@@ -1,16 +1,19 @@
-// Small fakes of the system services for native tests, and the registry
-// paths and read-back checks the settings, page and refresh tests share.
+// Small fakes of the system services and the refresh-rate lists for native
+// tests, and the registry paths and read-back checks the tests share.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdint.h>
 
-#include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "fault_invariants.h"
+#include "refresh/refresh_store.h"
 #include "settings/memreg.h"
 #include "settings/sysapi.h"
+#include "settings/text.h"
 
 namespace tachy {
 
@@ -22,16 +25,15 @@ class FakeSystemInfo : public SystemInfo {
   uint16_t languageId = 0x0409;  // English (United States)
   int versionCalls = 0;
 
-  static FakeSystemInfo With(OsVersion v) {
+  static FakeSystemInfo Windows98() {
     FakeSystemInfo s;
-    s.version = v;
+    s.version = OsVersion{4, 10, 0x040A07CEu, kVerPlatformWin32Windows};
     return s;
   }
-  static FakeSystemInfo Windows98() {
-    return With(OsVersion{4, 10, 0x040A07CEu, kVerPlatformWin32Windows});
-  }
   static FakeSystemInfo NT(uint32_t major, uint32_t minor = 0) {
-    return With(OsVersion{major, minor, 1381, kVerPlatformWin32Nt});
+    FakeSystemInfo s;
+    s.version = OsVersion{major, minor, 1381, kVerPlatformWin32Nt};
+    return s;
   }
 
   bool GetVersion(OsVersion* out) override {
@@ -59,22 +61,45 @@ class RecordingMessageSink : public MessageSink {
   }
 };
 
+// Stands in for the refresh-rate dialog's lists: a selected text per row,
+// or none; counts how often each row was asked.
+class TableSource : public ChoiceSource {
+ public:
+  std::optional<std::string> selected[kModeRowCount];
+  int asked[kModeRowCount] = {};
+  bool SelectedText(int row, char* buf, size_t size) override {
+    ++asked[row];
+    if (!selected[row]) return false;
+    CopyText(buf, size, selected[row]->c_str());
+    return true;
+  }
+  void SelectAll(const char* text) {
+    for (auto& s : selected) s = text;
+  }
+};
+
+inline void SetWords(ChoiceWords& words, const char* a, const char* d, const char* o) {
+  CopyText(words[0], sizeof words[0], a);
+  CopyText(words[1], sizeof words[1], d);
+  CopyText(words[2], sizeof words[2], o);
+}
+
 // Not found by argument-dependent lookup: files with helpers of their own
 // under the same names are not disturbed.
 namespace regtest {
 
-const char kProduct[] = "HKLM\\Software\\Tachymark";
+inline const char* const kProduct = fault::kProductPath;
+using fault::kNT4Device0;
+using fault::kNT5Device0;
+using fault::kNTGlide;
 
 // HKLM\System\CurrentControlSet\Services\Class\Display\NNNN and a suffix.
 inline std::string DisplayKey(int n, const std::string& suffix = "") {
-  char digits[8];
-  snprintf(digits, sizeof digits, "%04d", n);
-  return "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\" +
-         std::string(digits) + suffix;
+  return fault::AdapterKey(n, suffix.c_str());
 }
 
 // A REG_SZ whose data is the text and its terminator.
-inline void ExpectSz(const MemoryRegistry& reg, const std::string& path, const char* name,
+inline void ExpectSz(const MemoryRegistry& reg, const std::string& path, const std::string& name,
                      const std::string& text) {
   MemoryRegistry::Value v;
   ASSERT_TRUE(reg.GetValue(path, name, &v)) << path << " " << name;
@@ -87,10 +112,8 @@ inline void ExpectDword(const MemoryRegistry& reg, const std::string& path, cons
   MemoryRegistry::Value v;
   ASSERT_TRUE(reg.GetValue(path, name, &v)) << path << " " << name;
   EXPECT_EQ(v.type, kRegDword);
-  EXPECT_EQ(v.data, (std::vector<unsigned char>{static_cast<unsigned char>(n),
-                                                static_cast<unsigned char>(n >> 8),
-                                                static_cast<unsigned char>(n >> 16),
-                                                static_cast<unsigned char>(n >> 24)}));
+  ASSERT_EQ(v.data.size(), 4u);
+  EXPECT_EQ(fault::ReadDword(v), n);
 }
 
 // REG_SZ values to seed, or as they must stand (a null text: the value must
@@ -110,6 +133,16 @@ inline void ExpectValues(const MemoryRegistry& reg, const std::vector<SzValue>& 
     else
       EXPECT_FALSE(reg.ValueExists(v.path, v.name)) << v.path << " " << v.name;
   }
+}
+
+// A list of the given adapter instances, the last one selected.
+inline AdapterList Adapters(const std::vector<int32_t>& instances) {
+  AdapterList list;
+  ClearAdapterList(&list);
+  for (size_t i = 0; i < instances.size(); ++i) list.instances[i] = instances[i];
+  list.count = static_cast<int32_t>(instances.size());
+  list.selected = list.count - 1;
+  return list;
 }
 
 // The calls of the given kinds (a mask of MemoryRegistry::Op).

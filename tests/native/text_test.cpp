@@ -18,13 +18,9 @@ TEST(ParseDecimal, FollowsTheAtoiRule) {
 
 TEST(Formatting, DecimalPad4AndPrintf) {
   char buf[64];
-  struct Case {
-    long n;
-    const char* decimal;
-    const char* pad4;
-  } cases[] = {{0, "0", "0000"},        {3, "3", "0003"},     {15, "15", "0015"},
-               {12345, "12345", "12345"}, {-3, "-3", "-0003"},
-               {-2147483647L - 1, "-2147483648", "-2147483648"}};
+  struct Case { long n; const char *decimal, *pad4; } cases[] = {
+      {0, "0", "0000"}, {3, "3", "0003"}, {15, "15", "0015"}, {12345, "12345", "12345"},
+      {-3, "-3", "-0003"}, {-2147483647L - 1, "-2147483648", "-2147483648"}};
   for (const Case& c : cases) {
     FormatDecimal(buf, sizeof buf, c.n);
     EXPECT_STREQ(buf, c.decimal);
@@ -37,13 +33,9 @@ TEST(Formatting, DecimalPad4AndPrintf) {
 
 TEST(Formatting, UnknownConversionsStandAsTheyAre) {
   // Found by the text fuzzer: only %4.4i pads, and a lone l is no conversion.
-  struct Case {
-    const char* format;
-    const char* expected;
-  } cases[] = {{"%4.4d|%4.4ld|%4.4u", "%4.4d|%4.4ld|%4.4u"},
-               {"%l%%gd", "%l%gd"},
-               {"%4.4i %ld %li %lu", "0007 -8 9 10"},
-               {"%x%", "%x%"}};
+  struct Case { const char *format, *expected; } cases[] = {
+      {"%4.4d|%4.4ld|%4.4u", "%4.4d|%4.4ld|%4.4u"}, {"%l%%gd", "%l%gd"},
+      {"%4.4i %ld %li %lu", "0007 -8 9 10"}, {"%x%", "%x%"}};
   char buf[64];
   for (const Case& c : cases) {
     FormatText(buf, sizeof buf, c.format, 7, -8L, 9L, 10UL);

@@ -21,6 +21,12 @@ add_subdirectory(${TACHY_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest
 
 set(TACHY_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 
+# Two Wine lanes (scripts/wine-run.sh): a test that runs Wine in the tree's
+# prefix takes one of them (RESOURCE_GROUPS wine:1), so ctest -j2 runs two
+# such tests at once, never two in one lane.
+set(CTEST_RESOURCE_SPEC_FILE ${CMAKE_CURRENT_SOURCE_DIR}/win/wine-lanes.json)
+set(tachy_wine_lane "wine:1")
+
 # Windows-only and portable libraries, in one link group so that their
 # order does not matter.
 set(tachy_win_libs "")
@@ -64,11 +70,11 @@ foreach(src ${tachy_win_tests})
     add_dependencies(${name} ${tachy_win_deps})
   endif()
   add_test(NAME win.${name} COMMAND ${name})
-  # All programs share the prefix's registry (product key, display class):
-  # ctest -j must not run two of them at once.
+  # A lane's programs share its prefix's registry (product key, display
+  # class) and its display: one at a time in a lane.
   set_tests_properties(win.${name} PROPERTIES
     ENVIRONMENT "${tachy_win_env}"
-    RESOURCE_LOCK tachy_wine_registry
+    RESOURCE_GROUPS ${tachy_wine_lane}
     TIMEOUT 300)
   # A test program may bring resources of its own (<name>.rc) and more runs
   # or properties (<name>.cmake, included here with `name` set).
@@ -82,7 +88,8 @@ endforeach()
 if(TARGET system_wintest)
   add_test(NAME win.system_wintest.setup
            COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-version.sh win95
-                   --app system_wintest.exe ${TACHY_WINEPREFIX})
+                   --app system_wintest.exe ${TACHY_WINEPREFIX}
+                   ${TACHY_WINEPREFIX}-lane1)
   set_tests_properties(win.system_wintest.setup PROPERTIES
     FIXTURES_SETUP system_version)
   set_tests_properties(win.system_wintest PROPERTIES
@@ -96,9 +103,9 @@ if(TARGET system_wintest)
              COMMAND system_wintest --gtest_filter=SystemInfo.Language*)
     set_tests_properties(win.system_wintest.${locale} PROPERTIES
       ENVIRONMENT "${tachy_win_env};LC_ALL=${locale};TACHY_EXPECT_LANGID=${langid}"
-      # One Wine program at a time in the prefix: a language run beside a
+      # One Wine program at a time in a prefix: a language run beside a
       # GUI test once hung on exit until its time-out.
-      RESOURCE_LOCK tachy_wine_registry
+      RESOURCE_GROUPS ${tachy_wine_lane}
       TIMEOUT 120)
   endforeach()
 endif()

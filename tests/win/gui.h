@@ -6,6 +6,7 @@
 //   ReadValue(root, key, name, &data, &type)       raw bytes as stored; false if absent
 //   Text(root, key, name)    REG_SZ without terminator, REG_DWORD in decimal, "<absent>"
 //   KeyExists, DeleteTree, DenyWrites(root, key, deny), KeyClass (RegQueryInfoKeyA)
+//   DrawOwnFrames(exe)   Wine draws that program's frames (no 2 s waits)
 // Windows:
 //   Pump()          this thread's messages, modeless dialogs through IsDialogMessage
 //   WaitUntil(cond, ms)  pumps while waiting; FindTopWindow(pid, match) (pid 0: us)
@@ -13,7 +14,7 @@
 // Real input (SendInput: Wine's hit-testing and focus rules apply as to a user's):
 //   MoveCursorTo(x, y)   waits until GetCursorPos reports it (Wine lags a moment)
 //   Foreground(top)      makes `top` the foreground window before keys
-//   Click / RightClick (control) at its centre, ClickAt(x, y): return at once,
+//   Click(control) at its centre, ClickAt(x, y): return at once,
 //                        as a click may open a modal box
 //   DragThumb(trackbar, position)  true when the trackbar ends at `position`
 //   Key(vk), Keys({...}), Alt('g'): press and release
@@ -158,6 +159,15 @@ inline void DenyWrites(const std::string& key, bool deny) {
   DenyWrites(HKEY_LOCAL_MACHINE, key, deny);
 }
 
+// Without a window manager Wine waits up to 2 s for one whenever it shows or
+// hides a framed window (a sheet, a message box). For program `exe` (e.g.
+// "page_tab_wintest.exe") it then draws the frames itself and does not wait;
+// the setting counts from the program's next start.
+inline void DrawOwnFrames(const std::string& exe) {
+  PutText(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + exe + "\\X11 Driver", "Managed",
+          "N");
+}
+
 // --- Windows and waiting ---------------------------------------------------
 
 // Dispatches what this thread has, the way a modeless dialog's message loop
@@ -285,9 +295,12 @@ inline void Settle(HWND w) {
       Pump();
       if (!GetQueueStatus(QS_ALLINPUT) && round > 0) break;
     } else {
+      // Each WM_NULL returns once that thread is back at its message loop;
+      // the pause in between lets the X events of a cursor move reach it.
       DWORD_PTR result;
       SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result);
-      Sleep(20);
+      if (round == 2) break;
+      Sleep(10);
     }
   }
 }
@@ -312,12 +325,6 @@ inline void Click(HWND control) {
   const POINT p = Centre(control);
   ClickAt(p.x, p.y);
 }
-inline void RightClick(HWND control) {
-  Foreground(control);
-  const POINT p = Centre(control);
-  EXPECT_TRUE(MoveCursorTo(p.x, p.y));
-  Send({Mouse(MOUSEEVENTF_RIGHTDOWN), Mouse(MOUSEEVENTF_RIGHTUP)});
-}
 
 inline void Keys(std::initializer_list<WORD> vks) {
   for (WORD vk : vks) Send({KeyInput(vk, false), KeyInput(vk, true)});
@@ -335,20 +342,20 @@ constexpr WPARAM kGestureHeld = MK_CONTROL | MK_SHIFT | MK_LBUTTON;
 // Shift, then the left button), a right click, everything up again.
 inline void GestureAt(POINT p, WPARAM held = kGestureHeld) {
   EXPECT_TRUE(MoveCursorTo(p.x, p.y)) << "SetCursorPos does not work here";
-  std::vector<INPUT> down, up;
-  if (held & MK_CONTROL) down.push_back(KeyInput(VK_CONTROL, false));
-  if (held & MK_SHIFT) down.push_back(KeyInput(VK_SHIFT, false));
-  if (held & MK_LBUTTON) down.push_back(Mouse(MOUSEEVENTF_LEFTDOWN));
-  for (auto i = down.rbegin(); i != down.rend(); ++i) {
-    INPUT u = *i;
-    if (u.type == INPUT_MOUSE) u.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    else u.ki.dwFlags |= KEYEVENTF_KEYUP;
-    up.push_back(u);
+  std::vector<INPUT> in;
+  if (held & MK_CONTROL) in.push_back(KeyInput(VK_CONTROL, false));
+  if (held & MK_SHIFT) in.push_back(KeyInput(VK_SHIFT, false));
+  if (held & MK_LBUTTON) in.push_back(Mouse(MOUSEEVENTF_LEFTDOWN));
+  const size_t down = in.size();
+  in.push_back(Mouse(MOUSEEVENTF_RIGHTDOWN));
+  in.push_back(Mouse(MOUSEEVENTF_RIGHTUP));
+  for (size_t i = down; i-- > 0;) {  // released the other way round
+    INPUT up = in[i];
+    if (up.type == INPUT_MOUSE) up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    else up.ki.dwFlags |= KEYEVENTF_KEYUP;
+    in.push_back(up);
   }
-  down.push_back(Mouse(MOUSEEVENTF_RIGHTDOWN));
-  down.push_back(Mouse(MOUSEEVENTF_RIGHTUP));
-  down.insert(down.end(), up.begin(), up.end());
-  Send(down);
+  Send(in);
 }
 inline void Gesture(HWND over, WPARAM held = kGestureHeld) {
   Foreground(over);

@@ -1,10 +1,10 @@
 # The installer's dialog tests: besides the English run, one run per other
 # language of the string table, with Wine's system language taken from
-# LC_ALL. They rewrite the product and driver keys of the prefix's
-# registry, so they never run beside another test that uses it.
+# LC_ALL. They rewrite the product and driver keys of their lane's
+# prefix, so they take a Wine lane as every Wine test does.
 set_tests_properties(win.${name} PROPERTIES
   ENVIRONMENT "${tachy_win_env};LC_ALL=en_US.UTF-8;TACHY_INST_LANG=9"
-  RESOURCE_LOCK tachy_wine_registry)
+  RESOURCE_GROUPS ${tachy_wine_lane})
 foreach(run "french;fr_FR.UTF-8;12" "german;de_DE.UTF-8;7")
   list(GET run 0 tag)
   list(GET run 1 locale)
@@ -13,6 +13,6 @@ foreach(run "french;fr_FR.UTF-8;12" "german;de_DE.UTF-8;7")
            COMMAND ${name} --gtest_filter=*FreshInstall*:*OkWithout*:*Reinstall*:*Gesture*:*Keyboard*:*Refused*)
   set_tests_properties(win.${name}.${tag} PROPERTIES
     ENVIRONMENT "${tachy_win_env};LC_ALL=${locale};TACHY_INST_LANG=${langid}"
-    RESOURCE_LOCK tachy_wine_registry
+    RESOURCE_GROUPS ${tachy_wine_lane}
     TIMEOUT 300)
 endforeach()

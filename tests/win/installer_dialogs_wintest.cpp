@@ -68,14 +68,10 @@ const LanguageTexts kGerman = {
     L"Installationsabbruch\n\nTACHPAGE.DLL NICHT GEFUNDEN : Die DLL Datei Tachpage.dll "
     L"muss im selben Verzeichnis sein wie die Tachinst.exe"};
 
-const LanguageTexts& Texts(int langId) {
-  return langId == 12 ? kFrench : langId == 7 ? kGerman : kEnglish;
+int SystemLang() { return std::atoi(("0" + Env("TACHY_INST_LANG")).c_str()); }
+const LanguageTexts& SystemTexts() {
+  return SystemLang() == 12 ? kFrench : SystemLang() == 7 ? kGerman : kEnglish;
 }
-int SystemLang() {
-  std::string v = Env("TACHY_INST_LANG");
-  return v.empty() ? 9 : std::atoi(v.c_str());
-}
-const LanguageTexts& SystemTexts() { return Texts(SystemLang()); }
 // The cycle of the hidden gesture over a whole run of the installer:
 // English, French, German, English..., the first gesture giving French.
 const LanguageTexts& CycleTexts(int step) {
@@ -86,10 +82,6 @@ const LanguageTexts& CycleTexts(int step) {
 char Mnemonic(const wchar_t* text) {
   const wchar_t* amp = wcschr(text, L'&');
   return amp ? static_cast<char>(towlower(amp[1])) : 0;
-}
-
-bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
 }
 
 // Ids of the dialogs' controls.
@@ -106,22 +98,15 @@ struct Shown {
   const wchar_t* LanguageTexts::*text;
 };
 using Shows = std::initializer_list<Shown>;
-const Shows kSelectTexts = {{kModelGroup, &LanguageTexts::selectModel},
-                            {kNone, &LanguageTexts::doNotInstall},
-                            {kWin98Group, &LanguageTexts::win98Option},
-                            {kAdvanced, &LanguageTexts::advancedPanel},
-                            {kVersion, &LanguageTexts::versionLine},
-                            {kCancel, &LanguageTexts::cancel}};
-const Shows kInstalledTexts = {{kInst1, &LanguageTexts::installed1},
-                               {kInst2, &LanguageTexts::installed2}};
-const Shows kReinstallTexts = {{kRR1, &LanguageTexts::reinstall1},
-                               {kRR2, &LanguageTexts::reinstall2},
-                               {kRR3, &LanguageTexts::reinstall3},
-                               {kReinstall, &LanguageTexts::reinstallButton},
-                               {kRemove, &LanguageTexts::removeButton},
-                               {kCancel, &LanguageTexts::cancel}};
-const Shows kRemovedTexts = {{kRem1, &LanguageTexts::removed1},
-                             {kRem2, &LanguageTexts::removed2}};
+using T = LanguageTexts;
+const Shows kSelectTexts = {{kModelGroup, &T::selectModel}, {kNone, &T::doNotInstall},
+                            {kWin98Group, &T::win98Option}, {kAdvanced, &T::advancedPanel},
+                            {kVersion, &T::versionLine},    {kCancel, &T::cancel}};
+const Shows kInstalledTexts = {{kInst1, &T::installed1}, {kInst2, &T::installed2}};
+const Shows kReinstallTexts = {{kRR1, &T::reinstall1},       {kRR2, &T::reinstall2},
+                               {kRR3, &T::reinstall3},       {kReinstall, &T::reinstallButton},
+                               {kRemove, &T::removeButton}, {kCancel, &T::cancel}};
+const Shows kRemovedTexts = {{kRem1, &T::removed1}, {kRem2, &T::removed2}};
 
 // The dialog shows `t`'s texts (waiting a moment for a change to arrive).
 void ExpectTexts(HWND dialog, const Shows& shows, const LanguageTexts& t) {
@@ -159,11 +144,6 @@ POINT CloseBox(HWND w) {
   EXPECT_EQ(hit, static_cast<DWORD_PTR>(HTCLOSE));
   return p;
 }
-void ClickCloseBox(HWND w) {
-  POINT p = CloseBox(w);
-  Hover(w, p);
-  gui::ClickAt(p.x, p.y);
-}
 
 // Drags the window by its title bar so that its top-left corner lands at
 // (x, y), as a user moves a dialog.
@@ -184,6 +164,13 @@ void DragTo(HWND w, int x, int y) {
   ASSERT_EQ(WindowRect(w).top, y);
 }
 
+// What the settings page writes for an instance on the 9x family: removal
+// clears all but "drv", which is the driver's own.
+const char* const kDriver9x[][3] = {{"\\DEFAULT", "Grxclock", "170"},
+                                    {"\\DEFAULT", "drv", "3dfxvs.drv"},
+                                    {"\\Glide", "FX_GLIDE_SWAPINTERVAL", "0"},
+                                    {"\\D3D", "SSTH3_SWAPINTERVAL", "0"}};
+
 class InstallerDialogs : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -191,11 +178,10 @@ class InstallerDialogs : public ::testing::Test {
     CleanRegistry();
     SetInstallerVersion("");
     // Wine draws the dialogs' frames itself (there is no window manager).
-    WriteText(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\TACHINST.EXE\\X11 Driver",
-              "Managed", "N");
-    folder_ = TempFolder("tachy_inst_dialogs");
-    exe_ = PrepareFolder(folder_, true);
-    modulePath_ = folder_ + "\\TACHPAGE.DLL";
+    PutText(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\TACHINST.EXE\\X11 Driver",
+            "Managed", "N");
+    exe_ = PrepareFolder(TempFolder("tachy_inst_dialogs"), true);
+    modulePath_ = TempFolder("tachy_inst_dialogs") + "\\TACHPAGE.DLL";
   }
   void TearDown() override {
     CleanRegistry();
@@ -203,24 +189,24 @@ class InstallerDialogs : public ::testing::Test {
   }
 
   // Display-class instance n holds a Voodoo3 (or another board).
-  void SeedAdapter(int n, const char* description = "3dfx Voodoo3 3000 AGP") {
-    WriteText(HKEY_LOCAL_MACHINE, InstanceKey(n), "DriverDesc", description);
+  static void SeedAdapter(int n, const char* description = "3dfx Voodoo3 3000 AGP") {
+    PutText(InstanceKey(n), "DriverDesc", description);
   }
-  // What the settings page writes for instance n on the 9x family.
-  void SeedDriver9x(int n) {
-    WriteText(HKEY_LOCAL_MACHINE, InstanceKey(n, "\\DEFAULT"), "Grxclock", "170");
-    WriteText(HKEY_LOCAL_MACHINE, InstanceKey(n, "\\DEFAULT"), "drv", "3dfxvs.drv");
-    WriteText(HKEY_LOCAL_MACHINE, InstanceKey(n, "\\Glide"), "FX_GLIDE_SWAPINTERVAL", "0");
-    WriteText(HKEY_LOCAL_MACHINE, InstanceKey(n, "\\D3D"), "SSTH3_SWAPINTERVAL", "0");
+  static void SeedDriver9x(int n) {
+    for (auto& v : kDriver9x) PutText(InstanceKey(n, v[0]), v[1], v[2]);
   }
-  bool Driver9xCleared(int n) {
-    return !ValueExists(HKEY_LOCAL_MACHINE, InstanceKey(n, "\\DEFAULT"), "Grxclock") &&
-           !ValueExists(HKEY_LOCAL_MACHINE, InstanceKey(n, "\\Glide"),
-                        "FX_GLIDE_SWAPINTERVAL") &&
-           !ValueExists(HKEY_LOCAL_MACHINE, InstanceKey(n, "\\D3D"), "SSTH3_SWAPINTERVAL") &&
-           ValueExists(HKEY_LOCAL_MACHINE, InstanceKey(n, "\\DEFAULT"), "drv");
+  static bool Driver9xCleared(int n) {
+    for (auto& v : kDriver9x)
+      if (Has(InstanceKey(n, v[0]), v[1]) != !lstrcmpA(v[1], "drv")) return false;
+    return true;
   }
 
+  // Starts the installer and waits for the dialog that holds `control`;
+  // null when none comes.
+  HWND Open(Installer& inst, int control = kVersion, const std::string& args = "") {
+    EXPECT_TRUE(inst.Start(exe_, args));
+    return inst.WaitDialog(control);
+  }
   static void ExpectExit(Installer& inst) {
     DWORD code = 1;
     ASSERT_TRUE(inst.WaitExit(15000, &code));
@@ -253,10 +239,9 @@ class InstallerDialogs : public ::testing::Test {
     ChooseAndConfirm(inst, modelButton, advanced);
   }
   // Starts the installer on an installed system and presses Reinstall or
-  // Remove.
+  // Remove (none for 0).
   HWND Answer(Installer& inst, int button, const std::string& args = "") {
-    EXPECT_TRUE(inst.Start(exe_, args));
-    HWND rr = inst.WaitDialog(kRR1);
+    HWND rr = Open(inst, kRR1, args);
     EXPECT_TRUE(rr) << "no Reinstall or Remove dialog";
     if (rr && button) Click(rr, button);
     return rr;
@@ -266,10 +251,27 @@ class InstallerDialogs : public ::testing::Test {
     ASSERT_TRUE(Answer(inst, kRemove, args));
     Confirm(inst, kRem1);
   }
+  // The next message box: its caption, its text (or the text's start when
+  // `prefix`) and owner, no dialog with `absent` beside it; then its OK.
+  static void ExpectBox(Installer& inst, const std::wstring& caption, const std::wstring& text,
+                        HWND owner, bool prefix = false, int absent = 0) {
+    HWND box = inst.WaitMessageBox();
+    ASSERT_TRUE(box) << "no message box";
+    EXPECT_EQ(TextW(box), caption);
+    const std::wstring shown = MessageText(box);
+    EXPECT_EQ(prefix ? shown.substr(0, text.size()) : shown, text) << gui::Utf8(shown);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), owner);
+    if (absent) {
+      EXPECT_EQ(inst.WaitDialog(absent, 300), nullptr);
+    }
+    Click(box, IDOK);
+    EXPECT_TRUE(WaitGone(box));
+  }
 
   // A text the installer wrote: REG_SZ whose data length counts the
   // terminating zero, in a key created with the class string "Tachymark".
-  void ExpectText(HKEY root, const std::string& key, const char* name, const std::string& text) {
+  static void ExpectText(const std::string& key, const char* name, const std::string& text,
+                         HKEY root = HKEY_LOCAL_MACHINE) {
     SCOPED_TRACE(key + " " + (name ? name : "(default)"));
     std::string data;
     DWORD type = 0;
@@ -278,31 +280,56 @@ class InstallerDialogs : public ::testing::Test {
     EXPECT_EQ(data, text + '\0');
     EXPECT_EQ(gui::KeyClass(root, key), "Tachymark");
   }
-  void ExpectProductValues(const char* model, const char* clock) {
+  static void ExpectProductValues(const char* model, const char* clock) {
     const char* values[][2] = {{"LowerLimit", "120"}, {"UpperLimit", "220"}, {"Model", model},
                                {"DefaultClock", clock}, {"EnableClock", "0"},
                                {"ColorDepth", "8"}, {"LinkAllColorDepths", "0"}};
-    for (auto& v : values) ExpectText(HKEY_LOCAL_MACHINE, kProduct, v[0], v[1]);
+    for (auto& v : values) ExpectText(kProduct, v[0], v[1]);
   }
   void ExpectClassKey(const std::string& module = "") {
-    std::string path = module.empty() ? modulePath_ : module;
+    const std::string path = module.empty() ? modulePath_ : module;
     // The path as the installer found itself: compare without case.
-    std::string server = ReadText(HKEY_CLASSES_ROOT, ServerKey(), nullptr);
+    const std::string server = Text(HKEY_CLASSES_ROOT, kServerKey, nullptr);
     EXPECT_EQ(lstrcmpiA(server.c_str(), path.c_str()), 0) << server << " vs " << path;
-    ExpectText(HKEY_CLASSES_ROOT, ServerKey(), nullptr, server);
-    ExpectText(HKEY_CLASSES_ROOT, ServerKey(), "ThreadingModel", "Apartment");
-    EXPECT_EQ(gui::KeyClass(HKEY_CLASSES_ROOT, ClassKey()), "Tachymark");
+    ExpectText(kServerKey, nullptr, server, HKEY_CLASSES_ROOT);
+    ExpectText(kServerKey, "ThreadingModel", "Apartment", HKEY_CLASSES_ROOT);
+    EXPECT_EQ(gui::KeyClass(HKEY_CLASSES_ROOT, kClassKey), "Tachymark");
+  }
+  // Which handler key holds the class id: Display, or Device (the Advanced
+  // panel).
+  static void ExpectHandler(bool device) {
+    ExpectText(device ? kDeviceKey : kDisplayKey, nullptr, kClsidText);
+    EXPECT_FALSE(KeyExists(device ? kDisplayKey : kDeviceKey));
   }
 
-  bool NothingInstalled() {
-    return !KeyExists(HKEY_LOCAL_MACHINE, kProduct) &&
-           !KeyExists(HKEY_LOCAL_MACHINE, DisplayKey()) &&
-           !KeyExists(HKEY_LOCAL_MACHINE, DeviceKey()) &&
-           !KeyExists(HKEY_LOCAL_MACHINE, LegacyKey()) &&
-           !KeyExists(HKEY_CLASSES_ROOT, ClassKey());
+  static bool NothingInstalled() {
+    for (const char* key : {kProduct, kDisplayKey, kDeviceKey, kLegacyKey})
+      if (KeyExists(key)) return false;
+    return !KeyExists(HKEY_CLASSES_ROOT, kClassKey);
   }
 
-  std::string folder_;
+  // The four dialogs of two runs, `each(run, dialog, label, texts)` on
+  // each: the first run installs (the 2000 and OK in Select Model), the
+  // second removes. `step` starts again with each run.
+  using Each = std::function<void(Installer&, HWND, int, const Shows&)>;
+  void EachDialog(const Each& each, int* step) {
+    Installer inst;
+    HWND select = Open(inst);
+    ASSERT_TRUE(select);
+    each(inst, select, kVersion, kSelectTexts);
+    Click(select, k2000);
+    Click(select, kOk);
+    for (int d : {kInst1, kRR1, kRem1}) {
+      if (d == kRR1) *step = 0;
+      HWND dialog = d == kRR1 ? Answer(inst, 0) : inst.WaitDialog(d);
+      ASSERT_TRUE(dialog) << d;
+      each(inst, dialog, d, d == kInst1 ? kInstalledTexts : d == kRR1 ? kReinstallTexts
+                                                                : kRemovedTexts);
+      Click(dialog, d == kRR1 ? kRemove : kOk);
+      if (d != kRR1) ExpectExit(inst);
+    }
+  }
+
   std::string exe_;
   std::string modulePath_;
 };
@@ -314,8 +341,7 @@ TEST_F(InstallerDialogs, FreshInstallOnEachWindowsVersion) {
     const char* version;
     bool win98Option;
     int model;
-    const char* modelName;
-    const char* clock;
+    const char *modelName, *clock;
   } cases[] = {
       {"win95", false, k2000, "Voodoo3 2000", "143"},
       {"win98", true, k3000, "Voodoo3 3000", "166"},
@@ -329,8 +355,7 @@ TEST_F(InstallerDialogs, FreshInstallOnEachWindowsVersion) {
     SeedAdapter(0);
     SetInstallerVersion(c.version);
     Installer inst;
-    ASSERT_TRUE(inst.Start(exe_));
-    HWND select = inst.WaitDialog(kVersion);
+    HWND select = Open(inst);
     ASSERT_TRUE(select);
     EXPECT_EQ(TextW(select), L"Tachymark");
     ExpectTexts(select, kSelectTexts, SystemTexts());
@@ -345,11 +370,10 @@ TEST_F(InstallerDialogs, FreshInstallOnEachWindowsVersion) {
     if (!c.win98Option) Click(select, kAdvanced);
     ChooseAndConfirm(inst, c.model);
 
-    ExpectText(HKEY_LOCAL_MACHINE, DisplayKey(), nullptr, kClsidText);
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DeviceKey()));
+    ExpectHandler(false);
     ExpectProductValues(c.modelName, c.clock);
     for (const char* force : {"Force95", "Force98", "ForceNT4", "ForceNT5"})
-      EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kProduct, force)) << force;
+      EXPECT_FALSE(Has(kProduct, force)) << force;
     ExpectClassKey();
   }
 }
@@ -359,36 +383,28 @@ TEST_F(InstallerDialogs, AdvancedPanelOptionOnWindows98) {
   SetInstallerVersion("win98");
   // The check box toggles once per click (it is not automatic) and is read
   // back; every model button takes the choice from the others.
-  {
-    Installer inst;
-    ASSERT_TRUE(inst.Start(exe_));
-    HWND select = inst.WaitDialog(kVersion);
-    ASSERT_TRUE(select);
-    for (bool expected : {true, false}) {
-      Click(select, kAdvanced);
-      EXPECT_EQ(Checked(select, kAdvanced), expected);
-    }
-    for (int model : {k3500, k3000, k2000, kNone}) {
-      Click(select, model);
-      for (int other : {k3500, k3000, k2000, kNone})
-        EXPECT_EQ(Checked(select, other), other == model) << model << "/" << other;
-    }
-    Click(select, kCancel);
-    ExpectExit(inst);
-    EXPECT_TRUE(NothingInstalled());
+  Installer inst;
+  HWND select = Open(inst);
+  ASSERT_TRUE(select);
+  for (bool expected : {true, false}) {
+    Click(select, kAdvanced);
+    EXPECT_EQ(Checked(select, kAdvanced), expected);
   }
-  // Installed under the Advanced panel: the Device handler key.
+  for (int model : {k3500, k3000, k2000, kNone}) {
+    Click(select, model);
+    for (int other : {k3500, k3000, k2000, kNone})
+      EXPECT_EQ(Checked(select, other), other == model) << model << "/" << other;
+  }
+  Click(select, kCancel);
+  ExpectExit(inst);
+  EXPECT_TRUE(NothingInstalled());
+  // Installed under the Advanced panel: the Device handler key; a reinstall
+  // without the option moves it back under Display.
   Install("", k3500, true);
-  ExpectText(HKEY_LOCAL_MACHINE, DeviceKey(), nullptr, kClsidText);
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DisplayKey()));
-  // A reinstall without the option moves it back under Display.
-  {
-    Installer inst;
-    ASSERT_TRUE(Answer(inst, kReinstall));
-    ChooseAndConfirm(inst, k3500);
-  }
-  ExpectText(HKEY_LOCAL_MACHINE, DisplayKey(), nullptr, kClsidText);
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, DeviceKey()));
+  ExpectHandler(true);
+  ASSERT_TRUE(Answer(inst, kReinstall));
+  ChooseAndConfirm(inst, k3500);
+  ExpectHandler(false);
 }
 
 TEST_F(InstallerDialogs, Force98OnNTEnablesTheOptionAndUsesThe9xLayout) {
@@ -396,17 +412,16 @@ TEST_F(InstallerDialogs, Force98OnNTEnablesTheOptionAndUsesThe9xLayout) {
   SeedDriver9x(1);
   SetInstallerVersion("nt40");
   Installer inst;
-  ASSERT_TRUE(inst.Start(exe_, "force98 LOWERLIMIT(90) UPPERLIMIT(230)"));
-  HWND select = inst.WaitDialog(kVersion);
+  HWND select = Open(inst, kVersion, "force98 LOWERLIMIT(90) UPPERLIMIT(230)");
   ASSERT_TRUE(select);
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(select, kAdvanced)));
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(select, kWin98Group)));
   ChooseAndConfirm(inst, k2000, true);
-  ExpectText(HKEY_LOCAL_MACHINE, kProduct, "Force98", "1");
-  EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kProduct, "ForceNT4"));
-  ExpectText(HKEY_LOCAL_MACHINE, kProduct, "LowerLimit", "100");
-  ExpectText(HKEY_LOCAL_MACHINE, kProduct, "UpperLimit", "230");
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DeviceKey()));
+  ExpectText(kProduct, "Force98", "1");
+  EXPECT_FALSE(Has(kProduct, "ForceNT4"));
+  ExpectText(kProduct, "LowerLimit", "100");
+  ExpectText(kProduct, "UpperLimit", "230");
+  EXPECT_TRUE(KeyExists(kDeviceKey));
   // A removal with the same option clears the 9x driver values of adapter 1.
   Remove("FORCE98");
   EXPECT_TRUE(Driver9xCleared(1));
@@ -416,31 +431,26 @@ TEST_F(InstallerDialogs, Force98OnNTEnablesTheOptionAndUsesThe9xLayout) {
 TEST_F(InstallerDialogs, ForceNT5WritesItsFlag) {
   SetInstallerVersion("win98");
   Install("FORCENT5", k2000, false);
-  ExpectText(HKEY_LOCAL_MACHINE, kProduct, "ForceNT5", "1");
-  EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kProduct, "Force98"));
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DisplayKey()));
+  ExpectText(kProduct, "ForceNT5", "1");
+  EXPECT_FALSE(Has(kProduct, "Force98"));
+  EXPECT_TRUE(KeyExists(kDisplayKey));
 }
 
 TEST_F(InstallerDialogs, OkWithoutModelShowsTheMessageAndStays) {
   SetInstallerVersion("win95");
   Installer inst;
-  ASSERT_TRUE(inst.Start(exe_));
-  HWND select = inst.WaitDialog(kVersion);
+  HWND select = Open(inst);
   ASSERT_TRUE(select);
   const LanguageTexts& t = SystemTexts();
   // Straight away, and after choosing a model and going back.
   for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
     if (round == 1) {
       Click(select, k3000);
       Click(select, kNone);
     }
     Click(select, kOk);
-    HWND box = inst.WaitMessageBox();
-    ASSERT_TRUE(box) << "round " << round;
-    EXPECT_EQ(TextW(box), t.installError);
-    EXPECT_EQ(MessageText(box), t.noModel);
-    EXPECT_EQ(GetWindow(box, GW_OWNER), select);
-    DismissMessageBox(box);
+    ExpectBox(inst, t.installError, t.noModel, select);
     EXPECT_TRUE(IsWindowVisible(select));
   }
   EXPECT_TRUE(NothingInstalled());
@@ -452,39 +462,35 @@ TEST_F(InstallerDialogs, OkWithoutModelShowsTheMessageAndStays) {
 TEST_F(InstallerDialogs, CloseBoxAndEscape) {
   SetInstallerVersion("win2k");
   // The close box of Select Model, and Escape there, end the run without
-  // changes.
-  for (bool escape : {false, true}) {
-    Installer inst;
-    ASSERT_TRUE(inst.Start(exe_));
-    HWND select = inst.WaitDialog(kVersion);
+  // changes; then Escape in the Installed dialog leaves it open, and its
+  // close box ends it.
+  Installer inst;
+  for (int run = 0; run < 3; ++run) {
+    SCOPED_TRACE(run);
+    HWND select = Open(inst);
     ASSERT_TRUE(select);
     Click(select, k2000);
-    if (escape) {
+    if (run == 1) {
       gui::Foreground(select);
       gui::Key(VK_ESCAPE);
+    } else if (run == 0) {
+      ClickAt(select, CloseBox(select));
     } else {
-      ClickCloseBox(select);
+      Click(select, kOk);
+      HWND installed = inst.WaitDialog(kInst1);
+      ASSERT_TRUE(installed);
+      gui::Foreground(installed);
+      gui::Key(VK_ESCAPE);
+      gui::Settle(installed);
+      EXPECT_FALSE(WaitGone(installed, 200));
+      ClickAt(installed, CloseBox(installed));
     }
     ExpectExit(inst);
-    EXPECT_TRUE(NothingInstalled()) << escape;
+    EXPECT_EQ(KeyExists(kProduct), run == 2);
+    if (run < 2) {
+      EXPECT_TRUE(NothingInstalled());
+    }
   }
-  // Escape in the Installed dialog leaves it open; the close box ends it.
-  Installer inst;
-  ASSERT_TRUE(inst.Start(exe_));
-  HWND select = inst.WaitDialog(kVersion);
-  ASSERT_TRUE(select);
-  Click(select, k2000);
-  Click(select, kOk);
-  HWND installed = inst.WaitDialog(kInst1);
-  ASSERT_TRUE(installed);
-  gui::Foreground(installed);
-  gui::Key(VK_ESCAPE);
-  gui::Settle(installed);
-  Sleep(200);
-  EXPECT_TRUE(IsWindowVisible(installed));
-  ClickCloseBox(installed);
-  ExpectExit(inst);
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProduct));
 }
 
 TEST_F(InstallerDialogs, ReinstallRestoresTheInstallValues) {
@@ -494,9 +500,9 @@ TEST_F(InstallerDialogs, ReinstallRestoresTheInstallValues) {
   SetInstallerVersion("win98");
   Install("", k3500);
   // What the page and the refresh-rate dialog changed since.
-  WriteText(HKEY_LOCAL_MACHINE, kProduct, "EnableClock", "1");
-  WriteText(HKEY_LOCAL_MACHINE, kProduct, "ColorDepth", "16");
-  WriteText(HKEY_LOCAL_MACHINE, kProduct, "LinkAllColorDepths", "1");
+  PutText(kProduct, "EnableClock", "1");
+  PutText(kProduct, "ColorDepth", "16");
+  PutText(kProduct, "LinkAllColorDepths", "1");
   for (int n : {0, 1, 2}) SeedDriver9x(n);
 
   Installer inst;
@@ -517,8 +523,8 @@ TEST_F(InstallerDialogs, ReinstallRestoresTheInstallValues) {
 TEST_F(InstallerDialogs, ReinstallThenCancelChangesNothing) {
   SetInstallerVersion("nt40");
   Install("", k3000);
-  WriteText(HKEY_LOCAL_MACHINE, kProduct, "EnableClock", "1");
-  gui::PutDword(HKEY_LOCAL_MACHINE, kNT4Device, "GraphicsClocking", 170);
+  PutText(kProduct, "EnableClock", "1");
+  gui::PutDword(kNT4Device, "GraphicsClocking", 170);
   // Cancel in Select Model after Reinstall (the removal is pending), and
   // Cancel in Reinstall or Remove.
   for (int button : {kReinstall, kCancel}) {
@@ -531,10 +537,10 @@ TEST_F(InstallerDialogs, ReinstallThenCancelChangesNothing) {
       Click(select, kCancel);
     }
     ExpectExit(inst);
-    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, "EnableClock"), "1");
-    EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, "Model"), "Voodoo3 3000");
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DisplayKey()));
-    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kNT4Device, "GraphicsClocking"));
+    EXPECT_EQ(Text(kProduct, "EnableClock"), "1");
+    EXPECT_EQ(Text(kProduct, "Model"), "Voodoo3 3000");
+    EXPECT_TRUE(KeyExists(kDisplayKey));
+    EXPECT_TRUE(Has(kNT4Device, "GraphicsClocking"));
   }
 }
 
@@ -547,8 +553,8 @@ TEST_F(InstallerDialogs, RemoveClearsEverything) {
       {"nt40", kNT4Device},
       {"win2k", "SYSTEM\\CurrentControlSet\\Services\\3dfxvs\\Device0"},
   };
-  const char glide[] = "SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide";
-  const char d3d[] = "SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\D3D";
+  const std::string glide = "SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide";
+  const std::string d3d = "SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\D3D";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.version);
     CleanRegistry();
@@ -557,25 +563,28 @@ TEST_F(InstallerDialogs, RemoveClearsEverything) {
     SeedAdapter(2);
     Install("", k3000);
     // A Device handler key and a module registered with regsvr32 (ProgID).
-    WriteText(HKEY_LOCAL_MACHINE, DeviceKey(), nullptr, kClsidText);
-    WriteText(HKEY_CLASSES_ROOT, ClassKey() + "\\ProgID", nullptr, "Tachymark.PropPage");
+    PutText(kDeviceKey, nullptr, kClsidText);
+    PutText(HKEY_CLASSES_ROOT, kClassKey + "\\ProgID", nullptr, "Tachymark.PropPage");
     SeedDriver9x(0);
     SeedDriver9x(2);
+    // The NT driver values that removal clears (true) or keeps.
+    const struct {
+      std::string key;
+      const char* name;
+      bool cleared;
+    } nt[] = {{c.deviceKey ? c.deviceKey : "", "SSTH3_SWAPINTERVAL", true},
+              {c.deviceKey ? c.deviceKey : "", "Keep", false},
+              {glide, "FX_GLIDE_SWAPINTERVAL", true},
+              {d3d, "SSTH3_SWAPINTERVAL", true}};
     if (c.deviceKey) {
-      gui::PutDword(HKEY_LOCAL_MACHINE, c.deviceKey, "GraphicsClocking", 170);
-      WriteText(HKEY_LOCAL_MACHINE, c.deviceKey, "SSTH3_SWAPINTERVAL", "0");
-      WriteText(HKEY_LOCAL_MACHINE, c.deviceKey, "Keep", "x");
-      WriteText(HKEY_LOCAL_MACHINE, glide, "FX_GLIDE_SWAPINTERVAL", "0");
-      WriteText(HKEY_LOCAL_MACHINE, d3d, "SSTH3_SWAPINTERVAL", "0");
+      gui::PutDword(c.deviceKey, "GraphicsClocking", 170);
+      for (auto& v : nt) PutText(v.key, v.name, "0");
     }
     Remove();
     EXPECT_TRUE(NothingInstalled());
     if (c.deviceKey) {
-      EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, c.deviceKey, "GraphicsClocking"));
-      EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, c.deviceKey, "SSTH3_SWAPINTERVAL"));
-      EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, c.deviceKey, "Keep"));
-      EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, glide, "FX_GLIDE_SWAPINTERVAL"));
-      EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, d3d, "SSTH3_SWAPINTERVAL"));
+      EXPECT_FALSE(Has(c.deviceKey, "GraphicsClocking"));
+      for (auto& v : nt) EXPECT_EQ(Has(v.key, v.name), !v.cleared) << v.key << " " << v.name;
       EXPECT_FALSE(Driver9xCleared(0));  // NT: the 9x keys are not touched
     } else {
       EXPECT_TRUE(Driver9xCleared(0));
@@ -588,42 +597,42 @@ TEST_F(InstallerDialogs, LegacyKeyAloneOffersRemoval) {
   SetInstallerVersion("win95");
   SeedAdapter(0);
   SeedDriver9x(0);
-  WriteText(HKEY_LOCAL_MACHINE, LegacyKey(), nullptr, kClsidText);
+  PutText(kLegacyKey, nullptr, kClsidText);
   Remove();
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, LegacyKey()));
+  EXPECT_FALSE(KeyExists(kLegacyKey));
   EXPECT_TRUE(Driver9xCleared(0));
   EXPECT_TRUE(NothingInstalled());
 }
 
 TEST_F(InstallerDialogs, MissingModule) {
-  auto run = [this](const std::string& exe, const char* args, const LanguageTexts& t) {
-    SCOPED_TRACE(args);
+  // Alone in its folder, in the forced language (or English for one the
+  // installer does not have); beside a directory named TACHPAGE.DLL, which
+  // is not the module: the same message in the system language. Nothing is
+  // written.
+  const std::string alone = PrepareFolder(TempFolder("tachy_inst_alone"), false);
+  const std::string withDir = PrepareFolder(TempFolder("tachy_inst_dir"), false);
+  CreateDirectoryA((TempFolder("tachy_inst_dir") + "\\TACHPAGE.DLL").c_str(), nullptr);
+  const struct {
+    const std::string& exe;
+    const char* args;
+    const LanguageTexts& t;
+  } runs[] = {{alone, "FORCELANG(GERMAN)", kGerman},
+              {alone, "forcelang(french)", kFrench},
+              {alone, "FORCELANG(SPANISH)", kEnglish},
+              {withDir, "", SystemTexts()}};
+  for (auto& r : runs) {
+    SCOPED_TRACE(r.exe + " " + r.args);
     Installer inst;
-    ASSERT_TRUE(inst.Start(exe, args));
-    HWND box = inst.WaitMessageBox();
-    ASSERT_TRUE(box);
-    EXPECT_EQ(TextW(box), L"Tachymark");
-    EXPECT_EQ(MessageText(box), t.missingModule);
-    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);  // the desktop
-    DismissMessageBox(box);
+    ASSERT_TRUE(inst.Start(r.exe, r.args));
+    ExpectBox(inst, L"Tachymark", r.t.missingModule, nullptr);  // owned by the desktop
     ExpectExit(inst);
     EXPECT_TRUE(NothingInstalled());
-  };
-  std::string alone = PrepareFolder(TempFolder("tachy_inst_alone"), false);
-  run(alone, "FORCELANG(GERMAN)", kGerman);
-  run(alone, "forcelang(french)", kFrench);
-  run(alone, "FORCELANG(SPANISH)", kEnglish);
-  // A directory named TACHPAGE.DLL is not the module: the same message, in
-  // the system language, and nothing written.
-  std::string withDir = PrepareFolder(TempFolder("tachy_inst_dir"), false);
-  CreateDirectoryA((TempFolder("tachy_inst_dir") + "\\TACHPAGE.DLL").c_str(), nullptr);
-  run(withDir, "", SystemTexts());
+  }
 }
 
 TEST_F(InstallerDialogs, ForcedLanguageLeavesTheDialogsInTheSystemLanguage) {
   Installer inst;
-  ASSERT_TRUE(inst.Start(exe_, SystemLang() == 7 ? "FORCELANG(FRENCH)" : "FORCELANG(GERMAN)"));
-  HWND select = inst.WaitDialog(kVersion);
+  HWND select = Open(inst, kVersion, SystemLang() == 7 ? "FORCELANG(FRENCH)" : "FORCELANG(GERMAN)");
   ASSERT_TRUE(select);
   ExpectTexts(select, kSelectTexts, SystemTexts());
   Click(select, kCancel);
@@ -637,7 +646,7 @@ TEST_F(InstallerDialogs, ModuleInADeepFolderIsFound) {
     deep += "\\a_rather_long_folder_name";
     CreateDirectoryA(deep.c_str(), nullptr);
   }
-  std::string exe = PrepareFolder(deep, true);
+  const std::string exe = PrepareFolder(deep, true);
   SetInstallerVersion("win2k");
   Installer inst;
   ASSERT_TRUE(inst.Start(exe));
@@ -646,9 +655,8 @@ TEST_F(InstallerDialogs, ModuleInADeepFolderIsFound) {
 }
 
 TEST_F(InstallerDialogs, SecondInstanceExitsAtOnce) {
-  Installer first;
-  ASSERT_TRUE(first.Start(exe_));
-  HWND select = first.WaitDialog(kVersion);
+  Installer first, second;
+  HWND select = Open(first);
   ASSERT_TRUE(select);
   // The hidden main window that a second start finds.
   HWND main = FindWindowA("Tachy_class", "Tachymark");
@@ -656,7 +664,6 @@ TEST_F(InstallerDialogs, SecondInstanceExitsAtOnce) {
   EXPECT_FALSE(IsWindowVisible(main));
   EXPECT_EQ(GetWindow(select, GW_OWNER), main);
 
-  Installer second;
   ASSERT_TRUE(second.Start(exe_, "FORCE98"));
   ExpectExit(second);
   EXPECT_TRUE(first.Running());
@@ -668,15 +675,13 @@ TEST_F(InstallerDialogs, SecondInstanceExitsAtOnce) {
 
 TEST_F(InstallerDialogs, MainWindowAndFileExit) {
   Installer inst;
-  ASSERT_TRUE(inst.Start(exe_));
-  HWND select = inst.WaitDialog(kVersion);
-  ASSERT_TRUE(select);
+  ASSERT_TRUE(Open(inst));
   HWND main = FindWindowA("Tachy_class", "Tachymark");
   ASSERT_TRUE(main);
   EXPECT_EQ(GetClassLongA(main, GCL_STYLE), static_cast<DWORD>(CS_HREDRAW | CS_VREDRAW));
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(main, GWL_STYLE)) & WS_OVERLAPPEDWINDOW,
             static_cast<DWORD>(WS_OVERLAPPEDWINDOW));
-  RECT r = WindowRect(main);
+  const RECT r = WindowRect(main);
   EXPECT_EQ(r.left, 200);
   EXPECT_EQ(r.top, 200);
   EXPECT_EQ(r.right - r.left, 275);
@@ -692,12 +697,10 @@ TEST_F(InstallerDialogs, MainWindowAndFileExit) {
 
 TEST_F(InstallerDialogs, PositionsChain) {
   SetInstallerVersion("win98");
-  int cx = GetSystemMetrics(SM_CXSCREEN);
-  int cy = GetSystemMetrics(SM_CYSCREEN);
-  auto centred = [cx, cy](HWND w) {
-    RECT r = WindowRect(w);
-    int width = r.right - r.left, height = r.bottom - r.top;
-    return r.left == (cx - width) / 2 && r.top == (cy - height) / 2;
+  auto centred = [](HWND w) {
+    const RECT r = WindowRect(w);
+    return r.left == (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2 &&
+           r.top == (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2;
   };
   // The user drags each dialog by its title bar before pressing a button;
   // the next one opens where it was, with its own size (185 x 111 units,
@@ -717,7 +720,7 @@ TEST_F(InstallerDialogs, PositionsChain) {
       SCOPED_TRACE(s.dialog);
       HWND d = inst.WaitDialog(s.dialog);
       ASSERT_TRUE(d);
-      RECT r = WindowRect(d);
+      const RECT r = WindowRect(d);
       if (s.centred) {
         EXPECT_TRUE(centred(d));
       } else {
@@ -752,11 +755,12 @@ TEST_F(InstallerDialogs, KeyboardAlone) {
   const LanguageTexts& t = SystemTexts();
   struct Step {
     WORD key;
-    int focus;
-    int model;
+    int focus, model;
     bool advanced;
   };
-  auto keys = [](HWND d, std::initializer_list<Step> steps) {
+  // The keys, each checked for the focus and (with a model) the choices;
+  // `then` pressed at the end.
+  auto keys = [](HWND d, std::initializer_list<Step> steps, WORD then) {
     gui::Foreground(d);
     for (const Step& s : steps) {
       SCOPED_TRACE(testing::Message() << "key " << s.key << " focus " << s.focus);
@@ -769,60 +773,49 @@ TEST_F(InstallerDialogs, KeyboardAlone) {
         EXPECT_EQ(Checked(d, kAdvanced), s.advanced);
       }
     }
+    if (then) gui::Key(then);
   };
-  {
-    Installer inst;
-    ASSERT_TRUE(inst.Start(exe_));
-    HWND select = inst.WaitDialog(kVersion);
-    ASSERT_TRUE(select);
-    keys(select, {{0, kOk, kNone, false},
-                  {VK_TAB, kNone, kNone, false},
-                  {VK_UP, k2000, k2000, false},
-                  {VK_UP, k3000, k3000, false},
-                  {VK_UP, k3500, k3500, false},
-                  {VK_DOWN, k3000, k3000, false},
-                  {VK_TAB, kAdvanced, k3000, false},
-                  {VK_SPACE, kAdvanced, k3000, true},
-                  {VK_SPACE, kAdvanced, k3000, false},
-                  {VK_SPACE, kAdvanced, k3000, true},
-                  {VK_TAB, kCancel, k3000, true},
-                  {VK_TAB, kOk, k3000, true}});
-    gui::Key(VK_RETURN);
-    HWND installed = inst.WaitDialog(kInst1);
-    ASSERT_TRUE(installed);
-    keys(installed, {{0, kOk, 0, false}, {VK_ESCAPE, kOk, 0, false}});
-    EXPECT_TRUE(IsWindowVisible(installed));
-    gui::Key(VK_RETURN);
-    ExpectExit(inst);
-  }
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, "Model"), "Voodoo3 3000");
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DeviceKey()));
-  {
-    // Reinstall by its mnemonic, then Escape in Select Model: no change.
-    Installer inst;
-    HWND rr = Answer(inst, 0);
-    ASSERT_TRUE(rr);
-    keys(rr, {{0, kCancel, 0, false},
-              {VK_TAB, kReinstall, 0, false},
-              {VK_TAB, kRemove, 0, false},
-              {VK_TAB, kCancel, 0, false}});
-    gui::Alt(Mnemonic(t.reinstallButton));
-    HWND select = inst.WaitDialog(kVersion);
-    ASSERT_TRUE(select);
-    gui::Foreground(select);
-    gui::Key(VK_ESCAPE);
-    ExpectExit(inst);
-  }
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DeviceKey()));
   Installer inst;
+  HWND select = Open(inst);
+  ASSERT_TRUE(select);
+  keys(select,
+       {{0, kOk, kNone, false}, {VK_TAB, kNone, kNone, false}, {VK_UP, k2000, k2000, false},
+        {VK_UP, k3000, k3000, false}, {VK_UP, k3500, k3500, false},
+        {VK_DOWN, k3000, k3000, false}, {VK_TAB, kAdvanced, k3000, false},
+        {VK_SPACE, kAdvanced, k3000, true}, {VK_SPACE, kAdvanced, k3000, false},
+        {VK_SPACE, kAdvanced, k3000, true}, {VK_TAB, kCancel, k3000, true},
+        {VK_TAB, kOk, k3000, true}},
+       VK_RETURN);
+  HWND installed = inst.WaitDialog(kInst1);
+  ASSERT_TRUE(installed);
+  keys(installed, {{0, kOk, 0, false}, {VK_ESCAPE, kOk, 0, false}}, 0);
+  EXPECT_TRUE(IsWindowVisible(installed));
+  gui::Key(VK_RETURN);
+  ExpectExit(inst);
+  EXPECT_EQ(Text(kProduct, "Model"), "Voodoo3 3000");
+  EXPECT_TRUE(KeyExists(kDeviceKey));
+
+  // Reinstall by its mnemonic, then Escape in Select Model: no change.
   HWND rr = Answer(inst, 0);
+  ASSERT_TRUE(rr);
+  keys(rr,
+       {{0, kCancel, 0, false}, {VK_TAB, kReinstall, 0, false}, {VK_TAB, kRemove, 0, false},
+        {VK_TAB, kCancel, 0, false}},
+       0);
+  gui::Alt(Mnemonic(t.reinstallButton));
+  select = inst.WaitDialog(kVersion);
+  ASSERT_TRUE(select);
+  keys(select, {}, VK_ESCAPE);
+  ExpectExit(inst);
+  EXPECT_TRUE(KeyExists(kDeviceKey));
+
+  rr = Answer(inst, 0);
   ASSERT_TRUE(rr);
   gui::Foreground(rr);
   gui::Alt(Mnemonic(t.removeButton));
   HWND removed = inst.WaitDialog(kRem1);
   ASSERT_TRUE(removed);
-  gui::Foreground(removed);
-  gui::Key(VK_RETURN);
+  keys(removed, {}, VK_RETURN);
   ExpectExit(inst);
   EXPECT_TRUE(NothingInstalled());
 }
@@ -834,54 +827,27 @@ TEST_F(InstallerDialogs, KeyboardAlone) {
 // the cycle on, also where the first lands on the system language.
 TEST_F(InstallerDialogs, LanguageGestureCyclesAcrossDialogs) {
   SetInstallerVersion("win98");
-  const LanguageTexts& sys = SystemTexts();
   int step = 0;
-  auto twice = [&](HWND d, int label, const Shows& shows) {
-    ExpectTexts(d, shows, sys);
+  EachDialog([&](Installer& inst, HWND d, int label, const Shows& shows) {
+    if (label == kVersion) {
+      Click(d, k3000);
+      Click(d, kAdvanced);
+    }
+    ExpectTexts(d, shows, SystemTexts());
     for (int i = 0; i < 2; ++i) {
       GestureAt(d, Spot(GetDlgItem(d, label), i));
-      ExpectTexts(d, shows, CycleTexts(step++));
+      ExpectTexts(d, shows, CycleTexts(step++));  // Installed: English, French
     }
-  };
-  Installer inst;
-  ASSERT_TRUE(inst.Start(exe_));
-  HWND select = inst.WaitDialog(kVersion);
-  ASSERT_TRUE(select);
-  Click(select, k3000);
-  Click(select, kAdvanced);
-  twice(select, kVersion, kSelectTexts);
-  // Texts only: the choices stay.
-  EXPECT_TRUE(Checked(select, k3000));
-  EXPECT_TRUE(Checked(select, kAdvanced));
-  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(select, kAdvanced)));
-  // The no-model message comes in the dialog's current language, German.
-  Click(select, kNone);
-  Click(select, kOk);
-  HWND box = inst.WaitMessageBox();
-  ASSERT_TRUE(box);
-  EXPECT_EQ(TextW(box), kGerman.installError);
-  EXPECT_EQ(MessageText(box), kGerman.noModel);
-  DismissMessageBox(box);
-  Click(select, k2000);
-  Click(select, kOk);
-  HWND installed = inst.WaitDialog(kInst1);
-  ASSERT_TRUE(installed);
-  twice(installed, kInst1, kInstalledTexts);  // English, French
-  Click(installed, kOk);
-  ExpectExit(inst);
-
-  // A new run starts the cycle again, in Reinstall or Remove and Removed.
-  step = 0;
-  Installer again;
-  HWND rr = Answer(again, 0);
-  ASSERT_TRUE(rr);
-  twice(rr, kRR1, kReinstallTexts);
-  Click(rr, kRemove);
-  HWND removed = again.WaitDialog(kRem1);
-  ASSERT_TRUE(removed);
-  twice(removed, kRem1, kRemovedTexts);
-  Click(removed, kOk);
-  ExpectExit(again);
+    if (label != kVersion) return;
+    // Texts only: the choices stay. The no-model message comes in the
+    // dialog's current language, German.
+    EXPECT_TRUE(Checked(d, k3000));
+    EXPECT_TRUE(Checked(d, kAdvanced));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(d, kAdvanced)));
+    Click(d, kNone);
+    Click(d, kOk);
+    ExpectBox(inst, kGerman.installError, kGerman.noModel, d);
+  }, &step);
 }
 
 // Nothing but the whole gesture over the label changes the language, on
@@ -892,9 +858,9 @@ TEST_F(InstallerDialogs, LanguageGestureCyclesAcrossDialogs) {
 TEST_F(InstallerDialogs, LanguageGestureNeedsTheLabelAndAllThreeHeld) {
   const LanguageTexts& sys = SystemTexts();
   int step = 0;
-  auto only = [&](HWND d, int label, const Shows& shows) {
+  EachDialog([&](Installer&, HWND d, int label, const Shows& shows) {
     HWND l = GetDlgItem(d, label);
-    RECT r = WindowRect(l);
+    const RECT r = WindowRect(l);
     int spot = 0;
     for (WPARAM held : {WPARAM{0}, WPARAM{MK_SHIFT | MK_LBUTTON}, WPARAM{MK_CONTROL | MK_LBUTTON},
                         WPARAM{MK_CONTROL | MK_SHIFT}})
@@ -904,77 +870,48 @@ TEST_F(InstallerDialogs, LanguageGestureNeedsTheLabelAndAllThreeHeld) {
                     POINT{r.left, r.bottom}})
       GestureAt(d, p);
     ExpectTexts(d, shows, sys);
-    POINT corners[] = {{r.right - 1, r.bottom - 1}, {r.left, r.top}};
+    const POINT corners[] = {{r.right - 1, r.bottom - 1}, {r.left, r.top}};
     do {
       GestureAt(d, corners[step % 2]);
       ExpectTexts(d, shows, CycleTexts(step));
     } while (&CycleTexts(step++) == &sys);
-  };
-  {
-    Installer inst;
-    ASSERT_TRUE(inst.Start(exe_));
-    HWND select = inst.WaitDialog(kVersion);
-    ASSERT_TRUE(select);
-    only(select, kVersion, kSelectTexts);
-    Click(select, k2000);
-    Click(select, kOk);
-    HWND installed = inst.WaitDialog(kInst1);
-    ASSERT_TRUE(installed);
-    only(installed, kInst1, kInstalledTexts);
-    Click(installed, kOk);
-    ExpectExit(inst);
-  }
-  step = 0;
-  Installer inst;
-  HWND rr = Answer(inst, 0);
-  ASSERT_TRUE(rr);
-  only(rr, kRR1, kReinstallTexts);
-  Click(rr, kRemove);
-  HWND removed = inst.WaitDialog(kRem1);
-  ASSERT_TRUE(removed);
-  only(removed, kRem1, kRemovedTexts);
-  Click(removed, kOk);
-  ExpectExit(inst);
+  }, &step);
 }
 
 // --- The registry refuses: a key whose security lets nobody write.
 
 // Sets the key's DACL from an SDDL text; false when Wine will not.
-bool SetKeySecurity(HKEY root, const std::string& path, const char* sddl) {
+bool SetKeySecurity(const char* sddl) {
   HKEY k;
-  if (RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC | READ_CONTROL, &k) != ERROR_SUCCESS)
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, WRITE_DAC | READ_CONTROL, &k) !=
+      ERROR_SUCCESS)
     return false;
   PSECURITY_DESCRIPTOR sd = nullptr;
-  bool ok = ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd,
-                                                                 nullptr) &&
-            RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, sd) == ERROR_SUCCESS;
+  const bool ok = ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
+                                                                       &sd, nullptr) &&
+                  RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, sd) == ERROR_SUCCESS;
   LocalFree(sd);
   RegCloseKey(k);
   return ok;
 }
 
+// What an open of the product key with `access` gets (RegCreateKeyExA, as
+// the installer writes, when `create`).
+LONG OpenProduct(REGSAM access, bool create = false) {
+  HKEY k;
+  char cls[] = "Tachymark";
+  const LONG r = create ? RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, cls,
+                                          REG_OPTION_NON_VOLATILE, access, nullptr, &k, nullptr)
+                        : RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, access, &k);
+  if (r == ERROR_SUCCESS) RegCloseKey(k);
+  return r;
+}
+
 class InstallerRefused : public InstallerDialogs {
  protected:
   void TearDown() override {
-    SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:(A;;KA;;;WD)");
+    SetKeySecurity("D:(A;;KA;;;WD)");
     InstallerDialogs::TearDown();
-  }
-  // What the installer's own open of the product key gets: detection
-  // (KEY_READ) and RegCreateKeyExA with its write access.
-  static LONG Opened(LONG r, const HKEY* k) {
-    if (r == ERROR_SUCCESS) RegCloseKey(*k);
-    return r;
-  }
-  static LONG OpenForRead() {
-    HKEY k;
-    return Opened(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, KEY_READ, &k), &k);
-  }
-  static LONG OpenForWrite() {
-    HKEY k;
-    char cls[] = "Tachymark";
-    return Opened(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, cls, REG_OPTION_NON_VOLATILE,
-                                  KEY_CREATE_SUB_KEY | KEY_SET_VALUE, nullptr, &k, nullptr),
-                  &k);
   }
 };
 
@@ -982,106 +919,83 @@ TEST_F(InstallerRefused, InstallReportsTheFailure) {
   SetInstallerVersion("win2k");
   // A product key that everybody is denied reading and writing (a deny
   // entry for query, set, create, enumerate and notify; the owner can still
-  // put the DACL back): not detected, and not writable. Tried first.
-  WriteText(HKEY_LOCAL_MACHINE, kProduct, "Old", "x");
-  ASSERT_TRUE(SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:P(D;;0x1f;;;WD)(A;;KA;;;WD)"));
-  ASSERT_EQ(OpenForRead(), ERROR_ACCESS_DENIED);
-  ASSERT_EQ(OpenForWrite(), ERROR_ACCESS_DENIED);
+  // put the DACL back): not detected, and not writable. Tried first: the
+  // installer's detection opens it with KEY_READ.
+  PutText(kProduct, "Old", "x");
+  ASSERT_TRUE(SetKeySecurity("D:P(D;;0x1f;;;WD)(A;;KA;;;WD)"));
+  ASSERT_EQ(OpenProduct(KEY_READ), ERROR_ACCESS_DENIED);
+  ASSERT_EQ(OpenProduct(KEY_CREATE_SUB_KEY | KEY_SET_VALUE, true), ERROR_ACCESS_DENIED);
 
   Installer inst;
-  ASSERT_TRUE(inst.Start(exe_));
-  HWND select = inst.WaitDialog(kVersion);
+  HWND select = Open(inst);
   ASSERT_TRUE(select) << "the unreadable key must count as absent";
-  HWND main = FindWindowA("Tachy_class", "Tachymark");
   Click(select, k2000);
   Click(select, kOk);
-  HWND box = inst.WaitMessageBox();
-  ASSERT_TRUE(box);
   const LanguageTexts& t = SystemTexts();
-  EXPECT_EQ(TextW(box), t.installError);
-  EXPECT_TRUE(StartsWith(MessageText(box), t.installFailed)) << std::string(
-      MessageText(box).begin(), MessageText(box).end());
-  EXPECT_EQ(GetWindow(box, GW_OWNER), main);
-  EXPECT_EQ(inst.WaitDialog(kInst1, 300), nullptr);  // no success dialog
-  DismissMessageBox(box);
+  ExpectBox(inst, t.installError, t.installFailed, FindWindowA("Tachy_class", "Tachymark"),
+            true, kInst1);  // no success dialog
   ExpectExit(inst);
   // The other steps ran; the refused key kept what it held.
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DisplayKey()));
+  EXPECT_TRUE(KeyExists(kDisplayKey));
   ExpectClassKey();
-  ASSERT_TRUE(SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:(A;;KA;;;WD)"));
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kProduct, "Old"), "x");
-  EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kProduct, "Model"));
+  ASSERT_TRUE(SetKeySecurity("D:(A;;KA;;;WD)"));
+  EXPECT_EQ(Text(kProduct, "Old"), "x");
+  EXPECT_FALSE(Has(kProduct, "Model"));
 }
 
 TEST_F(InstallerRefused, RemovalStopsAndReportsTheFailure) {
   SetInstallerVersion("nt40");
   Install("", k3000);
-  const char* device = kNT4Device;
-  gui::PutDword(HKEY_LOCAL_MACHINE, device, "GraphicsClocking", 170);
+  gui::PutDword(kNT4Device, "GraphicsClocking", 170);
   // Readable, so detected, but it cannot be deleted: a deny entry for
   // DELETE; where Wine grants DELETE anyway, a subkey (NT's RegDeleteKey
   // refuses a key that has subkeys) makes the same refusal.
-  ASSERT_TRUE(SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:P(D;;SD;;;WD)(A;;KR;;;WD)"));
-  HKEY k;
-  if (Opened(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, DELETE, &k), &k) !=
-      ERROR_ACCESS_DENIED) {
+  ASSERT_TRUE(SetKeySecurity("D:P(D;;SD;;;WD)(A;;KR;;;WD)"));
+  if (OpenProduct(DELETE) != ERROR_ACCESS_DENIED) {
     std::printf("note: Wine grants DELETE despite the key's DACL; using a subkey\n");
-    ASSERT_TRUE(SetKeySecurity(HKEY_LOCAL_MACHINE, kProduct, "D:(A;;KA;;;WD)"));
-    WriteText(HKEY_LOCAL_MACHINE, std::string(kProduct) + "\\Pinned", "x", "y");
+    ASSERT_TRUE(SetKeySecurity("D:(A;;KA;;;WD)"));
+    PutText(std::string(kProduct) + "\\Pinned", "x", "y");
   }
 
   Installer inst;
   ASSERT_TRUE(Answer(inst, kRemove));
-  HWND box = inst.WaitMessageBox();
-  ASSERT_TRUE(box);
   const LanguageTexts& t = SystemTexts();
-  EXPECT_EQ(TextW(box), t.installError);
-  EXPECT_TRUE(StartsWith(MessageText(box), t.removeFailed));
-  EXPECT_EQ(inst.WaitDialog(kRem1, 300), nullptr);
-  DismissMessageBox(box);
+  ExpectBox(inst, t.installError, t.removeFailed, FindWindowA("Tachy_class", "Tachymark"),
+            true, kRem1);
   ExpectExit(inst);
   // Removal stopped at the product key: the later keys and the driver
   // values stay.
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProduct));
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, DisplayKey()));
-  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey()));
-  EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, device, "GraphicsClocking"));
+  EXPECT_TRUE(KeyExists(kProduct));
+  EXPECT_TRUE(KeyExists(kDisplayKey));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
+  EXPECT_TRUE(Has(kNT4Device, "GraphicsClocking"));
 }
 
 // A second start brings the running installer's dialog forward, from behind
 // another window and from minimised; the hidden main window stays hidden.
 TEST_F(InstallerDialogs, SecondStartBringsTheDialogForward) {
-  Installer first;
-  ASSERT_TRUE(first.Start(exe_));
-  HWND select = first.WaitDialog(kVersion);
+  Installer first, second;
+  HWND select = Open(first);
   ASSERT_TRUE(select);
   HWND main = FindWindowA("Tachy_class", "Tachymark");
   ASSERT_TRUE(main);
   HWND other = CreateWindowA("STATIC", "In front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 150, 150,
                              400, 300, nullptr, nullptr, nullptr, nullptr);
   ASSERT_TRUE(other);
-  auto waitForeground = [](HWND w) {
-    for (int i = 0; i < 100 && GetForegroundWindow() != w; ++i) {
-      MSG msg;
-      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-      Sleep(20);
-    }
-    return GetForegroundWindow() == w;
+  auto foreground = [](HWND w) {
+    return gui::WaitUntil([w] { return GetForegroundWindow() == w; }, 2000);
   };
   for (bool minimised : {false, true}) {
     SCOPED_TRACE(minimised ? "minimised" : "behind another window");
     SetForegroundWindow(other);
-    ASSERT_TRUE(waitForeground(other));
+    ASSERT_TRUE(foreground(other));
     if (minimised) {
       ShowWindow(select, SW_MINIMIZE);
       ASSERT_TRUE(IsIconic(select));
     }
-    Installer second;
     ASSERT_TRUE(second.Start(exe_));
-    DWORD code = 1;
-    ASSERT_TRUE(second.WaitExit(15000, &code));
-    EXPECT_EQ(code, 0u);
-    EXPECT_TRUE(waitForeground(select));
+    ExpectExit(second);
+    EXPECT_TRUE(foreground(select));
     EXPECT_FALSE(IsIconic(select));
     EXPECT_FALSE(IsWindowVisible(main));
     EXPECT_TRUE(NothingInstalled());
@@ -1089,8 +1003,7 @@ TEST_F(InstallerDialogs, SecondStartBringsTheDialogForward) {
   DestroyWindow(other);
   EXPECT_TRUE(first.Running());
   Click(select, kCancel);
-  DWORD code = 1;
-  ASSERT_TRUE(first.WaitExit(15000, &code));
+  ExpectExit(first);
   EXPECT_TRUE(NothingInstalled());
 }
 

@@ -1,7 +1,7 @@
 // Shared pieces of the page's Wine tests: registry set-up and inspection,
 // loading the page module the way the Display control panel does (handler
 // key + COM + the shell's extension array), a modeless property sheet that
-// the tests drive between messages, a catcher for message boxes, and
+// the tests drive by real input in steps, a catcher for message boxes, and
 // re-running the test program as another Windows version or language.
 #pragma once
 
@@ -14,6 +14,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +28,8 @@ namespace pagetest {
 using namespace gui;
 
 constexpr char kClsid[] = "{7A41C3E2-5B19-11D2-A4C7-0060B0D4E91F}";
+const CLSID kClass = {0x7A41C3E2, 0x5B19, 0x11d2,
+                      {0xA4, 0xC7, 0x00, 0x60, 0xB0, 0xD4, 0xE9, 0x1F}};
 constexpr char kHandlerKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Display"
     "\\shellex\\PropertySheetHandlers\\Tachymark";
@@ -36,6 +40,8 @@ constexpr char kNt4Device[] = "SYSTEM\\CurrentControlSet\\Services\\Voodoo3\\Dev
 constexpr char kNt5Device[] = "SYSTEM\\CurrentControlSet\\Services\\3dfxvs\\Device0";
 constexpr char kNtGlide[] = "SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide";
 constexpr int kApplyButton = 0x3021;
+// The clock controls: trackbar, value, unit, both limits, the restart note.
+constexpr int kClockControls[] = {1001, 1005, 1010, 1004, 1003, 1027};
 
 inline std::string Env(const char* name) {
   const char* v = getenv(name);
@@ -43,10 +49,6 @@ inline std::string Env(const char* name) {
 }
 
 // --- Registry --------------------------------------------------------------
-
-inline bool Exists(const std::string& key, const char* name) {
-  return ReadValue(HKEY_LOCAL_MACHINE, key, name, nullptr);
-}
 
 // The value exactly as stored: type and bytes (a text with its terminator),
 // and the class string its key was created with.
@@ -70,6 +72,21 @@ inline void ResetMachine() {
   DeleteTree("SYSTEM\\CurrentControlSet\\Services\\3dfxvs");
   DeleteTree("SYSTEM\\CurrentControlSet\\Services\\3Dfx");
   PutText(kAdapter0, "DriverDesc", "3dfx Voodoo3 3000");
+}
+
+inline OSVERSIONINFOA OsVersion() {
+  OSVERSIONINFOA v = {};
+  v.dwOSVersionInfoSize = sizeof v;
+  GetVersionExA(&v);
+  return v;
+}
+// The keys a scenario names: a subkey of adapter 0 (DEFAULT, Glide, D3D),
+// product, ntglide, or device (Device0 of the NT version Wine poses as).
+inline std::string KeyOf(const std::string& alias) {
+  if (alias == "product") return kProduct;
+  if (alias == "ntglide") return kNtGlide;
+  if (alias == "device") return OsVersion().dwMajorVersion == 4 ? kNt4Device : kNt5Device;
+  return std::string(kAdapter0) + "\\" + alias;
 }
 
 // The product key as the installer leaves it.
@@ -123,7 +140,8 @@ struct Box {
   HWND owner;
 };
 
-// Records every message box of this thread and presses its OK button.
+// Records every message box of this thread and presses its OK button; other
+// dialogs whose caption is in `cancel` are recorded and cancelled.
 class BoxCatcher {
  public:
   BoxCatcher() {
@@ -135,39 +153,21 @@ class BoxCatcher {
     current_ = nullptr;
   }
   std::vector<Box> boxes;
-  std::vector<std::string> cancel;  // captions of dialogs to cancel
+  std::vector<std::string> cancel;
 
  private:
   static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && current_) {
-      HWND w = reinterpret_cast<HWND>(wParam);
-      char cls[32] = {};
-      GetClassNameA(w, cls, sizeof cls);
+    HWND w = reinterpret_cast<HWND>(wParam);
+    char cls[32] = {};
+    if (code == HCBT_ACTIVATE && current_ && GetClassNameA(w, cls, sizeof cls) &&
+        !strcmp(cls, "#32770")) {
       HWND label = GetDlgItem(w, 0xFFFF);  // a message box's text
-      if (!strcmp(cls, "#32770") && label) {
-        Box box;
-        char buffer[1024] = {};
-        GetWindowTextA(w, buffer, sizeof buffer);
-        box.caption = buffer;
-        GetWindowTextA(label, buffer, sizeof buffer);
-        box.text = buffer;
-        box.textUtf8 = Utf8(label);
-        box.owner = GetWindow(w, GW_OWNER);
+      const Box box = {TextA(w), label ? TextA(label) : "", label ? Utf8(label) : "",
+                       GetWindow(w, GW_OWNER)};
+      const std::vector<std::string>& names = current_->cancel;
+      if (label || std::find(names.begin(), names.end(), box.caption) != names.end()) {
         current_->boxes.push_back(box);
-        PostMessageA(w, WM_COMMAND, IDOK, 0);
-      } else if (!strcmp(cls, "#32770")) {
-        // Other dialogs named in `cancel` are recorded and cancelled.
-        char caption[256] = {};
-        GetWindowTextA(w, caption, sizeof caption);
-        for (const std::string& name : current_->cancel) {
-          if (name == caption) {
-            Box box;
-            box.caption = caption;
-            box.owner = GetWindow(w, GW_OWNER);
-            current_->boxes.push_back(box);
-            PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
-          }
-        }
+        PostMessageA(w, WM_COMMAND, label ? IDOK : IDCANCEL, 0);
       }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -189,13 +189,12 @@ class Sheet {
   Sheet& operator=(const Sheet&) = delete;
   ~Sheet() { Close(); }
 
-  // Returns the number of handler pages. `throughShell`: the handlers are
-  // loaded by the shell's SHCreatePropSheetExtArray; otherwise the
-  // Tachymark class is created here with COM the same way (create for
-  // IShellExtInit, Initialize, query IShellPropSheetExt, release the first
-  // interface, AddPages) and released on Close. Wine 8's
-  // SHCreatePropSheetExtArray keeps one reference of every handler it
-  // creates, so only the second way can show the extension object's end.
+  // Returns the number of handler pages. `throughShell`: the shell's
+  // SHCreatePropSheetExtArray loads the handlers; else the Tachymark class
+  // is created here the same way (IShellExtInit, Initialize, query
+  // IShellPropSheetExt, release the first, AddPages) and released on Close.
+  // Wine 8's SHCreatePropSheetExtArray keeps a reference of every handler
+  // it creates, so only the second way can show the extension object's end.
   UINT Open(bool throughShell = true) {
     own_.reset(new standin::OwnPage("Settings"));
     handlers_.reset(new standin::HandlerPages());
@@ -231,34 +230,9 @@ class Sheet {
   bool ApplyEnabled() const { return IsWindowEnabled(GetDlgItem(sheet, kApplyButton)) != FALSE; }
   bool Checked(int id) const { return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
   bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
-  std::string TextOf(int id) const {
-    char buffer[512] = {};
-    GetWindowTextA(Item(id), buffer, sizeof buffer);
-    return buffer;
-  }
+  std::string TextOf(int id) const { return TextA(Item(id)); }
   LRESULT Trackbar(UINT message, WPARAM w = 0, LPARAM l = 0) const {
     return SendMessageA(Item(1001), message, w, l);
-  }
-
-  // The user drags the trackbar's thumb to `position`.
-  void Drag(int position) {
-    EXPECT_TRUE(DragThumb(Item(1001), position)) << "thumb to " << position;
-  }
-  // A click on the page's control `id`, and what it leads to.
-  void Click(int id) {
-    gui::Click(Item(id));
-    Settle(page);
-  }
-  // A key to the focused control of the sheet; Alt with a letter.
-  void Type(WORD vk) {
-    Foreground(sheet);
-    Key(vk);
-    Settle(page);
-  }
-  void Mnemonic(char letter) {
-    Foreground(sheet);
-    Alt(letter);
-    Settle(page);
   }
   // The letter after the '&' of control `id`'s text.
   char MnemonicOf(int id) const {
@@ -275,16 +249,50 @@ class Sheet {
     EXPECT_EQ(Trackbar(TBM_GETTIC, 0), lower + 2);
     EXPECT_EQ(Trackbar(TBM_GETTIC, inner - 1), lower + 2 * inner);
   }
-  // Apply, OK or Cancel of the sheet, clicked.
-  void Press(int button) {
-    const int id = button == PSBTN_OK ? IDOK : button == PSBTN_CANCEL ? IDCANCEL : kApplyButton;
-    gui::Click(GetDlgItem(sheet, id));
-    Settle(sheet);
-  }
   // Whether the sheet has finished (after OK or Cancel).
-  bool Finished() const {
-    return SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0) == 0;
+  bool Finished() const { return SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0) == 0; }
+
+  // A scenario as steps "verb arg=value", done by real input. Acting:
+  //   click ID; drag N (the thumb to N); key tab|left|right|prior|next|home|end|return;
+  //   alt X (Alt with letter X, or with the mnemonic of control X);
+  //   gesture ID=HELD (HELD of c, s, l: Ctrl, Shift, left button; no '=': all
+  //   three; ID 0: the page's corner, away from every control);
+  //   press apply|ok|cancel (the sheet's buttons).
+  // Checking: checked/unchecked ID, on/off ID, clock on|off (every clock
+  //   control), text ID=TEXT, pos=N, ticks=LOWER,UPPER, apply on|off,
+  //   changed=N, unchanged=N, finished, open, reg KEY/NAME=TEXT (KEY for KeyOf),
+//   dword KEY/NAME=N (a REG_DWORD).
+  void Steps(std::initializer_list<const char*> steps) {
+    for (const std::string step : steps) {
+      SCOPED_TRACE(step);
+      const size_t eq = step.find('='), space = step.find(' ');
+      const std::string verb = step.substr(0, std::min(eq, space));
+      const std::string arg = space < eq ? step.substr(space + 1, eq - space - 1) : "";
+      const std::string value = eq == std::string::npos ? "" : step.substr(eq + 1);
+      const int id = atoi(arg.c_str()), number = atoi(value.c_str());
+      if (verb == "click") Act(Item(id), [&] { gui::Click(Item(id)); });
+      else if (verb == "drag") EXPECT_TRUE(DragThumb(Item(1001), id));
+      else if (verb == "key") Act(sheet, [&] { Key(KeyCode(arg)); });
+      else if (verb == "alt") Act(sheet, [&] { Alt(id ? MnemonicOf(id) : arg[0]); });
+      else if (verb == "gesture") Gesture(id, eq == std::string::npos ? kGestureHeld : Held(value));
+      else if (verb == "press") Press(arg);
+      else if (verb == "checked" || verb == "unchecked") EXPECT_EQ(Checked(id), verb == "checked");
+      else if (verb == "on" || verb == "off") EXPECT_EQ(Enabled(id), verb == "on");
+      else if (verb == "clock") {
+        for (int c : kClockControls) EXPECT_EQ(Enabled(c), arg == "on") << c;
+      }
+      else if (verb == "text") EXPECT_EQ(TextOf(id), value);
+      else if (verb == "pos") EXPECT_EQ(Trackbar(TBM_GETPOS), number);
+      else if (verb == "ticks") ExpectTrackbar(number, atoi(value.c_str() + value.find(',') + 1));
+      else if (verb == "apply") EXPECT_EQ(ApplyEnabled(), arg == "on");
+      else if (verb == "changed") EXPECT_EQ(changed, number);
+      else if (verb == "unchanged") EXPECT_EQ(unchanged, number);
+      else if (verb == "finished" || verb == "open") EXPECT_EQ(Finished(), verb == "finished");
+      else if (verb == "reg" || verb == "dword") ExpectValue(arg, value, verb == "dword");
+      else ADD_FAILURE() << "unknown step";
+    }
   }
+
   void Close() {
     if (sheet) {
       DestroyWindow(sheet);
@@ -305,6 +313,49 @@ class Sheet {
   int unchanged = 0;  // PSM_UNCHANGED received
 
  private:
+  // Input aimed at `target` (keys: the sheet's focused control), then what
+  // it leads to on the page.
+  template <typename F>
+  void Act(HWND target, F input) {
+    Foreground(target);
+    input();
+    Settle(page);
+  }
+  static void ExpectValue(const std::string& at, const std::string& value, bool dword) {
+    const std::string key = KeyOf(at.substr(0, at.find('/'))), name = at.substr(at.find('/') + 1);
+    EXPECT_EQ(Text(key, name.c_str()), value);
+    DWORD type = 0;
+    EXPECT_TRUE(!dword || (ReadValue(HKEY_LOCAL_MACHINE, key, name.c_str(), nullptr, &type) &&
+                           type == REG_DWORD));
+  }
+  void Press(const std::string& button) {
+    const int id = button == "ok" ? IDOK : button == "cancel" ? IDCANCEL : kApplyButton;
+    gui::Click(GetDlgItem(sheet, id));
+    Settle(sheet);
+  }
+  void Gesture(int id, WPARAM held) {
+    Foreground(sheet);
+    const RECT r = WindowRect(page);
+    if (id) gui::Gesture(Item(id), held);
+    else GestureAt({r.right - 3, r.bottom - 3}, held);
+    Settle(page);
+  }
+  static WPARAM Held(const std::string& keys) {
+    return (keys.find('c') != std::string::npos ? MK_CONTROL : 0) |
+           (keys.find('s') != std::string::npos ? MK_SHIFT : 0) |
+           (keys.find('l') != std::string::npos ? MK_LBUTTON : 0);
+  }
+  static WORD KeyCode(const std::string& name) {
+    const struct {
+      const char* name;
+      WORD vk;
+    } keys[] = {{"tab", VK_TAB},   {"left", VK_LEFT}, {"right", VK_RIGHT}, {"prior", VK_PRIOR},
+                {"next", VK_NEXT}, {"home", VK_HOME}, {"end", VK_END},     {"return", VK_RETURN}};
+    for (const auto& k : keys)
+      if (name == k.name) return k.vk;
+    ADD_FAILURE() << "unknown key " << name;
+    return 0;
+  }
   static LRESULT CALLBACK Spy(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
     Sheet* self = static_cast<Sheet*>(GetPropA(w, "pagetest"));
     if (message == PSM_CHANGED) ++self->changed;
@@ -312,13 +363,9 @@ class Sheet {
     return CallWindowProcA(self->previous_, w, message, wParam, lParam);
   }
   UINT LoadDirect(std::vector<HPROPSHEETPAGE>* pages) {
-    CLSID clsid;
-    wchar_t text[64];
-    MultiByteToWideChar(CP_ACP, 0, kClsid, -1, text, 64);
-    CLSIDFromString(text, &clsid);
     IShellExtInit* init = nullptr;
-    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IShellExtInit, reinterpret_cast<void**>(&init))))
+    if (FAILED(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
+                                reinterpret_cast<void**>(&init))))
       return 0;
     init->Initialize(nullptr, nullptr, nullptr);
     init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&direct_));
@@ -338,20 +385,6 @@ class Sheet {
   WNDPROC previous_ = nullptr;
 };
 
-// The gesture with `held` over control `id` of the page (or over the
-// page's corner, away from every control, when id is 0).
-inline void RightClick(const Sheet& s, int id, WPARAM held) {
-  Foreground(s.sheet);
-  if (id) {
-    Gesture(s.Item(id), held);
-  } else {
-    const RECT r = WindowRect(s.page);
-    GestureAt({r.right - 3, r.bottom - 3}, held);
-  }
-  Settle(s.page);
-}
-constexpr WPARAM kGestureKeys = kGestureHeld;
-
 // The title of tab `index` of the sheet.
 inline std::string TabTitle(HWND sheet, int index) {
   HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
@@ -369,96 +402,73 @@ inline std::string TabTitle(HWND sheet, int index) {
 inline std::string ExeName() {
   char path[MAX_PATH];
   GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string p = path;
-  const size_t slash = p.find_last_of("\\/");
-  return slash == std::string::npos ? p : p.substr(slash + 1);
-}
-
-// Runs this program again as a child with Wine posing as `version` (win98,
-// nt40, win2k...) through the per-program AppDefaults key, and with the
-// given extra environment (e.g. "LC_ALL=fr_FR.UTF-8"). Returns the child's
-// exit code.
-inline int RunChild(const char* version, const std::vector<std::string>& env = {}) {
-  PutText(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + ExeName(), "Version", version);
-  std::vector<std::pair<std::string, std::string>> saved;
-  SetEnvironmentVariableA("PAGETEST_CHILD", version);
-  for (const std::string& e : env) {
-    const size_t eq = e.find('=');
-    SetEnvironmentVariableA(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str());
-  }
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  std::string cmd = GetCommandLineA();
-  DWORD code = 99;
-  if (CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                     &si, &pi)) {
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-  }
-  SetEnvironmentVariableA("PAGETEST_CHILD", nullptr);
-  return static_cast<int>(code);
+  const std::string p = path;
+  return p.substr(p.find_last_of("\\/") + 1);
 }
 
 inline bool IsChild() { return !Env("PAGETEST_CHILD").empty(); }
 
-// Wine takes the system language from the Unix locale of the process that
-// started the Wine process tree, not from the Windows environment. To run
-// as another system language the program is therefore started again from a
-// Unix process: env LC_ALL=<lcAll> ... wine <this program>. Wine cannot wait
-// for a Unix process, so the child writes its exit code into a file that the
-// parent waits for. Returns the child's exit code (99 when it never ended).
-inline int RunChildWithLocale(const char* version, const std::string& lcAll,
-                              const std::vector<std::string>& env = {}) {
-  PutText(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + ExeName(), "Version", version);
-
-  const std::string prefix = Env("TACHY_WINEPREFIX");
-  if (prefix.empty()) {
-    fprintf(stderr, "TACHY_WINEPREFIX is not set\n");
-    return 98;
-  }
-  char temp[MAX_PATH], done[MAX_PATH];
-  GetTempPathA(sizeof temp, temp);
-  GetTempFileNameA(temp, "pgt", 0, done);
-  DeleteFileA(done);
-  char self[MAX_PATH];
-  GetModuleFileNameA(nullptr, self, sizeof self);
-  const char* wine = GetFileAttributesA("Z:\\usr\\bin\\wine") != INVALID_FILE_ATTRIBUTES
-                         ? "/usr/bin/wine" : "wine";
-  std::string cmd = "/usr/bin/env LC_ALL=" + lcAll + " PAGETEST_CHILD=" + version +
-                    " \"PAGETEST_DONE=" + done + "\" WINEPREFIX=" + prefix;
-  for (const std::string& e : env) cmd += " " + e;
-  cmd += std::string(" ") + wine + " \"" + self + "\"";
+// Starts `cmd` (inheriting handles and environment) and, when `wait`, returns
+// its exit code; 97 when it does not start, else 99.
+inline int RunProcess(std::string cmd, bool wait = true) {
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &si, &pi)) {
-    fprintf(stderr, "could not start %s (%lu)\n", cmd.c_str(), GetLastError());
-    return 97;
-  }
+  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+    return fprintf(stderr, "could not start %s (%lu)\n", cmd.c_str(), GetLastError()), 97;
+  DWORD code = 99;
+  if (wait && WaitForSingleObject(pi.hProcess, INFINITE) == WAIT_OBJECT_0)
+    GetExitCodeProcess(pi.hProcess, &code);
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
-  for (int waited = 0; waited < 280000; waited += 200) {
-    FILE* f = fopen(done, "r");
-    if (f) {
-      int code = 99;
-      const bool complete = fscanf(f, "%d", &code) == 1;
-      fclose(f);
-      if (complete) {
-        DeleteFileA(done);
-        return code;
-      }
-    }
-    Sleep(200);
-  }
-  fprintf(stderr, "the child for LC_ALL=%s did not finish\n", lcAll.c_str());
-  return 99;
+  return static_cast<int>(code);
 }
 
-// The child's end: hands its exit code to the waiting parent.
+// Runs this program again as a child with Wine posing as `version` (win98,
+// nt40, win2k; null: as the machine is) through the program's AppDefaults
+// key, and returns the child's exit code. Wine takes the system language
+// from the Unix locale of the process that started the Wine process tree,
+// not from the Windows environment: with `lcAll` (e.g. "fr_FR.UTF-8") the
+// child is started from a Unix process (env LC_ALL=... PAGETEST_LANG=...
+// wine <this program>), which Wine cannot wait for, so the child writes its
+// exit code into a file that the parent waits for (ChildExit). 99: the
+// child never ended.
+inline int RunChild(const char* version, const std::string& lcAll = "") {
+  const std::string exe = ExeName(), prefix = Env("TACHY_WINEPREFIX");
+  if (version)
+    PutText(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + exe, "Version", version);
+  DrawOwnFrames(exe);
+  const char* child = version ? version : "child";
+  SetEnvironmentVariableA("PAGETEST_CHILD", child);
+  std::string cmd = GetCommandLineA();
+  char self[MAX_PATH], temp[MAX_PATH], done[MAX_PATH] = "";
+  if (!lcAll.empty()) {
+    if (prefix.empty()) return fprintf(stderr, "TACHY_WINEPREFIX is not set\n"), 98;
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    GetTempPathA(sizeof temp, temp);
+    GetTempFileNameA(temp, "pgt", 0, done);
+    DeleteFileA(done);
+    const bool usrBin = GetFileAttributesA("Z:\\usr\\bin\\wine") != INVALID_FILE_ATTRIBUTES;
+    cmd = "/usr/bin/env LC_ALL=" + lcAll + " PAGETEST_LANG=" + lcAll + " PAGETEST_CHILD=" +
+          child + " \"PAGETEST_DONE=" + done + "\" WINEPREFIX=" + prefix +
+          (usrBin ? " /usr/bin/wine \"" : " wine \"") + self + "\"";
+  }
+  const int code = RunProcess(cmd, !done[0]);
+  SetEnvironmentVariableA("PAGETEST_CHILD", nullptr);
+  if (code == 97) return code;
+  for (int waited = 0; done[0] && waited < 280000; waited += 50) {
+    FILE* f = fopen(done, "r");
+    int got = 99;
+    const bool complete = f && fscanf(f, "%d", &got) == 1;
+    if (f) fclose(f);
+    if (complete) return DeleteFileA(done), got;
+    Sleep(50);
+  }
+  if (done[0]) fprintf(stderr, "the child for LC_ALL=%s did not finish\n", lcAll.c_str());
+  return code;
+}
+
+// The child's end: hands its exit code to a parent that waits for the file.
 inline int ChildExit(int code) {
   const std::string done = Env("PAGETEST_DONE");
   if (!done.empty()) {
@@ -473,21 +483,47 @@ inline int ChildExit(int code) {
   return code;
 }
 
-// Every page test program holds this while it runs, so that two of them
-// never change the machine's keys at the same time.
-class MachineLock {
- public:
-  MachineLock() {
-    mutex_ = CreateMutexA(nullptr, FALSE, "TachymarkPageTestMachine");
-    WaitForSingleObject(mutex_, INFINITE);
-  }
-  ~MachineLock() {
-    ReleaseMutex(mutex_);
-    CloseHandle(mutex_);
-  }
-
- private:
-  HANDLE mutex_;
+// The parent's side of a test program: runs the child once per run (Wine
+// version, and a system language or ""). Returns the number of failed runs.
+// Two page test programs never change the machine's keys at the same time:
+// each holds the mutex until it ends.
+struct Run {
+  const char* version;
+  const char* lcAll;
 };
+inline int RunChildren(const std::vector<Run>& runs) {
+  WaitForSingleObject(CreateMutexA(nullptr, FALSE, "TachymarkPageTestMachine"), INFINITE);
+  int failed = 0;
+  for (const Run& r : runs) {
+    printf("=== Wine posing as %s%s%s\n", r.version ? r.version : "the prefix's version",
+           *r.lcAll ? ", LC_ALL=" : "", r.lcAll);
+    fflush(stdout);
+    failed += RunChild(r.version, r.lcAll) != 0;
+  }
+  return failed;
+}
+
+// Whether Wine poses as the version this child was started as.
+inline bool PosesAsAsked() {
+  const OSVERSIONINFOA v = OsVersion();
+  const std::string want = Env("PAGETEST_CHILD");
+  const bool nt = v.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  const bool ok = want == "win98"   ? !nt && v.dwMinorVersion == 10
+                  : want == "nt40"  ? nt && v.dwMajorVersion == 4
+                  : want == "win2k" ? nt && v.dwMajorVersion == 5
+                                    : true;
+  if (!ok) fprintf(stderr, "Wine does not pose as %s here\n", want.c_str());
+  return ok;
+}
+
+// The child's side: the tests, with common controls and COM.
+inline int RunTests(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  InitCommonControls();
+  CoInitialize(nullptr);
+  const int rc = RUN_ALL_TESTS();
+  CoUninitialize();
+  return ChildExit(rc);
+}
 
 }  // namespace pagetest

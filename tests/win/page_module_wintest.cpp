@@ -12,8 +12,6 @@
 namespace pagetest {
 namespace {
 
-const CLSID kClass = {0x7A41C3E2, 0x5B19, 0x11d2,
-                      {0xA4, 0xC7, 0x00, 0x60, 0xB0, 0xD4, 0xE9, 0x1F}};
 const IID kClassDispatch = {0x5C8E13B7, 0x2D46, 0x11d0,
                             {0x9F, 0x3A, 0x00, 0x80, 0xC7, 0xA2, 0xB4, 0xD1}};
 const std::string kClsidKey = std::string("CLSID\\") + kClsid;
@@ -26,19 +24,7 @@ std::string ClassesText(const std::string& key) { return Text(HKEY_CLASSES_ROOT,
 int RunRegsvr32() {
   char path[MAX_PATH];
   GetModuleFileNameA(PageModule(), path, sizeof path);
-  std::string cmd = std::string("regsvr32.exe /s \"") + path + "\"";
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &si, &pi))
-    return -1;
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  return static_cast<int>(code);
+  return RunProcess(std::string("regsvr32.exe /s \"") + path + "\"");
 }
 
 std::string ShortModulePath() {
@@ -46,6 +32,15 @@ std::string ShortModulePath() {
   GetModuleFileNameA(PageModule(), path, sizeof path);
   if (!GetShortPathNameA(path, shortPath, sizeof shortPath)) return path;
   return shortPath;
+}
+
+// A new extension object through COM, as interface `I`.
+template <typename I>
+I* Make(REFIID iid) {
+  I* object = nullptr;
+  EXPECT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, iid,
+                             reinterpret_cast<void**>(&object)), S_OK);
+  return object;
 }
 
 class Module : public ::testing::Test {
@@ -62,27 +57,22 @@ TEST_F(Module, Regsvr32WritesTheFiveRows) {
   DeleteTree(HKEY_CLASSES_ROOT, kProgId);
   DeleteTree(HKEY_CLASSES_ROOT, kClsidKey);
   ASSERT_EQ(RunRegsvr32(), 0);
-  EXPECT_EQ(ClassesText(kProgId), kProgId);
-  EXPECT_EQ(ClassesText(kClsidKey), kProgId);
-  EXPECT_EQ(ClassesText(std::string(kProgId) + "\\CLSID"), kClsid);
-  EXPECT_EQ(ClassesText(kClsidKey + "\\ProgID"), kProgId);
-  EXPECT_EQ(ClassesText(kClsidKey + "\\InProcServer32"), ShortModulePath());
+  // Each row: a key below HKEY_CLASSES_ROOT and its default value.
+  const std::string rows[5][2] = {{kProgId, kProgId},
+                                  {kClsidKey, kProgId},
+                                  {std::string(kProgId) + "\\CLSID", kClsid},
+                                  {kClsidKey + "\\ProgID", kProgId},
+                                  {kClsidKey + "\\InProcServer32", ShortModulePath()}};
+  for (const auto& row : rows) EXPECT_EQ(ClassesText(row[0]), row[1]) << row[0];
   // Nothing else: no threading model, no shell keys.
-  EXPECT_FALSE(Exists(std::string("Software\\Classes\\") + kClsidKey + "\\InProcServer32",
-                      "ThreadingModel"));
+  EXPECT_EQ(Text(HKEY_CLASSES_ROOT, kClsidKey + "\\InProcServer32", "ThreadingModel"), "<absent>");
 
   // A second run keeps rows 1 and 2 as somebody left them and rewrites 3 to 5.
-  PutText(HKEY_CLASSES_ROOT, kProgId, "", "Somebody else");
-  PutText(HKEY_CLASSES_ROOT, kClsidKey, "", "Another name");
-  PutText(HKEY_CLASSES_ROOT, std::string(kProgId) + "\\CLSID", "", "junk");
-  PutText(HKEY_CLASSES_ROOT, kClsidKey + "\\ProgID", "", "junk");
-  PutText(HKEY_CLASSES_ROOT, kClsidKey + "\\InProcServer32", "", "junk");
+  const char* const junk[5] = {"Somebody else", "Another name", "junk", "junk", "junk"};
+  for (int i = 0; i < 5; ++i) PutText(HKEY_CLASSES_ROOT, rows[i][0], "", junk[i]);
   ASSERT_EQ(RunRegsvr32(), 0);
-  EXPECT_EQ(ClassesText(kProgId), "Somebody else");
-  EXPECT_EQ(ClassesText(kClsidKey), "Another name");
-  EXPECT_EQ(ClassesText(std::string(kProgId) + "\\CLSID"), kClsid);
-  EXPECT_EQ(ClassesText(kClsidKey + "\\ProgID"), kProgId);
-  EXPECT_EQ(ClassesText(kClsidKey + "\\InProcServer32"), ShortModulePath());
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(ClassesText(rows[i][0]), i < 2 ? junk[i] : rows[i][1]) << rows[i][0];
 }
 
 TEST_F(Module, FailedRegistryWriteIsReported) {
@@ -123,9 +113,8 @@ TEST_F(Module, ClassObjectOnlyForItsOwnClass) {
 }
 
 TEST_F(Module, ExtensionObjectInterfaces) {
-  IShellExtInit* init = nullptr;
-  ASSERT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
-                             reinterpret_cast<void**>(&init)), S_OK);
+  IShellExtInit* init = Make<IShellExtInit>(IID_IShellExtInit);
+  ASSERT_NE(init, nullptr);
   EXPECT_EQ(CanUnloadNow(), S_FALSE);
   EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
   IShellPropSheetExt* ext = nullptr;
@@ -170,9 +159,8 @@ BOOL CALLBACK Keep(HPROPSHEETPAGE page, LPARAM lParam) {
 }
 
 TEST_F(Module, RefusedPageIsDestroyed) {
-  IShellPropSheetExt* ext = nullptr;
-  ASSERT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellPropSheetExt,
-                             reinterpret_cast<void**>(&ext)), S_OK);
+  IShellPropSheetExt* ext = Make<IShellPropSheetExt>(IID_IShellPropSheetExt);
+  ASSERT_NE(ext, nullptr);
   EXPECT_EQ(ext->AddPages(&Refuse, 0), S_OK);
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].caption, "XShellPropSheetExt::AddPages");
@@ -182,9 +170,8 @@ TEST_F(Module, RefusedPageIsDestroyed) {
 }
 
 TEST_F(Module, EveryAddPagesGetsItsOwnPage) {
-  IShellPropSheetExt* ext = nullptr;
-  ASSERT_EQ(CoCreateInstance(kClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellPropSheetExt,
-                             reinterpret_cast<void**>(&ext)), S_OK);
+  IShellPropSheetExt* ext = Make<IShellPropSheetExt>(IID_IShellPropSheetExt);
+  ASSERT_NE(ext, nullptr);
   std::vector<HPROPSHEETPAGE> pages;
   EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
   EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
@@ -225,8 +212,7 @@ TEST_F(Module, UnloadableOnlyAfterTheSheetClosedAndTheObjectWasReleased) {
   ASSERT_EQ(s.Open(false), 1u);
   ASSERT_NE(s.page, nullptr);
   EXPECT_EQ(CanUnloadNow(), S_FALSE);
-  s.Click(1006);
-  s.Press(PSBTN_OK);
+  s.Steps({"click 1006", "press ok"});
   ASSERT_TRUE(s.Finished());
   s.Close();
   DeleteTree(kDisplayClass);
@@ -239,9 +225,7 @@ TEST_F(Module, VersionLine) {
   char text[128];
   const struct {
     HINSTANCE module;
-    const char* prefix;
-    const char* suffix;
-    const char* line;
+    const char *prefix, *suffix, *line;
   } cases[] = {
       {PageModule(), "Version ", " English", "Version 3.2 English"},
       {PageModule(), "Version ", " Fran\xe7" "ais", "Version 3.2 Fran\xe7" "ais"},
@@ -363,9 +347,7 @@ TEST_F(Module, FailedAllocationAnswersOutOfMemory) {
 }  // namespace pagetest
 
 int main(int argc, char** argv) {
-  pagetest::MachineLock lock;
-  ::testing::InitGoogleTest(&argc, argv);
-  InitCommonControls();
-  CoInitialize(nullptr);
-  return RUN_ALL_TESTS();
+  using namespace pagetest;
+  // Once more as a child, only for Wine to draw the frames (the version stays).
+  return IsChild() ? RunTests(argc, argv) : RunChildren({{nullptr, ""}});
 }

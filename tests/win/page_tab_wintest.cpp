@@ -20,11 +20,6 @@ const char kCredits[] =
 const char kApplyFailed[] =
     "The settings could not be saved. Changing them may need administrator rights.";
 
-const std::string kDefaultKey = std::string(kAdapter0) + "\\DEFAULT";
-const std::string kGlideKey = std::string(kAdapter0) + "\\Glide";
-const std::string kD3DKey = std::string(kAdapter0) + "\\D3D";
-const int kClockControls[] = {1001, 1005, 1010, 1004, 1003, 1027};
-
 class Tab : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -35,6 +30,18 @@ class Tab : public ::testing::Test {
     DeleteTree(kDisplayClass);
     DeleteTree(kProduct);
   }
+  // The installer's product key with the clock adjustment on, and the
+  // driver's clock (null: none).
+  static void Adjusting(const char* clock, const char* stock = "166") {
+    InstallProductKey("120", "220", "Voodoo3 3000", stock, "1");
+    if (clock) PutText(KeyOf("DEFAULT"), "Grxclock", clock);
+  }
+  void ExpectBox(const char* caption, const char* text, HWND owner, size_t index = 0) {
+    ASSERT_GT(boxes.boxes.size(), index);
+    EXPECT_EQ(boxes.boxes[index].caption, caption);
+    EXPECT_TRUE(!text || boxes.boxes[index].text == text) << boxes.boxes[index].text;
+    EXPECT_EQ(boxes.boxes[index].owner, owner);  // the page's top-level window, or none
+  }
   BoxCatcher boxes;
 };
 
@@ -42,29 +49,20 @@ class Tab : public ::testing::Test {
 // loads, so only before any sheet opened through it can the module's end
 // show.
 TEST_F(Tab, TwoSheetsInOneProcessEachHaveTheirPage) {
-  InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
-  PutText(kDefaultKey, "Grxclock", "180");
+  Adjusting("180");
   Sheet a, b;
   a.Open(false);  // the direct way, so that the objects' end shows
   b.Open(false);
   ASSERT_NE(a.page, nullptr);
   ASSERT_NE(b.page, nullptr);
   ASSERT_NE(a.page, b.page);
-  a.Drag(200);
-  EXPECT_EQ(a.TextOf(1005), "200");
-  EXPECT_EQ(b.TextOf(1005), "180");
-  EXPECT_TRUE(a.ApplyEnabled());
-  EXPECT_FALSE(b.ApplyEnabled());
-  a.Press(PSBTN_OK);
-  EXPECT_TRUE(a.Finished());
+  a.Steps({"drag 200", "text 1005=200", "apply on"});
+  b.Steps({"text 1005=180", "apply off"});
+  a.Steps({"press ok", "finished"});
   a.Close();
-  EXPECT_EQ(Text(kDefaultKey, "Grxclock"), "200");
   // The second page still works after the first sheet went away.
-  b.Click(1006);
-  EXPECT_TRUE(b.Checked(1006));
-  b.Press(PSBTN_APPLYNOW);
-  EXPECT_EQ(Text(kGlideKey, "FX_GLIDE_SWAPINTERVAL"), "0");
-  EXPECT_EQ(Text(kDefaultKey, "Grxclock"), "180");
+  b.Steps({"reg DEFAULT/Grxclock=200", "click 1006", "checked 1006", "press apply",
+           "reg Glide/FX_GLIDE_SWAPINTERVAL=0", "reg DEFAULT/Grxclock=180"});
   EXPECT_EQ(CanUnloadNow(), S_FALSE);  // b's page and object still live
   b.Close();
   EXPECT_EQ(CanUnloadNow(), S_OK);
@@ -72,28 +70,16 @@ TEST_F(Tab, TwoSheetsInOneProcessEachHaveTheirPage) {
 
 TEST_F(Tab, OpensFilledFromTheRegistry) {
   InstallProductKey("110", "230", "Voodoo3 3500", "183", "1");
-  PutText(kDefaultKey, "Grxclock", "200");
-  PutText(kGlideKey, "FX_GLIDE_SWAPINTERVAL", "1");
+  PutText(KeyOf("DEFAULT"), "Grxclock", "200");
+  PutText(KeyOf("Glide"), "FX_GLIDE_SWAPINTERVAL", "1");
   Sheet s;
   ASSERT_EQ(s.Open(), 1u);
   ASSERT_NE(s.page, nullptr);
   EXPECT_EQ(TabTitle(s.sheet, 1), "Tachymark");
-  s.ExpectTrackbar(110, 230);
-  EXPECT_EQ(s.Trackbar(TBM_GETPOS), 200);
-  EXPECT_EQ(s.TextOf(1005), "200");
-  EXPECT_EQ(s.TextOf(1004), "110");
-  EXPECT_EQ(s.TextOf(1003), "230");
-  EXPECT_EQ(s.TextOf(1008), "Voodoo3 3500");
-  EXPECT_EQ(s.TextOf(1054), "Version 3.2 English");
-  EXPECT_EQ(s.TextOf(1062), "Voodoo3 Settings");
-  EXPECT_TRUE(s.Checked(1006));
-  EXPECT_FALSE(s.Checked(1007));
-  EXPECT_TRUE(s.Enabled(1007));
-  EXPECT_TRUE(s.Checked(1009));
-  for (int id : kClockControls) EXPECT_TRUE(s.Enabled(id)) << id;
-  EXPECT_TRUE(s.Enabled(1026));
-  EXPECT_FALSE(s.ApplyEnabled());
-  EXPECT_EQ(s.changed, 0);
+  s.Steps({"ticks=110,230", "pos=200", "text 1005=200", "text 1004=110", "text 1003=230",
+           "text 1008=Voodoo3 3500", "text 1054=Version 3.2 English",
+           "text 1062=Voodoo3 Settings", "checked 1006", "unchecked 1007", "on 1007",
+           "checked 1009", "clock on", "on 1026", "apply off", "changed=0"});
   EXPECT_TRUE(boxes.boxes.empty());
 }
 
@@ -110,176 +96,105 @@ TEST_F(Tab, WithoutARegisteredHandlerOnlyTheOwnPageShows) {
 TEST_F(Tab, EmptyRegistryShowsTheDefaults) {
   Sheet s;
   s.Open();
-  EXPECT_EQ(s.TextOf(1008), "Voodoo3 2000");
-  EXPECT_EQ(s.TextOf(1005), "143");
-  EXPECT_EQ(s.TextOf(1004), "120");
-  EXPECT_EQ(s.TextOf(1003), "220");
-  EXPECT_FALSE(s.Checked(1009));
-  for (int id : kClockControls) EXPECT_FALSE(s.Enabled(id)) << id;
-  s.ExpectTrackbar(120, 220);
   // Apply without a product key stores nothing there and creates no key.
-  s.Click(1006);
-  s.Press(PSBTN_APPLYNOW);
+  s.Steps({"text 1008=Voodoo3 2000", "text 1005=143", "text 1004=120", "text 1003=220",
+           "unchecked 1009", "clock off", "ticks=120,220", "click 1006", "press apply",
+           "unchanged=1"});
   EXPECT_FALSE(KeyExists(kProduct));
-  EXPECT_EQ(s.unchanged, 1);
 }
 
 TEST_F(Tab, ClockAdjustmentOffAndOn) {
-  InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
-  PutText(kDefaultKey, "Grxclock", "200");
+  Adjusting("200");
   Sheet s;
   s.Open();
-  s.Click(1009);
-  EXPECT_FALSE(s.Checked(1009));
-  EXPECT_EQ(s.Trackbar(TBM_GETPOS), 166);
-  EXPECT_EQ(s.TextOf(1005), "166");
-  for (int id : kClockControls) EXPECT_FALSE(s.Enabled(id)) << id;
-  s.ExpectTrackbar(120, 220);
-  EXPECT_TRUE(s.ApplyEnabled());
-  s.Press(PSBTN_APPLYNOW);
-  EXPECT_EQ(Text(kDefaultKey, "Grxclock"), "<absent>");
-  EXPECT_EQ(Text(kProduct, "EnableClock"), "0");
-
-  s.Click(1009);
-  EXPECT_TRUE(s.Checked(1009));
-  EXPECT_EQ(s.Trackbar(TBM_GETPOS), 166);  // stays at the stock clock
-  s.ExpectTrackbar(120, 220);
-  for (int id : kClockControls) EXPECT_TRUE(s.Enabled(id)) << id;
-  s.Press(PSBTN_APPLYNOW);
-  ExpectStored(kDefaultKey, "Grxclock", "Grxclock", REG_SZ, Sz("166"));
-  EXPECT_EQ(Text(kProduct, "EnableClock"), "1");
-  EXPECT_EQ(s.changed, 2);
-  EXPECT_EQ(s.unchanged, 2);
-  EXPECT_FALSE(s.ApplyEnabled());
+  s.Steps({"click 1009", "unchecked 1009", "pos=166", "text 1005=166", "clock off",
+           "ticks=120,220", "apply on", "press apply", "reg DEFAULT/Grxclock=<absent>",
+           "reg product/EnableClock=0",
+           // On again: it stays at the stock clock.
+           "click 1009", "checked 1009", "pos=166", "ticks=120,220", "clock on", "press apply",
+           "reg product/EnableClock=1", "changed=2", "unchanged=2", "apply off"});
+  ExpectStored(KeyOf("DEFAULT"), "Grxclock", "Grxclock", REG_SZ, Sz("166"));
 }
 
 TEST_F(Tab, TrackbarChangesSendOneChangedUntilApplied) {
-  InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
-  PutText(kDefaultKey, "Grxclock", "180");
+  Adjusting("180");
   Sheet s;
   s.Open();
-  // A press on the thumb released where it was counts as a change.
-  s.Drag(180);
-  EXPECT_TRUE(s.ApplyEnabled());
-  EXPECT_EQ(s.changed, 1);
-  EXPECT_EQ(s.TextOf(1005), "180");
-  s.Drag(205);
-  s.Drag(207);
-  s.Click(1006);
-  EXPECT_EQ(s.changed, 1);
-  EXPECT_EQ(s.TextOf(1005), "207");
-  s.Press(PSBTN_APPLYNOW);
-  EXPECT_EQ(Text(kDefaultKey, "Grxclock"), "207");
-  EXPECT_EQ(Text(kGlideKey, "FX_GLIDE_SWAPINTERVAL"), "0");
-  EXPECT_FALSE(s.ApplyEnabled());
-  EXPECT_EQ(s.unchanged, 1);
-  // The next change is announced again.
-  s.Drag(150);
-  EXPECT_EQ(s.changed, 2);
+  // A press on the thumb released where it was counts as a change; the
+  // next change after Apply is announced again.
+  s.Steps({"drag 180", "apply on", "changed=1", "text 1005=180", "drag 205", "drag 207",
+           "click 1006", "changed=1", "text 1005=207", "press apply", "reg DEFAULT/Grxclock=207",
+           "reg Glide/FX_GLIDE_SWAPINTERVAL=0", "apply off", "unchanged=1", "drag 150",
+           "changed=2"});
   EXPECT_TRUE(boxes.boxes.empty());
 }
 
 TEST_F(Tab, KeyboardReachesEveryControl) {
-  InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
-  PutText(kDefaultKey, "Grxclock", "180");
+  Adjusting("180");
   boxes.cancel.push_back("Refresh Rates");
   Sheet s;
   s.Open();
   SetFocus(s.Item(1026));  // Tab goes in template order
   for (int id : {1006, 1007, 1009, 1001, 1002}) {
-    s.Type(VK_TAB);
+    s.Steps({"key tab"});
     EXPECT_EQ(GetFocus(), s.Item(id)) << id;
   }
   SetFocus(s.Item(1001));
   const int page = static_cast<int>(s.Trackbar(TBM_GETPAGESIZE));
-  struct Step {
-    WORD vk;
+  const struct {
+    const char* key;
     int to;  // position afterwards
-  } steps[] = {{VK_RIGHT, 181},        {VK_NEXT, 181 + page}, {VK_LEFT, 180 + page},
-               {VK_PRIOR, 180},        {VK_END, 220},         {VK_HOME, 120}};
-  for (const Step& step : steps) {
-    s.Type(step.vk);
-    EXPECT_EQ(s.Trackbar(TBM_GETPOS), step.to) << step.vk;
-    EXPECT_EQ(s.TextOf(1005), std::to_string(step.to)) << step.vk;
+  } steps[] = {{"right", 181}, {"next", 181 + page}, {"left", 180 + page},
+               {"prior", 180}, {"end", 220},         {"home", 120}};
+  for (const auto& step : steps) {
+    s.Steps({("key " + std::string(step.key)).c_str()});
+    EXPECT_EQ(s.Trackbar(TBM_GETPOS), step.to) << step.key;
+    EXPECT_EQ(s.TextOf(1005), std::to_string(step.to)) << step.key;
   }
-  EXPECT_EQ(s.changed, 1);
-  // Alt with each mnemonic of the template.
-  s.Mnemonic('g');
-  s.Mnemonic('d');
-  EXPECT_TRUE(s.Checked(1006) && s.Checked(1007));
-  s.Mnemonic('e');
-  EXPECT_FALSE(s.Checked(1009));
-  EXPECT_FALSE(s.Enabled(1001));
-  s.Mnemonic('f');  // Factory Defaults
-  EXPECT_FALSE(s.Checked(1006) || s.Checked(1007));
-  s.Mnemonic('e');
-  EXPECT_TRUE(s.Checked(1009));
+  // Alt with each mnemonic of the template; f: Factory Defaults.
+  s.Steps({"changed=1", "alt g", "alt d", "checked 1006", "checked 1007", "alt e",
+           "unchecked 1009", "off 1001", "alt f", "unchecked 1006", "unchecked 1007", "alt e",
+           "checked 1009"});
   EXPECT_TRUE(boxes.boxes.empty());
-  s.Mnemonic('r');
+  s.Steps({"alt r"});
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].caption, "Refresh Rates");
-  s.Type(VK_RETURN);  // OK
-  EXPECT_TRUE(s.Finished());
-  EXPECT_EQ(Text(kDefaultKey, "Grxclock"), "166");
-  EXPECT_FALSE(Exists(kGlideKey, "FX_GLIDE_SWAPINTERVAL"));
+  s.Steps({"key return", "finished", "reg DEFAULT/Grxclock=166",  // OK
+           "reg Glide/FX_GLIDE_SWAPINTERVAL=<absent>"});
 }
 
 TEST_F(Tab, VsyncSwitchesAreWrittenAndRemoved) {
   InstallProductKey();
   Sheet s;
   s.Open();
-  s.Click(1006);
-  s.Click(1007);
-  EXPECT_TRUE(s.Checked(1006));
-  EXPECT_TRUE(s.Checked(1007));
-  s.Press(PSBTN_APPLYNOW);
+  s.Steps({"click 1006", "click 1007", "checked 1006", "checked 1007", "press apply"});
   // Apply created the three keys, each with its class string.
-  ExpectStored(kGlideKey, "FX_GLIDE_SWAPINTERVAL", "FX_GLIDE_SWAPINTERVAL", REG_SZ, Sz("0"));
-  ExpectStored(kD3DKey, "SSTH3_SWAPINTERVAL", "SSTH3_SWAPINTERVAL", REG_SZ, Sz("0"));
-  EXPECT_EQ(KeyClass(HKEY_LOCAL_MACHINE, kDefaultKey), "Grxclock");
-  s.Click(1006);
-  s.Click(1007);
-  EXPECT_FALSE(s.Checked(1006));
-  s.Press(PSBTN_APPLYNOW);
-  EXPECT_FALSE(Exists(kGlideKey, "FX_GLIDE_SWAPINTERVAL"));
-  EXPECT_FALSE(Exists(kD3DKey, "SSTH3_SWAPINTERVAL"));
+  ExpectStored(KeyOf("Glide"), "FX_GLIDE_SWAPINTERVAL", "FX_GLIDE_SWAPINTERVAL", REG_SZ, Sz("0"));
+  ExpectStored(KeyOf("D3D"), "SSTH3_SWAPINTERVAL", "SSTH3_SWAPINTERVAL", REG_SZ, Sz("0"));
+  EXPECT_EQ(KeyClass(HKEY_LOCAL_MACHINE, KeyOf("DEFAULT")), "Grxclock");
+  s.Steps({"click 1006", "click 1007", "unchecked 1006", "press apply",
+           "reg Glide/FX_GLIDE_SWAPINTERVAL=<absent>", "reg D3D/SSTH3_SWAPINTERVAL=<absent>"});
 }
 
 TEST_F(Tab, FactoryDefaults) {
-  // Nothing to change: still marks the page modified.
   InstallProductKey();
   {
-    Sheet s;
+    Sheet s;  // nothing to change: still marks the page modified
     s.Open();
-    s.Click(1002);
-    EXPECT_TRUE(s.ApplyEnabled());
-    EXPECT_EQ(s.changed, 1);
+    s.Steps({"click 1002", "apply on", "changed=1"});
   }
-  InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
-  PutText(kDefaultKey, "Grxclock", "200");
-  PutText(kGlideKey, "FX_GLIDE_SWAPINTERVAL", "0");
-  PutText(kD3DKey, "SSTH3_SWAPINTERVAL", "0");
+  Adjusting("200");
+  PutText(KeyOf("Glide"), "FX_GLIDE_SWAPINTERVAL", "0");
+  PutText(KeyOf("D3D"), "SSTH3_SWAPINTERVAL", "0");
   Sheet s;
   s.Open();
   ASSERT_TRUE(s.Checked(1006));
-  s.Click(1002);
-  EXPECT_FALSE(s.Checked(1006));
-  EXPECT_FALSE(s.Checked(1007));
-  EXPECT_FALSE(s.Checked(1009));
-  EXPECT_EQ(s.Trackbar(TBM_GETPOS), 166);
-  EXPECT_EQ(s.TextOf(1005), "166");
-  EXPECT_EQ(s.TextOf(1004), "120");
-  for (int id : kClockControls) EXPECT_FALSE(s.Enabled(id)) << id;
-  s.ExpectTrackbar(120, 220);
   // Nothing is written before the sheet applies.
-  EXPECT_EQ(Text(kDefaultKey, "Grxclock"), "200");
-  s.Press(PSBTN_OK);
-  EXPECT_TRUE(s.Finished());
-  EXPECT_FALSE(Exists(kDefaultKey, "Grxclock"));
-  EXPECT_FALSE(Exists(kGlideKey, "FX_GLIDE_SWAPINTERVAL"));
-  EXPECT_FALSE(Exists(kD3DKey, "SSTH3_SWAPINTERVAL"));
-  EXPECT_EQ(Text(kProduct, "EnableClock"), "0");
-  EXPECT_EQ(Text(kProduct, "LowerLimit"), "120");
+  s.Steps({"click 1002", "unchecked 1006", "unchecked 1007", "unchecked 1009", "pos=166",
+           "text 1005=166", "text 1004=120", "clock off", "ticks=120,220",
+           "reg DEFAULT/Grxclock=200", "press ok", "finished", "reg DEFAULT/Grxclock=<absent>",
+           "reg Glide/FX_GLIDE_SWAPINTERVAL=<absent>", "reg D3D/SSTH3_SWAPINTERVAL=<absent>",
+           "reg product/EnableClock=0", "reg product/LowerLimit=120"});
 }
 
 TEST_F(Tab, CancelWritesNothingOkWrites) {
@@ -287,30 +202,21 @@ TEST_F(Tab, CancelWritesNothingOkWrites) {
   {
     Sheet s;
     s.Open();
-    s.Click(1006);
-    s.Press(PSBTN_CANCEL);
-    EXPECT_TRUE(s.Finished());
-    EXPECT_EQ(s.unchanged, 1);
-    EXPECT_FALSE(Exists(kGlideKey, "FX_GLIDE_SWAPINTERVAL"));
+    s.Steps({"click 1006", "press cancel", "finished", "unchanged=1",
+             "reg Glide/FX_GLIDE_SWAPINTERVAL=<absent>"});
   }
   Sheet s;
   s.Open();
-  EXPECT_FALSE(s.Checked(1006));  // each opening starts from the registry
-  s.Click(1006);
-  s.Press(PSBTN_OK);
-  EXPECT_TRUE(s.Finished());
-  EXPECT_EQ(s.unchanged, 1);
-  EXPECT_EQ(Text(kGlideKey, "FX_GLIDE_SWAPINTERVAL"), "0");
+  // Each opening starts from the registry.
+  s.Steps({"unchecked 1006", "click 1006", "press ok", "finished", "unchanged=1",
+           "reg Glide/FX_GLIDE_SWAPINTERVAL=0"});
 }
 
 TEST_F(Tab, ClockOutsideTheLimitsIsResetAndWrittenThrough) {
-  struct Case {
-    const char* stored;       // Grxclock, or null for none
-    const char* defaultClock;
-    const char* enable;
-    const char* message;
-    const char* shown;
-    const char* written;      // Grxclock afterwards
+  // Grxclock (null: none), DefaultClock, EnableClock; the message, the clock
+  // shown, Grxclock afterwards.
+  const struct {
+    const char *stored, *defaultClock, *enable, *message, *shown, *written;
   } cases[] = {
       {"250", "166", "1", kAboveLimit, "220", "220"},
       {"250", "166", "0", kAboveLimit, "220", "<absent>"},
@@ -318,122 +224,74 @@ TEST_F(Tab, ClockOutsideTheLimitsIsResetAndWrittenThrough) {
       {"220", "166", "1", nullptr, "220", "220"},  // at a limit: no message
       {"120", "166", "1", nullptr, "120", "120"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ResetMachine();
     boxes.boxes.clear();
     InstallProductKey("120", "220", "Voodoo3 3000", c.defaultClock, c.enable);
-    if (c.stored) PutText(kDefaultKey, "Grxclock", c.stored);
-    PutText(kGlideKey, "FX_GLIDE_SWAPINTERVAL", "0");
+    if (c.stored) PutText(KeyOf("DEFAULT"), "Grxclock", c.stored);
+    PutText(KeyOf("Glide"), "FX_GLIDE_SWAPINTERVAL", "0");
     Sheet s;
     s.Open();
     ASSERT_EQ(boxes.boxes.size(), c.message ? 1u : 0u) << c.shown;
-    if (c.message) {
-      EXPECT_EQ(boxes.boxes[0].caption, "Tachy");
-      EXPECT_EQ(boxes.boxes[0].text, c.message);
-      EXPECT_EQ(boxes.boxes[0].owner, s.sheet);  // the page's top-level window
-    }
+    if (c.message) ExpectBox("Tachy", c.message, s.sheet);
     EXPECT_EQ(s.TextOf(1005), c.shown);
-    EXPECT_EQ(Text(kDefaultKey, "Grxclock"), c.written);
+    EXPECT_EQ(Text(KeyOf("DEFAULT"), "Grxclock"), c.written);
     // The write-through keeps the vsync switch as it was stored.
-    EXPECT_EQ(Text(kGlideKey, "FX_GLIDE_SWAPINTERVAL"), "0");
-    EXPECT_TRUE(s.Checked(1006));
+    s.Steps({"reg Glide/FX_GLIDE_SWAPINTERVAL=0", "checked 1006"});
   }
 }
 
 TEST_F(Tab, RefreshRatesRunsItsDialogAndLeavesThePageAsItWas) {
-  InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
-  PutText(kDefaultKey, "Grxclock", "180");
+  Adjusting("180");
   boxes.cancel.push_back("Refresh Rates");
   Sheet s;
   s.Open();
-  s.Click(1006);
+  s.Steps({"click 1006"});
   ASSERT_TRUE(s.Enabled(1026));
-  s.Click(1026);
+  s.Steps({"click 1026"});
   ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].caption, "Refresh Rates");
-  EXPECT_EQ(boxes.boxes[0].owner, nullptr);  // no parent window
-  EXPECT_TRUE(s.Checked(1006));
-  EXPECT_TRUE(s.Checked(1009));
-  EXPECT_EQ(s.TextOf(1005), "180");
-  EXPECT_EQ(s.changed, 1);
-  EXPECT_TRUE(s.ApplyEnabled());
+  ExpectBox("Refresh Rates", nullptr, nullptr);  // no parent window
+  s.Steps({"checked 1006", "checked 1009", "text 1005=180", "changed=1", "apply on"});
 }
 
 TEST_F(Tab, CreditsGesture) {
   InstallProductKey();
   Sheet s;
   s.Open();
-  struct Case {
-    int over;
-    WPARAM keys;
+  const struct {
+    const char* step;
     bool credits;
-  } cases[] = {
-      {1052, kGestureKeys, true},
-      {1052, MK_LBUTTON | MK_CONTROL, false},
-      {1052, MK_CONTROL | MK_SHIFT, false},
-      {1052, 0, false},
-      {1053, kGestureKeys, false},
-      {0, kGestureKeys, false},
-  };
-  for (const Case& c : cases) {
+  } cases[] = {{"gesture 1052", true},      {"gesture 1052=lc", false}, {"gesture 1052=cs", false},
+               {"gesture 1052=", false},    {"gesture 1053", false},    {"gesture 0", false}};
+  for (const auto& c : cases) {
     boxes.boxes.clear();
-    RightClick(s, c.over, c.keys);
-    if (c.credits) {
-      ASSERT_EQ(boxes.boxes.size(), 1u) << c.over;
-      EXPECT_EQ(boxes.boxes[0].caption, "Tachymark");
-      EXPECT_EQ(boxes.boxes[0].text, kCredits);
-      EXPECT_EQ(boxes.boxes[0].owner, s.sheet);  // the page's top-level window
-    } else {
-      EXPECT_TRUE(boxes.boxes.empty()) << c.over << " keys " << c.keys;
-    }
+    s.Steps({c.step});
+    ASSERT_EQ(boxes.boxes.size(), c.credits ? 1u : 0u) << c.step;
+    if (c.credits) ExpectBox("Tachymark", kCredits, s.sheet);
   }
-  EXPECT_EQ(s.TextOf(1054), "Version 3.2 English");
-  EXPECT_FALSE(s.ApplyEnabled());
+  s.Steps({"text 1054=Version 3.2 English", "apply off"});
 }
 
 TEST_F(Tab, FailedApplyIsReportedAndKeepsTheSheetOpen) {
-  InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
-  PutText(kDefaultKey, "Grxclock", "180");
+  Adjusting("180");
   Sheet s;
   s.Open();
-  s.Drag(190);
-  DenyWrites(kDefaultKey, true);
-  s.Press(PSBTN_OK);
+  s.Steps({"drag 190"});
+  DenyWrites(KeyOf("DEFAULT"), true);
+  s.Steps({"press ok"});
   ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].caption, "Tachymark");
-  EXPECT_EQ(boxes.boxes[0].text, kApplyFailed);
-  EXPECT_EQ(boxes.boxes[0].owner, s.sheet);  // the page's top-level window
-  EXPECT_FALSE(s.Finished());
-  EXPECT_TRUE(s.ApplyEnabled());
-  EXPECT_EQ(Text(kDefaultKey, "Grxclock"), "180");
-  EXPECT_EQ(s.unchanged, 0);
-
-  DenyWrites(kDefaultKey, false);
-  s.Press(PSBTN_OK);
-  EXPECT_TRUE(s.Finished());
+  ExpectBox("Tachymark", kApplyFailed, s.sheet);
+  s.Steps({"open", "apply on", "reg DEFAULT/Grxclock=180", "unchanged=0"});
+  DenyWrites(KeyOf("DEFAULT"), false);
+  s.Steps({"press ok", "finished", "reg DEFAULT/Grxclock=190"});
   EXPECT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(Text(kDefaultKey, "Grxclock"), "190");
 }
 
 }  // namespace
 }  // namespace pagetest
 
 int main(int argc, char** argv) {
-  if (!pagetest::IsChild()) {
-    pagetest::MachineLock lock;
-    return pagetest::RunChild("win98");
-  }
-  ::testing::InitGoogleTest(&argc, argv);
-  InitCommonControls();
-  CoInitialize(nullptr);
-  OSVERSIONINFOA v = {};
-  v.dwOSVersionInfoSize = sizeof v;
-  GetVersionExA(&v);
-  if (v.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS) {
-    fprintf(stderr, "Wine does not pose as Windows 98 here\n");
-    return 1;
-  }
-  const int rc = RUN_ALL_TESTS();
-  CoUninitialize();
-  return rc;
+  using namespace pagetest;
+  if (!IsChild()) return RunChildren({{"win98", ""}});
+  return PosesAsAsked() ? RunTests(argc, argv) : ChildExit(1);
 }

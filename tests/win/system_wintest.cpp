@@ -1,13 +1,9 @@
 // The real system services under Wine: the version and language that the
 // test rig sets (scripts/wine-version.sh --app, LC_ALL) arrive through
 // Win32SystemInfo, and Win32MessageSink shows a real message box.
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
 #include <cstdlib>
-#include <string>
 
+#include "page_harness.h"
 #include "settings/win32system_win.h"
 
 namespace tachy {
@@ -39,46 +35,13 @@ TEST(SystemInfo, VersionIsWhatWinePosesAs) {
   EXPECT_TRUE(SystemInformation().GetVersion(nullptr));
 }
 
-struct BoxWatch {
-  std::string caption;
-  bool found = false;
-  std::string text;
-};
-
-BOOL CALLBACK CollectText(HWND child, LPARAM param) {
-  char text[128] = "";
-  GetWindowTextA(child, text, sizeof text);
-  *reinterpret_cast<std::string*>(param) += std::string(text) + "|";
-  return TRUE;
-}
-
-DWORD WINAPI CloseBox(LPVOID param) {
-  BoxWatch* watch = static_cast<BoxWatch*>(param);
-  for (int i = 0; i < 200; ++i) {  // up to 10 s
-    HWND box = FindWindowA("#32770", watch->caption.c_str());
-    if (box) {
-      watch->found = true;
-      Sleep(100);  // let the box fill its controls
-      EnumChildWindows(box, CollectText, reinterpret_cast<LPARAM>(&watch->text));
-      PostMessageA(box, WM_COMMAND, IDOK, 0);
-      return 0;
-    }
-    Sleep(50);
-  }
-  return 1;
-}
-
 TEST(MessageSink, ShowsAMessageBoxWithCaptionAndReturnsTheButton) {
-  BoxWatch watch;
-  watch.caption = "Tachymark test box";
-  HANDLE thread = CreateThread(nullptr, 0, CloseBox, &watch, 0, nullptr);
-  ASSERT_NE(nullptr, thread);
-  int button = SystemMessages().Show(0, "Restart Windows.", watch.caption.c_str(),
-                                     kMbOk | kMbIconError);
-  WaitForSingleObject(thread, 15000);
-  CloseHandle(thread);
-  EXPECT_TRUE(watch.found);
-  EXPECT_NE(std::string::npos, watch.text.find("Restart Windows.|")) << watch.text;
+  pagetest::BoxCatcher catcher;  // presses the box's OK
+  const int button = SystemMessages().Show(0, "Restart Windows.", "Tachymark test box",
+                                           kMbOk | kMbIconError);
+  ASSERT_EQ(catcher.boxes.size(), 1u);
+  EXPECT_EQ(catcher.boxes[0].caption, "Tachymark test box");
+  EXPECT_EQ(catcher.boxes[0].text, "Restart Windows.");
   EXPECT_EQ(IDOK, button);
 }
 
