@@ -129,6 +129,23 @@ int FocusId(HWND d) {
   return focus ? GetDlgCtrlID(focus) : -1;
 }
 
+// Puts the cursor on a screen point and lets the dialog's thread handle what the X server
+// reports of the move: a late motion event of an earlier place would otherwise move Wine's
+// cursor away from the target before the button goes down (a click on OK went to the
+// radio button clicked before it).
+void Point(HWND d, int x, int y) {
+  gui::Foreground(d);
+  POINT now = {-1, -1};
+  for (int tries = 0; tries < 5 && (now.x != x || now.y != y); ++tries) {
+    EXPECT_TRUE(gui::MoveCursorTo(x, y));
+    gui::Settle(d);
+    GetCursorPos(&now);
+  }
+}
+void ClickAt(HWND d, int x, int y) {
+  Point(d, x, y);
+  gui::Send({gui::Mouse(MOUSEEVENTF_LEFTDOWN), gui::Mouse(MOUSEEVENTF_LEFTUP)});
+}
 void Keys(HWND d, std::initializer_list<WORD> keys) {
   gui::Foreground(d);
   gui::Keys(keys);
@@ -137,8 +154,7 @@ void Keys(HWND d, std::initializer_list<WORD> keys) {
 // A click into a list's edit field, at its left end.
 void ClickEdit(HWND d, int listId) {
   const RECT r = gui::WindowRect(Item(d, listId));
-  gui::Foreground(d);
-  gui::ClickAt(r.left + 6, (r.top + r.bottom) / 2);
+  ClickAt(d, r.left + 6, (r.top + r.bottom) / 2);
 }
 
 // Opens the list and takes the entry, with the mouse (the arrow button, a click on the
@@ -149,9 +165,8 @@ void Choose(HWND d, int listId, const std::string& entry, bool mouse) {
                                      reinterpret_cast<LPARAM>(entry.c_str()));
   ASSERT_NE(index, CB_ERR) << entry;
   const RECT r = gui::WindowRect(list);
-  gui::Foreground(d);
   if (mouse) {
-    gui::ClickAt(r.right - GetSystemMetrics(SM_CXVSCROLL) / 2, (r.top + r.bottom) / 2);
+    ClickAt(d, r.right - GetSystemMetrics(SM_CXVSCROLL) / 2, (r.top + r.bottom) / 2);
   } else {
     ClickEdit(d, listId);
     Keys(d, {VK_F4});
@@ -167,7 +182,7 @@ void Choose(HWND d, int listId, const std::string& entry, bool mouse) {
     ClientToScreen(info.hwndList, &at);
     const RECT shown = gui::WindowRect(info.hwndList);
     EXPECT_TRUE(PtInRect(&shown, at)) << entry << " lies outside the opened list of " << listId;
-    gui::ClickAt(at.x, at.y);
+    ClickAt(d, at.x, at.y);
     gui::Settle(d);
   } else {
     for (int i = 0; i < 12; ++i) {
@@ -207,7 +222,8 @@ void Steps(HWND d, const std::vector<std::string>& steps) {
     }
     const int id = lists[0];
     if (verb == "click") {
-      gui::Click(Item(d, id));
+      const POINT at = gui::Centre(Item(d, id));
+      ClickAt(d, at.x, at.y);
       gui::Settle(d);
     } else if (verb == "pick" || verb == "keypick") {
       Choose(d, id, value, verb == "pick");
@@ -614,14 +630,10 @@ class RefreshDialogLanguage : public RefreshDialogTest {
   const uint16_t system_ = static_cast<uint16_t>(GetSystemDefaultLangID() & 0x3FF);
 };
 
-// The gesture over `w`. The dialog's thread first handles what the X server reports of
-// the cursor's move: a late motion event of an earlier place would otherwise move Wine's
-// cursor away from the label under the gesture.
+// The gesture over `w`, the cursor placed first as for a click.
 void GestureOver(HWND d, HWND w, WPARAM held = gui::kGestureHeld) {
-  gui::Foreground(d);
   const POINT at = gui::Centre(w);
-  EXPECT_TRUE(gui::MoveCursorTo(at.x, at.y));
-  gui::Settle(d);
+  Point(d, at.x, at.y);
   gui::Gesture(w, held);
   gui::Settle(d);
 }
