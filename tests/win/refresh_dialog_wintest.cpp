@@ -28,27 +28,6 @@ namespace {
 using gui::PutText;
 using gui::Text;
 
-// Wine leaves a captioned window's frame to the window manager, and Xvfb has none: hiding
-// the dialog then waits two seconds for a withdrawal nobody reports. Unmanaged, Wine draws
-// the frame itself, as Windows does. Its X11 driver reads the switch when a process
-// starts, so a run that finds it unset sets it and runs itself again.
-const int kUnmanagedRun = [] {
-  const std::string key = "Software\\Wine\\AppDefaults\\refresh_dialog_wintest.exe\\X11 Driver";
-  if (Text(HKEY_CURRENT_USER, key, "Managed") == "N") return 0;
-  PutText(HKEY_CURRENT_USER, key, "Managed", "N");
-  STARTUPINFOW si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  std::wstring line = GetCommandLineW();
-  DWORD code = 1;
-  if (Text(HKEY_CURRENT_USER, key, "Managed") != "N" ||
-      !CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
-    return 0;
-  WaitForSingleObject(pi.hProcess, INFINITE);
-  GetExitCodeProcess(pi.hProcess, &code);
-  ExitProcess(code);
-}();
-
 const char kClassPath[] = "System\\CurrentControlSet\\Services\\Class\\Display";
 const char kProductPath[] = "Software\\Tachymark";
 
