@@ -28,7 +28,6 @@ std::string LimitMessage(const char* side, int clock, int limit) {
          " Limit now. You will need to restart Windows after exiting Display Properties.";
 }
 
-// The record's numbers as one line, so that a case states them whole.
 std::string Record(const DriverSettings& s) {
   return std::to_string(s.lowerLimit) + ".." + std::to_string(s.upperLimit) + " clock " +
          std::to_string(s.currentClock) + " stock " + std::to_string(s.defaultClock) +
@@ -36,7 +35,6 @@ std::string Record(const DriverSettings& s) {
          std::to_string(s.glideVsyncOff) + " d3d " + std::to_string(s.d3dVsyncOff);
 }
 
-// The page's state around the record: registry, messages, platform, list.
 struct Page {
   MemoryRegistry reg;
   RecordingMessageSink sink;
@@ -62,7 +60,6 @@ struct Page {
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
     return saved;
   }
-  // What the page's controls change in the record.
   void Controls(int32_t enable, int32_t clock, int32_t glide, int32_t d3d) {
     settings.enableClock = enable;
     settings.currentClock = clock;
@@ -75,7 +72,6 @@ struct Page {
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
     return ok;
   }
-  // The one limit message, owned by the page, caption "Tachy", OK only.
   void ExpectMessage(const std::string& text) {
     ASSERT_EQ(sink.messages.size(), 1u);
     const RecordingMessageSink::Message& m = sink.messages[0];
@@ -85,8 +81,6 @@ struct Page {
     EXPECT_EQ(m.type, kMbOk);
   }
 };
-
-// --- The product values.
 
 TEST(LoadSettings, EmptyRegistryGivesDefaultsAndWritesNothing) {
   for (PlatformKind kind : {kPlatform9x, kPlatformNT4, kPlatformNT5}) {
@@ -197,8 +191,6 @@ TEST(LoadSettings, ValuesTooLargeForTheBufferCountAsMissing) {
   EXPECT_EQ(CountCalls(page.reg, MemoryRegistry::kOpWrites), 0u);
 }
 
-// --- The driver's clock and switches.
-
 TEST(LoadSettings, NoAdapterOn9xStartsFromTheStockClock) {
   struct Case { const char* defaultClock; int32_t current; } cases[] = {
       {"166", 166}, {nullptr, 143}, {"90", 120}, {"300", 220}};
@@ -280,36 +272,32 @@ TEST(LoadSettings, NTSwitchesComeFromTheGlideKeyOnly) {
   }
 }
 
-// --- The clock outside the limits: message and write-through.
-
 TEST(LoadSettings, NT4ClockAboveTheLimitIsResetAndWrittenThrough) {
   // Device0 refusing writes: what a user without administrator rights meets.
   struct Case { const char* enable; bool refused; } cases[] = {
       {"1", false}, {"0", false}, {"1", true}};
   for (const Case& c : cases) {
-    const char* enable = c.enable;
-    SCOPED_TRACE(std::string(enable) + (c.refused ? " refused" : ""));
+    SCOPED_TRACE(std::string(c.enable) + (c.refused ? " refused" : ""));
     Page page(kPlatformNT4);
-    PutValues(page.reg, {{kProduct, "UpperLimit", "220"}, {kProduct, "EnableClock", enable}});
+    PutValues(page.reg, {{kProduct, "UpperLimit", "220"}, {kProduct, "EnableClock", c.enable}});
     page.reg.PutDword(kNT4Device0, "GraphicsClocking", 250);
     if (c.refused) page.reg.MakeReadOnly(kNT4Device0);
     // The caller is told whether the reset clock was stored.
     EXPECT_EQ(page.Load(), !c.refused);
     page.ExpectMessage(LimitMessage("above the Upper", 250, 220));
-    // The record holds the limit either way, for a later Apply.
     EXPECT_EQ(page.settings.currentClock, 220);
     if (c.refused) {
       ExpectDword(page.reg, kNT4Device0, "GraphicsClocking", 250);
       continue;
     }
-    if (*enable == '1')
+    if (*c.enable == '1')
       ExpectDword(page.reg, kNT4Device0, "GraphicsClocking", 220);
     else
       EXPECT_FALSE(page.reg.ValueExists(kNT4Device0, "GraphicsClocking"));
-    // The write-through leaves the product key alone and never touches NT 5's keys.
+    // The write-through leaves the product key and NT 5's keys alone.
     ExpectValues(page.reg, {{kNTGlide, "FX_GLIDE_SWAPINTERVAL", nullptr},
                             {kNT4Device0, "SSTH3_SWAPINTERVAL", nullptr},
-                            {kProduct, "EnableClock", enable}});
+                            {kProduct, "EnableClock", c.enable}});
     EXPECT_EQ(page.settings.glideVsyncOff, 0);
     for (const Call& call : CallsOf(page.reg, MemoryRegistry::kOpWrites)) {
       EXPECT_NE(call.path, kProduct);
@@ -369,8 +357,6 @@ TEST(LoadSettings, WriteThroughReachesEveryAdapter) {
   page.ExpectMessage(LimitMessage("below the Lower", 0, 120));
   ExpectValues(page.reg, {{Default(0), "Grxclock", "120"}, {Default(3), "Grxclock", "120"}});
 }
-
-// --- Apply.
 
 TEST(ApplySettings, NineXWritesEveryAdapter) {
   Page page;
@@ -453,14 +439,8 @@ TEST(ApplySettings, MissingProductKeyIsNeverCreated) {
 TEST(ApplySettings, FailedWritesAreReportedAndTheOthersStillRun) {
   const unsigned kSet = MemoryRegistry::kOpSet, kDel = MemoryRegistry::kOpDeleteValue,
                  kCreate = MemoryRegistry::kOpCreate;
-  struct Case {
-    const char* name;
-    PlatformKind kind;
-    std::string path;  // "" with readOnly: nothing fails
-    bool readOnly;
-    unsigned ops;
-    bool ok;
-  } cases[] = {
+  struct Case { const char* name; PlatformKind kind; std::string path; bool readOnly;
+                unsigned ops; bool ok; } cases[] = {
       {"nothing fails", kPlatform9x, "", false, 0, true},
       {"product key read-only", kPlatform9x, kProduct, true, 0, false},
       {"EnableClock set fails", kPlatform9x, kProduct, false, kSet, false},
@@ -489,7 +469,6 @@ TEST(ApplySettings, FailedWritesAreReportedAndTheOthersStillRun) {
     else if (!c.path.empty())
       page.reg.FailKey(c.path, kErrorAccessDenied, c.ops);
     EXPECT_EQ(page.Apply(), c.ok);
-    // Every write outside the failing place has happened.
     auto untouched = [&](const std::string& p) {
       return c.path.empty() || !(p == c.path || (c.readOnly && p.rfind(c.path + "\\", 0) == 0));
     };
@@ -500,7 +479,6 @@ TEST(ApplySettings, FailedWritesAreReportedAndTheOthersStillRun) {
       const bool clock = name == "Grxclock" || name == "GraphicsClocking";
       if (untouched(v.first)) ExpectValues(page.reg, {{v.first, v.second, clock ? nullptr : "0"}});
     }
-    // The attempts at the failing place were made.
     if (!c.path.empty() && c.path != "HKLM") {
       bool attempted = false;
       for (const Call& call : page.reg.Calls())
@@ -528,8 +506,6 @@ TEST(ApplySettings, DeletingAbsentValuesIsSuccess) {
   EXPECT_TRUE(page.reg.KeyExists(kNT5Device0));
   EXPECT_TRUE(page.reg.KeyExists(kNTGlide));
 }
-
-// --- The limit writers.
 
 TEST(WriteLimits, OnlyIntoAnExistingProductKey) {
   MemoryRegistry reg;

@@ -1,5 +1,4 @@
-// The installer's registry work against the in-memory registry: detection,
-// install, removal, driver values, and every failure the registry can give.
+// The installer's registry work: detection, install, removal, driver values.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -37,7 +36,6 @@ const std::string kNT4Device = fault::kNT4Device0, kNT5Device = fault::kNT5Devic
 using fault::kNTD3D;
 using fault::kNTGlide;
 
-// The start-up state, with the adapters found (9x).
 InstallerState State(PlatformKind kind, int32_t advanced = 0,
                      const std::vector<int32_t>& adapters = {}) {
   InstallerState s;
@@ -95,12 +93,8 @@ TEST(InstallerActions, DetectInstalledKeys) {
 }
 
 TEST(InstallerActions, InstallWritesEveryKeyPerPlatform) {
-  struct Case {
-    const char* name;
-    PlatformKind kind;
-    int32_t advanced;
-    std::vector<std::string> before, present, absent;
-  } cases[] = {
+  struct Case { const char* name; PlatformKind kind; int32_t advanced;
+                std::vector<std::string> before, present, absent; } cases[] = {
       {"9x Display panel", 1, 0, {kDevice}, {kDisplay}, {kDevice}},
       {"9x Advanced panel", 1, 1, {kDisplay}, {kDevice}, {kDisplay}},
       {"9x Advanced panel, clean", 1, 1, {}, {kDevice}, {kDisplay}},
@@ -125,7 +119,7 @@ TEST(InstallerActions, InstallWritesEveryKeyPerPlatform) {
                        {kProduct, "EnableClock", "0"}, {kProduct, "ColorDepth", "8"},
                        {kProduct, "LinkAllColorDepths", "0"}});
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
-    // Every key is created with the installer's class and write access.
+    // Every key is created with write access.
     for (const MemoryRegistry::Call& call : reg.Calls()) {
       if (call.op == MemoryRegistry::kOpCreate)
         EXPECT_EQ(call.access, kKeyCreateSubKey | kKeySetValue) << call.path;
@@ -136,11 +130,8 @@ TEST(InstallerActions, InstallWritesEveryKeyPerPlatform) {
 }
 
 TEST(InstallerActions, ProductValuesPerModelLimitsAndForceFlag) {
-  struct Case {
-    int32_t model, lower, upper;
-    int force;  // 0 none, 1..4: Force95, Force98, ForceNT4, ForceNT5
-    const char *modelName, *clock;
-  } cases[] = {
+  // force 0: none, 1..4: Force95, Force98, ForceNT4, ForceNT5
+  struct Case { int32_t model, lower, upper; int force; const char *modelName, *clock; } cases[] = {
       {kModel2000, 120, 220, 0, "Voodoo3 2000", "143"},
       {kModel3000, 100, 240, 1, "Voodoo3 3000", "166"},
       {kModel3500, 140, 200, 2, "Voodoo3 3500", "183"},
@@ -160,7 +151,6 @@ TEST(InstallerActions, ProductValuesPerModelLimitsAndForceFlag) {
                        {kProduct, "DefaultClock", c.clock}});
     for (int i = 0; i < 4; ++i)
       ExpectValues(reg, {{kProduct, forceNames[i], c.force == i + 1 ? "1" : nullptr}});
-    // The values are written in their fixed order.
     std::vector<std::string> order;
     for (const MemoryRegistry::Call& call : regtest::CallsOf(reg, MemoryRegistry::kOpSet))
       order.push_back(call.value);
@@ -171,8 +161,7 @@ TEST(InstallerActions, ProductValuesPerModelLimitsAndForceFlag) {
   }
 }
 
-// Fails each registry call of a complete install in turn: the install
-// reports failure exactly when a call other than RegCloseKey failed, and
+// Each call failing in turn: failure unless only RegCloseKey failed, and
 // every step after a failing one still runs.
 TEST(InstallerActions, InstallReportsEveryFailingCall) {
   for (PlatformKind kind : {1, 3}) {
@@ -253,12 +242,8 @@ TEST(InstallerActions, NonAdministratorGetsFailureAndNoChange) {
 }
 
 TEST(InstallerActions, DeleteKeyIfPresent) {
-  struct Case {
-    const char* name;
-    bool present;
-    long openFault, deleteFault;
-    bool subkey, ok, remains;
-  } cases[] = {
+  struct Case { const char* name; bool present; long openFault, deleteFault;
+                bool subkey, ok, remains; } cases[] = {
       {"absent", false, 0, 0, false, true, false},
       {"present", true, 0, 0, false, true, false},
       {"cannot be opened for writing", true, kErrorAccessDenied, 0, false, false, true},
@@ -316,7 +301,7 @@ TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
                          {base + "\\D3D", "Other", "x"}});
       EXPECT_TRUE(reg.KeyExists(base + "\\Glide"));  // values deleted, keys kept
     }
-    // The keys go in their fixed order, each subkey before its parent.
+    // Each subkey goes before its parent.
     std::vector<std::string> deleted;
     for (const MemoryRegistry::Call& call : regtest::CallsOf(reg, MemoryRegistry::kOpDeleteKey))
       deleted.push_back(call.path);
@@ -386,8 +371,7 @@ TEST(InstallerActions, RemoveOnNT) {
 }
 
 TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
-  // The keys in the order they are deleted: the ones before the failing
-  // one are gone, it and all after it remain.
+  // In deletion order: the keys before the failing one are gone.
   const std::string order[] = {kLegacy,    kProduct,           kDisplay, kDevice, kProgIdClsidKey,
                                kProgIdKey, kClsid + "\\ProgID", kServer,  kClsid};
   for (const std::string& failing : order) {
@@ -400,7 +384,6 @@ TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
       reached = reached || k == failing;
       EXPECT_EQ(reg.KeyExists(k), reached) << failing << " " << k;
     }
-    // The driver values are left alone.
     EXPECT_TRUE(reg.ValueExists(kClass9x + "0000\\DEFAULT", "Grxclock")) << failing;
     EXPECT_TRUE(reg.ValueExists(kClass9x + "0002\\Glide", "FX_GLIDE_SWAPINTERVAL"));
   }
@@ -415,8 +398,7 @@ TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
 }
 
 TEST(InstallerActions, KeysThatVanishedSinceStartUpAreNoFailure) {
-  // The set says every key is there, but some were deleted meanwhile
-  // (ERROR_FILE_NOT_FOUND): the removal carries on and resets the driver.
+  // The set says every key is there, but most were deleted meanwhile.
   MemoryRegistry reg;
   reg.AddKey(kDisplay);
   SeedDriver9x(reg, 0);
@@ -450,23 +432,15 @@ TEST(InstallerActions, DriverValueFailures) {
     SeedDriver9x(reg, 2);
     reg.FailKey(kClass9x + "0000\\DEFAULT", c.error, c.ops);
     EXPECT_EQ(RemoveExtension(reg, State(1, 0, {0, 2}), 0), c.ok) << c.name;
-    // The other steps and adapters still ran.
     EXPECT_FALSE(reg.ValueExists(kClass9x + "0000\\Glide", "FX_GLIDE_SWAPINTERVAL")) << c.name;
     EXPECT_FALSE(reg.ValueExists(kClass9x + "0002\\DEFAULT", "Grxclock")) << c.name;
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
   }
 }
 
-// --- The flows, with the dialogs replaced by a script.
-
 TEST(InstallerFlow, DialogSequences) {
-  struct Case {
-    const char* name;
-    bool installed, readOnly;
-    std::vector<int32_t> answers, shown;
-    std::vector<ActionFailure> failures;
-    bool installedAfter, changed;
-  } cases[] = {
+  struct Case { const char* name; bool installed, readOnly; std::vector<int32_t> answers, shown;
+                std::vector<ActionFailure> failures; bool installedAfter, changed; } cases[] = {
       {"fresh install", false, false, {kDialogOk, kDialogOk}, {503, 505}, {}, true, true},
       {"cancel", false, false, {kDialogCancel}, {503}, {}, false, false},
       {"closed", false, false, {kDialogClosed}, {503}, {}, false, false},
@@ -503,16 +477,14 @@ TEST(InstallerFlow, DialogSequences) {
     EXPECT_EQ(ui.failures, c.failures) << c.name;
     EXPECT_EQ(reg.KeyExists(kProduct), c.installedAfter) << c.name;
     EXPECT_EQ(reg.Dump() != before, c.changed) << c.name;
-    if (c.installedAfter && c.changed) {
-      // A new install: the install values, whatever was there before.
+    // A new install writes its values whatever was there before.
+    if (c.installedAfter && c.changed)
       ExpectValues(reg, {{kProduct, "Model", "Voodoo3 3500"}, {kProduct, "LowerLimit", "120"},
                          {kProduct, "EnableClock", "0"}, {kProduct, "ColorDepth", "8"},
                          {kProduct, "LinkAllColorDepths", "0"}});
-    }
-    if (c.changed && c.installed) {
-      // Removal (also before a reinstall) cleared the driver values.
+    // Removal (also before a reinstall) clears the driver values.
+    if (c.changed && c.installed)
       EXPECT_FALSE(reg.ValueExists(kClass9x + "0000\\DEFAULT", "Grxclock")) << c.name;
-    }
   }
 }
 
