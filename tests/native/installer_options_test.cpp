@@ -86,10 +86,8 @@ TEST(InstallerOptions, LongCommandLinesAreCutAt256Bytes) {
 }
 
 TEST(InstallerOptions, LimitsAndClamps) {
-  struct Case {
-    const char* commandLine;
-    int32_t lowerBeforeClamp, upperBeforeClamp, lower, upper;
-  } cases[] = {
+  struct Case { const char* commandLine; int32_t lowerBeforeClamp, upperBeforeClamp, lower, upper; }
+  cases[] = {
       {"", 120, 220, 120, 220},                  {"LOWERLIMIT(90)", 90, 220, 100, 220},
       {"LOWERLIMIT(150)", 150, 220, 140, 220},   {"LOWERLIMIT(-5)", -5, 220, 100, 220},
       {"LOWERLIMIT(100) UPPERLIMIT(240)", 100, 240, 100, 240},
@@ -117,10 +115,8 @@ TEST(InstallerOptions, LimitsAndClamps) {
 }
 
 TEST(InstallerOptions, PlatformOptionsInTableOrder) {
-  struct Case {
-    const char* commandLine;
-    int32_t startKind, startWin98, f95, f98, fnt4, fnt5, win98, kind;
-  } cases[] = {
+  struct Case { const char* commandLine; int32_t startKind, startWin98, f95, f98, fnt4, fnt5,
+                win98, kind; } cases[] = {
       {"", 2, 0, 0, 0, 0, 0, 0, 2},          // nothing forced: detection stands
       {"", 1, 1, 0, 0, 0, 0, 1, 1},
       {"FORCE95", 1, 1, 1, 0, 0, 0, 0, 1},   // Windows 98 seen as 95
@@ -149,12 +145,8 @@ uint32_t Build9x(uint32_t major, uint32_t minor, uint32_t build) {
 }
 
 TEST(InstallerPlatform, DetectAndIsWin98) {
-  struct Case {
-    const char* name;
-    bool fails;
-    uint32_t platformId, major, minor, build;
-    int32_t kind, win98;
-  } cases[] = {
+  struct Case { const char* name; bool fails; uint32_t platformId, major, minor, build;
+                int32_t kind, win98; } cases[] = {
       {"95 4.0.950", false, 1, 4, 0, Build9x(4, 0, 950), 1, 0},
       {"95 OSR2 4.0.1111", false, 1, 4, 0, Build9x(4, 0, 1111), 1, 0},
       {"98 beta 4.10.1997", false, 1, 4, 10, Build9x(4, 10, 1997), 1, 0},
@@ -183,12 +175,8 @@ TEST(InstallerPlatform, DetectAndIsWin98) {
 }
 
 TEST(InstallerStartup, PrepareRunsDiscoveryOnlyOn9x) {
-  struct Case {
-    const char* name;
-    FakeSystemInfo sys;
-    const char* commandLine;
-    int32_t kind, win98, count, lower, upper;
-  } cases[] = {
+  struct Case { const char* name; FakeSystemInfo sys; const char* commandLine;
+                int32_t kind, win98, count, lower, upper; } cases[] = {
       {"Windows 98", FakeSystemInfo::Windows98(), "", 1, 1, 2, 120, 220},
       {"NT 4", FakeSystemInfo::NT(4), "", 2, 0, 0, 120, 220},
       {"NT 5 forced to 98", FakeSystemInfo::NT(5), "FORCE98", 1, 1, 2, 120, 220},
@@ -216,7 +204,6 @@ TEST(InstallerStartup, PrepareRunsDiscoveryOnlyOn9x) {
     if (c.count == 2) {
       EXPECT_EQ(fault::Instances(s.AdapterList), (std::vector<int>{0, 3}));
       EXPECT_EQ(s.AdapterList.selected, 1);
-      // Instance keys are opened for KEY_READ; nothing is written.
       size_t opens = 0;
       for (const MemoryRegistry::Call& call : reg.Calls()) {
         EXPECT_EQ(call.op & MemoryRegistry::kOpWrites, 0u) << call.path;

@@ -78,9 +78,7 @@ class FakeView : public PageView {
   void RunRefreshRates() override { ++refreshRuns; }
   WindowHandle Owner() override { return 0x1234; }
 
-  // The clock controls at a glance: the trackbar's range, thumb and tick
-  // spacing, the three numbers, box 1009, and which of kClockControls are
-  // enabled.
+  // The trackbar, the three numbers, box 1009 and which kClockControls are on.
   std::string Clock() {
     std::string on;
     for (int id : kClockControls) on += enabled[id] ? '1' : '0';
@@ -185,9 +183,8 @@ TEST(PageModel, NoAdapterStartsFromTheStockClock) {
 }
 
 TEST(PageModel, TrackbarChangesMarkModifiedOnce) {
-  // A notification that leaves the thumb where it was counts as a change,
-  // on a page that nothing has modified yet.
-  // Later changes send nothing more.
+  // A notification that leaves the thumb where it was counts as a first
+  // change; later changes send nothing more.
   Page p;
   p.Steps({"init", "blank label", "scroll", "clock=180", "label=180", "sheet=+", "pos 200",
            "scroll", "clock=200", "label=200", "glide", "sheet=+"});
@@ -235,11 +232,8 @@ TEST(PageModel, ApplyWritesAndClearsModified) {
 }
 
 TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
-  struct Case {
-    uint16_t lang;
-    int32_t messageId;
-    bool changedFirst;
-  } cases[] = {{0x0409, 118, true}, {0x040C, 119, false}, {0x0407, 120, true}};
+  struct Case { uint16_t lang; int32_t messageId; bool changedFirst; } cases[] = {
+      {0x0409, 118, true}, {0x040C, 119, false}, {0x0407, 120, true}};
   const std::string kDefault0 = std::string(kClass0) + "\\DEFAULT";
   for (const Case& c : cases) {
     // Loading a clock above the limit: the limit message, then the same
@@ -262,8 +256,7 @@ TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
     p.Steps({"init"});
     if (c.changedFirst) p.Steps({"glide"});
     p.reg.MakeReadOnly("HKLM\\System\\CurrentControlSet\\Services\\Class\\Display");
-    // One PSM_CHANGED in all (from the change or from the failure), no
-    // PSM_UNCHANGED.
+    // One PSM_CHANGED in all (from the change or the failure).
     p.Steps({"failed apply", "modified=1", "sheet=+"});
     EXPECT_EQ(p.view.boxes, (Boxes{{"S" + std::to_string(c.messageId), "Tachymark"}}));
     // Once the registry is writable again the next Apply goes through.

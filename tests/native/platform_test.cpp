@@ -12,8 +12,6 @@ namespace {
 using regtest::kProduct;
 std::string InstanceKey(int n) { return regtest::DisplayKey(n); }
 
-// --- The platform decision.
-
 FakeSystemInfo Win98() { return FakeSystemInfo::Windows98(); }
 FakeSystemInfo NT(uint32_t major, uint32_t minor = 0) { return FakeSystemInfo::NT(major, minor); }
 FakeSystemInfo Win32s() {
@@ -31,12 +29,8 @@ TEST(DetectPlatformKind, VersionAndForceValues) {
   const char* kAbsent = nullptr;
   const std::string k127 = "1" + std::string(126, 'x');  // fits 128 bytes
   const std::string k128 = "1" + std::string(127, 'x');  // does not
-  struct Case {
-    const char* name;
-    FakeSystemInfo system;
-    const char *forceNT4, *forceNT5;
-    int32_t kind, nt4, nt5;
-  } cases[] = {
+  struct Case { const char* name; FakeSystemInfo system; const char *forceNT4, *forceNT5;
+                int32_t kind, nt4, nt5; } cases[] = {
       {"NT 4", NT(4), kAbsent, kAbsent, kPlatformNT4, 0, 0},
       {"NT 5", NT(5), kAbsent, kAbsent, kPlatformNT5, 0, 0},
       {"NT 3.51", NT(3, 51), kAbsent, kAbsent, kPlatform9x, 0, 0},
@@ -110,8 +104,6 @@ TEST(ReadForceFlag, TypeIsIgnoredAndDataIsReadAsText) {
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
-// --- The adapter probe.
-
 TEST(ProbeAdapter, DescriptionsAndBuffers) {
   const std::string tail127 = std::string(120, 'a') + "Voodoo3";  // 127
   const std::string tail128 = std::string(121, 'a') + "Voodoo3";  // 128
@@ -161,8 +153,6 @@ TEST(ProbeAdapter, DescriptionWithoutTerminatorOrWithEmbeddedZero) {
   EXPECT_EQ(ProbeAdapter(reg, 1), AdapterIsOther);  // the text ends at the zero
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
-
-// --- The adapter list.
 
 void ExpectList(const AdapterList& list, std::vector<int32_t> found) {
   EXPECT_EQ(list.count, static_cast<int32_t>(found.size()));

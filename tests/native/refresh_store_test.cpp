@@ -22,19 +22,17 @@ class RefreshStoreTest : public ::testing::Test {
     InitModeTable(&table);
     SetWords(english, "Adapter", "Default", "Optimal");
   }
-  // Every call of the given kind, as "path|value".
+  // As "path|value".
   std::vector<std::string> CallsOf(MemoryRegistry::Op op) const {
     std::vector<std::string> out;
     for (const auto& c : regtest::CallsOf(reg, op)) out.push_back(c.path + "|" + c.value);
     return out;
   }
   bool AnyCreate() const { return !CallsOf(MemoryRegistry::kOpCreate).empty(); }
-  // What a row holds after reading: the key flag, the rate list, the choice.
   static std::string Row(int32_t key, const std::string& rates, const std::string& choice) {
     return "key " + std::to_string(key) + " [" + rates + "] [" + choice + "]";
   }
   static std::string Row(const ModeRow& r) { return Row(r.keyExists, r.rateList, r.choiceText); }
-  // Save and OK, and one depth's rows, with the English words and `source`.
   void Save(std::vector<int32_t> adapters, int32_t depth, int32_t link, AdapterRefreshSetting s) {
     SaveChoices(reg, Adapters(adapters), depth, link, s, english, source, &table);
   }
@@ -139,12 +137,9 @@ TEST_F(RefreshStoreTest, ReadModeRowFromPresentAbsentAndOddValues) {
   std::string longList = "5,";  // then 45 entries "NNN,": 181 characters
   for (int i = 0; i < 45; ++i) longList += std::to_string(100 + i) + ",";
   longList.pop_back();
-  struct Case {
-    const char* name;
-    std::optional<std::string> rates, refresh;  // nullopt: value absent
-    bool keyExists;
-    std::string expectRates, expectChoice;
-  } cases[] = {
+  // nullopt: value absent
+  struct Case { const char* name; std::optional<std::string> rates, refresh; bool keyExists;
+                std::string expectRates, expectChoice; } cases[] = {
       {"plain", "60,72,75", "72", true, "60,72,75", "72"},
       {"no values", std::nullopt, std::nullopt, true, "", ""},
       {"empty RefreshRate", "60", "", true, "60", ""},
@@ -213,7 +208,6 @@ TEST_F(RefreshStoreTest, AdapterRefreshSettingReadsOnlyMinusOneAsOptimal) {
 }
 
 TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
-  // Adapter 0 offers 640x480 and 800x600 at 16 bit; adapter 2 only 640x480.
   reg.AddKey(ModeKey(0, 16, "640,480"));
   reg.AddKey(ModeKey(0, 16, "800,600"));
   reg.AddKey(ModeKey(2, 16, "640,480"));
@@ -233,7 +227,7 @@ TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
     EXPECT_EQ(call.access, kKeySetValue);
   // The selection is fetched again for every adapter.
   for (int i = 0; i < kModeRowCount; ++i) EXPECT_EQ(source.asked[i], 2) << i;
-  // Writing Adapter where the value is absent is a harmless delete.
+  // Adapter where the value is absent: a harmless delete.
   source.selected[1] = "Adapter";
   WriteDepth({0, 2}, 16);
   EXPECT_FALSE(reg.ValueExists(ModeKey(0, 16, "800,600"), "RefreshRate"));
@@ -247,10 +241,7 @@ TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
 // value, an absent or empty one is stored as 60.
 TEST_F(RefreshStoreTest, RowsWithoutSelectionWriteBackTheStoredTextEncoded) {
   const std::optional<std::string> kDeleted;
-  struct Case {
-    std::optional<std::string> stored;  // nullopt: RefreshRate absent
-    std::optional<std::string> written;  // nullopt: value deleted
-  } cases[] = {
+  struct Case { std::optional<std::string> stored, written; } cases[] = {  // nullopt: absent
       {"100", "100"}, {"200", "60"},          {"0", "60"},       {"72", "72"},
       {"Adapter", kDeleted}, {"Default", "0"}, {"Optimal", "-1"}, {"", "60"}, {kDeleted, "60"},
   };
@@ -337,12 +328,8 @@ TEST_F(RefreshStoreTest, AdapterSettingDefaultWritesZeroAndNeverDeletes) {
 
 TEST_F(RefreshStoreTest, PreferencesLoadDefaultsAndSaveOnlyIntoAnExistingKey) {
   const std::nullopt_t kAbsent = std::nullopt;
-  struct Case {
-    const char* name;
-    bool key;
-    std::optional<std::string> depth, link;
-    int32_t expectDepth, expectLink;
-  } cases[] = {
+  struct Case { const char* name; bool key; std::optional<std::string> depth, link;
+                int32_t expectDepth, expectLink; } cases[] = {
       {"no key", false, kAbsent, kAbsent, 8, 0}, {"empty key", true, kAbsent, kAbsent, 8, 0},
       {"16 linked", true, "16", "1", 16, 1},     {"15 and 2", true, "15", "2", 15, 2},
       {"letters", true, "abc", "yes", 0, 0},
@@ -357,7 +344,6 @@ TEST_F(RefreshStoreTest, PreferencesLoadDefaultsAndSaveOnlyIntoAnExistingKey) {
     int32_t depth = -5, link = -5;
     LoadDialogPreferences(r, &depth, &link);
     EXPECT_EQ(std::make_pair(depth, link), std::make_pair(c.expectDepth, c.expectLink)) << c.name;
-    // What was read is written back unchanged.
     SaveDialogPreferences(r, depth, link);
     EXPECT_EQ(r.KeyExists(kProduct), c.key) << c.name;
     const std::string d = std::to_string(c.expectDepth), l = std::to_string(c.expectLink);
@@ -365,8 +351,7 @@ TEST_F(RefreshStoreTest, PreferencesLoadDefaultsAndSaveOnlyIntoAnExistingKey) {
       regtest::ExpectValues(r, {{kProduct, "ColorDepth", d.c_str()},
                                 {kProduct, "LinkAllColorDepths", l.c_str()}});
     EXPECT_EQ(r.OpenHandleCount(), 0u);
-    // The load opens the product key for reading only, the save for setting
-    // values; neither creates it.
+    // Opened for reading, then for setting values; never created.
     std::vector<std::string> opens;
     for (const auto& call : regtest::CallsOf(r, MemoryRegistry::kOpOpen | MemoryRegistry::kOpCreate))
       opens.push_back(call.path + " " + std::to_string(call.access));
