@@ -154,37 +154,24 @@ class WritePolicy {
     deleteValues_.insert(Lower(key) + "|" + Lower(value));
   }
   void AllowDeleteKey(const std::string& key) { deleteKeys_.insert(Lower(key)); }
-  // For families of keys too many to list; `match` gets lower-case names.
-  using Match = std::function<bool(const std::string& key, const std::string& value)>;
-  void AllowSetWhere(Match match, ValueCheck check) {
-    setRules_.push_back({std::move(match), std::move(check)});
-  }
-  void AllowDeleteValueWhere(Match match) { deleteRules_.push_back(std::move(match)); }
 
   std::string Check(const MemoryRegistry& reg) const {
     std::string errors;
     for (const MemoryRegistry::Call& c : reg.Calls()) {
       if (c.result != kErrorSuccess || !(c.op & MemoryRegistry::kOpWrites)) continue;
-      const std::string key = Lower(c.path), value = Lower(c.value);
-      const std::string keyValue = key + "|" + value;
+      const std::string key = Lower(c.path), keyValue = key + "|" + Lower(c.value);
       const std::string what = c.path + " \"" + c.value + "\"\n";
       if (c.op == MemoryRegistry::kOpCreate && !creates_.count(key)) {
         errors += "unexpected create of " + c.path + "\n";
       } else if (c.op == MemoryRegistry::kOpSet) {
-        const ValueCheck* check = nullptr;
         auto rule = sets_.find(keyValue);
-        if (rule != sets_.end()) check = &rule->second;
-        for (const auto& r : setRules_)
-          if (!check && r.first(key, value)) check = &r.second;
         Value v;
-        if (!check)
+        if (rule == sets_.end())
           errors += "unexpected set of " + what;
-        else if (reg.GetValue(c.path, c.value, &v) && !(*check)(v))
+        else if (reg.GetValue(c.path, c.value, &v) && !rule->second(v))
           errors += "badly formed value " + what;
-      } else if (c.op == MemoryRegistry::kOpDeleteValue) {
-        bool matched = deleteValues_.count(keyValue) != 0;
-        for (const Match& m : deleteRules_) matched = matched || m(key, value);
-        if (!matched) errors += "unexpected value deletion " + what;
+      } else if (c.op == MemoryRegistry::kOpDeleteValue && !deleteValues_.count(keyValue)) {
+        errors += "unexpected value deletion " + what;
       } else if (c.op == MemoryRegistry::kOpDeleteKey && !deleteKeys_.count(key)) {
         errors += "unexpected key deletion " + c.path + "\n";
       }
@@ -195,8 +182,6 @@ class WritePolicy {
  private:
   std::set<std::string> creates_, deleteValues_, deleteKeys_;
   std::map<std::string, ValueCheck> sets_;
-  std::vector<std::pair<Match, ValueCheck>> setRules_;
-  std::vector<Match> deleteRules_;
 };
 
 inline bool IsNT(PlatformKind kind) { return kind == 2 || kind == 3; }
@@ -229,28 +214,15 @@ inline WritePolicy RefreshPolicy(const AdapterList& list, const std::vector<int>
     long n = 0;
     return IsDecimalSz(v, &n) && (n == 0 || n == -1 || (n >= 41 && n <= 179));
   };
-  std::set<std::string> instances, depthNames, modes;
   for (int n : Instances(list)) {
     p.AllowSet(AdapterKey(n, "\\DEFAULT"), "RefreshRate", AnyOf({"0", "-1"}));
-    instances.insert(Pad4(n));
-  }
-  for (int depth : depths) depthNames.insert(std::to_string(depth));
-  for (const std::string& mode : modeKeys) modes.insert(Lower(mode));
-  const std::string prefix = Lower(kClassPrefix);
-  WritePolicy::Match modeValue = [=](const std::string& key, const std::string& value) {
-    if (value != "refreshrate" || key.compare(0, prefix.size(), prefix) != 0) return false;
-    std::vector<std::string> parts(1);
-    for (size_t i = prefix.size(); i < key.size(); ++i) {
-      if (key[i] == '\\')
-        parts.emplace_back();
-      else
-        parts.back() += key[i];
+    for (int depth : depths) {
+      for (const std::string& mode : modeKeys) {
+        p.AllowSet(ModeKey(n, depth, mode), "RefreshRate", rate);
+        p.AllowDeleteValue(ModeKey(n, depth, mode), "RefreshRate");
+      }
     }
-    return parts.size() == 4 && instances.count(parts[0]) && parts[1] == "modes" &&
-           depthNames.count(parts[2]) && modes.count(parts[3]);
-  };
-  p.AllowSetWhere(modeValue, rate);
-  p.AllowDeleteValueWhere(modeValue);
+  }
   return p;
 }
 
