@@ -22,18 +22,6 @@ using fault::AdapterKey;
 using fault::ModeKey;
 using Named = std::pair<const char*, const char*>;
 
-size_t gTotalRuns = 0, gTotalSweeps = 0;
-
-class SweepTotal : public ::testing::Environment {
- public:
-  void TearDown() override {
-    if (gTotalSweeps)
-      std::cout << "[  SWEEP   ] total: " << gTotalSweeps << " sweeps, " << gTotalRuns
-                << " faulted runs" << std::endl;
-  }
-};
-const auto* const kSweepTotal = ::testing::AddGlobalTestEnvironment(new SweepTotal);
-
 // `setup` may run fault-free steps before the action; `check` judges one
 // run, `k` the failing call (0: none).
 void Sweep(const std::string& name, const std::function<void(MemoryRegistry&)>& setup,
@@ -65,11 +53,8 @@ void Sweep(const std::string& name, const std::function<void(MemoryRegistry&)>& 
       ++runs;
     }
   }
-  gTotalRuns += runs;
-  ++gTotalSweeps;
   std::cout << "[  SWEEP   ] " << name << ": " << plan.size() << " calls, " << runs
             << " faulted runs" << std::endl;
-  ::testing::Test::RecordProperty(name + " faulted runs", static_cast<int>(runs));
 }
 
 void ExpectClean(const MemoryRegistry& reg, const fault::WritePolicy& policy) {

@@ -2,17 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "fault_invariants.h"
 #include "installer/actions.h"
-#include "installer/flow.h"
-#include "installer/resource_ids.h"
 #include "installer/startup.h"
-#include "settings/memreg.h"
-#include "settings/text.h"
 #include "scripted_ui.h"
 #include "test_fakes.h"
 

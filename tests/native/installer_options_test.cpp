@@ -10,7 +10,6 @@
 #include "installer/platform_detect.h"
 #include "installer/startup.h"
 #include "installer/strings.h"
-#include "settings/memreg.h"
 #include "test_fakes.h"
 
 namespace tachy {
