@@ -44,7 +44,6 @@ struct Page {
 
   explicit Page(PlatformKind k = kPlatform9x) : kind(k) {
     ClearAdapterList(&list);
-    // Garbage everywhere the page does not initialise itself.
     settings.lowerLimit = settings.upperLimit = settings.currentClock =
         settings.defaultClock = 0x7777;
     for (char& c : settings.model) c = '#';
@@ -87,7 +86,6 @@ TEST(LoadSettings, EmptyRegistryGivesDefaultsAndWritesNothing) {
     Page page(kind);
     if (kind == kPlatform9x) page.AddVoodoo(0);
     EXPECT_TRUE(page.Load());  // nothing to write counts as saved
-    // No driver clock value: the stock clock.
     EXPECT_EQ(Record(page.settings), "120..220 clock 143 stock 143 enable 0 glide 0 d3d 0");
     EXPECT_STREQ(page.settings.model, "Voodoo3 2000");
     EXPECT_TRUE(page.sink.messages.empty());
@@ -96,9 +94,7 @@ TEST(LoadSettings, EmptyRegistryGivesDefaultsAndWritesNothing) {
   }
 }
 
-// The limits are clamped into 100..140 and 200..240 and written back only
-// when clamped. A driver clock exactly at a limit (after the clamp) is
-// inside: no message and no write-through.
+// A driver clock exactly at a limit (after the clamp) is inside: no message, no write.
 TEST(LoadSettings, LimitsAreClampedAndWrittenBack) {
   const char* kNone = nullptr;
   struct Case {
@@ -138,7 +134,6 @@ TEST(LoadSettings, LimitsAreClampedAndWrittenBack) {
       EXPECT_EQ(page.settings.lowerLimit, c.lowerLoaded);
       EXPECT_EQ(page.settings.upperLimit, c.upperLoaded);
       if (c.clock) EXPECT_EQ(page.settings.currentClock, c.clock);
-      // The only writes: the clamped limits (no create, no delete).
       std::vector<std::string> writes, expected;
       for (const Call& call : CallsOf(page.reg, MemoryRegistry::kOpWrites))
         writes.push_back(call.path + " " + call.value);
@@ -197,8 +192,7 @@ TEST(LoadSettings, NoAdapterOn9xStartsFromTheStockClock) {
   for (const Case& c : cases) {
     Page page;
     if (c.defaultClock) page.Put("DefaultClock", c.defaultClock);
-    // A non-Voodoo3 board with values of its own is not consulted, and the
-    // switches start off whatever the record held.
+    // A non-Voodoo3 board is not consulted; the switches start off.
     PutValues(page.reg, {{DisplayKey(0), "DriverDesc", "S3 Trio64"}, {Default(0), "Grxclock", "50"},
                          {Glide(0), "FX_GLIDE_SWAPINTERVAL", "0"}, {D3D(0), "SSTH3_SWAPINTERVAL", "0"}});
     page.settings.glideVsyncOff = page.settings.d3dVsyncOff = 1;
@@ -254,8 +248,7 @@ TEST(LoadSettings, NTSwitchesComeFromTheGlideKeyOnly) {
   for (PlatformKind kind : {kPlatformNT4, kPlatformNT5}) {
     Page page(kind);
     page.reg.PutText(kNTGlide, "FX_GLIDE_SWAPINTERVAL", "1");
-    // Direct3D has no value on NT: neither the second swap interval nor an
-    // adapter's D3D key is read, and the switch loads as off.
+    // Direct3D has no value on NT: none of these is read.
     page.reg.PutText(Device0(kind), "SSTH3_SWAPINTERVAL", "0");
     page.AddVoodoo(0);
     page.reg.PutText(D3D(0), "SSTH3_SWAPINTERVAL", "0");
@@ -282,7 +275,6 @@ TEST(LoadSettings, NT4ClockAboveTheLimitIsResetAndWrittenThrough) {
     PutValues(page.reg, {{kProduct, "UpperLimit", "220"}, {kProduct, "EnableClock", c.enable}});
     page.reg.PutDword(kNT4Device0, "GraphicsClocking", 250);
     if (c.refused) page.reg.MakeReadOnly(kNT4Device0);
-    // The caller is told whether the reset clock was stored.
     EXPECT_EQ(page.Load(), !c.refused);
     page.ExpectMessage(LimitMessage("above the Upper", 250, 220));
     EXPECT_EQ(page.settings.currentClock, 220);
@@ -320,8 +312,6 @@ TEST(LoadSettings, ClockBelowTheLowerLimit) {
   EXPECT_TRUE(page.reg.KeyExists(D3D(0)));
 }
 
-// NT 4 and 9x: both swap-interval values survive the write-through, and the
-// clock is written.
 TEST(LoadSettings, ClampWriteThroughKeepsTheVsyncValues) {
   for (PlatformKind kind : {kPlatformNT4, kPlatform9x}) {
     const bool nt = kind == kPlatformNT4;
@@ -377,7 +367,6 @@ TEST(ApplySettings, NineXWritesEveryAdapter) {
     EXPECT_TRUE(page.reg.KeyExists(D3D(n)));
   }
   EXPECT_FALSE(page.reg.KeyExists(DisplayKey(1)));
-  // Keys are created with write access only.
   for (const Call& call : CallsOf(page.reg, MemoryRegistry::kOpCreate | MemoryRegistry::kOpOpen))
     EXPECT_EQ(call.access, kKeyCreateSubKey | kKeySetValue) << call.path;
 
@@ -459,7 +448,6 @@ TEST(ApplySettings, FailedWritesAreReportedAndTheOthersStillRun) {
     for (int n : {0, 2})
       if (c.kind == kPlatform9x) page.AddVoodoo(n);
     page.Load();
-    // Values to delete exist, so a delete really is attempted.
     for (int n : {0, 2}) page.reg.PutText(Default(n), "Grxclock", "150");
     page.reg.PutDword(kNT4Device0, "GraphicsClocking", 150);
     page.reg.PutDword(kNT5Device0, "GraphicsClocking", 150);

@@ -54,7 +54,6 @@ const char kDeviceHandler[] =
     "Shellex\\PropertySheetHandlers\\Tachymark";
 inline const std::string kServerKey = std::string(kClassKey) + "\\InProcServer32";
 
-// The keys of the installed key set, with their bits.
 struct RegistrationKey { uint32_t bit; const char* path; };
 const RegistrationKey kRegistrationKeys[] = {{1, kLegacyHandler}, {4, kProductPath},
                                              {8, kDisplayHandler}, {16, kDeviceHandler},
@@ -94,7 +93,6 @@ inline std::vector<ValueRef> DriverValues(PlatformKind kind, const AdapterList& 
   return out;
 }
 
-// --- Value checks.
 
 using Value = MemoryRegistry::Value;
 using ValueCheck = std::function<bool(const Value&)>;
@@ -141,12 +139,10 @@ inline ValueCheck AnyOf(std::vector<std::string> texts) {
 }
 inline ValueCheck Sz(const std::string& text) { return AnyOf({text}); }
 
-// --- Which writes an action may do.
 
 class WritePolicy {
  public:
   void AllowCreate(const std::string& key) { creates_.insert(Lower(key)); }
-  // `check` judges what is stored at the end.
   void AllowSet(const std::string& key, const std::string& value, ValueCheck check) {
     sets_[Lower(key) + "|" + Lower(value)] = std::move(check);
   }
@@ -253,7 +249,6 @@ inline WritePolicy InstallerPolicy(PlatformKind kind, const AdapterList& list,
   return p;
 }
 
-// --- Results.
 
 // A failed write: a create or set, or a deletion or open for writing that
 // failed other than for a missing target. An action must report failure
@@ -340,8 +335,7 @@ inline std::string CheckInstalled(const MemoryRegistry& reg, PlatformKind kind,
   const char* handler = device ? kDeviceHandler : kDisplayHandler;
   if (!reg.GetValue(handler, "", &v) || !IsSz(v, kClsidText))
     errors += std::string("handler key ") + handler + " missing or wrong\n";
-  // On 9x the other handler key must be gone, unless the registry said it
-  // was not there (a fault that answers "not found" for a key that exists).
+  // On 9x the other handler key must be gone.
   const char* other = device ? kDisplayHandler : kDeviceHandler;
   if (kind == 1 && reg.KeyExists(other) && !SaidAbsent(reg, other))
     errors += std::string("stale handler key ") + other + "\n";
@@ -352,10 +346,8 @@ inline std::string CheckInstalled(const MemoryRegistry& reg, PlatformKind kind,
   return errors;
 }
 
-// A handler key that names the class while the class's server key is gone
-// makes the Display control panel look for a module that is not registered.
-// Removal deletes the handler keys before the class key, so that whatever
-// step fails, no handler is left without its class.
+// A handler whose class is gone makes the Display control panel look for a
+// module that is not registered: removal deletes the handlers first.
 inline std::string CheckNoDanglingHandler(const MemoryRegistry& reg) {
   if (reg.ValueExists(kServerKey, "")) return "";
   std::string errors;

@@ -1,8 +1,6 @@
-// A failing registry, call by call. Each user action runs once to count its
-// registry calls, then once more for every call k with call k failing
-// (ERROR_ACCESS_DENIED; opens also ERROR_FILE_NOT_FOUND). Every run must end
-// with no key left open, nothing written outside what the action owns, and
-// a failure reported exactly when a write it attempted failed.
+// Each user action once more for every registry call k it makes, with call k
+// failing (opens also with "not found"): no key left open, nothing written
+// outside what it owns, failure reported exactly when a write failed.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -379,7 +377,6 @@ TEST(FaultSweep, Install) {
   }
 }
 
-// Through the dialog flow: what is checked is what the user is told.
 void SweepFlow(bool reinstall) {
   for (const InstallScenario& scenario : InstallScenarios()) {
     Installer inst;

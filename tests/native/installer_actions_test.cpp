@@ -43,8 +43,7 @@ InstallerState State(PlatformKind kind, int32_t advanced = 0,
 using regtest::ExpectSz;
 using regtest::ExpectValues;
 
-// The driver values a page would have written, plus neighbours that must
-// survive a removal.
+// The page's driver values, and neighbours that must survive a removal.
 void SeedDriver9x(MemoryRegistry& reg, int n) {
   const std::string base = fault::AdapterKey(n, "");
   regtest::PutValues(reg, {{base, "DriverDesc", "3dfx Voodoo3 3000"},
@@ -113,7 +112,6 @@ TEST(InstallerActions, InstallWritesEveryKeyPerPlatform) {
                        {kProduct, "EnableClock", "0"}, {kProduct, "ColorDepth", "8"},
                        {kProduct, "LinkAllColorDepths", "0"}});
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
-    // Every key is created with write access.
     for (const MemoryRegistry::Call& call : reg.Calls()) {
       if (call.op == MemoryRegistry::kOpCreate)
         EXPECT_EQ(call.access, kKeyCreateSubKey | kKeySetValue) << call.path;
@@ -179,7 +177,6 @@ TEST(InstallerActions, InstallReportsEveryFailingCall) {
   }
 }
 
-// The number of the last call of `action` on `value` in a fault-free run (0: none).
 template <typename Action>
 size_t CallNumberOf(Action action, const char* value) {
   MemoryRegistry probe;
@@ -256,8 +253,7 @@ TEST(InstallerActions, DeleteKeyIfPresent) {
   }
 }
 
-// An installed 9x system with adapters 0 and 2, and a legacy key; with
-// `progIdClass`, regsvr32 ran too and its ProgID key names that class.
+// With `progIdClass`, regsvr32 ran too and its ProgID key names that class.
 void SeedInstalled9x(MemoryRegistry& reg, const char* progIdClass) {
   InstallerState s = State(1);
   ASSERT_TRUE(InstallExtension(reg, s, kModule, 120, 220, kModel3000));
@@ -315,11 +311,9 @@ TEST(InstallerActions, RemoveTouchesOnlyTheAdaptersFound) {
   SeedDriver9x(reg, 1);
   SeedDriver9x(reg, 2);
   reg.AddKey(kProduct);
-  // Adapters 0 and 2 found: 0001 stays as it is.
   EXPECT_TRUE(RemoveExtension(reg, State(1, 0, {0, 2}), kKeyProduct));
   EXPECT_TRUE(reg.ValueExists(kClass9x + "0001\\DEFAULT", "Grxclock"));
   EXPECT_FALSE(reg.ValueExists(kClass9x + "0002\\DEFAULT", "Grxclock"));
-  // No adapter found: no driver value touched.
   MemoryRegistry reg2;
   SeedDriver9x(reg2, 0);
   reg2.AddKey(kProduct);
@@ -456,7 +450,6 @@ TEST(InstallerFlow, DialogSequences) {
     if (c.installed) {
       InstallerState old = State(1);
       ASSERT_TRUE(InstallExtension(reg, old, kModule, 130, 230, kModel2000));
-      // What the page and the refresh-rate dialog changed since.
       regtest::PutValues(reg, {{kProduct, "EnableClock", "1"}, {kProduct, "ColorDepth", "16"},
                                {kProduct, "LinkAllColorDepths", "1"}});
     }

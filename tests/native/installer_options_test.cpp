@@ -56,7 +56,6 @@ TEST(InstallerOptions, ScanOptionArgument) {
         << c.commandLine;
     EXPECT_STREQ(arg, c.argument) << c.commandLine;
   }
-  // A small destination is cut, never overrun.
   char small[4];
   EXPECT_TRUE(ScanOptionArgument("LOWERLIMIT(123456)", kKeywordLowerLimit, small, sizeof small));
   EXPECT_STREQ(small, "123");
@@ -77,7 +76,6 @@ TEST(InstallerOptions, LongCommandLinesAreCutAt256Bytes) {
   // One character more and the ")" falls outside the copy.
   std::string cut = keyword + std::string(256 - keyword.size() - 5, ' ') + "(130)";
   EXPECT_EQ(limitWith(cut).first, 120);
-  // Long text before the keyword does not matter.
   EXPECT_EQ(limitWith(std::string(5000, 'x') + "LOWERLIMIT(135)").first, 135);
   // A huge argument without its ")" inside the copy: no argument.
   EXPECT_EQ(limitWith("LOWERLIMIT(" + std::string(4000, '9')).first, 120);
@@ -184,9 +182,7 @@ TEST(InstallerStartup, PrepareRunsDiscoveryOnlyOn9x) {
   };
   for (Case& c : cases) {
     MemoryRegistry reg;
-    // A description of 250 characters fits the installer's 256 bytes (the
-    // page's probe with 128 bytes would reject it); 256 and the terminator
-    // do not.
+    // 250 characters fit the installer's 256 bytes (not the page's 128); 256 do not.
     const std::string fits = std::string(243, 'x') + "voodoo3", long256 = std::string(249, 'x') +
                                                                            "voodoo3";
     const std::pair<int, std::string> descriptions[] = {
@@ -233,13 +229,11 @@ TEST(InstallerStartup, PageModulePath) {
         << (c.own ? c.own : "(null)");
     EXPECT_STREQ(out, c.expected);
   }
-  // A folder so deep that the module's path does not fit: not found, no
-  // truncated path.
+  // A path that does not fit is not found, never truncated.
   std::string deep = "C:\\" + std::string(240, 'd') + "\\tachinst.exe";
   char out[256];
   EXPECT_FALSE(BuildPageModulePath(deep.c_str(), "TACHPAGE.DLL", out, sizeof out));
   EXPECT_STREQ(out, "");
-  // Exactly 255 characters fit.
   std::string edge = "C:\\" + std::string(255 - 3 - 1 - 12, 'd') + "\\x.exe";
   EXPECT_TRUE(BuildPageModulePath(edge.c_str(), "TACHPAGE.DLL", out, sizeof out));
   EXPECT_EQ(std::string(out).size(), 255u);
@@ -261,8 +255,7 @@ TEST(InstallerLanguage, StringBasesAndFailureIds) {
 }
 
 TEST(InstallerLanguage, CycleRunsOverTheWholeRun) {
-  // A German system: dialog texts are German unless the gesture asked for
-  // the next step of the cycle, which starts at English and is never reset.
+  // German unless a gesture asked for the next step of the cycle, never reset.
   InstallerState s = FreshState();
   struct Step { bool gesture; uint16_t expected; } steps[] = {
       {false, 7},  // Select Model opens in German

@@ -42,7 +42,6 @@ TEST(Language, GestureCycleStartsAtEnglishWhateverTheSystem) {
       EXPECT_EQ(s.cycleRequested, 0);
       EXPECT_EQ(s.cycleLanguage, want);
     }
-    // Without a request the system language comes back.
     EXPECT_EQ(PickLanguage(&s, system), system & 0x3FF);
   }
 }

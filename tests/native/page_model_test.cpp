@@ -1,5 +1,4 @@
-// The settings page's reactions, driven through a recording view with the
-// real settings core on an in-memory registry.
+// The settings page's reactions, through a recording view and the real core.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -16,7 +15,6 @@ namespace {
 using regtest::kProduct;
 const std::string kClass0 = regtest::DisplayKey(0);
 
-// The six controls usable only while clock adjustment is enabled.
 const int kClockControls[] = {kIdClockTrackbar,   kIdClockLabel,      kIdMhzLabel,
                               kIdLowerLimitLabel, kIdUpperLimitLabel, kIdRestartNote};
 
@@ -44,7 +42,6 @@ class FakeView : public PageView {
     if (message == kTbmSetPos) pos = v;
     if (message == kTbmSetRangeMin) rangeMin = v;
     if (message == kTbmSetRangeMax) rangeMax = v;
-    // The control keeps its thumb inside its range.
     pos = pos < rangeMin ? rangeMin : pos > rangeMax ? rangeMax : pos;
     return 0;
   }
@@ -105,15 +102,13 @@ struct Page {
                              {kClass0 + "\\DEFAULT", "Grxclock", "180"}});
   }
 
-  // Runs the page through steps: "name=value" checks what the page shows,
-  // anything else is what the user (or the sheet) does to it.
+  // "name=value" checks what the page shows; anything else is done to it.
   void Steps(std::initializer_list<const char*> steps) {
     for (const std::string step : steps) {
       SCOPED_TRACE(step);
       const size_t eq = step.find('=');
       const std::string name = step.substr(0, eq), value = step.substr(eq + 1);
       const DriverSettings& s = model.settings;
-      // A switch's record and its check box.
       auto box = [&](int32_t record, int id) {
         return std::to_string(record) + "/" + std::to_string(view.checks[id]);
       };
@@ -236,8 +231,7 @@ TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
       {0x0409, 118, true}, {0x040C, 119, false}, {0x0407, 120, true}};
   const std::string kDefault0 = std::string(kClass0) + "\\DEFAULT";
   for (const Case& c : cases) {
-    // Loading a clock above the limit: the limit message, then the same
-    // words when its reset cannot be stored; nothing more when it can.
+    // A clock above the limit, then the Apply failure words if its reset is refused.
     for (bool refused : {false, true}) {
       Page q;
       q.sys.languageId = c.lang;
@@ -259,7 +253,6 @@ TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
     // One PSM_CHANGED in all (from the change or the failure).
     p.Steps({"failed apply", "modified=1", "sheet=+"});
     EXPECT_EQ(p.view.boxes, (Boxes{{"S" + std::to_string(c.messageId), "Tachymark"}}));
-    // Once the registry is writable again the next Apply goes through.
     p.reg.ClearFaults();
     p.Steps({"apply", "modified=0"});
   }

@@ -109,7 +109,6 @@ TEST(ProbeAdapter, DescriptionsAndBuffers) {
   const std::string tail128 = std::string(121, 'a') + "Voodoo3";  // 128
   const std::string tail255 = std::string(248, 'a') + "voodoo3";  // 255
   const std::string tail256 = std::string(249, 'a') + "voodoo3";  // 256
-  // A null description: no DriverDesc value.
   struct Case { const char* name; bool key; const char* description; uint32_t bytes;
                 AdapterProbeResult result; } cases[] = {
       {"at the start", true, "Voodoo3 3000 AGP", 128, AdapterIsVoodoo3},

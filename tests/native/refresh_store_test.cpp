@@ -22,7 +22,6 @@ class RefreshStoreTest : public ::testing::Test {
     InitModeTable(&table);
     SetWords(english, "Adapter", "Default", "Optimal");
   }
-  // As "path|value".
   std::vector<std::string> CallsOf(MemoryRegistry::Op op) const {
     std::vector<std::string> out;
     for (const auto& c : regtest::CallsOf(reg, op)) out.push_back(c.path + "|" + c.value);
@@ -46,9 +45,7 @@ class RefreshStoreTest : public ::testing::Test {
   TableSource source;
 };
 
-// The fifteen modes as the driver names their keys and the dialog numbers
-// its controls: the list ids do not run in row order, and the last mode is
-// 2046 (not 2048) wide.
+// The list ids do not run in row order, and the last mode is 2046 (not 2048) wide.
 TEST_F(RefreshStoreTest, ModeTableStartsEmptyAndBuildsKeyPaths) {
   const ModeRowSpec rows[kModeRowCount] = {
       {"640x480", "640,480", 1024, 1035},       {"800x600", "800,600", 1025, 1036},
@@ -199,7 +196,6 @@ TEST_F(RefreshStoreTest, AdapterRefreshSettingReadsOnlyMinusOneAsOptimal) {
     }
     EXPECT_EQ(r.OpenHandleCount(), 0u);
   }
-  // No DEFAULT key: the setting stays as it was.
   for (AdapterRefreshSetting start : {RefreshDefault, RefreshOptimal}) {
     AdapterRefreshSetting setting = start;
     ReadAdapterRefreshSetting(reg, 5, &setting);
@@ -236,9 +232,7 @@ TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
-// A row whose list has no selection writes back what was read, encoded as
-// a selection would be: a stored text equal to the Adapter word deletes the
-// value, an absent or empty one is stored as 60.
+// A row without selection writes back what was read, encoded as a selection.
 TEST_F(RefreshStoreTest, RowsWithoutSelectionWriteBackTheStoredTextEncoded) {
   const std::optional<std::string> kDeleted;
   struct Case { std::optional<std::string> stored, written; } cases[] = {  // nullopt: absent
@@ -304,7 +298,6 @@ TEST_F(RefreshStoreTest, LinkedSaveWritesDepthThenAdapterThenRow) {
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
   EXPECT_FALSE(AnyCreate());
 
-  // Link off: the shown depth only.
   reg.ResetCalls();
   Save({0, 2}, 24, 0, RefreshOptimal);
   auto sets = CallsOf(MemoryRegistry::kOpSet);
@@ -439,11 +432,8 @@ TEST_F(RefreshStoreTest, RegistryFaultsFallBackSilently) {
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
-// The dialog's layout tables against the template's geometry: rows 0..7 in
-// the left column, 8..14 in the right one, 14 units apart; each label
-// followed by its list, the link check box last.
+// Rows 0..7 left, 8..14 right, 14 units apart; each label, its list; link last.
 TEST(RefreshLayout, TablesFollowTheModeTableAndTheTemplateGeometry) {
-  // "id x,y width x height"
   auto rect = [](int id, int x, int y, int w, int h) {
     return std::to_string(id) + " " + std::to_string(x) + "," + std::to_string(y) + " " +
            std::to_string(w) + "x" + std::to_string(h);

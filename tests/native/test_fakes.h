@@ -44,7 +44,6 @@ class FakeSystemInfo : public SystemInfo {
   uint16_t GetSystemDefaultLangId() override { return languageId; }
 };
 
-// Records every message box and answers IDOK.
 class RecordingMessageSink : public MessageSink {
  public:
   struct Message {
@@ -82,8 +81,7 @@ inline void SetWords(ChoiceWords& words, const char* a, const char* d, const cha
   CopyText(words[2], sizeof words[2], o);
 }
 
-// Not found by argument-dependent lookup: files with helpers of their own
-// under the same names are not disturbed.
+// Apart, so that files with helpers of the same names are not disturbed.
 namespace regtest {
 
 inline const char* const kProduct = fault::kProductPath;
@@ -130,7 +128,6 @@ inline void ExpectValues(const MemoryRegistry& reg, const std::vector<SzValue>& 
   }
 }
 
-// A list of the given adapter instances, the last one selected.
 inline AdapterList Adapters(const std::vector<int32_t>& instances) {
   AdapterList list;
   ClearAdapterList(&list);
