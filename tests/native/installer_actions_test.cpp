@@ -306,29 +306,21 @@ TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
 }
 
 TEST(InstallerActions, RemoveTouchesOnlyTheAdaptersFound) {
-  MemoryRegistry reg;
-  SeedDriver9x(reg, 0);
-  SeedDriver9x(reg, 1);
-  SeedDriver9x(reg, 2);
-  reg.AddKey(kProduct);
-  EXPECT_TRUE(RemoveExtension(reg, State(1, 0, {0, 2}), kKeyProduct));
-  EXPECT_TRUE(reg.ValueExists(kClass9x + "0001\\DEFAULT", "Grxclock"));
-  EXPECT_FALSE(reg.ValueExists(kClass9x + "0002\\DEFAULT", "Grxclock"));
-  MemoryRegistry reg2;
-  SeedDriver9x(reg2, 0);
-  reg2.AddKey(kProduct);
-  std::string before = reg2.Dump();
-  EXPECT_TRUE(RemoveExtension(reg2, State(1), kKeyProduct));
-  reg2.AddKey(kProduct);
-  EXPECT_EQ(reg2.Dump(), before);
-  // Adapter 15, the last slot, and nothing after a -1.
-  MemoryRegistry reg3;
-  SeedDriver9x(reg3, 15);
-  SeedDriver9x(reg3, 3);
-  InstallerState s = State(1, 0, {15});
-  EXPECT_TRUE(RemoveExtension(reg3, s, 0));
-  EXPECT_FALSE(reg3.ValueExists(kClass9x + "0015\\DEFAULT", "Grxclock"));
-  EXPECT_TRUE(reg3.ValueExists(kClass9x + "0003\\DEFAULT", "Grxclock"));
+  // 15 is the last slot; with no adapter found nothing but the product key goes.
+  struct Case { std::vector<int32_t> seeded, found; } cases[] = {
+      {{0, 1, 2}, {0, 2}}, {{0}, {}}, {{15, 3}, {15}}};
+  for (const Case& c : cases) {
+    MemoryRegistry reg;
+    for (int n : c.seeded) SeedDriver9x(reg, n);
+    const std::string before = reg.Dump();
+    reg.AddKey(kProduct);
+    EXPECT_TRUE(RemoveExtension(reg, State(1, 0, c.found), kKeyProduct));
+    if (c.found.empty()) EXPECT_EQ(reg.Dump(), before);
+    for (int n : c.seeded) {
+      const bool found = std::find(c.found.begin(), c.found.end(), n) != c.found.end();
+      EXPECT_EQ(reg.ValueExists(fault::AdapterKey(n, "\\DEFAULT"), "Grxclock"), !found) << n;
+    }
+  }
 }
 
 TEST(InstallerActions, RemoveOnNT) {

@@ -62,24 +62,21 @@ TEST(InstallerOptions, ScanOptionArgument) {
 }
 
 TEST(InstallerOptions, LongCommandLinesAreCutAt256Bytes) {
-  // The working copy holds 255 characters after the keyword's start.
-  const std::string keyword = "LOWERLIMIT";
-  auto limitWith = [](const std::string& line) {
+  // The working copy holds 255 characters from the keyword's start.
+  const std::string pad(255 - 10 - 5, ' ');
+  struct Case { std::string line; int32_t lower, upper; } cases[] = {
+      {"LOWERLIMIT" + pad + "(130)", 130, 220},   // ends at character 255: inside
+      {"LOWERLIMIT " + pad + "(130)", 120, 220},  // one more: the ")" is outside
+      {std::string(5000, 'x') + "LOWERLIMIT(135)", 135, 220},
+      {"LOWERLIMIT(" + std::string(4000, '9'), 120, 220},  // no ")" inside the copy
+      {"UPPERLIMIT(" + std::string(200, '0') + "230)", 120, 230}};
+  ASSERT_EQ(cases[0].line.size(), 255u);
+  for (const Case& c : cases) {
     InstallerState s = FreshState();
-    ApplyLimitOptions(line.c_str(), &s);
-    return std::make_pair(s.LowerLimit, s.UpperLimit);
-  };
-  // "(130)" ends exactly at character 255: still inside.
-  std::string fits = keyword + std::string(255 - keyword.size() - 5, ' ') + "(130)";
-  ASSERT_EQ(fits.size(), 255u);
-  EXPECT_EQ(limitWith(fits).first, 130);
-  // One character more and the ")" falls outside the copy.
-  std::string cut = keyword + std::string(256 - keyword.size() - 5, ' ') + "(130)";
-  EXPECT_EQ(limitWith(cut).first, 120);
-  EXPECT_EQ(limitWith(std::string(5000, 'x') + "LOWERLIMIT(135)").first, 135);
-  // A huge argument without its ")" inside the copy: no argument.
-  EXPECT_EQ(limitWith("LOWERLIMIT(" + std::string(4000, '9')).first, 120);
-  EXPECT_EQ(limitWith("UPPERLIMIT(" + std::string(200, '0') + "230)").second, 230);
+    ApplyLimitOptions(c.line.c_str(), &s);
+    EXPECT_EQ(std::make_pair(s.LowerLimit, s.UpperLimit), std::make_pair(c.lower, c.upper))
+        << c.line.size();
+  }
 }
 
 TEST(InstallerOptions, LimitsAndClamps) {
