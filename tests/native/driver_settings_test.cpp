@@ -50,7 +50,9 @@ struct Page {
     settings.glideVsyncOff = settings.d3dVsyncOff = settings.enableClock = 0;
   }
   SettingsContext Context() { return SettingsContext{&reg, &sink, kOwner, kind, &list}; }
-  void AddVoodoo(int n) { reg.PutText(DisplayKey(n), "DriverDesc", "3Dfx Voodoo3 3000"); }
+  void AddVoodoo(std::initializer_list<int> ns) {
+    for (int n : ns) reg.PutText(DisplayKey(n), "DriverDesc", "3Dfx Voodoo3 3000");
+  }
   void Put(const char* name, const char* text) { reg.PutText(kProduct, name, text); }
   bool Load() {
     if (kind == kPlatform9x) BuildAdapterList(reg, &list);
@@ -84,7 +86,7 @@ struct Page {
 TEST(LoadSettings, EmptyRegistryGivesDefaultsAndWritesNothing) {
   for (PlatformKind kind : {kPlatform9x, kPlatformNT4, kPlatformNT5}) {
     Page page(kind);
-    if (kind == kPlatform9x) page.AddVoodoo(0);
+    if (kind == kPlatform9x) page.AddVoodoo({0});
     EXPECT_TRUE(page.Load());  // nothing to write counts as saved
     EXPECT_EQ(Record(page.settings), "120..220 clock 143 stock 143 enable 0 glide 0 d3d 0");
     EXPECT_STREQ(page.settings.model, "Voodoo3 2000");
@@ -125,7 +127,7 @@ TEST(LoadSettings, LimitsAreClampedAndWrittenBack) {
       if (c.lower) page.Put("LowerLimit", c.lower);
       if (c.upper) page.Put("UpperLimit", c.upper);
       if (c.clock && kind == kPlatform9x) {
-        page.AddVoodoo(0);
+        page.AddVoodoo({0});
         page.reg.PutText(Default(0), "Grxclock", std::to_string(c.clock));
       } else if (c.clock) {
         page.reg.PutDword(kNT4Device0, "GraphicsClocking", static_cast<uint32_t>(c.clock));
@@ -207,8 +209,7 @@ TEST(LoadSettings, NoAdapterOn9xStartsFromTheStockClock) {
 
 TEST(LoadSettings, NineXClockAndSwitchesComeFromTheLastAdapter) {
   Page page;
-  page.AddVoodoo(0);
-  page.AddVoodoo(1);
+  page.AddVoodoo({0, 1});
   PutValues(page.reg, {{Default(0), "Grxclock", "150"}, {Default(1), "Grxclock", " 175MHz"},
                        {Glide(0), "FX_GLIDE_SWAPINTERVAL", "0"},
                        {D3D(1), "SSTH3_SWAPINTERVAL", "7"}});  // content does not count
@@ -250,7 +251,7 @@ TEST(LoadSettings, NTSwitchesComeFromTheGlideKeyOnly) {
     page.reg.PutText(kNTGlide, "FX_GLIDE_SWAPINTERVAL", "1");
     // Direct3D has no value on NT: none of these is read.
     page.reg.PutText(Device0(kind), "SSTH3_SWAPINTERVAL", "0");
-    page.AddVoodoo(0);
+    page.AddVoodoo({0});
     page.reg.PutText(D3D(0), "SSTH3_SWAPINTERVAL", "0");
     page.settings.d3dVsyncOff = 1;
     page.Load();
@@ -300,7 +301,7 @@ TEST(LoadSettings, NT4ClockAboveTheLimitIsResetAndWrittenThrough) {
 
 TEST(LoadSettings, ClockBelowTheLowerLimit) {
   Page page;
-  page.AddVoodoo(0);
+  page.AddVoodoo({0});
   PutValues(page.reg, {{kProduct, "DefaultClock", "90"}, {kProduct, "LowerLimit", "120"},
                        {kProduct, "EnableClock", "1"}});
   page.Load();
@@ -317,7 +318,7 @@ TEST(LoadSettings, ClampWriteThroughKeepsTheVsyncValues) {
     const bool nt = kind == kPlatformNT4;
     const std::string glide = nt ? kNTGlide : Glide(2), swap = nt ? kNT4Device0 : D3D(2);
     Page page(kind);
-    page.AddVoodoo(2);
+    page.AddVoodoo({2});
     PutValues(page.reg, {{kProduct, "EnableClock", "1"},
                          {glide, "FX_GLIDE_SWAPINTERVAL", "0"},
                          {swap, "SSTH3_SWAPINTERVAL", "0"}});
@@ -339,8 +340,7 @@ TEST(LoadSettings, ClampWriteThroughKeepsTheVsyncValues) {
 
 TEST(LoadSettings, WriteThroughReachesEveryAdapter) {
   Page page;
-  page.AddVoodoo(0);
-  page.AddVoodoo(3);
+  page.AddVoodoo({0, 3});
   PutValues(page.reg, {{kProduct, "EnableClock", "1"}, {Default(0), "Grxclock", "150"},
                        {Default(3), "Grxclock", "abc"}});  // parses as 0
   page.Load();
@@ -350,8 +350,7 @@ TEST(LoadSettings, WriteThroughReachesEveryAdapter) {
 
 TEST(ApplySettings, NineXWritesEveryAdapter) {
   Page page;
-  page.AddVoodoo(0);
-  page.AddVoodoo(2);
+  page.AddVoodoo({0, 2});
   page.Put("Model", "Voodoo3 3000");
   page.reg.PutText(Default(2), "Grxclock", "166");
   page.Load();
@@ -408,7 +407,7 @@ TEST(ApplySettings, NTLayout) {
 
 TEST(ApplySettings, MissingProductKeyIsNeverCreated) {
   Page page;
-  page.AddVoodoo(0);
+  page.AddVoodoo({0});
   page.Load();
   page.settings.enableClock = 1;
   EXPECT_TRUE(page.Apply());
@@ -445,8 +444,7 @@ TEST(ApplySettings, FailedWritesAreReportedAndTheOthersStillRun) {
     SCOPED_TRACE(c.name);
     Page page(c.kind);
     page.Put("EnableClock", "0");
-    for (int n : {0, 2})
-      if (c.kind == kPlatform9x) page.AddVoodoo(n);
+    if (c.kind == kPlatform9x) page.AddVoodoo({0, 2});
     page.Load();
     for (int n : {0, 2}) page.reg.PutText(Default(n), "Grxclock", "150");
     page.reg.PutDword(kNT4Device0, "GraphicsClocking", 150);

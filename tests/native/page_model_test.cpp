@@ -231,6 +231,7 @@ TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
       {0x0409, 118, true}, {0x040C, 119, false}, {0x0407, 120, true}};
   const std::string kDefault0 = std::string(kClass0) + "\\DEFAULT";
   for (const Case& c : cases) {
+    const Boxes notSaved = {{"S" + std::to_string(c.messageId), "Tachymark"}};
     // A clock above the limit, then the Apply failure words if its reset is refused.
     for (bool refused : {false, true}) {
       Page q;
@@ -239,20 +240,17 @@ TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
       if (refused) q.reg.MakeReadOnly(kDefault0);
       q.model.OnInitDialog();
       EXPECT_EQ(q.sink.messages.size(), 1u);
-      const std::vector<std::pair<std::string, std::string>> notSaved = {
-          {"S" + std::to_string(c.messageId), "Tachymark"}};
-      EXPECT_EQ(q.view.boxes, refused ? notSaved : decltype(notSaved){});
+      EXPECT_EQ(q.view.boxes, refused ? notSaved : Boxes{});
       EXPECT_EQ(q.reg.Text(kDefault0, "Grxclock"), refused ? "250" : "220");
       EXPECT_EQ(q.model.settings.currentClock, 220);
     }
     Page p;
     p.sys.languageId = c.lang;
-    p.Steps({"init"});
-    if (c.changedFirst) p.Steps({"glide"});
+    p.Steps({"init", c.changedFirst ? "glide" : "sheet="});
     p.reg.MakeReadOnly("HKLM\\System\\CurrentControlSet\\Services\\Class\\Display");
     // One PSM_CHANGED in all (from the change or the failure).
     p.Steps({"failed apply", "modified=1", "sheet=+"});
-    EXPECT_EQ(p.view.boxes, (Boxes{{"S" + std::to_string(c.messageId), "Tachymark"}}));
+    EXPECT_EQ(p.view.boxes, notSaved);
     p.reg.ClearFaults();
     p.Steps({"apply", "modified=0"});
   }
