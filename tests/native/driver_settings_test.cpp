@@ -99,12 +99,9 @@ TEST(LoadSettings, EmptyRegistryGivesDefaultsAndWritesNothing) {
 // A driver clock exactly at a limit (after the clamp) is inside: no message, no write.
 TEST(LoadSettings, LimitsAreClampedAndWrittenBack) {
   const char* kNone = nullptr;
-  struct Case {
-    const char *lower, *upper;  // stored text, null: absent
-    int32_t lowerLoaded, upperLoaded;
-    const char *lowerWritten, *upperWritten;  // null: not written
-    int32_t clock;  // the driver's clock (on 9x and NT 4); 0: 9x without an adapter
-  } cases[] = {
+  // Texts null when absent or not written; the driver's clock 0: 9x without an adapter.
+  struct Case { const char *lower, *upper; int32_t lowerLoaded, upperLoaded;
+                const char *lowerWritten, *upperWritten; int32_t clock; } cases[] = {
       {"90", "220", 100, 220, "100", kNone, 0},   {"150", "220", 140, 220, "140", kNone, 0},
       {"120", "180", 120, 200, kNone, "200", 0},  {"120", "250", 120, 240, kNone, "240", 0},
       {"120", "abc", 120, 200, kNone, "200", 0},  {"abc", "abc", 100, 200, "100", "200", 0},

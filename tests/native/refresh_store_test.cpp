@@ -439,10 +439,8 @@ TEST(RefreshLayout, TablesFollowTheModeTableAndTheTemplateGeometry) {
            std::to_string(w) + "x" + std::to_string(h);
   };
   auto row = [&](const ControlLayoutRow& r) { return rect(r.id, r.x, r.y, r.width, r.height); };
-  struct Expect {
-    const ControlLayoutRow* table;
-    int rightShift, listWidth, linkX, linkWidth;
-  } tables[] = {{kRefreshLayoutEnglish, 0, 44, 137, 92}, {kRefreshLayoutOther, -7, 51, 130, 100}};
+  struct Expect { const ControlLayoutRow* table; int rightShift, listWidth, linkX, linkWidth; }
+  tables[] = {{kRefreshLayoutEnglish, 0, 44, 137, 92}, {kRefreshLayoutOther, -7, 51, 130, 100}};
   for (const Expect& e : tables) {
     for (int i = 0; i < kModeRowCount; ++i) {
       const int y = 14 * (i < 8 ? i : i - 8), x = i < 8 ? 0 : 116 + e.rightShift;

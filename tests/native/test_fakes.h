@@ -46,11 +46,7 @@ class FakeSystemInfo : public SystemInfo {
 
 class RecordingMessageSink : public MessageSink {
  public:
-  struct Message {
-    WindowHandle owner;
-    std::string text, caption;
-    uint32_t type;
-  };
+  struct Message { WindowHandle owner; std::string text, caption; uint32_t type; };
   std::vector<Message> messages;
 
   int Show(WindowHandle owner, const char* text, const char* caption, uint32_t type) override {
@@ -111,11 +107,7 @@ inline void ExpectDword(const MemoryRegistry& reg, const std::string& path, cons
 }
 
 // REG_SZ values to seed, or as they must stand (a null text: absent).
-struct SzValue {
-  std::string path;
-  const char* name;
-  const char* text;
-};
+struct SzValue { std::string path; const char *name, *text; };
 inline void PutValues(MemoryRegistry& reg, const std::vector<SzValue>& values) {
   for (const SzValue& v : values) reg.PutText(v.path, v.name, v.text);
 }
