@@ -194,7 +194,6 @@ HWND Focus(HWND dialog) {
   GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
   return info.hwndFocus;
 }
-// Waits until the window is gone (or hidden).
 bool WaitGone(HWND w, DWORD ms = 10000) {
   return gui::WaitUntil([w] { return !IsWindow(w) || !IsWindowVisible(w); }, ms);
 }
@@ -255,13 +254,11 @@ const LanguageTexts& CycleTexts(int step) {
   static const LanguageTexts* cycle[] = {&kFrench, &kGerman, &kEnglish};
   return *cycle[step % 3];
 }
-// The key of a button's mnemonic: the letter after the '&'.
 char Mnemonic(const wchar_t* text) {
   const wchar_t* amp = wcschr(text, L'&');
   return amp ? static_cast<char>(towlower(amp[1])) : 0;
 }
 
-// Ids of the dialogs' controls.
 enum {
   kOk = 1, kCancel = 2, kNone = 1000, k2000 = 1001, k3000 = 1002, k3500 = 1003,
   kAdvanced = 1004, kWin98Group = 1005, kReinstall = 1006, kRemove = 1007,
@@ -269,7 +266,6 @@ enum {
   kInst1 = 1015, kInst2 = 1016, kRem1 = 1017, kRem2 = 1018,
 };
 
-// The texts each dialog shows, per control.
 struct Shown {
   int id;
   const wchar_t* LanguageTexts::*text;
@@ -358,7 +354,6 @@ class InstallerDialogs : public ::testing::Test {
   }
   void TearDown() override { CleanRegistry(); }
 
-  // Display-class instance n holds a Voodoo3 (or another board).
   static void SeedAdapter(int n, const char* description = "3dfx Voodoo3 3000 AGP") {
     PutText(InstanceKey(n), "DriverDesc", description);
   }
@@ -371,8 +366,6 @@ class InstallerDialogs : public ::testing::Test {
     return true;
   }
 
-  // Starts the installer and waits for the dialog that holds `control`;
-  // null when none comes.
   HWND Open(Installer& inst, int control = kVersion, const std::string& args = "") {
     EXPECT_TRUE(inst.Start(exe_, args));
     return inst.WaitDialog(control);
@@ -382,7 +375,6 @@ class InstallerDialogs : public ::testing::Test {
     ASSERT_TRUE(inst.WaitExit(15000, &code));
     EXPECT_EQ(code, 0u);
   }
-  // Cancel in Select Model ends the run without changes.
   static void CancelRun(Installer& inst, HWND select) {
     Click(select, kCancel);
     ExpectExit(inst);
@@ -414,8 +406,7 @@ class InstallerDialogs : public ::testing::Test {
     ASSERT_TRUE(inst.Start(exe_, args));
     ChooseAndConfirm(inst, modelButton, advanced);
   }
-  // Starts the installer on an installed system and presses Reinstall or
-  // Remove (none for 0).
+  // Starts the installer on an installed system and presses `button` (0: none).
   HWND Answer(Installer& inst, int button, const std::string& args = "") {
     HWND rr = Open(inst, kRR1, args);
     EXPECT_TRUE(rr) << "no Reinstall or Remove dialog";
@@ -472,8 +463,7 @@ class InstallerDialogs : public ::testing::Test {
     ExpectText(kServerKey, "ThreadingModel", "Apartment", HKEY_CLASSES_ROOT);
     EXPECT_EQ(gui::KeyClass(HKEY_CLASSES_ROOT, kClassKey), "Tachymark");
   }
-  // Which handler key holds the class id: Display, or Device (the Advanced
-  // panel).
+  // Which handler key holds the class id: Display, or Device (Advanced panel).
   static void ExpectHandler(bool device) {
     ExpectText(device ? kDeviceKey : kDisplayKey, nullptr, kClsidText);
     EXPECT_FALSE(KeyExists(device ? kDisplayKey : kDeviceKey));
@@ -510,8 +500,6 @@ class InstallerDialogs : public ::testing::Test {
   std::string exe_;
   std::string modulePath_;
 };
-
-// ---------------------------------------------------------------------------
 
 TEST_F(InstallerDialogs, FreshInstallOnEachWindowsVersion) {
   struct Case {
@@ -1066,8 +1054,7 @@ bool SetKeySecurity(const char* sddl) {
   return ok;
 }
 
-// What an open of the product key with `access` gets (RegCreateKeyExA, as
-// the installer writes, when `create`).
+// An open of the product key with `access` (created as the installer does).
 LONG OpenProduct(REGSAM access, bool create = false) {
   HKEY k;
   char cls[] = "Tachymark";
