@@ -21,17 +21,12 @@ typedef HRESULT(WINAPI* GetClassObjectFn)(REFCLSID, REFIID, void**);
 
 std::string ClassesText(const std::string& key) { return Text(HKEY_CLASSES_ROOT, key, ""); }
 
-int RunRegsvr32() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(PageModule(), path, sizeof path);
-  return RunProcess(std::string("regsvr32.exe /s \"") + path + "\"");
-}
+int RunRegsvr32() { return RunProcess("regsvr32.exe /s \"" + ModulePath(PageModule()) + "\""); }
 
 std::string ShortModulePath() {
-  char path[MAX_PATH], shortPath[MAX_PATH];
-  GetModuleFileNameA(PageModule(), path, sizeof path);
-  if (!GetShortPathNameA(path, shortPath, sizeof shortPath)) return path;
-  return shortPath;
+  char path[MAX_PATH];
+  const std::string full = ModulePath(PageModule());
+  return GetShortPathNameA(full.c_str(), path, sizeof path) ? path : full;
 }
 
 // A new extension object through COM, as interface `I`.
@@ -153,10 +148,6 @@ TEST_F(Module, ExtensionObjectInterfaces) {
 }
 
 BOOL CALLBACK Refuse(HPROPSHEETPAGE, LPARAM) { return FALSE; }
-BOOL CALLBACK Keep(HPROPSHEETPAGE page, LPARAM lParam) {
-  reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(lParam)->push_back(page);
-  return TRUE;
-}
 
 TEST_F(Module, RefusedPageIsDestroyed) {
   IShellPropSheetExt* ext = Make<IShellPropSheetExt>(IID_IShellPropSheetExt);
@@ -173,20 +164,14 @@ TEST_F(Module, EveryAddPagesGetsItsOwnPage) {
   IShellPropSheetExt* ext = Make<IShellPropSheetExt>(IID_IShellPropSheetExt);
   ASSERT_NE(ext, nullptr);
   std::vector<HPROPSHEETPAGE> pages;
-  EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
-  EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
+  EXPECT_EQ(ext->AddPages(&KeepPage, reinterpret_cast<LPARAM>(&pages)), S_OK);
+  EXPECT_EQ(ext->AddPages(&KeepPage, reinterpret_cast<LPARAM>(&pages)), S_OK);
   ASSERT_EQ(pages.size(), 2u);
   ext->Release();
   EXPECT_EQ(CanUnloadNow(), S_FALSE);  // the pages still exist
   // Both pages in one sheet, each shown once: a click on the first page's
   // switch changes that page only, as each page has an object of its own.
-  PROPSHEETHEADERA header = {};
-  header.dwSize = sizeof header;
-  header.dwFlags = PSH_MODELESS;
-  header.pszCaption = "Display Properties";
-  header.nPages = 2;
-  header.phpage = pages.data();
-  HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
+  HWND sheet = ModelessSheet(&pages, 0);
   ASSERT_NE(sheet, nullptr);
   auto show = [&](int index) {
     SendMessageA(sheet, PSM_SETCURSEL, index, 0);
@@ -244,9 +229,7 @@ TEST_F(Module, VersionLine) {
   DestroyWindow(label);
 
   DWORD ms = 1, ls = 1;
-  char path[MAX_PATH];
-  GetModuleFileNameA(PageModule(), path, sizeof path);
-  ASSERT_TRUE(tachy::ReadModuleVersion(path, &ms, &ls));
+  ASSERT_TRUE(tachy::ReadModuleVersion(ModulePath(PageModule()).c_str(), &ms, &ls));
   EXPECT_EQ(ms, 0x00030002u);
   EXPECT_EQ(ls, 0u);
   ms = ls = 7;
@@ -326,13 +309,13 @@ TEST_F(Module, FailedAllocationAnswersOutOfMemory) {
                                     reinterpret_cast<void**>(&ext)), S_OK);
   std::vector<HPROPSHEETPAGE> pages;
   gFailHeapAlloc = true;
-  EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), E_OUTOFMEMORY);
+  EXPECT_EQ(ext->AddPages(&KeepPage, reinterpret_cast<LPARAM>(&pages)), E_OUTOFMEMORY);
   gFailHeapAlloc = false;
   EXPECT_EQ(gHeapAllocs, 3);
   EXPECT_TRUE(pages.empty());
   EXPECT_TRUE(boxes.boxes.empty());
   // Once memory is back the same object adds its page.
-  EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
+  EXPECT_EQ(ext->AddPages(&KeepPage, reinterpret_cast<LPARAM>(&pages)), S_OK);
   ASSERT_EQ(pages.size(), 1u);
   DestroyPropertySheetPage(pages[0]);
   ext->Release();
@@ -346,8 +329,5 @@ TEST_F(Module, FailedAllocationAnswersOutOfMemory) {
 }  // namespace
 }  // namespace pagetest
 
-int main(int argc, char** argv) {
-  using namespace pagetest;
-  // Once more as a child, only for Wine to draw the frames (the version stays).
-  return IsChild() ? RunTests(argc, argv) : RunChildren({{nullptr, ""}});
-}
+// Once more as a child, only for Wine to draw the frames (the version stays).
+int main(int argc, char** argv) { return pagetest::Main(argc, argv, {{nullptr, ""}}); }

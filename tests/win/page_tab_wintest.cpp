@@ -6,10 +6,6 @@
 namespace pagetest {
 namespace {
 
-const char kAboveLimit[] =
-    "The Graphics Clock in presently set to 250 Mhz which is above the Upper Limit "
-    "of 220 Mhz and will be reset to the Upper Limit now. You will need to restart "
-    "Windows after exiting Display Properties.";
 const char kBelowLimit[] =
     "The Graphics Clock in presently set to 90 Mhz which is below the Lower Limit "
     "of 120 Mhz and will be reset to the Lower Limit now. You will need to restart "
@@ -17,32 +13,15 @@ const char kBelowLimit[] =
 const char kCredits[] =
     "Don't be fooled by cheap imitations ask for the original\nTachymark written by "
     "Quillon. I'd like to\nsay hi to all my friends on the 3dfx Voodoo3 Newsgroup.";
-const char kApplyFailed[] =
-    "The settings could not be saved. Changing them may need administrator rights.";
 
-class Tab : public ::testing::Test {
+class Tab : public PageTest {
  protected:
-  void SetUp() override {
-    ResetMachine();
-    RegisterPageModule();
-  }
-  void TearDown() override {
-    DeleteTree(kDisplayClass);
-    DeleteTree(kProduct);
-  }
   // The installer's product key with the clock adjustment on, and the
   // driver's clock (null: none).
   static void Adjusting(const char* clock, const char* stock = "166") {
     InstallProductKey("120", "220", "Voodoo3 3000", stock, "1");
     if (clock) PutText(KeyOf("DEFAULT"), "Grxclock", clock);
   }
-  void ExpectBox(const char* caption, const char* text, HWND owner, size_t index = 0) {
-    ASSERT_GT(boxes.boxes.size(), index);
-    EXPECT_EQ(boxes.boxes[index].caption, caption);
-    EXPECT_TRUE(!text || boxes.boxes[index].text == text) << boxes.boxes[index].text;
-    EXPECT_EQ(boxes.boxes[index].owner, owner);  // the page's top-level window, or none
-  }
-  BoxCatcher boxes;
 };
 
 // First of the suite: Wine's shell keeps a reference of every handler it
@@ -72,7 +51,6 @@ TEST_F(Tab, OpensFilledFromTheRegistry) {
   InstallProductKey("110", "230", "Voodoo3 3500", "183", "1");
   PutText(KeyOf("DEFAULT"), "Grxclock", "200");
   PutText(KeyOf("Glide"), "FX_GLIDE_SWAPINTERVAL", "1");
-  Sheet s;
   ASSERT_EQ(s.Open(), 1u);
   ASSERT_NE(s.page, nullptr);
   EXPECT_EQ(TabTitle(s.sheet, 1), "Tachymark");
@@ -80,12 +58,11 @@ TEST_F(Tab, OpensFilledFromTheRegistry) {
            "text 1008=Voodoo3 3500", "text 1054=Version 3.2 English",
            "text 1062=Voodoo3 Settings", "checked 1006", "unchecked 1007", "on 1007",
            "checked 1009", "clock on", "on 1026", "apply off", "changed=0"});
-  EXPECT_TRUE(boxes.boxes.empty());
+  ExpectBoxes({});
 }
 
 TEST_F(Tab, WithoutARegisteredHandlerOnlyTheOwnPageShows) {
   DeleteTree(kHandlerKey);
-  Sheet s;
   EXPECT_EQ(s.Open(), 0u);
   ASSERT_NE(s.sheet, nullptr);
   HWND tabs = reinterpret_cast<HWND>(SendMessageA(s.sheet, PSM_GETTABCONTROL, 0, 0));
@@ -94,7 +71,6 @@ TEST_F(Tab, WithoutARegisteredHandlerOnlyTheOwnPageShows) {
 }
 
 TEST_F(Tab, EmptyRegistryShowsTheDefaults) {
-  Sheet s;
   s.Open();
   // Apply without a product key stores nothing there and creates no key.
   s.Steps({"text 1008=Voodoo3 2000", "text 1005=143", "text 1004=120", "text 1003=220",
@@ -105,7 +81,6 @@ TEST_F(Tab, EmptyRegistryShowsTheDefaults) {
 
 TEST_F(Tab, ClockAdjustmentOffAndOn) {
   Adjusting("200");
-  Sheet s;
   s.Open();
   s.Steps({"click 1009", "unchecked 1009", "pos=166", "text 1005=166", "clock off",
            "ticks=120,220", "apply on", "press apply", "reg DEFAULT/Grxclock=<absent>",
@@ -118,7 +93,6 @@ TEST_F(Tab, ClockAdjustmentOffAndOn) {
 
 TEST_F(Tab, TrackbarChangesSendOneChangedUntilApplied) {
   Adjusting("180");
-  Sheet s;
   s.Open();
   // A press on the thumb released where it was counts as a change; the
   // next change after Apply is announced again.
@@ -132,7 +106,6 @@ TEST_F(Tab, TrackbarChangesSendOneChangedUntilApplied) {
 TEST_F(Tab, KeyboardReachesEveryControl) {
   Adjusting("180");
   boxes.cancel.push_back("Refresh Rates");
-  Sheet s;
   s.Open();
   SetFocus(s.Item(1026));  // Tab goes in template order
   for (int id : {1006, 1007, 1009, 1001, 1002}) {
@@ -157,15 +130,13 @@ TEST_F(Tab, KeyboardReachesEveryControl) {
            "checked 1009"});
   EXPECT_TRUE(boxes.boxes.empty());
   s.Steps({"alt r"});
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].caption, "Refresh Rates");
+  ExpectBoxes({{"Refresh Rates", nullptr, nullptr}});
   s.Steps({"key return", "finished", "reg DEFAULT/Grxclock=166",  // OK
            "reg Glide/FX_GLIDE_SWAPINTERVAL=<absent>"});
 }
 
 TEST_F(Tab, VsyncSwitchesAreWrittenAndRemoved) {
   InstallProductKey();
-  Sheet s;
   s.Open();
   s.Steps({"click 1006", "click 1007", "checked 1006", "checked 1007", "press apply"});
   // Apply created the three keys, each with its class string.
@@ -178,15 +149,12 @@ TEST_F(Tab, VsyncSwitchesAreWrittenAndRemoved) {
 
 TEST_F(Tab, FactoryDefaults) {
   InstallProductKey();
-  {
-    Sheet s;  // nothing to change: still marks the page modified
-    s.Open();
-    s.Steps({"click 1002", "apply on", "changed=1"});
-  }
+  s.Open();  // nothing to change: still marks the page modified
+  s.Steps({"click 1002", "apply on", "changed=1"});
+  s.Close();
   Adjusting("200");
   PutText(KeyOf("Glide"), "FX_GLIDE_SWAPINTERVAL", "0");
   PutText(KeyOf("D3D"), "SSTH3_SWAPINTERVAL", "0");
-  Sheet s;
   s.Open();
   ASSERT_TRUE(s.Checked(1006));
   // Nothing is written before the sheet applies.
@@ -199,13 +167,9 @@ TEST_F(Tab, FactoryDefaults) {
 
 TEST_F(Tab, CancelWritesNothingOkWrites) {
   InstallProductKey();
-  {
-    Sheet s;
-    s.Open();
-    s.Steps({"click 1006", "press cancel", "finished", "unchanged=1",
-             "reg Glide/FX_GLIDE_SWAPINTERVAL=<absent>"});
-  }
-  Sheet s;
+  s.Open();
+  s.Steps({"click 1006", "press cancel", "finished", "unchanged=1",
+           "reg Glide/FX_GLIDE_SWAPINTERVAL=<absent>"});
   s.Open();
   // Each opening starts from the registry.
   s.Steps({"unchecked 1006", "click 1006", "press ok", "finished", "unchanged=1",
@@ -230,10 +194,9 @@ TEST_F(Tab, ClockOutsideTheLimitsIsResetAndWrittenThrough) {
     InstallProductKey("120", "220", "Voodoo3 3000", c.defaultClock, c.enable);
     if (c.stored) PutText(KeyOf("DEFAULT"), "Grxclock", c.stored);
     PutText(KeyOf("Glide"), "FX_GLIDE_SWAPINTERVAL", "0");
-    Sheet s;
     s.Open();
-    ASSERT_EQ(boxes.boxes.size(), c.message ? 1u : 0u) << c.shown;
-    if (c.message) ExpectBox("Tachy", c.message, s.sheet);
+    if (c.message) ExpectBoxes({{"Tachy", c.message, s.sheet}});
+    else ExpectBoxes({});
     EXPECT_EQ(s.TextOf(1005), c.shown);
     EXPECT_EQ(Text(KeyOf("DEFAULT"), "Grxclock"), c.written);
     // The write-through keeps the vsync switch as it was stored.
@@ -244,19 +207,16 @@ TEST_F(Tab, ClockOutsideTheLimitsIsResetAndWrittenThrough) {
 TEST_F(Tab, RefreshRatesRunsItsDialogAndLeavesThePageAsItWas) {
   Adjusting("180");
   boxes.cancel.push_back("Refresh Rates");
-  Sheet s;
   s.Open();
   s.Steps({"click 1006"});
   ASSERT_TRUE(s.Enabled(1026));
   s.Steps({"click 1026"});
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  ExpectBox("Refresh Rates", nullptr, nullptr);  // no parent window
+  ExpectBoxes({{"Refresh Rates", nullptr, nullptr}});  // no parent window
   s.Steps({"checked 1006", "checked 1009", "text 1005=180", "changed=1", "apply on"});
 }
 
 TEST_F(Tab, CreditsGesture) {
   InstallProductKey();
-  Sheet s;
   s.Open();
   const struct {
     const char* step;
@@ -266,21 +226,19 @@ TEST_F(Tab, CreditsGesture) {
   for (const auto& c : cases) {
     boxes.boxes.clear();
     s.Steps({c.step});
-    ASSERT_EQ(boxes.boxes.size(), c.credits ? 1u : 0u) << c.step;
-    if (c.credits) ExpectBox("Tachymark", kCredits, s.sheet);
+    if (c.credits) ExpectBoxes({{"Tachymark", kCredits, s.sheet}});
+    else ExpectBoxes({});
   }
   s.Steps({"text 1054=Version 3.2 English", "apply off"});
 }
 
 TEST_F(Tab, FailedApplyIsReportedAndKeepsTheSheetOpen) {
   Adjusting("180");
-  Sheet s;
   s.Open();
   s.Steps({"drag 190"});
   DenyWrites(KeyOf("DEFAULT"), true);
   s.Steps({"press ok"});
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  ExpectBox("Tachymark", kApplyFailed, s.sheet);
+  ExpectBoxes({{"Tachymark", kApplyFailed, s.sheet}});
   s.Steps({"open", "apply on", "reg DEFAULT/Grxclock=180", "unchanged=0"});
   DenyWrites(KeyOf("DEFAULT"), false);
   s.Steps({"press ok", "finished", "reg DEFAULT/Grxclock=190"});
@@ -290,8 +248,4 @@ TEST_F(Tab, FailedApplyIsReportedAndKeepsTheSheetOpen) {
 }  // namespace
 }  // namespace pagetest
 
-int main(int argc, char** argv) {
-  using namespace pagetest;
-  if (!IsChild()) return RunChildren({{"win98", ""}});
-  return PosesAsAsked() ? RunTests(argc, argv) : ChildExit(1);
-}
+int main(int argc, char** argv) { return pagetest::Main(argc, argv, {{"win98", ""}}); }
