@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,9 +74,8 @@ inline std::string Sz(const char* text) { return std::string(text, strlen(text) 
 inline void ResetMachine() {
   DeleteTree(kProduct);
   DeleteTree(kDisplayClass);
-  DeleteTree("SYSTEM\\CurrentControlSet\\Services\\Voodoo3");
-  DeleteTree("SYSTEM\\CurrentControlSet\\Services\\3dfxvs");
-  DeleteTree("SYSTEM\\CurrentControlSet\\Services\\3Dfx");
+  for (const char* service : {"Voodoo3", "3dfxvs", "3Dfx"})
+    DeleteTree(std::string("SYSTEM\\CurrentControlSet\\Services\\") + service);
   PutText(kAdapter0, "DriverDesc", "3dfx Voodoo3 3000");
 }
 
@@ -159,6 +159,7 @@ class BoxCatcher {
   }
   std::vector<Box> boxes;
   std::vector<std::string> cancel;
+  static size_t Caught() { return current_ ? current_->boxes.size() : 0; }
 
  private:
   static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
@@ -275,7 +276,7 @@ class Sheet {
   // Checking: checked/unchecked ID, on/off ID, clock on|off (every clock
   //   control), text ID=TEXT, pos=N, ticks=LOWER,UPPER, apply on|off,
   //   changed=N, unchanged=N, finished, open, reg KEY/NAME=TEXT (KEY for KeyOf),
-//   dword KEY/NAME=N (a REG_DWORD).
+  //   dword KEY/NAME=N (a REG_DWORD), focus ID, boxes=N (message boxes caught).
   void Steps(std::initializer_list<const char*> steps) {
     for (const std::string step : steps) {
       SCOPED_TRACE(step);
@@ -296,6 +297,8 @@ class Sheet {
         for (int c : kClockControls) EXPECT_EQ(Enabled(c), arg == "on") << c;
       }
       else if (verb == "text") EXPECT_EQ(TextOf(id), value);
+      else if (verb == "focus") EXPECT_EQ(GetFocus(), Item(id));
+      else if (verb == "boxes") EXPECT_EQ(BoxCatcher::Caught(), static_cast<size_t>(number));
       else if (verb == "pos") EXPECT_EQ(Trackbar(TBM_GETPOS), number);
       else if (verb == "ticks") ExpectTrackbar(number, atoi(value.c_str() + value.find(',') + 1));
       else if (verb == "apply") EXPECT_EQ(ApplyEnabled(), arg == "on");
@@ -360,15 +363,12 @@ class Sheet {
            (keys.find('l') != std::string::npos ? MK_LBUTTON : 0);
   }
   static WORD KeyCode(const std::string& name) {
-    const struct {
-      const char* name;
-      WORD vk;
-    } keys[] = {{"tab", VK_TAB},   {"left", VK_LEFT}, {"right", VK_RIGHT}, {"prior", VK_PRIOR},
-                {"next", VK_NEXT}, {"home", VK_HOME}, {"end", VK_END},     {"return", VK_RETURN}};
-    for (const auto& k : keys)
-      if (name == k.name) return k.vk;
-    ADD_FAILURE() << "unknown key " << name;
-    return 0;
+    static const std::map<std::string, WORD> keys = {
+        {"tab", VK_TAB},   {"left", VK_LEFT}, {"right", VK_RIGHT}, {"prior", VK_PRIOR},
+        {"next", VK_NEXT}, {"home", VK_HOME}, {"end", VK_END},     {"return", VK_RETURN}};
+    const auto k = keys.find(name);
+    EXPECT_TRUE(k != keys.end()) << "unknown key " << name;
+    return k == keys.end() ? 0 : k->second;
   }
   static LRESULT CALLBACK Spy(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
     Sheet* self = static_cast<Sheet*>(GetPropA(w, "pagetest"));
@@ -441,11 +441,6 @@ class PageTest : public ::testing::Test {
 
 // --- Running as another Windows version or system language ------------------
 
-inline std::string ExeName() {
-  const std::string p = ModulePath(nullptr);
-  return p.substr(p.find_last_of("\\/") + 1);
-}
-
 inline bool IsChild() { return !Env("PAGETEST_CHILD").empty(); }
 
 // Starts `cmd` (inheriting handles and environment) and, when `wait`, returns
@@ -471,7 +466,8 @@ inline int RunProcess(std::string cmd, bool wait = true) {
 // /usr/bin/env, which Wine cannot wait for, so the child hands its exit code
 // over in a file (ChildExit).
 inline int RunChild(const char* version, const std::string& lcAll = "") {
-  const std::string exe = ExeName(), prefix = Env("TACHY_WINEPREFIX");
+  const std::string self = ModulePath(nullptr), prefix = Env("TACHY_WINEPREFIX");
+  const std::string exe = self.substr(self.find_last_of("\\/") + 1);
   if (version)
     PutText(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + exe, "Version", version);
   DrawOwnFrames(exe);
@@ -487,7 +483,7 @@ inline int RunChild(const char* version, const std::string& lcAll = "") {
     const bool usrBin = GetFileAttributesA("Z:\\usr\\bin\\wine") != INVALID_FILE_ATTRIBUTES;
     cmd = "/usr/bin/env LC_ALL=" + lcAll + " PAGETEST_LANG=" + lcAll + " PAGETEST_CHILD=" +
           child + " \"PAGETEST_DONE=" + done + "\" WINEPREFIX=" + prefix +
-          (usrBin ? " /usr/bin/wine \"" : " wine \"") + ModulePath(nullptr) + "\"";
+          (usrBin ? " /usr/bin/wine \"" : " wine \"") + self + "\"";
   }
   const int code = RunProcess(cmd, !done[0]);
   SetEnvironmentVariableA("PAGETEST_CHILD", nullptr);
@@ -506,15 +502,12 @@ inline int RunChild(const char* version, const std::string& lcAll = "") {
 
 // The child's end: hands its exit code to a parent that waits for the file.
 inline int ChildExit(int code) {
-  const std::string done = Env("PAGETEST_DONE");
-  if (!done.empty()) {
-    const std::string partial = done + ".part";
-    FILE* f = fopen(partial.c_str(), "w");
-    if (f) {
-      fprintf(f, "%d\n", code);
-      fclose(f);
-      MoveFileA(partial.c_str(), done.c_str());
-    }
+  const std::string done = Env("PAGETEST_DONE"), partial = done + ".part";
+  FILE* f = done.empty() ? nullptr : fopen(partial.c_str(), "w");
+  if (f) {
+    fprintf(f, "%d\n", code);
+    fclose(f);
+    MoveFileA(partial.c_str(), done.c_str());
   }
   return code;
 }
