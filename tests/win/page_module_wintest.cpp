@@ -1,8 +1,7 @@
 // The page module as a COM server: registration, the class factory, the
-// extension object's interfaces, AddPages and when the module may unload.
-// Everything is created here directly with COM, so the object counts are
-// exact (Wine's SHCreatePropSheetExtArray keeps a reference of what it
-// creates).
+// extension object's interfaces, AddPages and when the module may unload. All
+// is created here with COM, so the object counts are exact (Wine's shell would
+// keep a reference).
 #include "page_harness.h"
 
 #include <oaidl.h>
@@ -38,14 +37,16 @@ I* Make(REFIID iid) {
   return object;
 }
 
-class Module : public ::testing::Test {
+class Module : public PageTest {
  protected:
   void SetUp() override {
-    ASSERT_NE(PageModule(), nullptr);
+    PageTest::SetUp();
     ASSERT_EQ(CanUnloadNow(), S_OK);
   }
-  void TearDown() override { EXPECT_EQ(CanUnloadNow(), S_OK); }
-  BoxCatcher boxes;
+  void TearDown() override {
+    PageTest::TearDown();
+    EXPECT_EQ(CanUnloadNow(), S_OK);
+  }
 };
 
 TEST_F(Module, Regsvr32WritesTheFiveRows) {
@@ -115,8 +116,7 @@ TEST_F(Module, ExtensionObjectInterfaces) {
   IShellPropSheetExt* ext = nullptr;
   ASSERT_EQ(init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&ext)), S_OK);
   EXPECT_EQ(ext->ReplacePage(0, nullptr, 0), E_NOTIMPL);
-  IDispatch* dispatch = nullptr;
-  IDispatch* classDispatch = nullptr;
+  IDispatch *dispatch = nullptr, *classDispatch = nullptr;
   ASSERT_EQ(init->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)), S_OK);
   ASSERT_EQ(init->QueryInterface(kClassDispatch, reinterpret_cast<void**>(&classDispatch)), S_OK);
   EXPECT_EQ(dispatch, classDispatch);
@@ -138,11 +138,8 @@ TEST_F(Module, ExtensionObjectInterfaces) {
   void* other = reinterpret_cast<void*>(1);
   EXPECT_EQ(init->QueryInterface(IID_IClassFactory, &other), E_NOINTERFACE);
   EXPECT_EQ(other, nullptr);
-  a->Release();
-  b->Release();
-  classDispatch->Release();
-  dispatch->Release();
-  ext->Release();
+  for (IUnknown* u : std::initializer_list<IUnknown*>{a, b, classDispatch, dispatch, ext})
+    u->Release();
   EXPECT_EQ(CanUnloadNow(), S_FALSE);
   EXPECT_EQ(init->Release(), 0u);
 }
@@ -153,9 +150,7 @@ TEST_F(Module, RefusedPageIsDestroyed) {
   IShellPropSheetExt* ext = Make<IShellPropSheetExt>(IID_IShellPropSheetExt);
   ASSERT_NE(ext, nullptr);
   EXPECT_EQ(ext->AddPages(&Refuse, 0), S_OK);
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].caption, "XShellPropSheetExt::AddPages");
-  EXPECT_EQ(boxes.boxes[0].text, "lpfnAddPage() FAILED");
+  ExpectBoxes({{"XShellPropSheetExt::AddPages", "lpfnAddPage() FAILED", nullptr}});
   ext->Release();
   // The refused page object is gone with its handle.
 }
@@ -191,23 +186,16 @@ TEST_F(Module, EveryAddPagesGetsItsOwnPage) {
 }
 
 TEST_F(Module, UnloadableOnlyAfterTheSheetClosedAndTheObjectWasReleased) {
-  ResetMachine();
-  RegisterPageModule();
-  Sheet s;
   ASSERT_EQ(s.Open(false), 1u);
   ASSERT_NE(s.page, nullptr);
   EXPECT_EQ(CanUnloadNow(), S_FALSE);
-  s.Steps({"click 1006", "press ok"});
-  ASSERT_TRUE(s.Finished());
-  s.Close();
-  DeleteTree(kDisplayClass);
+  s.Steps({"click 1006", "press ok", "finished"});  // TearDown closes the sheet, then checks
 }
 
 TEST_F(Module, VersionLine) {
   HWND label = CreateWindowA("STATIC", "placeholder", 0, 0, 0, 10, 10, nullptr, nullptr,
                              nullptr, nullptr);
   ASSERT_NE(label, nullptr);
-  char text[128];
   const struct {
     HINSTANCE module;
     const char *prefix, *suffix, *line;
@@ -223,8 +211,7 @@ TEST_F(Module, VersionLine) {
   };
   for (const auto& c : cases) {
     tachy::SetVersionLine(c.module, label, c.prefix, c.suffix);
-    GetWindowTextA(label, text, sizeof text);
-    EXPECT_STREQ(text, c.line);
+    EXPECT_EQ(TextA(label), c.line);
   }
   DestroyWindow(label);
 
