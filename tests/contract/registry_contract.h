@@ -1,12 +1,8 @@
-// What the system relies on from the registry, as one set of cases run
-// against both Registry implementations: natively against MemoryRegistry
-// and under Wine against the real registry (Win32Registry). Where the two
-// answer differently, the in-memory one is wrong.
-//
-// A program that includes this header defines the two hooks below and gets
-// the tests "RegistryContract/*" for both HKEY_CURRENT_USER and
-// HKEY_LOCAL_MACHINE. Every case works below the scratch key
-// Software\TachyContract of its root (and HKCR\TachyContractClass), which is
+// What the system relies on from the registry, run natively against
+// MemoryRegistry and under Wine against the real registry (Win32Registry):
+// where the two answer differently, the in-memory one is wrong. A program
+// that includes this header defines the two hooks below. Every case works
+// below Software\TachyContract of HKCU and HKLM (and HKCR\TachyContractClass),
 // removed before and after each case.
 #pragma once
 
@@ -24,7 +20,6 @@
 namespace tachy {
 namespace contract {
 
-// The registry under test.
 Registry& ContractRegistry();
 // Called before each case, after the scratch keys are removed: a fresh
 // in-memory registry, or nothing for the real one.
@@ -36,7 +31,6 @@ constexpr const char* kRootValue = "TachyContractRootValue";
 constexpr long kErrorBadPathname = 161;
 constexpr const char* kClassScratch = "TachyContractClass";
 
-// Software\TachyContract\<sub>, relative to the root.
 inline std::string Path(const std::string& sub) {
   return std::string(kScratch) + (sub.empty() ? "" : "\\" + sub);
 }
@@ -73,8 +67,7 @@ class RegistryContract : public ::testing::TestWithParam<RegKey> {
   Registry& reg() { return ContractRegistry(); }
   RegKey root() const { return GetParam(); }
 
-  // Creates or opens `path` below `parent` (with class `cls`) for all
-  // access, or opens it for `access`; the key is closed at the end of the case.
+  // Keys made or opened here are closed at the end of the case.
   long CreateAt(RegKey parent, const std::string& path, const char* cls, RegKey* key = nullptr) {
     RegKey made = 0;
     const long r = reg().CreateKey(parent, path.c_str(), cls, kKeyAllAccess, &made);
@@ -85,13 +78,12 @@ class RegistryContract : public ::testing::TestWithParam<RegKey> {
     const long r = reg().OpenKey(parent, path.c_str(), access, &opened);
     return Keep(r, opened, key);
   }
-  // root\Software\TachyContract\<sub>, created with all access.
+  // root\Software\TachyContract\<sub> with all access.
   RegKey Create(const std::string& sub) {
     RegKey key = 0;
     EXPECT_EQ(kErrorSuccess, CreateAt(root(), Path(sub), nullptr, &key)) << sub;
     return key;
   }
-  // root\Software\TachyContract\<sub> with all access.
   long Open(const std::string& sub, RegKey* key = nullptr) {
     return OpenAt(root(), Path(sub), kKeyAllAccess, key);
   }
@@ -114,7 +106,6 @@ class RegistryContract : public ::testing::TestWithParam<RegKey> {
     return r == kErrorSuccess ? std::string(text) : "<error " + std::to_string(r) + ">";
   }
 
-  // Reads a whole value into a buffer larger than it.
   Stored Read(RegKey key, const char* name) {
     uint32_t size = 0, type = 99;
     long r = reg().QueryValue(key, name, nullptr, nullptr, &size);
@@ -276,12 +267,8 @@ TEST_P(RegistryContract, TextWithoutItsTerminatorIsCompletedWhenItCan) {
   RegKey key = Create("Values");
   const unsigned char zeroAfter[] = {'a', 'b', 0};
   const unsigned char otherAfter[] = {'a', 'b', 'X'};
-  struct Case {
-    const char* label;
-    uint32_t type;
-    const unsigned char* data;
-    uint32_t size, stored;
-  };
+  struct Case { const char* label; uint32_t type; const unsigned char* data;
+                uint32_t size, stored; };
   const Case cases[] = {
       {"text, zero after", kRegSz, zeroAfter, 2, 3},
       {"expandable text, zero after", kRegExpandSz, zeroAfter, 2, 3},
@@ -340,31 +327,23 @@ TEST_P(RegistryContract, RootsWorkAsOpenKeys) {
 // A handle allows what it was opened for: the page opens driver keys for
 // reading first and only writes through handles opened for writing.
 TEST_P(RegistryContract, AHandleAllowsOnlyWhatItWasOpenedFor) {
-  RegKey writable = Create("Values");
+  RegKey writable = Create("Values"), reader = 0, writer = 0;
   ASSERT_EQ(kErrorSuccess, SetText(reg(), writable, "Grxclock", "143"));
-  std::string path = Path("Values");
-
-  RegKey reader = 0;
-  ASSERT_EQ(kErrorSuccess, reg().OpenKey(root(), path.c_str(), kKeyRead, &reader));
+  ASSERT_EQ(kErrorSuccess, OpenAt(root(), Path("Values"), kKeyRead, &reader));
   EXPECT_EQ("143", Text(reader, "Grxclock"));
   EXPECT_EQ(kErrorAccessDenied, SetText(reg(), reader, "Grxclock", "150"));
   EXPECT_EQ(kErrorAccessDenied, reg().DeleteValue(reader, "Grxclock"));
-  reg().CloseKey(reader);
-
-  RegKey writer = 0;
-  ASSERT_EQ(kErrorSuccess, reg().OpenKey(root(), path.c_str(), kKeySetValue, &writer));
+  ASSERT_EQ(kErrorSuccess, OpenAt(root(), Path("Values"), kKeySetValue, &writer));
   uint32_t size = 0;
   EXPECT_EQ(kErrorAccessDenied, reg().QueryValue(writer, "Grxclock", nullptr, nullptr, &size));
   EXPECT_EQ(kErrorSuccess, SetText(reg(), writer, "Grxclock", "150"));
-  reg().CloseKey(writer);
   EXPECT_EQ("150", Text(writable, "Grxclock"));
 }
 
 TEST_P(RegistryContract, ClosingAndDeletingThroughHandles) {
   RegKey top = Create("");
   RegKey child = 0;
-  ASSERT_EQ(kErrorSuccess,
-            reg().CreateKey(top, "Gone", nullptr, kKeyAllAccess, &child));
+  ASSERT_EQ(kErrorSuccess, reg().CreateKey(top, "Gone", nullptr, kKeyAllAccess, &child));
   EXPECT_EQ(kErrorSuccess, reg().CloseKey(child));
   // The key named relative to an open key is deleted.
   EXPECT_EQ(kErrorSuccess, reg().DeleteKey(top, "Gone"));
@@ -384,14 +363,8 @@ TEST_P(RegistryContract, ClosingAndDeletingThroughHandles) {
 // inside it, whatever the stored data looks like.
 TEST_P(RegistryContract, QueryTextKeepsInsideTheBuffer) {
   RegKey key = Create("Values");
-  struct Case {
-    const char* label;
-    uint32_t type;
-    Data data;
-    uint32_t bufSize;
-    long result;
-    std::string text;
-  };
+  struct Case { const char* label; uint32_t type; Data data; uint32_t bufSize; long result;
+                std::string text; };
   const std::vector<Case> cases = {
       {"terminated text", kRegSz, Bytes(std::string("abc", 4)), 8, kErrorSuccess, "abc"},
       {"text without terminator", kRegSz, Bytes("abc"), 8, kErrorSuccess, "abc"},

@@ -1,17 +1,10 @@
 // The installer's command line, of any length and bytes: the keyword search,
 // ScanOptionArgument into argument buffers of any size, FORCELANG, the
 // platform options, the limit options and the clamps.
-#include <fuzzer/FuzzedDataProvider.h>
-
-#include <cstring>
-#include <memory>
-#include <string>
-
 #include "fuzz_support.h"
 #include "installer/options.h"
 #include "installer/startup.h"
 #include "installer/state.h"
-#include "settings/text.h"
 
 using namespace tachy;
 using fuzz::Require;
@@ -85,34 +78,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::string expected;
     bool expectFound = ArgumentReference(line, *k, &expected);
-    size_t argumentSize = fdp.ConsumeIntegralInRange<size_t>(1, 300);
-    std::unique_ptr<char[]> argument(new char[argumentSize]);
-    std::memset(argument.get(), '#', argumentSize);
-    bool got = ScanOptionArgument(text, *k, argument.get(), argumentSize);
+    fuzz::Buffer argument(fdp.ConsumeIntegralInRange<size_t>(1, 300), '#');
+    bool got = ScanOptionArgument(text, *k, argument.data.get(), argument.size);
     Require(got == expectFound, std::string("ScanOptionArgument found ") + k->upper);
-    Require(fault::Terminated(argument.get(), argumentSize), "argument not terminated");
-    Require(expected.substr(0, argumentSize - 1) == argument.get(),
+    Require(fault::Terminated(argument.data.get(), argument.size), "argument not terminated");
+    Require(expected.substr(0, argument.size - 1) == argument.data.get(),
             std::string("ScanOptionArgument argument of ") + k->upper);
     Require(ScanOptionArgument(text, *k, nullptr, 0) == expectFound,
             "ScanOptionArgument without a buffer");
   }
 
-  // FORCELANG.
   std::string argument;
   uint16_t language = 0x1234;
   bool forced = ForcedLanguage(text, &language);
   Require(forced == (FindReference(line, kKeywordForceLang) != std::string::npos),
           "FORCELANG presence");
-  if (forced) {
-    uint16_t expected = 9;
-    if (ArgumentReference(line, kKeywordForceLang, &argument)) {
-      if (Upper(argument) == "FRENCH") expected = 12;
-      if (Upper(argument) == "GERMAN") expected = 7;
-    }
-    Require(language == expected, "FORCELANG language");
-  } else {
-    Require(language == 0x1234, "language changed without FORCELANG");
-  }
+  ArgumentReference(line, kKeywordForceLang, &argument);  // empty when there is none
+  const std::string word = Upper(argument);
+  Require(language == (!forced ? 0x1234 : word == "FRENCH" ? 12 : word == "GERMAN" ? 7 : 9),
+          "FORCELANG language (none: unchanged)");
   uint16_t system = fdp.ConsumeIntegral<uint16_t>();
   Require(StartupLanguage(text, system) == (forced ? language : system), "start-up language");
 
@@ -131,16 +115,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int32_t flags[4] = {state.Force95, state.Force98, state.ForceNT4, state.ForceNT5};
   for (int i = 0; i < 4; ++i)
     Require(flags[i] == (i == last ? 1 : 0), "platform flags: only the last option wins");
-  if (last < 0) {
-    Require(state.PlatformKind == kindBefore && state.IsWin98 == win98Before,
-            "platform changed without an option");
-  } else {
-    static const PlatformKind kKinds[] = {1, 1, 2, 3};
-    Require(state.PlatformKind == kKinds[last], "platform of the winning option");
-    Require(state.IsWin98 == (last == 1 ? 1 : 0), "IsWin98 of the winning option");
-  }
+  static const PlatformKind kKinds[] = {1, 1, 2, 3};
+  Require(state.PlatformKind == (last < 0 ? kindBefore : kKinds[last]) &&
+              state.IsWin98 == (last < 0 ? win98Before : last == 1 ? 1 : 0),
+          "platform and IsWin98: unchanged without an option, else the winning option's");
 
-  // Limits.
   ApplyLimitOptions(text, &state);
   int32_t lower = ArgumentReference(line, kKeywordLowerLimit, &argument)
                       ? ParseDecimal(argument.c_str()) : 120;
@@ -161,23 +140,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   };
   const std::string dir = own.substr(0, afterSeparator(own));
   const std::string name = file.substr(afterSeparator(file));
-  const size_t pathSize = fdp.ConsumeIntegralInRange<size_t>(1, 300);
-  std::unique_ptr<char[]> path(new char[pathSize]);
-  std::memset(path.get(), '#', pathSize);
-  const bool built = BuildPageModulePath(own.c_str(), file.c_str(), path.get(), pathSize);
-  Require(fault::Terminated(path.get(), pathSize), "module path not terminated");
-  const bool fits = !own.empty() && !name.empty() && dir.size() + name.size() < pathSize;
+  fuzz::Buffer path(fdp.ConsumeIntegralInRange<size_t>(1, 300), '#');
+  const bool built = BuildPageModulePath(own.c_str(), file.c_str(), path.data.get(), path.size);
+  Require(fault::Terminated(path.data.get(), path.size), "module path not terminated");
+  const bool fits = !own.empty() && !name.empty() && dir.size() + name.size() < path.size;
   Require(built == fits, "BuildPageModulePath result");
-  Require(std::string(path.get()) == (fits ? dir + name : std::string()), "module path text");
+  Require(std::string(path.data.get()) == (fits ? dir + name : std::string()), "module path text");
 
   // The version line of the Select Model dialog.
   const std::string prefix = fuzz::Text(fdp, 80), suffix = fuzz::Text(fdp, 80);
   const uint32_t ms = fdp.ConsumeIntegral<uint32_t>();
-  const size_t lineSize = fdp.ConsumeIntegralInRange<size_t>(1, 200);
-  std::unique_ptr<char[]> version(new char[lineSize]);
-  FormatVersionLine(version.get(), lineSize, prefix.c_str(), ms, suffix.c_str());
+  fuzz::Buffer version(fdp.ConsumeIntegralInRange<size_t>(1, 200), '#');
+  FormatVersionLine(version.data.get(), version.size, prefix.c_str(), ms, suffix.c_str());
   const std::string full =
       prefix + std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + suffix;
-  Require(full.substr(0, lineSize - 1) == version.get(), "version line");
+  Require(full.substr(0, version.size - 1) == version.data.get(), "version line");
   return 0;
 }

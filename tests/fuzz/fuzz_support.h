@@ -8,6 +8,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,16 @@ inline void Require(bool condition, const std::string& what) {
 inline void RequireEmpty(const std::string& errors, const char* where) {
   if (!errors.empty()) Fail(std::string("in ") + where + ":\n" + errors);
 }
+
+// A heap block of exactly `size` bytes filled with `fill`, so that
+// AddressSanitizer sees any write past the end.
+struct Buffer {
+  Buffer(size_t n, char fill) : size(n), data(new char[n ? n : 1]) {
+    std::memset(data.get(), fill, n ? n : 1);
+  }
+  size_t size;
+  std::unique_ptr<char[]> data;
+};
 
 // A text from the input, up to its first zero byte.
 inline std::string Text(FuzzedDataProvider& fdp, size_t maxLength) {
@@ -195,11 +207,9 @@ struct FuzzSystem : SystemInfo {
 class CountingMessages : public MessageSink {
  public:
   int count = 0;
-  std::string last;
   int Show(WindowHandle, const char* text, const char* caption, uint32_t) override {
     ++count;
     Require(text && caption, "message without text or caption");
-    last = text;
     return 1;
   }
 };
@@ -208,23 +218,19 @@ class CountingMessages : public MessageSink {
 inline void RequireValidList(const AdapterList& list) {
   Require(list.count >= 0 && list.count <= kMaxAdapters, "adapter count out of range");
   Require(list.selected == list.count - 1, "selected is not count - 1");
-  int previous = -1;
   for (int i = 0; i < kMaxAdapters; ++i) {
-    if (i < list.count) {
-      Require(list.instances[i] > previous && list.instances[i] <= 15,
-              "instances not ascending within 0..15");
-      previous = list.instances[i];
-    } else {
-      Require(list.instances[i] == -1, "slot after the last instance is not -1");
-    }
+    const int n = list.instances[i], previous = i ? list.instances[i - 1] : -1;
+    if (i < list.count)
+      Require(n > previous && n <= 15, "instances not ascending within 0..15");
+    else
+      Require(n == -1, "slot after the last instance is not -1");
   }
 }
 
 // What reading a value as text into a buffer of `bufSize` bytes gives, from
 // the stored bytes: false when the value is missing or does not fit as text.
 inline bool ReferenceText(const MemoryRegistry& reg, const std::string& key,
-                          const std::string& name, size_t bufSize,
-                          std::string* out) {
+                          const std::string& name, size_t bufSize, std::string* out) {
   MemoryRegistry::Value v;
   out->clear();
   if (!reg.GetValue(key, name, &v)) return false;
@@ -237,8 +243,7 @@ inline bool ReferenceText(const MemoryRegistry& reg, const std::string& key,
 }
 
 // The instances BuildAdapterList must find, from the stored descriptions.
-inline std::vector<int> ReferenceAdapters(const MemoryRegistry& reg,
-                                          size_t descriptionBytes) {
+inline std::vector<int> ReferenceAdapters(const MemoryRegistry& reg, size_t descriptionBytes) {
   std::vector<int> found;
   for (int n = 0; n < 16; ++n) {
     std::string text;

@@ -1,46 +1,28 @@
 // The installer's registry work over a registry built from the input:
 // start-up (platform, options, adapter discovery, limits), DetectInstalledKeys,
 // then an install, a removal or a reinstall (removal, then install), now and
-// then with a failing call.
-//
-// Checked: the start-up state within its rules, the key set against the
-// stored keys (when no fault is injected), no key left open, nothing written
-// or deleted outside the installer's keys and the driver values removal
-// resets, the result false exactly when a write or deletion failed, and on
-// success the registration complete (install) or gone (removal).
-#include <fuzzer/FuzzedDataProvider.h>
-
-#include <string>
-
+// then with a failing call. Nothing may be written or deleted outside the
+// installer's keys and the driver values removal resets.
 #include "fuzz_support.h"
 #include "installer/actions.h"
 #include "installer/startup.h"
 #include "installer/state.h"
-#include "settings/text.h"
 
 using namespace tachy;
 using fuzz::Require;
 using fuzz::RequireEmpty;
-
-namespace {
-
-std::string CommandLine(FuzzedDataProvider& fdp) {
-  static const char* const kLines[] = {
-      "", "FORCE95", "FORCE98", "FORCENT4", "FORCENT5", "forcent5 force95",
-      "LOWERLIMIT(90) UPPERLIMIT(250)", "LOWERLIMIT UPPERLIMIT(230)", "FORCELANG(GERMAN)"};
-  return fdp.ConsumeBool() ? std::string(fdp.PickValueInArray(kLines)) : fuzz::Text(fdp, 300);
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider fdp(data, size);
   MemoryRegistry reg;
   const bool faults = fuzz::BuildRegistry(fdp, reg);
   fuzz::FuzzSystem sys(fdp);
-  const std::string line = CommandLine(fdp);
+  static const char* const kLines[] = {
+      "", "FORCE95", "FORCE98", "FORCENT4", "FORCENT5", "forcent5 force95",
+      "LOWERLIMIT(90) UPPERLIMIT(250)", "LOWERLIMIT UPPERLIMIT(230)", "FORCELANG(GERMAN)"};
+  const std::string line =
+      fdp.ConsumeBool() ? std::string(fdp.PickValueInArray(kLines)) : fuzz::Text(fdp, 300);
 
-  // Start-up.
   InstallerState st;
   InitInstallerState(&st);
   PrepareInstallerState(reg, sys, line.c_str(), &st);

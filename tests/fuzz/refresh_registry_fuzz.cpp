@@ -1,26 +1,14 @@
 // The refresh-rate store over a registry built from the input: the dialog's
 // start (adapters, LoadDialogPreferences, ReadModeRow for every row,
 // ReadAdapterRefreshSetting) and Save/OK (SaveChoices) with list selections
-// from the input, now and then with a failing call.
-//
-// Checked: every row text terminated inside its field, rate lists cut only
-// between entries, the read values against what is stored (when no fault is
-// injected), no key left open, no key created, and nothing written but the
-// two preferences, the adapters' DEFAULT\RefreshRate and the RefreshRate of
-// their mode keys at the depths being saved.
-#include <fuzzer/FuzzedDataProvider.h>
-
-#include <cstring>
-#include <string>
-#include <vector>
-
+// from the input, now and then with a failing call. No key may be created,
+// nothing written but the two preferences, the adapters' DEFAULT\RefreshRate
+// and the RefreshRate of their mode keys at the depths being saved.
 #include "fuzz_support.h"
 #include "refresh/refresh_store.h"
-#include "settings/text.h"
 
 using namespace tachy;
 using fuzz::Require;
-using fuzz::RequireEmpty;
 
 namespace {
 
@@ -113,7 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ChoiceWords words;
   static const char* const kEnglish[3] = {"Adapter", "Default", "Optimal"};
   for (int i = 0; i < 3; ++i)
-    CopyText(words[i], sizeof words[i], fdp.ConsumeBool() ? kEnglish[i] : fuzz::Text(fdp, 70).c_str());
+    CopyText(words[i], sizeof words[i],
+             fdp.ConsumeBool() ? kEnglish[i] : fuzz::Text(fdp, 70).c_str());
   for (const ModeRow& row : table.rows) {
     const char* search = ChoiceSearchText(row.choiceText, words);
     Require(search && fault::Terminated(search, 256), "search text");

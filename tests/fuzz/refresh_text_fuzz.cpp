@@ -2,16 +2,8 @@
 // entries (ForEachRateEntry), DecodeChoice and the text a row's list is
 // searched for, EncodeChoice into store buffers of any size, and a row's
 // texts read from a mode key (rate list cut between entries).
-#include <fuzzer/FuzzedDataProvider.h>
-
-#include <cstring>
-#include <memory>
-#include <string>
-#include <vector>
-
 #include "fuzz_support.h"
 #include "refresh/refresh_store.h"
-#include "settings/text.h"
 
 using namespace tachy;
 using fuzz::Require;
@@ -46,8 +38,7 @@ void FillWords(FuzzedDataProvider& fdp, ChoiceWords& words) {
                                           {"Adapter", "Standard", "Optimal"}};
   int set = fdp.ConsumeIntegralInRange<int>(0, 3);
   for (int i = 0; i < 3; ++i)
-    CopyText(words[i], sizeof words[i],
-             set < 3 ? kSets[set][i] : fuzz::Text(fdp, 80).c_str());
+    CopyText(words[i], sizeof words[i], set < 3 ? kSets[set][i] : fuzz::Text(fdp, 80).c_str());
 }
 
 void CheckDecode(FuzzedDataProvider& fdp, const ChoiceWords& words) {
@@ -81,14 +72,12 @@ void CheckEncode(FuzzedDataProvider& fdp, const ChoiceWords& words) {
   const std::string expectText = selected == words[1]   ? "0"
                                  : selected == words[2] ? "-1"
                                  : std::to_string(rate <= 40 || rate >= 180 ? 60 : rate);
-  size_t size = fdp.ConsumeIntegralInRange<size_t>(1, 24);
-  std::unique_ptr<char[]> store(new char[size]);
-  std::memset(store.get(), '#', size);
-  bool stored = EncodeChoice(selected.c_str(), words, store.get(), size);
+  fuzz::Buffer store(fdp.ConsumeIntegralInRange<size_t>(1, 24), '#');
+  bool stored = EncodeChoice(selected.c_str(), words, store.data.get(), store.size);
   Require(stored == expectStore, "EncodeChoice delete/store decision for \"" + selected + "\"");
   if (stored) {
-    Require(fault::Terminated(store.get(), size), "EncodeChoice text not terminated");
-    Require(expectText.substr(0, size - 1) == store.get(),
+    Require(fault::Terminated(store.data.get(), store.size), "EncodeChoice text not terminated");
+    Require(expectText.substr(0, store.size - 1) == store.data.get(),
             "EncodeChoice text for \"" + selected + "\"");
   }
 }

@@ -1,21 +1,10 @@
 // The page's whole load and apply path over a registry built from the input:
 // DetectPlatformKind, BuildAdapterList, LoadSettings, an edit (or Factory
-// Defaults), then ApplySettings, now and then with a failing call.
-//
-// After each step: the platform and adapter rules, the loaded values against
-// what is stored (when no fault is injected), limits and clock within their
-// ranges, the model terminated in its field, no key left open, nothing
-// written outside the product's limits/EnableClock and the driver values of
-// the adapters found, and Apply's result true exactly when no write failed.
-#include <fuzzer/FuzzedDataProvider.h>
-
-#include <cstring>
-#include <string>
-
+// Defaults), then ApplySettings, now and then with a failing call. The loaded
+// values are checked against what is stored only when no fault is injected.
 #include "fuzz_support.h"
 #include "settings/driver_settings.h"
 #include "settings/platform.h"
-#include "settings/text.h"
 
 using namespace tachy;
 using fuzz::Require;
@@ -27,12 +16,6 @@ int32_t Clamp(int32_t v, int32_t low, int32_t high) {
   return v < low ? low : v > high ? high : v;
 }
 
-// The number the page loads for a product value: the atoi rule, or the
-// default when the value cannot be read into 256 bytes.
-int32_t ReferenceNumber(const MemoryRegistry& reg, const char* name, int32_t fallback) {
-  return fuzz::ReferenceNumber(reg, name, 256, fallback);
-}
-
 struct Expected {
   int32_t lower, upper, defaultClock, rawClock;
   bool clockLoaded;
@@ -40,12 +23,11 @@ struct Expected {
   int32_t glide, d3d;
 };
 
-Expected ReferenceLoad(const MemoryRegistry& reg, PlatformKind kind,
-                       const AdapterList& list) {
+Expected ReferenceLoad(const MemoryRegistry& reg, PlatformKind kind, const AdapterList& list) {
   Expected e;
-  e.lower = Clamp(ReferenceNumber(reg, "LowerLimit", 120), 100, 140);
-  e.upper = Clamp(ReferenceNumber(reg, "UpperLimit", 220), 200, 240);
-  e.defaultClock = ReferenceNumber(reg, "DefaultClock", 143);
+  e.lower = Clamp(fuzz::ReferenceNumber(reg, "LowerLimit", 256, 120), 100, 140);
+  e.upper = Clamp(fuzz::ReferenceNumber(reg, "UpperLimit", 256, 220), 200, 240);
+  e.defaultClock = fuzz::ReferenceNumber(reg, "DefaultClock", 256, 143);
   std::string model;
   e.model = fuzz::ReferenceText(reg, fault::kProductPath, "Model", 256, &model)
                 ? model.substr(0, 79)
@@ -105,7 +87,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool faults = fuzz::BuildRegistry(fdp, reg);
   fuzz::FuzzSystem sys(fdp);
 
-  // Platform.
   int32_t forceNT4 = -7, forceNT5 = -7;
   PlatformKind kind = DetectPlatformKind(reg, sys, &forceNT4, &forceNT5);
   PlatformKind fromVersion = 1;
@@ -127,8 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (kind == 1) {
     const bool installerProbe = fdp.ConsumeBool();
     const uint32_t bytes = installerProbe ? 256 : 128;
-    int32_t count = BuildAdapterList(reg, &list, installerProbe ? kKeyRead : kKeyQueryValue,
-                                     bytes);
+    int32_t count = BuildAdapterList(reg, &list, installerProbe ? kKeyRead : kKeyQueryValue, bytes);
     Require(count == list.count, "BuildAdapterList result differs from count");
     fuzz::RequireValidList(list);
     if (!faults)
@@ -169,15 +149,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Require(messages.count == 0, "a limit message without any adapter");
     }
     // A clamp while loading was written through: the limits to the product
-    // key (when it is there), the clamped clock and the switches as loaded
-    // to the driver.
-    // (A missing key keeps its defaults, which lie in range.)
-    Require(ReferenceNumber(reg, "LowerLimit", 120) == s.lowerLimit,
+    // key (a missing key keeps its defaults, which lie in range), the clock
+    // and the switches as loaded to the driver.
+    Require(fuzz::ReferenceNumber(reg, "LowerLimit", 256, 120) == s.lowerLimit,
             "a clamped LowerLimit was not written back");
-    Require(ReferenceNumber(reg, "UpperLimit", 220) == s.upperLimit,
+    Require(fuzz::ReferenceNumber(reg, "UpperLimit", 256, 220) == s.upperLimit,
             "a clamped UpperLimit was not written back");
     if (messages.count == 1)
-      RequireEmpty(fault::CheckDriverValues(reg, kind, list, s), "the write-through of LoadSettings");
+      RequireEmpty(fault::CheckDriverValues(reg, kind, list, s),
+                   "the write-through of LoadSettings");
   }
 
   // The user's change, or Factory Defaults.
@@ -200,8 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool callFault = false;
   if (fdp.ConsumeBool()) {
     static const long kErrors[] = {kErrorAccessDenied, kErrorFileNotFound};
-    reg.FailCallNumber(fdp.ConsumeIntegralInRange<size_t>(1, 64),
-                       fdp.PickValueInArray(kErrors));
+    reg.FailCallNumber(fdp.ConsumeIntegralInRange<size_t>(1, 64), fdp.PickValueInArray(kErrors));
     callFault = true;
   }
   const bool productKeyThere = reg.KeyExists(fault::kProductPath);

@@ -3,24 +3,15 @@
 // against snprintf for every conversion it knows (cut at any buffer size,
 // never writing past it, always terminated), and the copy, append and
 // search helpers.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <algorithm>
 #include <cctype>
 #include <iterator>
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
-#include <string>
 #include <type_traits>
 #include <variant>
-#include <vector>
 
 #include "fuzz_support.h"
-#include "settings/text.h"
 
+using tachy::fuzz::Buffer;
 using tachy::fuzz::Require;
 
 namespace {
@@ -48,11 +39,10 @@ int32_t ReferenceAtoi(const std::string& text) {
 using Arg = std::variant<int, long, unsigned, unsigned long, std::string>;
 template <typename T>
 Arg Take(FuzzedDataProvider& fdp) {
-  return fdp.ConsumeIntegral<T>();
-}
-template <>
-Arg Take<std::string>(FuzzedDataProvider& fdp) {
-  return tachy::fuzz::Text(fdp, 400);
+  if constexpr (std::is_same_v<T, std::string>)
+    return tachy::fuzz::Text(fdp, 400);
+  else
+    return fdp.ConsumeIntegral<T>();
 }
 
 // The conversions FormatText knows, longest first.
@@ -65,8 +55,7 @@ const struct {
 
 // Expected output of a format: each known conversion through snprintf,
 // unknown ones copied. Fills the arguments from the input.
-std::string Expected(const std::string& format, FuzzedDataProvider& fdp,
-                     std::vector<Arg>* args) {
+std::string Expected(const std::string& format, FuzzedDataProvider& fdp, std::vector<Arg>* args) {
   std::string out;
   for (size_t i = 0; i < format.size();) {
     if (format[i] != '%') {
@@ -117,18 +106,7 @@ size_t Call(char* dest, size_t size, const char* format,
   std::abort();
 }
 
-// A heap block of exactly `size` bytes, so that AddressSanitizer sees any
-// write past the end.
-struct Buffer {
-  explicit Buffer(size_t n, char fill) : size(n), data(new char[n ? n : 1]) {
-    std::memset(data.get(), fill, n ? n : 1);
-  }
-  size_t size;
-  std::unique_ptr<char[]> data;
-};
-
-void RequireCut(const Buffer& b, size_t returned, const std::string& full,
-                const char* what) {
+void RequireCut(const Buffer& b, size_t returned, const std::string& full, const char* what) {
   if (b.size == 0) {
     Require(returned == 0, std::string(what) + ": wrote into an empty buffer");
     return;
@@ -140,8 +118,7 @@ void RequireCut(const Buffer& b, size_t returned, const std::string& full,
                                   std::to_string(b.size) + " bytes; expected \"" + full +
                                   "\", got \"" + shown + "\"");
   Require(b.data[expect] == 0, std::string(what) + ": not terminated");
-  Require(std::memcmp(b.data.get(), full.data(), expect) == 0,
-          std::string(what) + ": wrong text");
+  Require(std::memcmp(b.data.get(), full.data(), expect) == 0, std::string(what) + ": wrong text");
 }
 
 void CheckNumbers(FuzzedDataProvider& fdp) {
@@ -160,22 +137,13 @@ void CheckNumbers(FuzzedDataProvider& fdp) {
   long l = fdp.ConsumeIntegral<long>();
   unsigned long ul = fdp.ConsumeIntegral<unsigned long>();
   size_t size = fdp.ConsumeIntegralInRange<size_t>(0, 26);
-  char reference[64];
-  {
-    Buffer b(size, 'x');
-    RequireCut(b, tachy::FormatDecimal(b.data.get(), b.size, l), std::to_string(l),
-               "FormatDecimal");
-  }
-  {
-    Buffer b(size, 'x');
-    RequireCut(b, tachy::FormatUnsigned(b.data.get(), b.size, ul), std::to_string(ul),
-               "FormatUnsigned");
-  }
-  {
-    Buffer b(size, 'x');
-    std::snprintf(reference, sizeof reference, "%4.4ld", l);
-    RequireCut(b, tachy::FormatPad4(b.data.get(), b.size, l), reference, "FormatPad4");
-  }
+  char pad4[64];
+  std::snprintf(pad4, sizeof pad4, "%4.4ld", l);
+  Buffer d(size, 'x'), u(size, 'x'), p(size, 'x');
+  RequireCut(d, tachy::FormatDecimal(d.data.get(), size, l), std::to_string(l), "FormatDecimal");
+  RequireCut(u, tachy::FormatUnsigned(u.data.get(), size, ul), std::to_string(ul),
+             "FormatUnsigned");
+  RequireCut(p, tachy::FormatPad4(p.data.get(), size, l), pad4, "FormatPad4");
 }
 
 void CheckFormat(FuzzedDataProvider& fdp) {
@@ -204,10 +172,9 @@ void CheckCopyAndSearch(FuzzedDataProvider& fdp) {
              before + c, "AppendText");
   Buffer unterminated(size, 'y');
   size_t n = tachy::AppendText(unterminated.data.get(), unterminated.size, c.c_str());
-  if (size) {
+  if (size)
     Require(n == size - 1 && unterminated.data[size - 1] == 0,
             "AppendText onto an unterminated buffer");
-  }
 
   // Searching and comparing.
   size_t found = a.find(c);
@@ -226,10 +193,8 @@ void CheckCopyAndSearch(FuzzedDataProvider& fdp) {
             "TextEqualsNoCase");
   char ch = static_cast<char>(fdp.ConsumeIntegral<uint8_t>());
   const char* at = tachy::FindChar(a.c_str(), ch);
-  if (ch == 0)
-    Require(at == nullptr, "FindChar of the terminator");
-  else
-    Require(at == std::strchr(a.c_str(), ch), "FindChar differs from strchr");
+  Require(at == (ch ? std::strchr(a.c_str(), ch) : nullptr),
+          "FindChar differs from strchr (and finds no terminator)");
   Require(tachy::TextLength(a.c_str()) == a.size(), "TextLength");
 }
 
@@ -237,10 +202,8 @@ void CheckCopyAndSearch(FuzzedDataProvider& fdp) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider fdp(data, size);
-  switch (fdp.ConsumeIntegralInRange<int>(0, 2)) {
-    case 0: CheckNumbers(fdp); break;
-    case 1: CheckFormat(fdp); break;
-    default: CheckCopyAndSearch(fdp); break;
-  }
+  static void (*const kChecks[])(FuzzedDataProvider&) = {CheckNumbers, CheckFormat,
+                                                          CheckCopyAndSearch};
+  kChecks[fdp.ConsumeIntegralInRange<int>(0, 2)](fdp);
   return 0;
 }

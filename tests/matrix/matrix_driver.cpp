@@ -5,21 +5,16 @@
 //                 [--missing install,page,refresh] [--export FOLDER]
 //
 // Steps, each reported on one line "step <name> pass|fail|n/a <detail>":
-//   install  TACHINST.EXE from the unpacked package: Voodoo3 3000, OK, OK; the
-//            keys it wrote; regsvr32 on TACHPAGE.DLL and the ProgID key.
-//   page     the stand-in's Display Properties sheet shows the Tachymark tab,
-//            filled from the registry, with the controls this platform gets.
+//   install  TACHINST.EXE: Voodoo3 3000, OK, OK; its keys; regsvr32 and the ProgID.
+//   page     the stand-in's Display Properties sheet shows the Tachymark tab.
 //   apply    clock adjustment on, 180 MHz, Glide vsync off, Apply: the values
-//            land in this platform's layout (9x display class, NT 4 Voodoo3
-//            service, NT 5 3dfxvs service) and nowhere else.
+//            land in this platform's layout and nowhere else.
 //   refresh  where the page enables it (PlatformKind 1): 72 Hz for 640x480, Save.
-//   remove   TACHINST.EXE again, Remove, OK: nothing it wrote under its trees
-//            is left but what removal keeps by design (listed as notes).
-// --missing names steps whose pieces are not built: reported failed as
-// "missing", not run. --export FOLDER: reg.exe exports HKLM, HKCU and HKCR to
-// FOLDER\before-<root>.reg and FOLDER\after-<root>.reg (matrix.sh compares).
-// First the product's and driver's keys are deleted and one Voodoo3 3000
-// (display-class 0000, rates for 640x480 at 8 bit) is seeded.
+//   remove   TACHINST.EXE again, Remove, OK: nothing is left but what removal
+//            keeps by design (listed as notes).
+// --missing names pieces that are not built: their steps report "missing".
+// --export FOLDER: reg.exe exports HKLM, HKCU and HKCR before and after
+// (matrix.sh compares). The run starts from one seeded Voodoo3 3000.
 #include "../win/gui.h"
 
 #include <stdio.h>
@@ -29,12 +24,6 @@
 #include <set>
 
 namespace {
-
-using gui::DeleteTree;
-using gui::KeyExists;
-
-// ---------------------------------------------------------------------------
-// What each version must give.
 
 struct Expectation {
   const char* version;
@@ -65,13 +54,9 @@ const std::string kNt4Device = kServices + "Voodoo3\\Device0";
 const std::string kNt5Device = kServices + "3dfxvs\\Device0";
 const std::string kNtGlide = kServices + "3Dfx\\Device0\\Glide";
 const std::string kMode640 = kAdapter + "\\MODES\\8\\640,480";
+const std::string kClassKey = std::string("CLSID\\") + kClsid;
 const char kAdapterDesc[] = "3Dfx Voodoo3 3000 AGP";
 const char kModeRates[] = "60,72,75,85";
-
-// ---------------------------------------------------------------------------
-// Registry.
-
-std::string ClassKey() { return std::string("CLSID\\") + kClsid; }
 
 // Every key and value below the given roots, as "key" and "key [value] = data"
 // lines: what the product leaves behind is the difference of two snapshots.
@@ -111,19 +96,20 @@ std::set<std::string> Snapshot() {
     Walk(HKEY_LOCAL_MACHINE, "HKLM", key, &s);
   for (const char* service : kDriverServices)
     Walk(HKEY_LOCAL_MACHINE, "HKLM", kServices + service, &s);
-  Walk(HKEY_CLASSES_ROOT, "HKCR", ClassKey(), &s);
+  Walk(HKEY_CLASSES_ROOT, "HKCR", kClassKey, &s);
   return s;
 }
 
-// Deletes what any earlier run may have left and seeds one Voodoo3 3000.
-// The harness's writes report through gtest, which runs no test here: the
-// seed is read back instead.
+// Deletes what any earlier run may have left and seeds one Voodoo3 3000
+// (display-class 0000, rates for 640x480 at 8 bit). The harness's writes
+// report through gtest, which runs no test here: the seed is read back instead.
 bool ResetRegistry() {
-  for (const std::string& key : {kProduct, kDisplayHandler, kDeviceHandler, kLegacyHandler, kClass})
-    DeleteTree(HKEY_LOCAL_MACHINE, key);
-  DeleteTree(HKEY_CLASSES_ROOT, ClassKey());
-  DeleteTree(HKEY_CLASSES_ROOT, kProgId);
-  for (const char* service : kDriverServices) DeleteTree(HKEY_LOCAL_MACHINE, kServices + service);
+  for (const std::string& key :
+       {kProduct, kDisplayHandler, kDeviceHandler, kLegacyHandler, kClass})
+    gui::DeleteTree(HKEY_LOCAL_MACHINE, key);
+  for (const char* service : kDriverServices) gui::DeleteTree(kServices + service);
+  for (const std::string& key : {kClassKey, std::string(kProgId)})
+    gui::DeleteTree(HKEY_CLASSES_ROOT, key);
   // The handler folders exist on every Windows (other handlers live there).
   for (const char* folder : {"Display", "Device"}) {
     HKEY k;
@@ -137,11 +123,10 @@ bool ResetRegistry() {
   return gui::Text(kAdapter, "DriverDesc") == kAdapterDesc && gui::Text(kMode640, "") == kModeRates;
 }
 
-// ---------------------------------------------------------------------------
-// Processes and windows. The driver acts through messages (BM_CLICK,
-// TBM_SETPOS with its WM_HSCROLL, PSM_APPLY), not SendInput: two prefixes run
-// side by side on one X display, and real input would reach whichever window
-// lies under the one shared cursor. The GUI suites cover real input.
+// The driver acts through messages (BM_CLICK, TBM_SETPOS with its WM_HSCROLL,
+// PSM_APPLY), not SendInput: two prefixes run side by side on one X display,
+// and real input would reach whichever window lies under the one shared
+// cursor. The GUI suites cover real input.
 
 // A program started by the driver; killed when it still runs at the end.
 class Process {
@@ -227,9 +212,6 @@ bool Checked(HWND dialog, int id) {
 }
 bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 
-// ---------------------------------------------------------------------------
-// Reporting.
-
 struct Step {
   explicit Step(const char* n) : name(n) {}
   std::string name;
@@ -256,38 +238,22 @@ void Report(const Step& s) {
   fflush(stdout);
 }
 
-// The value as gui::Text shows it ("<absent>" when missing) and its type.
-void ExpectValue(Step& s, HKEY root, const std::string& key, const char* name,
-                 const std::string& want, DWORD wantType = REG_SZ) {
+// The value as gui::Text shows it and its type; kAbsent: no such value.
+const char kAbsent[] = "<absent>";
+void ExpectValue(Step& s, const std::string& key, const char* name, const std::string& want,
+                 DWORD wantType = REG_SZ, HKEY root = HKEY_LOCAL_MACHINE) {
   DWORD type = REG_NONE;
   gui::ReadValue(root, key, name, nullptr, &type);
   const std::string got = gui::Text(root, key, name);
-  if (got != want || type != wantType)
+  if (got != want || type != (want == kAbsent ? REG_NONE : wantType))
     s.Fail(key + " [" + name + "] = \"" + got + "\" type " + std::to_string(type) +
            " (want \"" + want + "\" type " + std::to_string(wantType) + ")");
 }
-void ExpectValue(Step& s, const std::string& key, const char* name, const std::string& want,
-                 DWORD wantType = REG_SZ) {
-  ExpectValue(s, HKEY_LOCAL_MACHINE, key, name, want, wantType);
-}
 
-void ExpectAbsent(Step& s, const std::string& key, const char* name) {
-  if (gui::ReadValue(HKEY_LOCAL_MACHINE, key, name, nullptr))
-    s.Fail(key + " [" + name + "] = \"" + gui::Text(key, name) + "\" is there");
+void ExpectNoKeys(Step& s, std::initializer_list<std::string> keys,
+                  HKEY root = HKEY_LOCAL_MACHINE) {
+  for (const std::string& key : keys) s.Check(!gui::KeyExists(root, key), key + " is there");
 }
-
-// Each key listed must be missing.
-struct Absent {
-  HKEY root;
-  std::string key;
-  std::string what;
-};
-void ExpectNoKeys(Step& s, std::initializer_list<Absent> keys) {
-  for (const Absent& a : keys) s.Check(!KeyExists(a.root, a.key), a.what);
-}
-
-// ---------------------------------------------------------------------------
-// The steps.
 
 struct Run {
   Expectation expect{};
@@ -351,24 +317,23 @@ void Install(const Run& run, Step& s) {
   const std::pair<const char*, const char*> values[] = {
       {"LowerLimit", "120"}, {"UpperLimit", "220"}, {"Model", "Voodoo3 3000"},
       {"DefaultClock", "166"}, {"EnableClock", "0"}, {"ColorDepth", "8"},
-      {"LinkAllColorDepths", "0"}};
+      {"LinkAllColorDepths", "0"}, {"Force95", kAbsent}, {"Force98", kAbsent},
+      {"ForceNT4", kAbsent}, {"ForceNT5", kAbsent}};
   for (const auto& v : values) ExpectValue(s, kProduct, v.first, v.second);
-  for (const char* force : {"Force95", "Force98", "ForceNT4", "ForceNT5"})
-    ExpectAbsent(s, kProduct, force);
   ExpectValue(s, kDisplayHandler, "", kClsid);
-  ExpectNoKeys(s, {{HKEY_LOCAL_MACHINE, kDeviceHandler, "the Device handler key was written"}});
-  const std::string serverKey = ClassKey() + "\\InProcServer32";
+  ExpectNoKeys(s, {kDeviceHandler});
+  const std::string serverKey = kClassKey + "\\InProcServer32";
   const std::string module = run.package + "\\TACHPAGE.DLL";
   const std::string server = gui::Text(HKEY_CLASSES_ROOT, serverKey, "");
   s.Check(lstrcmpiA(server.c_str(), module.c_str()) == 0,
           "HKCR\\" + serverKey + " is \"" + server + "\", want \"" + module + "\"");
-  ExpectValue(s, HKEY_CLASSES_ROOT, serverKey, "ThreadingModel", "Apartment");
+  ExpectValue(s, serverKey, "ThreadingModel", "Apartment", REG_SZ, HKEY_CLASSES_ROOT);
   // A user who also registers the module by hand (DllRegisterServer).
   Process regsvr32;
   s.Check(StartSystemProgram(regsvr32, "regsvr32.exe", "/s \"" + module + "\"") && Ended(regsvr32),
           "regsvr32 failed");
-  ExpectValue(s, HKEY_CLASSES_ROOT, std::string(kProgId) + "\\CLSID", "",
-              "{7A41C3E2-5B19-11D2-A4C7-0060B0D4E91F}");  // as StringFromCLSID renders it
+  ExpectValue(s, std::string(kProgId) + "\\CLSID", "",  // as StringFromCLSID renders it
+              "{7A41C3E2-5B19-11D2-A4C7-0060B0D4E91F}", REG_SZ, HKEY_CLASSES_ROOT);
 }
 
 struct Sheet {
@@ -377,8 +342,12 @@ struct Sheet {
   HWND page = nullptr;
 };
 
-// The stand-in's sheet, on the Tachymark tab.
-void OpenPage(const Run& run, Step& s, Sheet& sh) {
+// The stand-in's sheet, on the Tachymark tab; not tried when the install failed.
+void OpenPage(const Run& run, Step& s, Sheet& sh, bool installOk) {
+  if (!installOk) {
+    s.ran = true;
+    return s.Fail("not run: install failed");
+  }
   if (Missing(run, s, {"installer", "page", "standin"})) return;
   if (!sh.process.Start(run.standin)) return s.Fail("the stand-in did not start");
   sh.sheet = WaitDialog(sh.process.Pid(), 0, "Display Properties");
@@ -431,20 +400,16 @@ void Apply(const Run& run, Step& s, Sheet& sh, bool pageOk) {
   if (run.expect.kind == 1) {
     ExpectValue(s, kAdapter + "\\DEFAULT", "Grxclock", "180");
     ExpectValue(s, kAdapter + "\\Glide", "FX_GLIDE_SWAPINTERVAL", "0");
-    ExpectAbsent(s, kAdapter + "\\D3D", "SSTH3_SWAPINTERVAL");
-    for (const char* service : kDriverServices)
-      ExpectNoKeys(s, {{HKEY_LOCAL_MACHINE, kServices + service,
-                        std::string("NT driver key ") + service + " was written"}});
+    ExpectValue(s, kAdapter + "\\D3D", "SSTH3_SWAPINTERVAL", kAbsent);
+    for (const char* service : kDriverServices) ExpectNoKeys(s, {kServices + service});
     return;
   }
   const std::string& device = run.expect.kind == 2 ? kNt4Device : kNt5Device;
-  const std::string& other = run.expect.kind == 2 ? kNt5Device : kNt4Device;
   ExpectValue(s, device, "GraphicsClocking", "180", REG_DWORD);
   ExpectValue(s, device, "SSTH3_SWAPINTERVAL", "0");
   ExpectValue(s, kNtGlide, "FX_GLIDE_SWAPINTERVAL", "0");
-  ExpectNoKeys(s, {{HKEY_LOCAL_MACHINE, other, other + " was written"},
-                   {HKEY_LOCAL_MACHINE, kAdapter + "\\DEFAULT", "9x DEFAULT key was written"},
-                   {HKEY_LOCAL_MACHINE, kAdapter + "\\Glide", "9x Glide key was written"}});
+  ExpectNoKeys(s, {run.expect.kind == 2 ? kNt5Device : kNt4Device, kAdapter + "\\DEFAULT",
+                   kAdapter + "\\Glide"});
 }
 
 void Refresh(const Run& run, Step& s, Sheet& sh, bool pageOk) {
@@ -473,33 +438,20 @@ void Refresh(const Run& run, Step& s, Sheet& sh, bool pageOk) {
           "the Refresh Rates dialog did not close");
 }
 
-void ClosePage(Sheet& sh) {
-  if (!sh.sheet) return;
-  PostMessageA(sh.sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-  if (!sh.process.WaitExit(15000)) sh.process.Kill();
-}
-
-// What removal keeps by design: the refresh-rate choices of the driver's
-// mode keys and the adapter's refresh policy (removal clears only the clock
-// and vsync values), and keys left empty by the create-or-open writes.
-bool KeptByDesign(const std::string& line) {
-  return line.find("[REFRESHRATE]") != std::string::npos ||
-         line.find(" [") == std::string::npos;  // a key, not a value
-}
-
 void Remove(const Run& run, Step& s, const std::set<std::string>& before) {
   if (Missing(run, s, {"installer"})) return;
   if (!RunInstaller(run, s, 1007, "Reinstall/Remove", 1017, "Removed",
                     [](HWND w) { Click(w, 1007); }))
     return;
-  ExpectNoKeys(s, {{HKEY_LOCAL_MACHINE, kProduct, "the product key is left"},
-                   {HKEY_LOCAL_MACHINE, kDisplayHandler, "the Display handler key is left"},
-                   {HKEY_LOCAL_MACHINE, kDeviceHandler, "the Device handler key is left"},
-                   {HKEY_CLASSES_ROOT, ClassKey(), "the class key is left"},
-                   {HKEY_CLASSES_ROOT, kProgId, "the ProgID key is left"}});
+  ExpectNoKeys(s, {kProduct, kDisplayHandler, kDeviceHandler});
+  ExpectNoKeys(s, {kClassKey, kProgId}, HKEY_CLASSES_ROOT);
+  // What removal keeps by design: the refresh-rate choices of the driver's
+  // mode keys and the adapter's refresh policy (removal clears only the clock
+  // and vsync values), and keys left empty by the create-or-open writes.
   for (const std::string& line : Snapshot()) {
     if (before.count(line)) continue;
-    if (KeptByDesign(line))
+    if (line.find("[REFRESHRATE]") != std::string::npos ||
+        line.find(" [") == std::string::npos)  // a key, not a value
       s.notes.push_back("kept by design: " + line);
     else
       s.Fail("left: " + line);
@@ -551,18 +503,14 @@ int main(int argc, char** argv) {
   Install(run, install);
   Report(install);
   Sheet sheet;
-  if (install.completed || !install.ran) {
-    OpenPage(run, page, sheet);
-  } else {
-    page.ran = true;
-    page.Fail("not run: install failed");
-  }
+  OpenPage(run, page, sheet, install.completed || !install.ran);
   Report(page);
   Apply(run, apply, sheet, page.completed);
   Report(apply);
   Refresh(run, refresh, sheet, page.completed);
   Report(refresh);
-  ClosePage(sheet);
+  if (sheet.sheet) PostMessageA(sheet.sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+  if (!sheet.process.WaitExit(15000)) sheet.process.Kill();
   Remove(run, remove, before);
   Report(remove);
   ExportRegistry(run, "after");

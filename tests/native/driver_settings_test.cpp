@@ -28,7 +28,6 @@ std::string LimitMessage(const char* side, int clock, int limit) {
          " Limit now. You will need to restart Windows after exiting Display Properties.";
 }
 
-// The record's numbers as one line, so that a case states them whole.
 std::string Record(const DriverSettings& s) {
   return std::to_string(s.lowerLimit) + ".." + std::to_string(s.upperLimit) + " clock " +
          std::to_string(s.currentClock) + " stock " + std::to_string(s.defaultClock) +
@@ -36,7 +35,6 @@ std::string Record(const DriverSettings& s) {
          std::to_string(s.glideVsyncOff) + " d3d " + std::to_string(s.d3dVsyncOff);
 }
 
-// The page's state around the record: registry, messages, platform, list.
 struct Page {
   MemoryRegistry reg;
   RecordingMessageSink sink;
@@ -46,14 +44,15 @@ struct Page {
 
   explicit Page(PlatformKind k = kPlatform9x) : kind(k) {
     ClearAdapterList(&list);
-    // Garbage everywhere the page does not initialise itself.
     settings.lowerLimit = settings.upperLimit = settings.currentClock =
         settings.defaultClock = 0x7777;
     for (char& c : settings.model) c = '#';
     settings.glideVsyncOff = settings.d3dVsyncOff = settings.enableClock = 0;
   }
   SettingsContext Context() { return SettingsContext{&reg, &sink, kOwner, kind, &list}; }
-  void AddVoodoo(int n) { reg.PutText(DisplayKey(n), "DriverDesc", "3Dfx Voodoo3 3000"); }
+  void AddVoodoo(std::initializer_list<int> ns) {
+    for (int n : ns) reg.PutText(DisplayKey(n), "DriverDesc", "3Dfx Voodoo3 3000");
+  }
   void Put(const char* name, const char* text) { reg.PutText(kProduct, name, text); }
   bool Load() {
     if (kind == kPlatform9x) BuildAdapterList(reg, &list);
@@ -62,7 +61,6 @@ struct Page {
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
     return saved;
   }
-  // What the page's controls change in the record.
   void Controls(int32_t enable, int32_t clock, int32_t glide, int32_t d3d) {
     settings.enableClock = enable;
     settings.currentClock = clock;
@@ -75,7 +73,6 @@ struct Page {
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
     return ok;
   }
-  // The one limit message, owned by the page, caption "Tachy", OK only.
   void ExpectMessage(const std::string& text) {
     ASSERT_EQ(sink.messages.size(), 1u);
     const RecordingMessageSink::Message& m = sink.messages[0];
@@ -86,14 +83,11 @@ struct Page {
   }
 };
 
-// --- The product values.
-
 TEST(LoadSettings, EmptyRegistryGivesDefaultsAndWritesNothing) {
   for (PlatformKind kind : {kPlatform9x, kPlatformNT4, kPlatformNT5}) {
     Page page(kind);
-    if (kind == kPlatform9x) page.AddVoodoo(0);
+    if (kind == kPlatform9x) page.AddVoodoo({0});
     EXPECT_TRUE(page.Load());  // nothing to write counts as saved
-    // No driver clock value: the stock clock.
     EXPECT_EQ(Record(page.settings), "120..220 clock 143 stock 143 enable 0 glide 0 d3d 0");
     EXPECT_STREQ(page.settings.model, "Voodoo3 2000");
     EXPECT_TRUE(page.sink.messages.empty());
@@ -102,17 +96,12 @@ TEST(LoadSettings, EmptyRegistryGivesDefaultsAndWritesNothing) {
   }
 }
 
-// The limits are clamped into 100..140 and 200..240 and written back only
-// when clamped. A driver clock exactly at a limit (after the clamp) is
-// inside: no message and no write-through.
+// A driver clock exactly at a limit (after the clamp) is inside: no message, no write.
 TEST(LoadSettings, LimitsAreClampedAndWrittenBack) {
   const char* kNone = nullptr;
-  struct Case {
-    const char *lower, *upper;  // stored text, null: absent
-    int32_t lowerLoaded, upperLoaded;
-    const char *lowerWritten, *upperWritten;  // null: not written
-    int32_t clock;  // the driver's clock (on 9x and NT 4); 0: 9x without an adapter
-  } cases[] = {
+  // Texts null when absent or not written; the driver's clock 0: 9x without an adapter.
+  struct Case { const char *lower, *upper; int32_t lowerLoaded, upperLoaded;
+                const char *lowerWritten, *upperWritten; int32_t clock; } cases[] = {
       {"90", "220", 100, 220, "100", kNone, 0},   {"150", "220", 140, 220, "140", kNone, 0},
       {"120", "180", 120, 200, kNone, "200", 0},  {"120", "250", 120, 240, kNone, "240", 0},
       {"120", "abc", 120, 200, kNone, "200", 0},  {"abc", "abc", 100, 200, "100", "200", 0},
@@ -135,7 +124,7 @@ TEST(LoadSettings, LimitsAreClampedAndWrittenBack) {
       if (c.lower) page.Put("LowerLimit", c.lower);
       if (c.upper) page.Put("UpperLimit", c.upper);
       if (c.clock && kind == kPlatform9x) {
-        page.AddVoodoo(0);
+        page.AddVoodoo({0});
         page.reg.PutText(Default(0), "Grxclock", std::to_string(c.clock));
       } else if (c.clock) {
         page.reg.PutDword(kNT4Device0, "GraphicsClocking", static_cast<uint32_t>(c.clock));
@@ -144,7 +133,6 @@ TEST(LoadSettings, LimitsAreClampedAndWrittenBack) {
       EXPECT_EQ(page.settings.lowerLimit, c.lowerLoaded);
       EXPECT_EQ(page.settings.upperLimit, c.upperLoaded);
       if (c.clock) EXPECT_EQ(page.settings.currentClock, c.clock);
-      // The only writes: the clamped limits (no create, no delete).
       std::vector<std::string> writes, expected;
       for (const Call& call : CallsOf(page.reg, MemoryRegistry::kOpWrites))
         writes.push_back(call.path + " " + call.value);
@@ -197,16 +185,13 @@ TEST(LoadSettings, ValuesTooLargeForTheBufferCountAsMissing) {
   EXPECT_EQ(CountCalls(page.reg, MemoryRegistry::kOpWrites), 0u);
 }
 
-// --- The driver's clock and switches.
-
 TEST(LoadSettings, NoAdapterOn9xStartsFromTheStockClock) {
   struct Case { const char* defaultClock; int32_t current; } cases[] = {
       {"166", 166}, {nullptr, 143}, {"90", 120}, {"300", 220}};
   for (const Case& c : cases) {
     Page page;
     if (c.defaultClock) page.Put("DefaultClock", c.defaultClock);
-    // A non-Voodoo3 board with values of its own is not consulted, and the
-    // switches start off whatever the record held.
+    // A non-Voodoo3 board is not consulted; the switches start off.
     PutValues(page.reg, {{DisplayKey(0), "DriverDesc", "S3 Trio64"}, {Default(0), "Grxclock", "50"},
                          {Glide(0), "FX_GLIDE_SWAPINTERVAL", "0"}, {D3D(0), "SSTH3_SWAPINTERVAL", "0"}});
     page.settings.glideVsyncOff = page.settings.d3dVsyncOff = 1;
@@ -221,8 +206,7 @@ TEST(LoadSettings, NoAdapterOn9xStartsFromTheStockClock) {
 
 TEST(LoadSettings, NineXClockAndSwitchesComeFromTheLastAdapter) {
   Page page;
-  page.AddVoodoo(0);
-  page.AddVoodoo(1);
+  page.AddVoodoo({0, 1});
   PutValues(page.reg, {{Default(0), "Grxclock", "150"}, {Default(1), "Grxclock", " 175MHz"},
                        {Glide(0), "FX_GLIDE_SWAPINTERVAL", "0"},
                        {D3D(1), "SSTH3_SWAPINTERVAL", "7"}});  // content does not count
@@ -262,10 +246,9 @@ TEST(LoadSettings, NTSwitchesComeFromTheGlideKeyOnly) {
   for (PlatformKind kind : {kPlatformNT4, kPlatformNT5}) {
     Page page(kind);
     page.reg.PutText(kNTGlide, "FX_GLIDE_SWAPINTERVAL", "1");
-    // Direct3D has no value on NT: neither the second swap interval nor an
-    // adapter's D3D key is read, and the switch loads as off.
+    // Direct3D has no value on NT: none of these is read.
     page.reg.PutText(Device0(kind), "SSTH3_SWAPINTERVAL", "0");
-    page.AddVoodoo(0);
+    page.AddVoodoo({0});
     page.reg.PutText(D3D(0), "SSTH3_SWAPINTERVAL", "0");
     page.settings.d3dVsyncOff = 1;
     page.Load();
@@ -280,36 +263,31 @@ TEST(LoadSettings, NTSwitchesComeFromTheGlideKeyOnly) {
   }
 }
 
-// --- The clock outside the limits: message and write-through.
-
 TEST(LoadSettings, NT4ClockAboveTheLimitIsResetAndWrittenThrough) {
   // Device0 refusing writes: what a user without administrator rights meets.
   struct Case { const char* enable; bool refused; } cases[] = {
       {"1", false}, {"0", false}, {"1", true}};
   for (const Case& c : cases) {
-    const char* enable = c.enable;
-    SCOPED_TRACE(std::string(enable) + (c.refused ? " refused" : ""));
+    SCOPED_TRACE(std::string(c.enable) + (c.refused ? " refused" : ""));
     Page page(kPlatformNT4);
-    PutValues(page.reg, {{kProduct, "UpperLimit", "220"}, {kProduct, "EnableClock", enable}});
+    PutValues(page.reg, {{kProduct, "UpperLimit", "220"}, {kProduct, "EnableClock", c.enable}});
     page.reg.PutDword(kNT4Device0, "GraphicsClocking", 250);
     if (c.refused) page.reg.MakeReadOnly(kNT4Device0);
-    // The caller is told whether the reset clock was stored.
     EXPECT_EQ(page.Load(), !c.refused);
     page.ExpectMessage(LimitMessage("above the Upper", 250, 220));
-    // The record holds the limit either way, for a later Apply.
     EXPECT_EQ(page.settings.currentClock, 220);
     if (c.refused) {
       ExpectDword(page.reg, kNT4Device0, "GraphicsClocking", 250);
       continue;
     }
-    if (*enable == '1')
+    if (*c.enable == '1')
       ExpectDword(page.reg, kNT4Device0, "GraphicsClocking", 220);
     else
       EXPECT_FALSE(page.reg.ValueExists(kNT4Device0, "GraphicsClocking"));
-    // The write-through leaves the product key alone and never touches NT 5's keys.
+    // The write-through leaves the product key and NT 5's keys alone.
     ExpectValues(page.reg, {{kNTGlide, "FX_GLIDE_SWAPINTERVAL", nullptr},
                             {kNT4Device0, "SSTH3_SWAPINTERVAL", nullptr},
-                            {kProduct, "EnableClock", enable}});
+                            {kProduct, "EnableClock", c.enable}});
     EXPECT_EQ(page.settings.glideVsyncOff, 0);
     for (const Call& call : CallsOf(page.reg, MemoryRegistry::kOpWrites)) {
       EXPECT_NE(call.path, kProduct);
@@ -320,7 +298,7 @@ TEST(LoadSettings, NT4ClockAboveTheLimitIsResetAndWrittenThrough) {
 
 TEST(LoadSettings, ClockBelowTheLowerLimit) {
   Page page;
-  page.AddVoodoo(0);
+  page.AddVoodoo({0});
   PutValues(page.reg, {{kProduct, "DefaultClock", "90"}, {kProduct, "LowerLimit", "120"},
                        {kProduct, "EnableClock", "1"}});
   page.Load();
@@ -332,14 +310,12 @@ TEST(LoadSettings, ClockBelowTheLowerLimit) {
   EXPECT_TRUE(page.reg.KeyExists(D3D(0)));
 }
 
-// NT 4 and 9x: both swap-interval values survive the write-through, and the
-// clock is written.
 TEST(LoadSettings, ClampWriteThroughKeepsTheVsyncValues) {
   for (PlatformKind kind : {kPlatformNT4, kPlatform9x}) {
     const bool nt = kind == kPlatformNT4;
     const std::string glide = nt ? kNTGlide : Glide(2), swap = nt ? kNT4Device0 : D3D(2);
     Page page(kind);
-    page.AddVoodoo(2);
+    page.AddVoodoo({2});
     PutValues(page.reg, {{kProduct, "EnableClock", "1"},
                          {glide, "FX_GLIDE_SWAPINTERVAL", "0"},
                          {swap, "SSTH3_SWAPINTERVAL", "0"}});
@@ -361,8 +337,7 @@ TEST(LoadSettings, ClampWriteThroughKeepsTheVsyncValues) {
 
 TEST(LoadSettings, WriteThroughReachesEveryAdapter) {
   Page page;
-  page.AddVoodoo(0);
-  page.AddVoodoo(3);
+  page.AddVoodoo({0, 3});
   PutValues(page.reg, {{kProduct, "EnableClock", "1"}, {Default(0), "Grxclock", "150"},
                        {Default(3), "Grxclock", "abc"}});  // parses as 0
   page.Load();
@@ -370,12 +345,9 @@ TEST(LoadSettings, WriteThroughReachesEveryAdapter) {
   ExpectValues(page.reg, {{Default(0), "Grxclock", "120"}, {Default(3), "Grxclock", "120"}});
 }
 
-// --- Apply.
-
 TEST(ApplySettings, NineXWritesEveryAdapter) {
   Page page;
-  page.AddVoodoo(0);
-  page.AddVoodoo(2);
+  page.AddVoodoo({0, 2});
   page.Put("Model", "Voodoo3 3000");
   page.reg.PutText(Default(2), "Grxclock", "166");
   page.Load();
@@ -391,7 +363,6 @@ TEST(ApplySettings, NineXWritesEveryAdapter) {
     EXPECT_TRUE(page.reg.KeyExists(D3D(n)));
   }
   EXPECT_FALSE(page.reg.KeyExists(DisplayKey(1)));
-  // Keys are created with write access only.
   for (const Call& call : CallsOf(page.reg, MemoryRegistry::kOpCreate | MemoryRegistry::kOpOpen))
     EXPECT_EQ(call.access, kKeyCreateSubKey | kKeySetValue) << call.path;
 
@@ -433,7 +404,7 @@ TEST(ApplySettings, NTLayout) {
 
 TEST(ApplySettings, MissingProductKeyIsNeverCreated) {
   Page page;
-  page.AddVoodoo(0);
+  page.AddVoodoo({0});
   page.Load();
   page.settings.enableClock = 1;
   EXPECT_TRUE(page.Apply());
@@ -453,14 +424,8 @@ TEST(ApplySettings, MissingProductKeyIsNeverCreated) {
 TEST(ApplySettings, FailedWritesAreReportedAndTheOthersStillRun) {
   const unsigned kSet = MemoryRegistry::kOpSet, kDel = MemoryRegistry::kOpDeleteValue,
                  kCreate = MemoryRegistry::kOpCreate;
-  struct Case {
-    const char* name;
-    PlatformKind kind;
-    std::string path;  // "" with readOnly: nothing fails
-    bool readOnly;
-    unsigned ops;
-    bool ok;
-  } cases[] = {
+  struct Case { const char* name; PlatformKind kind; std::string path; bool readOnly;
+                unsigned ops; bool ok; } cases[] = {
       {"nothing fails", kPlatform9x, "", false, 0, true},
       {"product key read-only", kPlatform9x, kProduct, true, 0, false},
       {"EnableClock set fails", kPlatform9x, kProduct, false, kSet, false},
@@ -476,10 +441,8 @@ TEST(ApplySettings, FailedWritesAreReportedAndTheOthersStillRun) {
     SCOPED_TRACE(c.name);
     Page page(c.kind);
     page.Put("EnableClock", "0");
-    for (int n : {0, 2})
-      if (c.kind == kPlatform9x) page.AddVoodoo(n);
+    if (c.kind == kPlatform9x) page.AddVoodoo({0, 2});
     page.Load();
-    // Values to delete exist, so a delete really is attempted.
     for (int n : {0, 2}) page.reg.PutText(Default(n), "Grxclock", "150");
     page.reg.PutDword(kNT4Device0, "GraphicsClocking", 150);
     page.reg.PutDword(kNT5Device0, "GraphicsClocking", 150);
@@ -489,7 +452,6 @@ TEST(ApplySettings, FailedWritesAreReportedAndTheOthersStillRun) {
     else if (!c.path.empty())
       page.reg.FailKey(c.path, kErrorAccessDenied, c.ops);
     EXPECT_EQ(page.Apply(), c.ok);
-    // Every write outside the failing place has happened.
     auto untouched = [&](const std::string& p) {
       return c.path.empty() || !(p == c.path || (c.readOnly && p.rfind(c.path + "\\", 0) == 0));
     };
@@ -500,7 +462,6 @@ TEST(ApplySettings, FailedWritesAreReportedAndTheOthersStillRun) {
       const bool clock = name == "Grxclock" || name == "GraphicsClocking";
       if (untouched(v.first)) ExpectValues(page.reg, {{v.first, v.second, clock ? nullptr : "0"}});
     }
-    // The attempts at the failing place were made.
     if (!c.path.empty() && c.path != "HKLM") {
       bool attempted = false;
       for (const Call& call : page.reg.Calls())
@@ -528,8 +489,6 @@ TEST(ApplySettings, DeletingAbsentValuesIsSuccess) {
   EXPECT_TRUE(page.reg.KeyExists(kNT5Device0));
   EXPECT_TRUE(page.reg.KeyExists(kNTGlide));
 }
-
-// --- The limit writers.
 
 TEST(WriteLimits, OnlyIntoAnExistingProductKey) {
   MemoryRegistry reg;

@@ -10,7 +10,6 @@
 #include "installer/platform_detect.h"
 #include "installer/startup.h"
 #include "installer/strings.h"
-#include "settings/memreg.h"
 #include "test_fakes.h"
 
 namespace tachy {
@@ -57,39 +56,32 @@ TEST(InstallerOptions, ScanOptionArgument) {
         << c.commandLine;
     EXPECT_STREQ(arg, c.argument) << c.commandLine;
   }
-  // A small destination is cut, never overrun.
   char small[4];
   EXPECT_TRUE(ScanOptionArgument("LOWERLIMIT(123456)", kKeywordLowerLimit, small, sizeof small));
   EXPECT_STREQ(small, "123");
 }
 
 TEST(InstallerOptions, LongCommandLinesAreCutAt256Bytes) {
-  // The working copy holds 255 characters after the keyword's start.
-  const std::string keyword = "LOWERLIMIT";
-  auto limitWith = [](const std::string& line) {
+  // The working copy holds 255 characters from the keyword's start.
+  const std::string pad(255 - 10 - 5, ' ');
+  struct Case { std::string line; int32_t lower, upper; } cases[] = {
+      {"LOWERLIMIT" + pad + "(130)", 130, 220},   // ends at character 255: inside
+      {"LOWERLIMIT " + pad + "(130)", 120, 220},  // one more: the ")" is outside
+      {std::string(5000, 'x') + "LOWERLIMIT(135)", 135, 220},
+      {"LOWERLIMIT(" + std::string(4000, '9'), 120, 220},  // no ")" inside the copy
+      {"UPPERLIMIT(" + std::string(200, '0') + "230)", 120, 230}};
+  ASSERT_EQ(cases[0].line.size(), 255u);
+  for (const Case& c : cases) {
     InstallerState s = FreshState();
-    ApplyLimitOptions(line.c_str(), &s);
-    return std::make_pair(s.LowerLimit, s.UpperLimit);
-  };
-  // "(130)" ends exactly at character 255: still inside.
-  std::string fits = keyword + std::string(255 - keyword.size() - 5, ' ') + "(130)";
-  ASSERT_EQ(fits.size(), 255u);
-  EXPECT_EQ(limitWith(fits).first, 130);
-  // One character more and the ")" falls outside the copy.
-  std::string cut = keyword + std::string(256 - keyword.size() - 5, ' ') + "(130)";
-  EXPECT_EQ(limitWith(cut).first, 120);
-  // Long text before the keyword does not matter.
-  EXPECT_EQ(limitWith(std::string(5000, 'x') + "LOWERLIMIT(135)").first, 135);
-  // A huge argument without its ")" inside the copy: no argument.
-  EXPECT_EQ(limitWith("LOWERLIMIT(" + std::string(4000, '9')).first, 120);
-  EXPECT_EQ(limitWith("UPPERLIMIT(" + std::string(200, '0') + "230)").second, 230);
+    ApplyLimitOptions(c.line.c_str(), &s);
+    EXPECT_EQ(std::make_pair(s.LowerLimit, s.UpperLimit), std::make_pair(c.lower, c.upper))
+        << c.line.size();
+  }
 }
 
 TEST(InstallerOptions, LimitsAndClamps) {
-  struct Case {
-    const char* commandLine;
-    int32_t lowerBeforeClamp, upperBeforeClamp, lower, upper;
-  } cases[] = {
+  struct Case { const char* commandLine; int32_t lowerBeforeClamp, upperBeforeClamp, lower, upper; }
+  cases[] = {
       {"", 120, 220, 120, 220},                  {"LOWERLIMIT(90)", 90, 220, 100, 220},
       {"LOWERLIMIT(150)", 150, 220, 140, 220},   {"LOWERLIMIT(-5)", -5, 220, 100, 220},
       {"LOWERLIMIT(100) UPPERLIMIT(240)", 100, 240, 100, 240},
@@ -117,10 +109,8 @@ TEST(InstallerOptions, LimitsAndClamps) {
 }
 
 TEST(InstallerOptions, PlatformOptionsInTableOrder) {
-  struct Case {
-    const char* commandLine;
-    int32_t startKind, startWin98, f95, f98, fnt4, fnt5, win98, kind;
-  } cases[] = {
+  struct Case { const char* commandLine; int32_t startKind, startWin98, f95, f98, fnt4, fnt5,
+                win98, kind; } cases[] = {
       {"", 2, 0, 0, 0, 0, 0, 0, 2},          // nothing forced: detection stands
       {"", 1, 1, 0, 0, 0, 0, 1, 1},
       {"FORCE95", 1, 1, 1, 0, 0, 0, 0, 1},   // Windows 98 seen as 95
@@ -149,12 +139,8 @@ uint32_t Build9x(uint32_t major, uint32_t minor, uint32_t build) {
 }
 
 TEST(InstallerPlatform, DetectAndIsWin98) {
-  struct Case {
-    const char* name;
-    bool fails;
-    uint32_t platformId, major, minor, build;
-    int32_t kind, win98;
-  } cases[] = {
+  struct Case { const char* name; bool fails; uint32_t platformId, major, minor, build;
+                int32_t kind, win98; } cases[] = {
       {"95 4.0.950", false, 1, 4, 0, Build9x(4, 0, 950), 1, 0},
       {"95 OSR2 4.0.1111", false, 1, 4, 0, Build9x(4, 0, 1111), 1, 0},
       {"98 beta 4.10.1997", false, 1, 4, 10, Build9x(4, 10, 1997), 1, 0},
@@ -183,12 +169,8 @@ TEST(InstallerPlatform, DetectAndIsWin98) {
 }
 
 TEST(InstallerStartup, PrepareRunsDiscoveryOnlyOn9x) {
-  struct Case {
-    const char* name;
-    FakeSystemInfo sys;
-    const char* commandLine;
-    int32_t kind, win98, count, lower, upper;
-  } cases[] = {
+  struct Case { const char* name; FakeSystemInfo sys; const char* commandLine;
+                int32_t kind, win98, count, lower, upper; } cases[] = {
       {"Windows 98", FakeSystemInfo::Windows98(), "", 1, 1, 2, 120, 220},
       {"NT 4", FakeSystemInfo::NT(4), "", 2, 0, 0, 120, 220},
       {"NT 5 forced to 98", FakeSystemInfo::NT(5), "FORCE98", 1, 1, 2, 120, 220},
@@ -197,9 +179,7 @@ TEST(InstallerStartup, PrepareRunsDiscoveryOnlyOn9x) {
   };
   for (Case& c : cases) {
     MemoryRegistry reg;
-    // A description of 250 characters fits the installer's 256 bytes (the
-    // page's probe with 128 bytes would reject it); 256 and the terminator
-    // do not.
+    // 250 characters fit the installer's 256 bytes (not the page's 128); 256 do not.
     const std::string fits = std::string(243, 'x') + "voodoo3", long256 = std::string(249, 'x') +
                                                                            "voodoo3";
     const std::pair<int, std::string> descriptions[] = {
@@ -216,7 +196,6 @@ TEST(InstallerStartup, PrepareRunsDiscoveryOnlyOn9x) {
     if (c.count == 2) {
       EXPECT_EQ(fault::Instances(s.AdapterList), (std::vector<int>{0, 3}));
       EXPECT_EQ(s.AdapterList.selected, 1);
-      // Instance keys are opened for KEY_READ; nothing is written.
       size_t opens = 0;
       for (const MemoryRegistry::Call& call : reg.Calls()) {
         EXPECT_EQ(call.op & MemoryRegistry::kOpWrites, 0u) << call.path;
@@ -247,13 +226,11 @@ TEST(InstallerStartup, PageModulePath) {
         << (c.own ? c.own : "(null)");
     EXPECT_STREQ(out, c.expected);
   }
-  // A folder so deep that the module's path does not fit: not found, no
-  // truncated path.
+  // A path that does not fit is not found, never truncated.
   std::string deep = "C:\\" + std::string(240, 'd') + "\\tachinst.exe";
   char out[256];
   EXPECT_FALSE(BuildPageModulePath(deep.c_str(), "TACHPAGE.DLL", out, sizeof out));
   EXPECT_STREQ(out, "");
-  // Exactly 255 characters fit.
   std::string edge = "C:\\" + std::string(255 - 3 - 1 - 12, 'd') + "\\x.exe";
   EXPECT_TRUE(BuildPageModulePath(edge.c_str(), "TACHPAGE.DLL", out, sizeof out));
   EXPECT_EQ(std::string(out).size(), 255u);
@@ -275,8 +252,7 @@ TEST(InstallerLanguage, StringBasesAndFailureIds) {
 }
 
 TEST(InstallerLanguage, CycleRunsOverTheWholeRun) {
-  // A German system: dialog texts are German unless the gesture asked for
-  // the next step of the cycle, which starts at English and is never reset.
+  // German unless a gesture asked for the next step of the cycle, never reset.
   InstallerState s = FreshState();
   struct Step { bool gesture; uint16_t expected; } steps[] = {
       {false, 7},  // Select Model opens in German

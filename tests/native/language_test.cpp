@@ -42,7 +42,6 @@ TEST(Language, GestureCycleStartsAtEnglishWhateverTheSystem) {
       EXPECT_EQ(s.cycleRequested, 0);
       EXPECT_EQ(s.cycleLanguage, want);
     }
-    // Without a request the system language comes back.
     EXPECT_EQ(PickLanguage(&s, system), system & 0x3FF);
   }
 }
@@ -50,9 +49,6 @@ TEST(Language, GestureCycleStartsAtEnglishWhateverTheSystem) {
 TEST(Language, LayoutChoice) {
   EXPECT_EQ(PageLayoutFor(9), kPageLayoutEnglish);
   for (uint16_t lang : {12, 7, 10, 0}) EXPECT_EQ(PageLayoutFor(lang), kPageLayoutOther);
-  EXPECT_EQ(ApplyFailedStringFor(0), 118);
-  EXPECT_EQ(ApplyFailedStringFor(39), 119);
-  EXPECT_EQ(ApplyFailedStringFor(78), 120);
 }
 
 // The English table must equal the rectangles of template 501, and both

@@ -1,6 +1,4 @@
-// The deliverables' own memcpy, memmove, memset, memcmp and strlen
-// (settings/nocrt), compiled here under other names so that they do not
-// replace the host's.
+// settings/nocrt under other names, so that it does not replace the host's.
 #define memcpy nocrt_memcpy
 #define memmove nocrt_memmove
 #define memset nocrt_memset

@@ -1,5 +1,4 @@
-// The settings page's reactions, driven through a recording view with the
-// real settings core on an in-memory registry.
+// The settings page's reactions, through a recording view and the real core.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -16,7 +15,6 @@ namespace {
 using regtest::kProduct;
 const std::string kClass0 = regtest::DisplayKey(0);
 
-// The six controls usable only while clock adjustment is enabled.
 const int kClockControls[] = {kIdClockTrackbar,   kIdClockLabel,      kIdMhzLabel,
                               kIdLowerLimitLabel, kIdUpperLimitLabel, kIdRestartNote};
 
@@ -44,7 +42,6 @@ class FakeView : public PageView {
     if (message == kTbmSetPos) pos = v;
     if (message == kTbmSetRangeMin) rangeMin = v;
     if (message == kTbmSetRangeMax) rangeMax = v;
-    // The control keeps its thumb inside its range.
     pos = pos < rangeMin ? rangeMin : pos > rangeMax ? rangeMax : pos;
     return 0;
   }
@@ -78,9 +75,7 @@ class FakeView : public PageView {
   void RunRefreshRates() override { ++refreshRuns; }
   WindowHandle Owner() override { return 0x1234; }
 
-  // The clock controls at a glance: the trackbar's range, thumb and tick
-  // spacing, the three numbers, box 1009, and which of kClockControls are
-  // enabled.
+  // The trackbar, the three numbers, box 1009 and which kClockControls are on.
   std::string Clock() {
     std::string on;
     for (int id : kClockControls) on += enabled[id] ? '1' : '0';
@@ -107,15 +102,13 @@ struct Page {
                              {kClass0 + "\\DEFAULT", "Grxclock", "180"}});
   }
 
-  // Runs the page through steps: "name=value" checks what the page shows,
-  // anything else is what the user (or the sheet) does to it.
+  // "name=value" checks what the page shows; anything else is done to it.
   void Steps(std::initializer_list<const char*> steps) {
     for (const std::string step : steps) {
       SCOPED_TRACE(step);
       const size_t eq = step.find('=');
       const std::string name = step.substr(0, eq), value = step.substr(eq + 1);
       const DriverSettings& s = model.settings;
-      // A switch's record and its check box.
       auto box = [&](int32_t record, int id) {
         return std::to_string(record) + "/" + std::to_string(view.checks[id]);
       };
@@ -185,9 +178,8 @@ TEST(PageModel, NoAdapterStartsFromTheStockClock) {
 }
 
 TEST(PageModel, TrackbarChangesMarkModifiedOnce) {
-  // A notification that leaves the thumb where it was counts as a change,
-  // on a page that nothing has modified yet.
-  // Later changes send nothing more.
+  // A notification that leaves the thumb where it was counts as a first
+  // change; later changes send nothing more.
   Page p;
   p.Steps({"init", "blank label", "scroll", "clock=180", "label=180", "sheet=+", "pos 200",
            "scroll", "clock=200", "label=200", "glide", "sheet=+"});
@@ -235,15 +227,12 @@ TEST(PageModel, ApplyWritesAndClearsModified) {
 }
 
 TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
-  struct Case {
-    uint16_t lang;
-    int32_t messageId;
-    bool changedFirst;
-  } cases[] = {{0x0409, 118, true}, {0x040C, 119, false}, {0x0407, 120, true}};
+  struct Case { uint16_t lang; int32_t messageId; bool changedFirst; } cases[] = {
+      {0x0409, 118, true}, {0x040C, 119, false}, {0x0407, 120, true}};
   const std::string kDefault0 = std::string(kClass0) + "\\DEFAULT";
   for (const Case& c : cases) {
-    // Loading a clock above the limit: the limit message, then the same
-    // words when its reset cannot be stored; nothing more when it can.
+    const Boxes notSaved = {{"S" + std::to_string(c.messageId), "Tachymark"}};
+    // A clock above the limit, then the Apply failure words if its reset is refused.
     for (bool refused : {false, true}) {
       Page q;
       q.sys.languageId = c.lang;
@@ -251,22 +240,17 @@ TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
       if (refused) q.reg.MakeReadOnly(kDefault0);
       q.model.OnInitDialog();
       EXPECT_EQ(q.sink.messages.size(), 1u);
-      const std::vector<std::pair<std::string, std::string>> notSaved = {
-          {"S" + std::to_string(c.messageId), "Tachymark"}};
-      EXPECT_EQ(q.view.boxes, refused ? notSaved : decltype(notSaved){});
+      EXPECT_EQ(q.view.boxes, refused ? notSaved : Boxes{});
       EXPECT_EQ(q.reg.Text(kDefault0, "Grxclock"), refused ? "250" : "220");
       EXPECT_EQ(q.model.settings.currentClock, 220);
     }
     Page p;
     p.sys.languageId = c.lang;
-    p.Steps({"init"});
-    if (c.changedFirst) p.Steps({"glide"});
+    p.Steps({"init", c.changedFirst ? "glide" : "sheet="});
     p.reg.MakeReadOnly("HKLM\\System\\CurrentControlSet\\Services\\Class\\Display");
-    // One PSM_CHANGED in all (from the change or from the failure), no
-    // PSM_UNCHANGED.
+    // One PSM_CHANGED in all (from the change or the failure).
     p.Steps({"failed apply", "modified=1", "sheet=+"});
-    EXPECT_EQ(p.view.boxes, (Boxes{{"S" + std::to_string(c.messageId), "Tachymark"}}));
-    // Once the registry is writable again the next Apply goes through.
+    EXPECT_EQ(p.view.boxes, notSaved);
     p.reg.ClearFaults();
     p.Steps({"apply", "modified=0"});
   }

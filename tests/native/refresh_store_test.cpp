@@ -22,19 +22,16 @@ class RefreshStoreTest : public ::testing::Test {
     InitModeTable(&table);
     SetWords(english, "Adapter", "Default", "Optimal");
   }
-  // Every call of the given kind, as "path|value".
   std::vector<std::string> CallsOf(MemoryRegistry::Op op) const {
     std::vector<std::string> out;
     for (const auto& c : regtest::CallsOf(reg, op)) out.push_back(c.path + "|" + c.value);
     return out;
   }
   bool AnyCreate() const { return !CallsOf(MemoryRegistry::kOpCreate).empty(); }
-  // What a row holds after reading: the key flag, the rate list, the choice.
   static std::string Row(int32_t key, const std::string& rates, const std::string& choice) {
     return "key " + std::to_string(key) + " [" + rates + "] [" + choice + "]";
   }
   static std::string Row(const ModeRow& r) { return Row(r.keyExists, r.rateList, r.choiceText); }
-  // Save and OK, and one depth's rows, with the English words and `source`.
   void Save(std::vector<int32_t> adapters, int32_t depth, int32_t link, AdapterRefreshSetting s) {
     SaveChoices(reg, Adapters(adapters), depth, link, s, english, source, &table);
   }
@@ -48,9 +45,7 @@ class RefreshStoreTest : public ::testing::Test {
   TableSource source;
 };
 
-// The fifteen modes as the driver names their keys and the dialog numbers
-// its controls: the list ids do not run in row order, and the last mode is
-// 2046 (not 2048) wide.
+// The list ids do not run in row order, and the last mode is 2046 (not 2048) wide.
 TEST_F(RefreshStoreTest, ModeTableStartsEmptyAndBuildsKeyPaths) {
   const ModeRowSpec rows[kModeRowCount] = {
       {"640x480", "640,480", 1024, 1035},       {"800x600", "800,600", 1025, 1036},
@@ -139,12 +134,9 @@ TEST_F(RefreshStoreTest, ReadModeRowFromPresentAbsentAndOddValues) {
   std::string longList = "5,";  // then 45 entries "NNN,": 181 characters
   for (int i = 0; i < 45; ++i) longList += std::to_string(100 + i) + ",";
   longList.pop_back();
-  struct Case {
-    const char* name;
-    std::optional<std::string> rates, refresh;  // nullopt: value absent
-    bool keyExists;
-    std::string expectRates, expectChoice;
-  } cases[] = {
+  // nullopt: value absent
+  struct Case { const char* name; std::optional<std::string> rates, refresh; bool keyExists;
+                std::string expectRates, expectChoice; } cases[] = {
       {"plain", "60,72,75", "72", true, "60,72,75", "72"},
       {"no values", std::nullopt, std::nullopt, true, "", ""},
       {"empty RefreshRate", "60", "", true, "60", ""},
@@ -204,7 +196,6 @@ TEST_F(RefreshStoreTest, AdapterRefreshSettingReadsOnlyMinusOneAsOptimal) {
     }
     EXPECT_EQ(r.OpenHandleCount(), 0u);
   }
-  // No DEFAULT key: the setting stays as it was.
   for (AdapterRefreshSetting start : {RefreshDefault, RefreshOptimal}) {
     AdapterRefreshSetting setting = start;
     ReadAdapterRefreshSetting(reg, 5, &setting);
@@ -213,7 +204,6 @@ TEST_F(RefreshStoreTest, AdapterRefreshSettingReadsOnlyMinusOneAsOptimal) {
 }
 
 TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
-  // Adapter 0 offers 640x480 and 800x600 at 16 bit; adapter 2 only 640x480.
   reg.AddKey(ModeKey(0, 16, "640,480"));
   reg.AddKey(ModeKey(0, 16, "800,600"));
   reg.AddKey(ModeKey(2, 16, "640,480"));
@@ -233,7 +223,7 @@ TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
     EXPECT_EQ(call.access, kKeySetValue);
   // The selection is fetched again for every adapter.
   for (int i = 0; i < kModeRowCount; ++i) EXPECT_EQ(source.asked[i], 2) << i;
-  // Writing Adapter where the value is absent is a harmless delete.
+  // Adapter where the value is absent: a harmless delete.
   source.selected[1] = "Adapter";
   WriteDepth({0, 2}, 16);
   EXPECT_FALSE(reg.ValueExists(ModeKey(0, 16, "800,600"), "RefreshRate"));
@@ -242,15 +232,10 @@ TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
-// A row whose list has no selection writes back what was read, encoded as
-// a selection would be: a stored text equal to the Adapter word deletes the
-// value, an absent or empty one is stored as 60.
+// A row without selection writes back what was read, encoded as a selection.
 TEST_F(RefreshStoreTest, RowsWithoutSelectionWriteBackTheStoredTextEncoded) {
   const std::optional<std::string> kDeleted;
-  struct Case {
-    std::optional<std::string> stored;  // nullopt: RefreshRate absent
-    std::optional<std::string> written;  // nullopt: value deleted
-  } cases[] = {
+  struct Case { std::optional<std::string> stored, written; } cases[] = {  // nullopt: absent
       {"100", "100"}, {"200", "60"},          {"0", "60"},       {"72", "72"},
       {"Adapter", kDeleted}, {"Default", "0"}, {"Optimal", "-1"}, {"", "60"}, {kDeleted, "60"},
   };
@@ -313,7 +298,6 @@ TEST_F(RefreshStoreTest, LinkedSaveWritesDepthThenAdapterThenRow) {
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
   EXPECT_FALSE(AnyCreate());
 
-  // Link off: the shown depth only.
   reg.ResetCalls();
   Save({0, 2}, 24, 0, RefreshOptimal);
   auto sets = CallsOf(MemoryRegistry::kOpSet);
@@ -337,12 +321,8 @@ TEST_F(RefreshStoreTest, AdapterSettingDefaultWritesZeroAndNeverDeletes) {
 
 TEST_F(RefreshStoreTest, PreferencesLoadDefaultsAndSaveOnlyIntoAnExistingKey) {
   const std::nullopt_t kAbsent = std::nullopt;
-  struct Case {
-    const char* name;
-    bool key;
-    std::optional<std::string> depth, link;
-    int32_t expectDepth, expectLink;
-  } cases[] = {
+  struct Case { const char* name; bool key; std::optional<std::string> depth, link;
+                int32_t expectDepth, expectLink; } cases[] = {
       {"no key", false, kAbsent, kAbsent, 8, 0}, {"empty key", true, kAbsent, kAbsent, 8, 0},
       {"16 linked", true, "16", "1", 16, 1},     {"15 and 2", true, "15", "2", 15, 2},
       {"letters", true, "abc", "yes", 0, 0},
@@ -357,7 +337,6 @@ TEST_F(RefreshStoreTest, PreferencesLoadDefaultsAndSaveOnlyIntoAnExistingKey) {
     int32_t depth = -5, link = -5;
     LoadDialogPreferences(r, &depth, &link);
     EXPECT_EQ(std::make_pair(depth, link), std::make_pair(c.expectDepth, c.expectLink)) << c.name;
-    // What was read is written back unchanged.
     SaveDialogPreferences(r, depth, link);
     EXPECT_EQ(r.KeyExists(kProduct), c.key) << c.name;
     const std::string d = std::to_string(c.expectDepth), l = std::to_string(c.expectLink);
@@ -365,8 +344,7 @@ TEST_F(RefreshStoreTest, PreferencesLoadDefaultsAndSaveOnlyIntoAnExistingKey) {
       regtest::ExpectValues(r, {{kProduct, "ColorDepth", d.c_str()},
                                 {kProduct, "LinkAllColorDepths", l.c_str()}});
     EXPECT_EQ(r.OpenHandleCount(), 0u);
-    // The load opens the product key for reading only, the save for setting
-    // values; neither creates it.
+    // Opened for reading, then for setting values; never created.
     std::vector<std::string> opens;
     for (const auto& call : regtest::CallsOf(r, MemoryRegistry::kOpOpen | MemoryRegistry::kOpCreate))
       opens.push_back(call.path + " " + std::to_string(call.access));
@@ -454,20 +432,15 @@ TEST_F(RefreshStoreTest, RegistryFaultsFallBackSilently) {
   EXPECT_EQ(reg.OpenHandleCount(), 0u);
 }
 
-// The dialog's layout tables against the template's geometry: rows 0..7 in
-// the left column, 8..14 in the right one, 14 units apart; each label
-// followed by its list, the link check box last.
+// Rows 0..7 left, 8..14 right, 14 units apart; each label, its list; link last.
 TEST(RefreshLayout, TablesFollowTheModeTableAndTheTemplateGeometry) {
-  // "id x,y width x height"
   auto rect = [](int id, int x, int y, int w, int h) {
     return std::to_string(id) + " " + std::to_string(x) + "," + std::to_string(y) + " " +
            std::to_string(w) + "x" + std::to_string(h);
   };
   auto row = [&](const ControlLayoutRow& r) { return rect(r.id, r.x, r.y, r.width, r.height); };
-  struct Expect {
-    const ControlLayoutRow* table;
-    int rightShift, listWidth, linkX, linkWidth;
-  } tables[] = {{kRefreshLayoutEnglish, 0, 44, 137, 92}, {kRefreshLayoutOther, -7, 51, 130, 100}};
+  struct Expect { const ControlLayoutRow* table; int rightShift, listWidth, linkX, linkWidth; }
+  tables[] = {{kRefreshLayoutEnglish, 0, 44, 137, 92}, {kRefreshLayoutOther, -7, 51, 130, 100}};
   for (const Expect& e : tables) {
     for (int i = 0; i < kModeRowCount; ++i) {
       const int y = 14 * (i < 8 ? i : i - 8), x = i < 8 ? 0 : 116 + e.rightShift;

@@ -1,11 +1,6 @@
-// The registry calls the page makes while it opens and applies, against the
-// sequence the load and apply rules require: every call is listed, in order,
-// and no call beyond them is allowed. A call too many here is a wineserver
-// round trip (or a trip into the 9x registry) on every opening of the tab.
-//
-// The counts are printed as "registry-budget:" lines; scripts/bench.sh shows
-// them.
-
+// Every registry call the page makes while it opens and applies, in order:
+// a call too many is a wineserver round trip (or a trip into the 9x registry)
+// on every opening of the tab. scripts/bench.sh shows the printed counts.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -20,8 +15,7 @@ namespace tachy {
 namespace {
 
 using Reg = MemoryRegistry;
-// One line per call: "open <key>", "query <key> [<value>]"; keys without
-// the "HKLM\" root.
+// "open <key>", "query <key> [<value>]"; keys without the "HKLM\" root.
 using Sequence = std::vector<std::string>;
 
 const char kProduct[] = "Software\\Tachymark";
@@ -34,9 +28,7 @@ std::string Line(const std::string& op, const std::string& path, const std::stri
 
 using fault::Lower;
 
-// Compares the recorded calls with the expected ones (key paths and value
-// names without regard to case, as the registry treats them), one line per
-// call, so that a difference shows as a diff of the two lists.
+// Without regard to case, as the registry compares names.
 void ExpectSequence(const Reg& reg, const Sequence& expected) {
   static const char* const kOps[] = {"open", "create", "query", "set",
                                      "delete-value", "delete-key", "close"};
@@ -55,8 +47,6 @@ void AddWrite(Sequence* e, const std::string& key, const char* op, const char* v
   e->insert(e->end(), {Line("create", key), Line(op, key, value), Line("close", key)});
 }
 
-// ReadForceFlag on an installed system without force values: the key opens,
-// the value is missing, the key is closed.
 Sequence ForceFlags() {
   Sequence e;
   for (const char* name : {"ForceNT4", "ForceNT5"}) AddRead(&e, kProduct, name);
@@ -70,12 +60,10 @@ void AddProductLoad(Sequence* e) {
   e->push_back(Line("close", kProduct));
 }
 
-// Apply's first step: EnableClock into the existing product key.
 Sequence ProductApply() {
   return {Line("open", kProduct), Line("set", kProduct, "EnableClock"), Line("close", kProduct)};
 }
 
-// A product key as the installer leaves it, after the user enabled the clock.
 void SeedProduct(Reg& reg) {
   const std::string p = std::string("HKLM\\") + kProduct;
   regtest::PutValues(reg, {{p, "LowerLimit", "120"}, {p, "UpperLimit", "220"},
@@ -84,9 +72,7 @@ void SeedProduct(Reg& reg) {
                            {p, "LinkAllColorDepths", "0"}});
 }
 
-// Opens the page as its dialog initialisation does (stored clock 170, Glide
-// switch off), then applies the Glide switch on and the clock 175, checking
-// both call sequences and printing their lengths.
+// Loads the stored clock 170 with the Glide switch off, applies 175 and on.
 void LoadAndApply(Reg& reg, FakeSystemInfo sys, PlatformKind kind, const Sequence& load,
                   const Sequence& apply, const std::string& label) {
   RecordingMessageSink sink;
@@ -123,8 +109,6 @@ TEST(RegistryBudget, Windows9xOneAdapterLoadAndApply) {
   reg.AddKey("HKLM\\" + a0 + "\\Glide");
   reg.AddKey("HKLM\\" + a0 + "\\D3D");
 
-  // The force values, the one board and fifteen empty slots, the product
-  // values, then the board's three values.
   Sequence load = ForceFlags();
   AddRead(&load, a0, "DriverDesc");
   for (int n = 1; n < 16; ++n) load.push_back(Line("open", Instance(n)));
@@ -143,8 +127,6 @@ TEST(RegistryBudget, Windows9xOneAdapterLoadAndApply) {
   EXPECT_EQ(reg.Text("HKLM\\" + a0 + "\\Glide", "FX_GLIDE_SWAPINTERVAL"), "0");
 }
 
-// NT 4 and NT 5: no adapter scan, one Device0, no Direct3D read; Apply
-// writes the clock, the Glide value and the second swap interval.
 TEST(RegistryBudget, WindowsNTLoadAndApply) {
   const std::string glide = "SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide";
   for (uint32_t major : {4u, 5u}) {

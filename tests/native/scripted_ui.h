@@ -1,5 +1,4 @@
-// The installer's dialogs for the flow tests (kept apart from test_fakes.h:
-// the installer's string ids clash with the page's).
+// Kept apart from test_fakes.h: the installer's string ids clash with the page's.
 #pragma once
 
 #include <algorithm>
@@ -11,7 +10,7 @@
 namespace tachy {
 
 // The installer's dialogs answered from a script (then OK), doing what the
-// dialog procedures do before they end; records what the user was shown.
+// dialog procedures do before they end.
 class ScriptedUi : public InstallerUi {
  public:
   ScriptedUi(InstallerState* state, std::vector<int32_t> answers, int32_t model = kModel3500)

@@ -1,5 +1,5 @@
-// Small fakes of the system services and the refresh-rate lists for native
-// tests, and the registry paths and read-back checks the tests share.
+// Fakes of the system services and the refresh-rate lists, and the registry
+// read-back checks the native tests share.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,7 +17,6 @@
 
 namespace tachy {
 
-// GetVersionExA and GetSystemDefaultLangID with settable answers.
 class FakeSystemInfo : public SystemInfo {
  public:
   OsVersion version{4, 0, 1381, kVerPlatformWin32Nt};
@@ -45,14 +44,9 @@ class FakeSystemInfo : public SystemInfo {
   uint16_t GetSystemDefaultLangId() override { return languageId; }
 };
 
-// Records every message box and answers IDOK.
 class RecordingMessageSink : public MessageSink {
  public:
-  struct Message {
-    WindowHandle owner;
-    std::string text, caption;
-    uint32_t type;
-  };
+  struct Message { WindowHandle owner; std::string text, caption; uint32_t type; };
   std::vector<Message> messages;
 
   int Show(WindowHandle owner, const char* text, const char* caption, uint32_t type) override {
@@ -61,8 +55,7 @@ class RecordingMessageSink : public MessageSink {
   }
 };
 
-// Stands in for the refresh-rate dialog's lists: a selected text per row,
-// or none; counts how often each row was asked.
+// The refresh-rate dialog's lists: a selected text per row, or none.
 class TableSource : public ChoiceSource {
  public:
   std::optional<std::string> selected[kModeRowCount];
@@ -84,8 +77,7 @@ inline void SetWords(ChoiceWords& words, const char* a, const char* d, const cha
   CopyText(words[2], sizeof words[2], o);
 }
 
-// Not found by argument-dependent lookup: files with helpers of their own
-// under the same names are not disturbed.
+// Apart, so that files with helpers of the same names are not disturbed.
 namespace regtest {
 
 inline const char* const kProduct = fault::kProductPath;
@@ -93,12 +85,10 @@ using fault::kNT4Device0;
 using fault::kNT5Device0;
 using fault::kNTGlide;
 
-// HKLM\System\CurrentControlSet\Services\Class\Display\NNNN and a suffix.
 inline std::string DisplayKey(int n, const std::string& suffix = "") {
   return fault::AdapterKey(n, suffix.c_str());
 }
 
-// A REG_SZ whose data is the text and its terminator.
 inline void ExpectSz(const MemoryRegistry& reg, const std::string& path, const std::string& name,
                      const std::string& text) {
   MemoryRegistry::Value v;
@@ -116,13 +106,8 @@ inline void ExpectDword(const MemoryRegistry& reg, const std::string& path, cons
   EXPECT_EQ(fault::ReadDword(v), n);
 }
 
-// REG_SZ values to seed, or as they must stand (a null text: the value must
-// be absent).
-struct SzValue {
-  std::string path;
-  const char* name;
-  const char* text;
-};
+// REG_SZ values to seed, or as they must stand (a null text: absent).
+struct SzValue { std::string path; const char *name, *text; };
 inline void PutValues(MemoryRegistry& reg, const std::vector<SzValue>& values) {
   for (const SzValue& v : values) reg.PutText(v.path, v.name, v.text);
 }
@@ -135,7 +120,6 @@ inline void ExpectValues(const MemoryRegistry& reg, const std::vector<SzValue>& 
   }
 }
 
-// A list of the given adapter instances, the last one selected.
 inline AdapterList Adapters(const std::vector<int32_t>& instances) {
   AdapterList list;
   ClearAdapterList(&list);
@@ -145,7 +129,6 @@ inline AdapterList Adapters(const std::vector<int32_t>& instances) {
   return list;
 }
 
-// The calls of the given kinds (a mask of MemoryRegistry::Op).
 inline std::vector<MemoryRegistry::Call> CallsOf(const MemoryRegistry& reg, unsigned ops) {
   std::vector<MemoryRegistry::Call> out;
   for (const MemoryRegistry::Call& c : reg.Calls())

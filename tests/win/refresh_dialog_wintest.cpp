@@ -1,27 +1,21 @@
-// The refresh-rate dialog as a user meets it: the real dialog on template
-// 502 (the module's resources are built into this program) runs modally on
-// the main thread, as the page's button runs it, over the real registry of
-// the Wine prefix; a second thread acts on it as a person does, with the
-// mouse and the keyboard through the window system (gui.h), and reads the
-// result back through the controls and the registry.
-//
-// Language runs: with TACHY_EXPECT_LANGID=12 (French), 7 (German) or 10
-// (Spanish, which shows the English texts in the other-language layout) in
-// the environment and LC_ALL set accordingly, the RefreshDialogLanguage tests
-// check the texts and the layout of that language. Without it: English.
+// The refresh-rate dialog as a user meets it: the real dialog on template 502 (its
+// resources are built into this program) runs modally on the main thread over the Wine
+// prefix's registry, while a second thread acts on it with real mouse and keyboard input
+// (gui.h) and reads the result back from the controls and the registry. Language runs
+// (TACHY_EXPECT_LANGID 12 French, 7 German, 10 Spanish: English texts in the other
+// layout; LC_ALL to match) check that language in RefreshDialogLanguage; else English.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "gui.h"
@@ -31,23 +25,21 @@
 namespace tachy {
 namespace {
 
-using gui::KeyExists;
+using gui::PutText;
+using gui::Text;
+
 const char kClassPath[] = "System\\CurrentControlSet\\Services\\Class\\Display";
 const char kProductPath[] = "Software\\Tachymark";
-const char kAbsent[] = "<absent>";
 
-void Put(const std::string& path, const char* name, const std::string& text) {
-  gui::PutText(path, name, text);
-}
-std::string Get(const std::string& path, const char* name) { return gui::Text(path, name); }
-void AddKey(const std::string& path) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &key, nullptr), ERROR_SUCCESS) << path;
-  RegCloseKey(key);
+// "0002" names an adapter's key, "0002/8/640,480" a mode key below it and
+// "0002/DEFAULT" its adapter setting.
+std::string KeyOf(std::string name) {
+  std::replace(name.begin(), name.end(), '/', '\\');
+  if (name.size() > 5 && name.compare(5, 7, "DEFAULT") != 0) name.insert(5, "MODES\\");
+  return std::string(kClassPath) + "\\" + name;
 }
 
-// Every value below a key, "path|name=bytes", for comparing whole states.
+// Every value below a key, "path|name" to its bytes, for comparing whole states.
 void Snapshot(const std::string& path, std::map<std::string, std::string>* out) {
   HKEY key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
@@ -70,14 +62,8 @@ void Snapshot(const std::string& path, std::map<std::string, std::string>* out) 
 }
 std::map<std::string, std::string> State() {
   std::map<std::string, std::string> state;
-  Snapshot(kClassPath, &state);
-  Snapshot(kProductPath, &state);
+  for (const char* root : {kClassPath, kProductPath}) Snapshot(root, &state);
   return state;
-}
-
-std::string Instance(const char* n) { return std::string(kClassPath) + "\\" + n; }
-std::string Mode(const char* n, int depth, const char* mode) {
-  return Instance(n) + "\\MODES\\" + std::to_string(depth) + "\\" + mode;
 }
 
 // The mode table's rows as the template and the driver's keys name them.
@@ -92,35 +78,25 @@ const Row kRows[15] = {
     {1044, 1013, "1792x1344"}, {1045, 1012, "1856x1392"}, {1046, 1014, "1920x1080"},
     {1047, 1015, "1920x1200"}, {1048, 1016, "1920x1440"}, {1049, 1017, "2046x1536"}};
 
-// ---- Reading the dialog (from the acting thread).
+// ---- Reading and acting on the dialog (from the acting thread).
 
-HWND Item(HWND d, int id) { return GetDlgItem(d, id); }
-std::string Text(HWND window) { return gui::TextA(window); }
-std::string Text(HWND d, int id) { return Text(Item(d, id)); }
+HWND Item(HWND d, int id) { return id ? GetDlgItem(d, id) : d; }
 bool Checked(HWND d, int id) { return SendMessageA(Item(d, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-bool Enabled(HWND d, int id) { return IsWindowEnabled(Item(d, id)) != FALSE; }
-std::string Entry(HWND list, LRESULT i) {
-  char text[512] = {};
-  if (SendMessageA(list, CB_GETLBTEXTLEN, i, 0) < static_cast<LRESULT>(sizeof text))
-    SendMessageA(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-  return text;
-}
+bool Dropped(HWND list) { return SendMessageA(list, CB_GETDROPPEDSTATE, 0, 0) != 0; }
 std::vector<std::string> Entries(HWND d, int listId) {
   std::vector<std::string> out;
-  for (LRESULT i = 0, n = SendMessageA(Item(d, listId), CB_GETCOUNT, 0, 0); i < n; ++i)
-    out.push_back(Entry(Item(d, listId), i));
+  for (LRESULT i = 0, n = SendMessageA(Item(d, listId), CB_GETCOUNT, 0, 0); i < n; ++i) {
+    char text[512] = {};
+    if (SendMessageA(Item(d, listId), CB_GETLBTEXTLEN, i, 0) < LRESULT{sizeof text})
+      SendMessageA(Item(d, listId), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+    out.push_back(text);
+  }
   return out;
 }
 // The selected entry's text, or "<none>".
 std::string Selected(HWND d, int listId) {
-  LRESULT index = SendMessageA(Item(d, listId), CB_GETCURSEL, 0, 0);
-  return index == CB_ERR ? "<none>" : Entry(Item(d, listId), index);
-}
-// The four depth buttons' marks as "8 16 24 32" flags, e.g. "0100".
-std::string DepthMarks(HWND d) {
-  std::string marks;
-  for (int id : {1028, 1029, 1030, 1031}) marks += Checked(d, id) ? '1' : '0';
-  return marks;
+  const LRESULT index = SendMessageA(Item(d, listId), CB_GETCURSEL, 0, 0);
+  return index == CB_ERR ? "<none>" : Entries(d, listId).at(index);
 }
 // The control with the keyboard focus (a list for its edit field).
 int FocusId(HWND d) {
@@ -132,292 +108,289 @@ int FocusId(HWND d) {
   return focus ? GetDlgCtrlID(focus) : -1;
 }
 
-// ---- Acting as a person does.
-
-void Press(HWND d, int id) {
-  gui::Click(Item(d, id));
-  gui::Settle(d);
+// Puts the cursor on a screen point and lets the dialog's thread handle what the X server
+// reports of the move: a late motion event of an earlier place would otherwise move Wine's
+// cursor away from the target before the button goes down (a click on OK went to the
+// radio button clicked before it).
+void Point(HWND d, int x, int y) {
+  gui::Foreground(d);
+  POINT now = {-1, -1};
+  for (int tries = 0; tries < 5 && (now.x != x || now.y != y); ++tries) {
+    EXPECT_TRUE(gui::MoveCursorTo(x, y));
+    gui::Settle(d);
+    GetCursorPos(&now);
+  }
+}
+void ClickAt(HWND d, int x, int y) {
+  Point(d, x, y);
+  gui::Send({gui::Mouse(MOUSEEVENTF_LEFTDOWN), gui::Mouse(MOUSEEVENTF_LEFTUP)});
 }
 void Keys(HWND d, std::initializer_list<WORD> keys) {
   gui::Foreground(d);
   gui::Keys(keys);
   gui::Settle(d);
 }
-void AltKey(HWND d, char mnemonic) {
-  gui::Foreground(d);
-  gui::Alt(mnemonic);
-  gui::Settle(d);
+// A click into a list's edit field, at its left end.
+void ClickEdit(HWND d, int listId) {
+  const RECT r = gui::WindowRect(Item(d, listId));
+  ClickAt(d, r.left + 6, (r.top + r.bottom) / 2);
 }
-bool Dropped(HWND list) { return SendMessageA(list, CB_GETDROPPEDSTATE, 0, 0) != 0; }
 
-// Opens the list with its arrow button, clicks the entry, checks it shows.
-void Pick(HWND d, int listId, const std::string& entry) {
+// Opens the list and takes the entry, with the mouse (the arrow button, a click on the
+// entry) or the keyboard (a click into the edit field, F4, arrow keys to it, Enter).
+void Choose(HWND d, int listId, const std::string& entry, bool mouse) {
   HWND list = Item(d, listId);
-  LRESULT index = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                               reinterpret_cast<LPARAM>(entry.c_str()));
+  const LRESULT index = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                     reinterpret_cast<LPARAM>(entry.c_str()));
   ASSERT_NE(index, CB_ERR) << entry;
   const RECT r = gui::WindowRect(list);
-  gui::Foreground(d);
-  gui::ClickAt(r.right - GetSystemMetrics(SM_CXVSCROLL) / 2, (r.top + r.bottom) / 2);
-  ASSERT_TRUE(gui::WaitUntil([&] { return Dropped(list); }, 3000)) << listId << " did not open";
-  COMBOBOXINFO info = {};
-  info.cbSize = sizeof info;
-  ASSERT_TRUE(GetComboBoxInfo(list, &info));
-  RECT item = {};
-  SendMessageA(info.hwndList, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item));
-  POINT at = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
-  ClientToScreen(info.hwndList, &at);
-  const RECT shown = gui::WindowRect(info.hwndList);
-  EXPECT_TRUE(PtInRect(&shown, at)) << entry << " lies outside the opened list of " << listId;
-  gui::ClickAt(at.x, at.y);
-  gui::Settle(d);
-  EXPECT_TRUE(gui::WaitUntil([&] { return !Dropped(list); }, 3000)) << listId;
-  EXPECT_EQ(Selected(d, listId), entry) << listId;
-}
-
-// Clicks into the edit field, opens the list with F4, walks it with the
-// arrow keys to the entry and takes it with Enter.
-void KeyPick(HWND d, int listId, const std::string& entry) {
-  HWND list = Item(d, listId);
-  const LRESULT target = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                      reinterpret_cast<LPARAM>(entry.c_str()));
-  ASSERT_NE(target, CB_ERR) << entry;
-  const RECT r = gui::WindowRect(list);
-  gui::Foreground(d);
-  gui::ClickAt(r.left + 6, (r.top + r.bottom) / 2);
-  Keys(d, {VK_F4});
-  EXPECT_TRUE(gui::WaitUntil([&] { return Dropped(list); }, 3000)) << listId << " did not open";
-  for (int i = 0; i < 12; ++i) {
-    const LRESULT now = SendMessageA(list, CB_GETCURSEL, 0, 0);
-    if (now == target) break;
-    Keys(d, {static_cast<WORD>(now != CB_ERR && now > target ? VK_UP : VK_DOWN)});
+  if (mouse) {
+    ClickAt(d, r.right - GetSystemMetrics(SM_CXVSCROLL) / 2, (r.top + r.bottom) / 2);
+  } else {
+    ClickEdit(d, listId);
+    Keys(d, {VK_F4});
   }
-  Keys(d, {VK_RETURN});
-  EXPECT_FALSE(Dropped(list)) << listId;
-  EXPECT_EQ(Selected(d, listId), entry) << listId;
+  ASSERT_TRUE(gui::WaitUntil([&] { return Dropped(list); }, 3000)) << listId << " did not open";
+  if (mouse) {
+    COMBOBOXINFO info = {};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetComboBoxInfo(list, &info));
+    RECT item = {};
+    SendMessageA(info.hwndList, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item));
+    POINT at = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    ClientToScreen(info.hwndList, &at);
+    const RECT shown = gui::WindowRect(info.hwndList);
+    EXPECT_TRUE(PtInRect(&shown, at)) << entry << " lies outside the opened list of " << listId;
+    ClickAt(d, at.x, at.y);
+    gui::Settle(d);
+  } else {
+    for (int i = 0; i < 12; ++i) {
+      const LRESULT now = SendMessageA(list, CB_GETCURSEL, 0, 0);
+      if (now == index) break;
+      Keys(d, {static_cast<WORD>(now != CB_ERR && now > index ? VK_UP : VK_DOWN)});
+    }
+    Keys(d, {VK_RETURN});
+  }
+  EXPECT_TRUE(gui::WaitUntil([&] { return !Dropped(list); }, 3000)) << listId;
+  EXPECT_EQ(Selected(d, listId), entry);
 }
 
-// A scenario as a list of steps, "verb id=value": click, pick (mouse),
-// keypick (keyboard) act; sel, marks, on/off, checked/unchecked check the
-// dialog, rate (instance/depth/mode) and pref check the registry.
-void Steps(HWND d, std::initializer_list<const char*> steps) {
-  for (const std::string step : steps) {
+// A scenario as steps "verb id=value". Acting: click, pick (mouse), keypick (keyboard),
+// type (digits into an edit field in place of its text), key tab|esc|enter, alt <mnemonic
+// or F4>. Checking the dialog: text (id 0: the caption), list (the entries after the
+// English words, comma-separated), sel, marks (the depth buttons), focus, on/off,
+// checked/unchecked, closed, visible; the id "rows" or "rows7-14" names those rows (their
+// label and list for on/off). Checking the registry: pref <name>, rate <key> (RefreshRate;
+// "*/..." on both Voodoo3 adapters) and nokey <key>, keys named as KeyOf names them.
+void Steps(HWND d, const std::vector<std::string>& steps) {
+  for (const std::string& step : steps) {
     SCOPED_TRACE(step);
     const size_t eq = step.find('='), space = step.find(' ');
     const std::string verb = step.substr(0, std::min(eq, space));
     const std::string arg = space < eq ? step.substr(space + 1, eq - space - 1) : "";
     const std::string value = eq == std::string::npos ? "" : step.substr(eq + 1);
-    const int id = std::atoi(arg.c_str());
-    if (verb == "click") Press(d, id);
-    else if (verb == "pick") Pick(d, id, value);
-    else if (verb == "keypick") KeyPick(d, id, value);
-    else if (verb == "sel") EXPECT_EQ(Selected(d, id), value);
-    else if (verb == "marks") EXPECT_EQ(DepthMarks(d), value);
-    else if (verb == "on" || verb == "off") EXPECT_EQ(Enabled(d, id), verb == "on");
+    std::vector<int> lists = {std::atoi(arg.c_str())}, labels;
+    if (arg.compare(0, 4, "rows") == 0) {
+      int low = 0, high = 14;
+      std::sscanf(arg.c_str() + 4, "%d-%d", &low, &high);
+      lists.clear();
+      for (int i = low; i <= high; ++i) {
+        lists.push_back(kRows[i].listId);
+        labels.push_back(kRows[i].labelId);
+      }
+    }
+    const int id = lists[0];
+    if (verb == "click") {
+      const POINT at = gui::Centre(Item(d, id));
+      ClickAt(d, at.x, at.y);
+      gui::Settle(d);
+    } else if (verb == "pick" || verb == "keypick") {
+      Choose(d, id, value, verb == "pick");
+    } else if (verb == "type") {
+      ClickEdit(d, id);
+      Keys(d, {VK_END});
+      for (size_t n = gui::TextA(Item(d, id)).size(); n > 0; --n) Keys(d, {VK_BACK});
+      for (char c : value) Keys(d, {static_cast<WORD>(c)});
+      EXPECT_EQ(gui::TextA(Item(d, id)), value);
+    } else if (verb == "key") {
+      const WORD vk = arg == "tab" ? VK_TAB : arg == "esc" ? VK_ESCAPE
+                      : arg == "enter" ? VK_RETURN : 0;
+      ASSERT_NE(vk, 0) << "unknown key";
+      Keys(d, {vk});
+    } else if (verb == "alt") {
+      const WORD vk = arg == "F4" ? VK_F4 : static_cast<WORD>(VkKeyScanA(arg[0]) & 0xFF);
+      gui::Foreground(d);
+      gui::Send({gui::KeyInput(VK_MENU, false), gui::KeyInput(vk, false),
+                 gui::KeyInput(vk, true), gui::KeyInput(VK_MENU, true)});
+      gui::Settle(d);
+    } else if (verb == "marks") {
+      std::string marks;  // 8 16 24 32 bit, e.g. "0100"
+      for (int i : {1028, 1029, 1030, 1031}) marks += Checked(d, i) ? '1' : '0';
+      EXPECT_EQ(marks, value);
+    } else if (verb == "rate") {
+      std::vector<std::string> keys = {arg};
+      if (arg[0] == '*') keys = {"0000" + arg.substr(1), "0002" + arg.substr(1)};
+      for (const std::string& key : keys)
+        EXPECT_EQ(Text(KeyOf(key), "RefreshRate"), value) << key;
+    } else if (verb == "on" || verb == "off") {
+      for (const std::vector<int>* ids : {&lists, &labels})
+        for (int i : *ids) EXPECT_EQ(IsWindowEnabled(Item(d, i)) != FALSE, verb == "on") << i;
+    } else if (verb == "sel") {
+      for (int i : lists) EXPECT_EQ(Selected(d, i), value) << i;
+    } else if (verb == "list") {
+      for (int i : lists) {
+        std::string entries;
+        for (const std::string& e : Entries(d, i)) entries += e + ",";
+        EXPECT_EQ(entries, "Adapter,Default,Optimal," + value + ",") << i;
+      }
+    } else if (verb == "text") EXPECT_EQ(gui::TextA(Item(d, id)), value);
+    else if (verb == "focus") EXPECT_EQ(FocusId(d), std::atoi(value.c_str()));
     else if (verb == "checked" || verb == "unchecked") EXPECT_EQ(Checked(d, id), verb == "checked");
-    else if (verb == "pref") EXPECT_EQ(gui::Text(kProductPath, arg.c_str()), value);
-    else if (verb == "rate")  // rate 0002/16/800,600=75
-      EXPECT_EQ(Get(Mode(arg.substr(0, 4).c_str(), std::atoi(arg.c_str() + 5),
-                         arg.substr(arg.rfind('/') + 1).c_str()), "RefreshRate"), value);
+    else if (verb == "closed")
+      EXPECT_TRUE(gui::WaitUntil([&] { return !IsWindow(d) || !IsWindowVisible(d); }, 5000));
+    else if (verb == "visible") EXPECT_TRUE(IsWindowVisible(d));
+    else if (verb == "pref") EXPECT_EQ(Text(kProductPath, arg.c_str()), value);
+    else if (verb == "nokey") EXPECT_FALSE(gui::KeyExists(KeyOf(arg)));
     else ADD_FAILURE() << "unknown step";
   }
 }
 
-// Waits until the modal loop has ended the dialog.
-bool WaitClosed(HWND d) {
-  return gui::WaitUntil([&] { return !IsWindow(d) || !IsWindowVisible(d); }, 5000);
+bool IsRefreshDialog(HWND w) {
+  char cls[32] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  return lstrcmpA(cls, "#32770") == 0 && GetDlgItem(w, 1035) != nullptr;
 }
+HWND FindDialog() { return gui::FindTopWindow(0, IsRefreshDialog); }
 
-HWND FindDialog() {
-  return gui::FindTopWindow(0, [](HWND w) {
-    char cls[32] = {};
-    GetClassNameA(w, cls, sizeof cls);
-    return std::strcmp(cls, "#32770") == 0 && GetDlgItem(w, 1035) != nullptr;
-  });
-}
-
-// Runs the dialog on this thread, as the page's button does, while `script`
-// acts on it from another. The script ends the dialog (OK or Cancel); what
-// it leaves open (a failed ASSERT) is cancelled afterwards by a message, so
-// that a fault fails the test instead of hanging it.
+// Runs the dialog on this thread, as the page's button does, while `script` acts on it
+// from another and ends it. What a failed ASSERT leaves open is cancelled afterwards by a
+// message, so that a fault fails the test instead of hanging it.
 void RunDialog(const std::function<void(HWND)>& script) {
-  std::atomic<bool> found{false};
+  std::atomic<bool> found{false}, done{false};
   std::thread driver([&] {
     HWND d = nullptr;
-    for (int i = 0; i < 200 && !(d = FindDialog()); ++i) Sleep(50);
-    if (!d) return;
-    found = true;
-    script(d);
+    for (int i = 0; i < 500 && !(d = FindDialog()); ++i) Sleep(20);
+    if (d) {
+      found = true;
+      script(d);
+    }
     for (int i = 0; i < 100 && (d = FindDialog()); ++i) {
       PostMessageA(d, WM_COMMAND, IDCANCEL, 0);
       Sleep(50);
     }
+    done = true;
   });
   RunRefreshRateDialog();
+  // A Settle of the script may still wait for this thread's answer.
+  gui::WaitUntil([&] { return done.load(); }, 60000);
   driver.join();
   EXPECT_TRUE(found) << "the dialog did not open";
 }
-
-// ---- Seeding.
+// The steps up to "closed" act while the dialog runs, those after it see what it wrote.
+void RunSteps(const std::vector<std::string>& steps) {
+  RunDialog([&steps](HWND d) { Steps(d, steps); });
+}
 
 class RefreshDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Clean();
-    // Instances 0000 and 0002 are Voodoo3 boards, 0001 another board; the
-    // dialog reads 0002, the last one found, and writes both.
-    Put(Instance("0000"), "DriverDesc", "3dfx Voodoo3 3000 AGP");
-    Put(Instance("0001"), "DriverDesc", "S3 Trio64V+");
-    Put(Instance("0002"), "DriverDesc", "3dfx Voodoo3 2000 PCI");
-    AddKey(Instance("0000") + "\\DEFAULT");
-    AddKey(Instance("0002") + "\\DEFAULT");
-    Put(kProductPath, "ColorDepth", "8");
-    Put(kProductPath, "LinkAllColorDepths", "0");
+    TearDown();
+    // Instances 0000 and 0002 are Voodoo3 boards, 0001 another board; the dialog reads
+    // 0002, the last one found, and writes both.
+    PutText(KeyOf("0000"), "DriverDesc", "3dfx Voodoo3 3000 AGP");
+    PutText(KeyOf("0001"), "DriverDesc", "S3 Trio64V+");
+    PutText(KeyOf("0002"), "DriverDesc", "3dfx Voodoo3 2000 PCI");
+    for (const char* name : {"0000/DEFAULT", "0002/DEFAULT"}) {  // empty
+      HKEY key;
+      ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), 0, nullptr, 0,
+                                KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
+      RegCloseKey(key);
+    }
+    PutText(kProductPath, "ColorDepth", "8");
+    PutText(kProductPath, "LinkAllColorDepths", "0");
     // 0002, 8 bit: the rows the tests look at.
-    SeedMode("0002", 8, "640,480", "60,72,75", "72");
-    SeedMode("0002", 8, "800,600", "60,75,", nullptr);       // trailing comma
-    SeedMode("0002", 8, "960,720", "", "-1");                // empty rate list
-    SeedMode("0002", 8, "1024,768", "60,70,72,85", "7");     // first entry with 7
-    SeedMode("0002", 8, "1152,864", "60,75", "100");         // matches no entry
-    SeedMode("0002", 8, "1280,960", "60,75", "200");         // matches none, out of range
-    SeedMode("0002", 8, "1280,1024", "60,75", "0");
+    Seed("0002/8/640,480", "60,72,75", "72");
+    Seed("0002/8/800,600", "60,75,", nullptr);      // trailing comma
+    Seed("0002/8/960,720", "", "-1");               // empty rate list
+    Seed("0002/8/1024,768", "60,70,72,85", "7");    // first entry with 7
+    Seed("0002/8/1152,864", "60,75", "100");        // matches no entry
+    Seed("0002/8/1280,960", "60,75", "200");        // matches none, out of range
+    Seed("0002/8/1280,1024", "60,75", "0");
     // 0002, 16 bit: fewer modes.
-    SeedMode("0002", 16, "640,480", "60,72,75", "75");
-    SeedMode("0002", 16, "800,600", "60,85", "85");          // no 8-bit entry begins with 85
-    SeedMode("0002", 16, "1024,768", "60,70,72,85", "-1");
+    Seed("0002/16/640,480", "60,72,75", "75");
+    Seed("0002/16/800,600", "60,85", "85");         // no 8-bit entry begins with 85
+    Seed("0002/16/1024,768", "60,70,72,85", "-1");
     // 0000 lacks 1024x768 at 8 bit and everything at 16 bit but 640x480.
     for (const char* mode : {"640,480", "800,600", "960,720", "1152,864", "1280,960", "1280,1024"})
-      SeedMode("0000", 8, mode, "60", nullptr);
-    SeedMode("0000", 16, "640,480", "60", nullptr);
-    for (int depth : {24, 32}) {
-      SeedMode("0000", depth, "640,480", "60", nullptr);
-      SeedMode("0002", depth, "640,480", "60", nullptr);
-    }
+      Seed(std::string("0000/8/") + mode, "60", nullptr);
+    for (const char* mode : {"0000/16", "0000/24", "0000/32", "0002/24", "0002/32"})
+      Seed(std::string(mode) + "/640,480", "60", nullptr);
   }
-  void TearDown() override { Clean(); }
-
-  static void Clean() {
-    for (int n = 0; n < 16; ++n) {
-      char name[8];
-      wsprintfA(name, "%4.4i", n);
-      gui::DeleteTree(Instance(name));
-    }
+  void TearDown() override {
+    gui::DeleteTree(kClassPath);
     gui::DeleteTree(kProductPath);
   }
-  static void SeedMode(const char* instance, int depth, const char* mode, const char* rates,
-                       const char* refresh) {
-    Put(Mode(instance, depth, mode), "", rates);
-    if (refresh) Put(Mode(instance, depth, mode), "RefreshRate", refresh);
+  static void Seed(const std::string& mode, const char* rates, const char* refresh) {
+    PutText(KeyOf(mode), "", rates);
+    if (refresh) PutText(KeyOf(mode), "RefreshRate", refresh);
   }
 };
 
-const std::vector<std::string> kWords = {"Adapter", "Default", "Optimal"};
-std::vector<std::string> WithWords(std::vector<std::string> rates) {
-  std::vector<std::string> all = kWords;
-  all.insert(all.end(), rates.begin(), rates.end());
-  return all;
-}
-
-// ---- Tests.
-
 TEST_F(RefreshDialogTest, OpensWithTheSelectedAdaptersStoredChoices) {
   RunDialog([](HWND d) {
-    EXPECT_EQ(Text(d), "Refresh Rates");
-    // 1024: 60,72,75 with a stored 72. 1025: a trailing comma adds one empty
-    // entry; no RefreshRate shows Adapter. 1019: an empty rate list gives the
-    // three words and one empty entry. 1020: a stored 7 selects the first
-    // entry beginning with 7. 1021, 1022: stored rates no entry begins with
-    // leave no selection and an empty edit field.
-    EXPECT_EQ(Entries(d, 1024), WithWords({"60", "72", "75"}));
-    EXPECT_EQ(Entries(d, 1025), WithWords({"60", "75", ""}));
-    EXPECT_EQ(Entries(d, 1019), WithWords({""}));
-    const std::pair<int, const char*> shown[] = {{1024, "72"},     {1025, "Adapter"},
-                                                 {1019, "Optimal"}, {1020, "70"},
-                                                 {1021, "<none>"}, {1022, "<none>"},
-                                                 {1023, "Default"}};
-    for (const auto& row : shown) EXPECT_EQ(Selected(d, row.first), row.second) << row.first;
-    EXPECT_EQ(Text(d, 1021), "");
-    EXPECT_EQ(Text(d, 1023), "Default");
-    // Rows without a mode key: disabled, the words and one empty entry.
-    for (int row = 0; row < 15; ++row) {
-      const bool present = row <= 6;
-      EXPECT_EQ(Enabled(d, kRows[row].listId), present) << row;
-      EXPECT_EQ(Enabled(d, kRows[row].labelId), present) << row;
-      if (!present) {
-        EXPECT_EQ(Entries(d, kRows[row].listId), WithWords({""})) << row;
-        EXPECT_EQ(Selected(d, kRows[row].listId), "Adapter") << row;
-      }
-    }
-    Steps(d, {"marks=1000", "on 1028", "on 1029", "on 1030", "on 1031", "unchecked 1032",
-              "checked 1050", "unchecked 1051"});
-    // Texts come from the string table, not the template.
-    EXPECT_EQ(Text(d, 1050), "Default refresh rate");
-    EXPECT_EQ(Text(d, 1051), "Optimal refresh rate");
-    EXPECT_EQ(Text(d, 1032), "&Link all color depths");
-    // The focus starts on the OK button, the template's first control, and
-    // Tab walks the template's order, past the disabled rows and into each
-    // radio group once, back to OK.
-    EXPECT_EQ(FocusId(d), IDOK);
+    // 1025: a trailing comma adds an empty entry; no RefreshRate shows Adapter. 1019: an
+    // empty rate list gives the words and one empty entry. 1020: a stored 7 selects the
+    // first entry beginning with 7. 1021, 1022: stored rates no entry begins with leave no
+    // selection and an empty edit field. Rows without a mode key: disabled, the words and
+    // one empty entry, Adapter. (The texts: RefreshDialogLanguage.)
+    Steps(d, {"list 1024=60,72,75", "list 1025=60,75,", "list 1019=", "sel 1024=72",
+              "sel 1025=Adapter", "sel 1019=Optimal", "sel 1020=70", "sel 1021=<none>",
+              "sel 1022=<none>", "sel 1023=Default", "text 1021=", "text 1023=Default",
+              "on rows0-6", "off rows7-14", "list rows7-14=", "sel rows7-14=Adapter",
+              "marks=1000", "on 1028", "on 1029", "on 1030", "on 1031", "unchecked 1032",
+              "checked 1050", "unchecked 1051", "focus=1"});
+    // The focus starts on OK, the template's first control, and Tab walks the template's
+    // order, past the disabled rows and into each radio group once, back to OK.
     std::vector<int> walk;
     for (int i = 0; i < 14; ++i) {
-      Keys(d, {VK_TAB});
+      Steps(d, {"key tab"});
       walk.push_back(FocusId(d));
     }
     EXPECT_EQ(walk, (std::vector<int>{1024, 1025, 1019, 1020, 1021, 1022, 1023, 1032, 1028, 1050,
                                       1033, 1034, 2, 1}));
-    Press(d, IDOK);
-    EXPECT_TRUE(WaitClosed(d));
+    // OK writes every row of both adapters at 8 bit where the key exists; the mode 0000
+    // lacks is not created, other adapters and 16 bit are left alone.
+    Steps(d, {"click 1", "closed", "rate */8/640,480=72", "rate */8/800,600=<absent>",
+              "rate */8/960,720=-1", "rate 0002/8/1024,768=70", "rate */8/1152,864=100",
+              "rate */8/1280,960=60", "rate */8/1280,1024=0", "nokey 0000/8/1024,768",
+              "nokey 0000/8/1600,1200", "nokey 0001/DEFAULT", "rate */DEFAULT=0",
+              "pref ColorDepth=8", "pref LinkAllColorDepths=0", "rate 0002/16/640,480=75"});
   });
-  // OK wrote every row of both adapters at 8 bit, where the key exists.
-  struct Expect {
-    const char* mode;
-    const char* value;
-  } rows[] = {{"640,480", "72"},  {"800,600", kAbsent}, {"960,720", "-1"}, {"1024,768", "70"},
-              {"1152,864", "100"}, {"1280,960", "60"}, {"1280,1024", "0"}};
-  for (const Expect& e : rows) {
-    EXPECT_EQ(Get(Mode("0002", 8, e.mode), "RefreshRate"), e.value) << e.mode;
-    if (std::string(e.mode) != "1024,768") {
-      EXPECT_EQ(Get(Mode("0000", 8, e.mode), "RefreshRate"), e.value) << e.mode;
-    }
-  }
-  // The mode 0000 lacks is not created; other adapters are left alone.
-  EXPECT_FALSE(KeyExists(Mode("0000", 8, "1024,768")));
-  EXPECT_FALSE(KeyExists(Mode("0000", 8, "1600,1200")));
-  EXPECT_FALSE(KeyExists(Instance("0001") + "\\DEFAULT"));
-  EXPECT_EQ(Get(Instance("0000") + "\\DEFAULT", "RefreshRate"), "0");
-  EXPECT_EQ(Get(Instance("0002") + "\\DEFAULT", "RefreshRate"), "0");
-  EXPECT_EQ(Get(kProductPath, "ColorDepth"), "8");
-  EXPECT_EQ(Get(kProductPath, "LinkAllColorDepths"), "0");
-  // 16 bit untouched.
-  EXPECT_EQ(Get(Mode("0002", 16, "640,480"), "RefreshRate"), "75");
 }
 
-// Template 502 as the dialog shows it: the controls in the template's
-// order (the tab order), each of its class and kind, with its flags.
+// Template 502 as the dialog shows it: the controls in the template's order (the tab
+// order), each of its class and kind, with its flags.
 TEST_F(RefreshDialogTest, TemplateStylesInTabOrderAndEscapeCancels) {
   struct Control {
     int id;
-    const char* cls;
+    char cls;                // Button, Static or ComboBox
     DWORD kind, set, clear;  // kind: the low style bits that name the kind
   };
-  const DWORD tab = WS_GROUP | WS_TABSTOP;
-  std::vector<Control> want = {{1, "Button", BS_DEFPUSHBUTTON, tab, 0},
-                               {1059, "Button", BS_GROUPBOX, 0, WS_TABSTOP}};
-  // Plain labels (a click goes through to the dialog), then lists (WS_VSCROLL
-  // is not checked: the combo box takes it off its own style under Wine).
+  const DWORD tab = WS_GROUP | WS_TABSTOP, radio = BS_RADIOBUTTON, push = BS_PUSHBUTTON,
+              box = BS_GROUPBOX;
+  std::vector<Control> want = {{1, 'B', BS_DEFPUSHBUTTON, tab, 0}, {1059, 'B', box, 0, WS_TABSTOP}};
+  // Plain labels (a click goes through to the dialog), then lists (WS_VSCROLL is not
+  // checked: the combo box takes it off its own style under Wine).
   for (const Row& row : kRows) {
-    want.push_back({row.labelId, "Static", SS_LEFT, WS_GROUP, SS_NOTIFY | WS_TABSTOP});
-    want.push_back({row.listId, "ComboBox", CBS_DROPDOWN, WS_TABSTOP, CBS_SORT});
+    want.push_back({row.labelId, 'S', SS_LEFT, WS_GROUP, SS_NOTIFY | WS_TABSTOP});
+    want.push_back({row.listId, 'C', CBS_DROPDOWN, WS_TABSTOP, CBS_SORT});
   }
-  const std::vector<Control> rest = {
-      {1032, "Button", BS_CHECKBOX, tab, 0},      {1060, "Button", BS_GROUPBOX, 0, WS_TABSTOP},
-      {1028, "Button", BS_RADIOBUTTON, tab, 0},   {1029, "Button", BS_RADIOBUTTON, 0, tab},
-      {1030, "Button", BS_RADIOBUTTON, 0, tab},   {1031, "Button", BS_RADIOBUTTON, 0, tab},
-      {1061, "Button", BS_GROUPBOX, WS_GROUP, WS_TABSTOP},
-      {1050, "Button", BS_RADIOBUTTON, tab, 0},   {1051, "Button", BS_RADIOBUTTON, 0, tab},
-      {1033, "Button", BS_PUSHBUTTON, tab, 0},    {1034, "Button", BS_PUSHBUTTON, tab, 0},
-      {2, "Button", BS_PUSHBUTTON, tab, 0}};
-  want.insert(want.end(), rest.begin(), rest.end());
+  want.insert(want.end(), {{1032, 'B', BS_CHECKBOX, tab, 0}, {1060, 'B', box, 0, WS_TABSTOP},
+                           {1028, 'B', radio, tab, 0},       {1029, 'B', radio, 0, tab},
+                           {1030, 'B', radio, 0, tab},       {1031, 'B', radio, 0, tab},
+                           {1061, 'B', box, WS_GROUP, WS_TABSTOP}, {1050, 'B', radio, tab, 0},
+                           {1051, 'B', radio, 0, tab},       {1033, 'B', push, tab, 0},
+                           {1034, 'B', push, tab, 0},        {2, 'B', push, tab, 0}});
   RunDialog([&want](HWND d) {
     const LONG style = GetWindowLongA(d, GWL_STYLE);
     EXPECT_EQ(style & (WS_POPUP | WS_CAPTION | WS_SYSMENU), WS_POPUP | WS_CAPTION | WS_SYSMENU);
@@ -428,166 +401,101 @@ TEST_F(RefreshDialogTest, TemplateStylesInTabOrderAndEscapeCancels) {
       char cls[32] = {};
       GetClassNameA(child, cls, sizeof cls);
       const DWORD s = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
-      const DWORD mask = std::strcmp(c.cls, "Static") == 0 ? 0x1F : c.cls[0] == 'C' ? 3 : 0xF;
       EXPECT_EQ(GetDlgCtrlID(child), c.id);
-      EXPECT_STRCASEEQ(cls, c.cls) << c.id;
-      EXPECT_EQ(s & mask, c.kind) << c.id;
+      EXPECT_STRCASEEQ(cls, c.cls == 'S' ? "Static" : c.cls == 'C' ? "ComboBox" : "Button");
+      EXPECT_EQ(s & (c.cls == 'S' ? 0x1F : c.cls == 'C' ? 3 : 0xF), c.kind) << c.id;
       EXPECT_EQ(s & c.set, c.set) << c.id;
       EXPECT_EQ(s & c.clear, 0u) << c.id;
       child = GetWindow(child, GW_HWNDNEXT);
     }
     EXPECT_EQ(child, nullptr) << "more controls than template 502 has";
-    Keys(d, {VK_ESCAPE});
-    EXPECT_TRUE(WaitClosed(d));
+    Steps(d, {"key esc", "closed", "rate 0002/8/1280,960=200"});  // nothing written
   });
-  EXPECT_EQ(Get(Mode("0002", 8, "1280,960"), "RefreshRate"), "200");  // nothing written
 }
 
 TEST_F(RefreshDialogTest, ChangingTheDepthKeepsTheEightBitEntries) {
-  RunDialog([](HWND d) {
-    // An unsaved 8-bit choice for 800x600; at 16 bit no 8-bit entry begins
-    // with 85, so it stays; 960x720 has no 16-bit key.
-    Steps(d, {"keypick 1025=75", "click 1029", "marks=0100", "sel 1024=75", "sel 1025=75",
-              "sel 1020=Optimal", "off 1019", "off 1037", "on 1020"});
-    EXPECT_EQ(Entries(d, 1024), WithWords({"60", "72", "75"}));
-    EXPECT_EQ(Entries(d, 1025), WithWords({"60", "75", ""}));
-    // Save: the dialog stays open. Back to 8 bit: the lists are refilled,
-    // the stored choices shown.
-    Steps(d, {"click 1033", "rate 0002/16/800,600=75", "pref ColorDepth=16", "click 1028",
-              "marks=1000", "sel 1025=Adapter", "sel 1021=<none>"});
-    EXPECT_TRUE(IsWindowVisible(d));
-    Press(d, IDCANCEL);
-    EXPECT_TRUE(WaitClosed(d));
-  });
-  EXPECT_EQ(Get(Mode("0002", 16, "640,480"), "RefreshRate"), "75");
-  EXPECT_EQ(Get(Mode("0002", 16, "1024,768"), "RefreshRate"), "-1");
-  EXPECT_EQ(Get(Mode("0000", 16, "640,480"), "RefreshRate"), "75");
-  EXPECT_FALSE(KeyExists(Mode("0000", 16, "800,600")));
-  // The 8-bit values were not written by the 16-bit save.
-  EXPECT_EQ(Get(Mode("0002", 8, "640,480"), "RefreshRate"), "72");
-  EXPECT_EQ(Get(Mode("0002", 8, "1280,960"), "RefreshRate"), "200");
+  // An unsaved 8-bit choice for 800x600; at 16 bit no 8-bit entry begins with 85, so it
+  // stays; 960x720 has no 16-bit key. Save: the dialog stays open, and the 8-bit values
+  // are not written. Back to 8 bit: the lists are refilled, the stored choices shown.
+  RunSteps({"keypick 1025=75", "click 1029", "marks=0100", "sel 1024=75", "sel 1025=75",
+            "sel 1020=Optimal", "off 1019", "off 1037", "on 1020", "list 1024=60,72,75",
+            "list 1025=60,75,", "click 1033", "rate 0002/16/800,600=75", "pref ColorDepth=16",
+            "click 1028", "marks=1000", "sel 1025=Adapter", "sel 1021=<none>", "visible",
+            "click 2", "closed", "rate 0002/16/640,480=75", "rate 0002/16/1024,768=-1",
+            "rate 0000/16/640,480=75", "nokey 0000/16/800,600", "rate 0002/8/640,480=72",
+            "rate 0002/8/1280,960=200"});
 }
 
 TEST_F(RefreshDialogTest, StoredSixteenBitDepthOpensOnSixteenBit) {
-  Put(kProductPath, "ColorDepth", "16");
-  RunDialog([](HWND d) {
-    EXPECT_EQ(Entries(d, 1024), WithWords({"60", "72", "75"}));
-    Steps(d, {"marks=0100", "sel 1024=75", "sel 1020=Optimal", "click 2"});
-  });
+  PutText(kProductPath, "ColorDepth", "16");
+  RunSteps({"list 1024=60,72,75", "marks=0100", "sel 1024=75", "sel 1020=Optimal", "click 2"});
 }
 
 TEST_F(RefreshDialogTest, LinkingAllDepthsEnablesEveryRowAndWritesFourDepths) {
-  RunDialog([](HWND d) {
-    // One real click: a check box that toggled itself would end unchecked.
-    Steps(d, {"click 1032", "checked 1032", "marks=0000", "off 1028", "off 1029", "off 1030",
-              "off 1031", "sel 1024=72"});  // the selections shown stay as they are
-    for (const Row& row : kRows) {
-      EXPECT_TRUE(Enabled(d, row.listId)) << row.label;
-      EXPECT_TRUE(Enabled(d, row.labelId)) << row.label;
-    }
-    Steps(d, {"pick 1024=60", "pick 1017=Optimal", "click 1033", "pref LinkAllColorDepths=1"});
-    for (const char* inst : {"0000", "0002"})
-      for (int depth : {8, 16, 24, 32})
-        EXPECT_EQ(Get(Mode(inst, depth, "640,480"), "RefreshRate"), "60") << inst << " " << depth;
-    EXPECT_FALSE(KeyExists(Mode("0002", 8, "2046,1536")));  // 2046x1536 exists nowhere
-    // Off again: the stored choices of the current depth, rows by key.
-    Steps(d, {"pick 1025=60", "click 1032", "unchecked 1032", "marks=1000", "on 1028", "on 1029",
-              "on 1030", "on 1031", "sel 1024=60", "sel 1025=Adapter", "off 1017", "on 1024",
-              "click 2"});
-  });
-  // Linked 16-bit save: the 16-bit 800x600 got the 8-bit row's choice.
-  EXPECT_EQ(Get(Mode("0002", 16, "800,600"), "RefreshRate"), kAbsent);
+  // One real click: a check box that toggled itself would end unchecked. The selections
+  // shown stay; Save writes every depth (2046x1536 exists nowhere). Off again: the stored
+  // choices of the current depth, rows by key. The 16-bit 800x600 got the 8-bit row's
+  // choice from the linked save.
+  RunSteps({"click 1032", "checked 1032", "marks=0000", "off 1028", "off 1029", "off 1030",
+            "off 1031", "sel 1024=72", "on rows", "pick 1024=60", "pick 1017=Optimal",
+            "click 1033", "pref LinkAllColorDepths=1", "rate */8/640,480=60",
+            "rate */16/640,480=60", "rate */24/640,480=60", "rate */32/640,480=60",
+            "nokey 0002/8/2046,1536", "pick 1025=60", "click 1032", "unchecked 1032",
+            "marks=1000", "on 1028", "on 1029", "on 1030", "on 1031", "sel 1024=60",
+            "sel 1025=Adapter", "off 1017", "on 1024", "click 2", "closed",
+            "rate 0002/16/800,600=<absent>"});
 }
 
 TEST_F(RefreshDialogTest, DefaultThenCancelWritesNothingAndSaveSurvivesCancel) {
-  Put(Instance("0002") + "\\DEFAULT", "RefreshRate", "-1");
+  PutText(KeyOf("0002/DEFAULT"), "RefreshRate", "-1");
   const auto before = State();
-  RunDialog([](HWND d) {
-    Steps(d, {"checked 1051", "click 1034", "checked 1050", "unchecked 1051", "marks=1000"});
-    for (const Row& row : kRows) EXPECT_EQ(Selected(d, row.listId), "Adapter") << row.label;
-    // The close box cancels too. Under Xvfb there is no window manager to
-    // draw it, so Alt+F4 sends the same SC_CLOSE through the window system.
-    gui::Foreground(d);
-    gui::Send({gui::KeyInput(VK_MENU, false), gui::KeyInput(VK_F4, false),
-               gui::KeyInput(VK_F4, true), gui::KeyInput(VK_MENU, true)});
-    EXPECT_TRUE(WaitClosed(d));
-  });
+  // The close box cancels too: Alt+F4 sends its SC_CLOSE through the window system.
+  RunSteps({"checked 1051", "click 1034", "checked 1050", "unchecked 1051", "marks=1000",
+            "sel rows=Adapter", "alt F4", "closed"});
   EXPECT_EQ(State(), before);
-  RunDialog([](HWND d) { Steps(d, {"click 1034", "click 2"}); });
+  RunSteps({"click 1034", "click 2"});
   EXPECT_EQ(State(), before);
-  RunDialog([](HWND d) { Steps(d, {"click 1034", "click 1033", "click 2"}); });
-  for (const char* mode : {"640,480", "960,720", "1152,864"})
-    EXPECT_EQ(Get(Mode("0002", 8, mode), "RefreshRate"), kAbsent) << mode;
-  EXPECT_EQ(Get(Instance("0002") + "\\DEFAULT", "RefreshRate"), "0");
+  RunSteps({"click 1034", "click 1033", "click 2", "closed", "rate 0002/8/640,480=<absent>",
+            "rate 0002/8/960,720=<absent>", "rate 0002/8/1152,864=<absent>",
+            "rate 0002/DEFAULT=0"});
 }
 
 TEST_F(RefreshDialogTest, AdapterSettingButtons) {
-  Put(Instance("0000") + "\\DEFAULT", "RefreshRate", "-1");  // not the one read
-  RunDialog([](HWND d) {
-    Steps(d, {"checked 1050", "click 1051", "unchecked 1050", "checked 1051"});
-    Keys(d, {VK_RETURN});  // Enter works as OK
-    EXPECT_TRUE(WaitClosed(d));
-  });
-  EXPECT_EQ(Get(Instance("0000") + "\\DEFAULT", "RefreshRate"), "-1");
-  EXPECT_EQ(Get(Instance("0002") + "\\DEFAULT", "RefreshRate"), "-1");
-  RunDialog([](HWND d) {
-    Steps(d, {"checked 1051", "click 1050", "checked 1050", "unchecked 1051", "click 1"});
-  });
-  EXPECT_EQ(Get(Instance("0000") + "\\DEFAULT", "RefreshRate"), "0");
-  EXPECT_EQ(Get(Instance("0002") + "\\DEFAULT", "RefreshRate"), "0");
+  PutText(KeyOf("0000/DEFAULT"), "RefreshRate", "-1");  // not the one read
+  RunSteps({"checked 1050", "click 1051", "unchecked 1050", "checked 1051", "key enter",
+            "closed", "rate */DEFAULT=-1"});  // Enter works as OK
+  RunSteps({"checked 1051", "click 1050", "checked 1050", "unchecked 1051", "click 1",
+            "closed", "rate */DEFAULT=0"});
 }
 
 TEST_F(RefreshDialogTest, WithoutProductKeyOnlyTheDisplayClassIsWritten) {
   gui::DeleteTree(kProductPath);
-  RunDialog([](HWND d) {
-    Steps(d, {"marks=1000", "unchecked 1032", "keypick 1025=75"});
-    // Text typed into a list's edit field is never stored: 640x480 keeps 72.
-    const RECT r = gui::WindowRect(Item(d, 1024));
-    gui::ClickAt(r.left + 6, (r.top + r.bottom) / 2);
-    Keys(d, {VK_END, VK_BACK, VK_BACK, '8', '5'});
-    EXPECT_EQ(Text(d, 1024), "85");
-    Press(d, IDOK);
-  });
-  EXPECT_FALSE(KeyExists(kProductPath));
-  EXPECT_EQ(Get(Mode("0002", 8, "640,480"), "RefreshRate"), "72");
-  EXPECT_EQ(Get(Mode("0002", 8, "800,600"), "RefreshRate"), "75");
+  // Text typed into a list's edit field is never stored: 640x480 keeps 72.
+  RunSteps({"marks=1000", "unchecked 1032", "keypick 1025=75", "type 1024=85", "click 1",
+            "closed", "rate 0002/8/640,480=72", "rate 0002/8/800,600=75"});
+  EXPECT_FALSE(gui::KeyExists(kProductPath));
 }
 
 TEST_F(RefreshDialogTest, ColorDepthFifteenChecksNoButtonAndWritesNoMode) {
-  Put(kProductPath, "ColorDepth", "15");
+  PutText(kProductPath, "ColorDepth", "15");
   const auto before = State();
-  RunDialog([](HWND d) {
-    EXPECT_EQ(DepthMarks(d), "0000");
-    for (int id : {1028, 1029, 1030, 1031}) EXPECT_TRUE(Enabled(d, id));
-    // Lists from the 8-bit keys, rows disabled: no 15-bit key exists.
-    EXPECT_EQ(Entries(d, 1024), WithWords({"60", "72", "75"}));
-    for (const Row& row : kRows) EXPECT_FALSE(Enabled(d, row.listId)) << row.label;
-    Press(d, IDOK);
-  });
+  // Lists from the 8-bit keys, rows disabled: no 15-bit key exists.
+  RunSteps({"marks=0000", "on 1028", "on 1029", "on 1030", "on 1031", "list 1024=60,72,75",
+            "off rows", "click 1"});
   auto after = State();
   // Only the adapter setting was written ("0" into the empty DEFAULT keys).
-  after.erase(Instance("0000") + "\\DEFAULT|RefreshRate");
-  after.erase(Instance("0002") + "\\DEFAULT|RefreshRate");
+  after.erase(KeyOf("0000/DEFAULT") + "|RefreshRate");
+  after.erase(KeyOf("0002/DEFAULT") + "|RefreshRate");
   EXPECT_EQ(after, before);
-  EXPECT_EQ(Get(kProductPath, "ColorDepth"), "15");
+  EXPECT_EQ(Text(kProductPath, "ColorDepth"), "15");
 }
 
 TEST_F(RefreshDialogTest, WithoutAnyAdapterOnlyThePreferencesAreWritten) {
-  Put(Instance("0000"), "DriverDesc", "VOODOO3 in capitals does not count");
-  Put(Instance("0002"), "DriverDesc", "Rage 128");
-  Put(kProductPath, "LinkAllColorDepths", "0");
+  PutText(KeyOf("0000"), "DriverDesc", "VOODOO3 in capitals does not count");
+  PutText(KeyOf("0002"), "DriverDesc", "Rage 128");
   auto before = State();
-  RunDialog([](HWND d) {
-    for (const Row& row : kRows) {
-      EXPECT_EQ(Entries(d, row.listId), WithWords({""})) << row.label;
-      EXPECT_EQ(Selected(d, row.listId), "Adapter") << row.label;
-      EXPECT_FALSE(Enabled(d, row.listId)) << row.label;
-      EXPECT_FALSE(Enabled(d, row.labelId)) << row.label;
-    }
-    EXPECT_TRUE(Checked(d, 1050));
-    Press(d, 1029);
-    Press(d, IDOK);
-  });
+  RunSteps({"list rows=", "sel rows=Adapter", "off rows", "checked 1050", "click 1029",
+            "click 1"});
   auto after = State();
   const std::string depth = std::string(kProductPath) + "|ColorDepth";
   EXPECT_EQ(after[depth], std::string("16", 3));
@@ -595,62 +503,35 @@ TEST_F(RefreshDialogTest, WithoutAnyAdapterOnlyThePreferencesAreWritten) {
   EXPECT_EQ(after, before);
 }
 
-// The page's button stays usable while the dialog runs (it has no owner):
-// pressed again, it must not start a second dialog on the same mode table.
-// The opener stands in for the page's button: what is tested is the second
-// call while the first dialog runs.
-LRESULT CALLBACK OpenerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message != WM_APP) return DefWindowProcA(window, message, wParam, lParam);
+// The page's button stays usable while the dialog runs (it has no owner): pressed again,
+// it must not start a second dialog on the same mode table. A timer on the dialog's
+// thread stands in for the button.
+std::atomic<bool> gSecondReturned{false};
+void CALLBACK OpenAgain(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
   RunRefreshRateDialog();
-  return 1;
-}
-
-BOOL CALLBACK CountDialogWindow(HWND window, LPARAM param) {
-  char cls[32] = {};
-  GetClassNameA(window, cls, sizeof cls);
-  if (std::strcmp(cls, "#32770") == 0 && GetDlgItem(window, 1035) && IsWindowVisible(window))
-    ++*reinterpret_cast<int*>(param);
-  return TRUE;
+  gSecondReturned = true;
 }
 
 TEST_F(RefreshDialogTest, ASecondOpeningWhileOpenBringsTheFirstToTheFront) {
-  WNDCLASSA cls = {};
-  cls.lpfnWndProc = OpenerProc;
-  cls.hInstance = GetModuleHandleA(nullptr);
-  cls.lpszClassName = "RefreshDialogOpener";
-  RegisterClassA(&cls);
-  HWND opener = CreateWindowA("RefreshDialogOpener", "", 0, 0, 0, 0, 0, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-  ASSERT_NE(opener, nullptr);
-  RunDialog([opener](HWND d) {
-    DWORD_PTR result = 0;
-    // With a second dialog the call would not return until it closed.
-    EXPECT_NE(SendMessageTimeoutA(opener, WM_APP, 0, 0, SMTO_NORMAL, 5000, &result), 0);
-    int count = 0;
-    EnumThreadWindows(GetWindowThreadProcessId(d, nullptr), CountDialogWindow,
-                      reinterpret_cast<LPARAM>(&count));
-    EXPECT_EQ(count, 1);
-    Pick(d, 1024, "60");
-    Press(d, IDOK);
-  });
-  // Not stuck: a later opening works again.
+  ASSERT_NE(SetTimer(nullptr, 0, 100, OpenAgain), 0u);
   RunDialog([](HWND d) {
-    EXPECT_EQ(Selected(d, 1024), "60");
-    Press(d, IDCANCEL);
+    // With a second dialog the call would not return until it closed.
+    EXPECT_TRUE(gui::WaitUntil([] { return gSecondReturned.load(); }, 5000));
+    int count = 0;
+    gui::FindTopWindow(0, [&count](HWND w) {
+      count += IsRefreshDialog(w);
+      return false;
+    });
+    EXPECT_EQ(count, 1);
+    Steps(d, {"pick 1024=60", "click 1"});
   });
-  DestroyWindow(opener);
+  RunSteps({"sel 1024=60", "click 2"});  // not stuck: a later opening works again
 }
 
-// ---- Language: texts, layout and the gesture.
-
-uint16_t ExpectedLanguage() {
-  const char* env = std::getenv("TACHY_EXPECT_LANGID");
-  return static_cast<uint16_t>(env ? std::atoi(env) : 9);
-}
-
-// The controls whose texts the dialog sets (0: its caption), and per
-// language those texts, the choice words and the mnemonics of the link
-// check box and the Save and Default buttons.
+// The controls whose texts the dialog sets (0: its caption; the string table's texts, not
+// the template's: "Default refresh rate"), and per language those texts, the choice words
+// and the mnemonics of the link check box, Save and Default.
 const int kTextIds[15] = {0, 1059, 1032, 1060, 1028, 1029, 1030, 1031, 1061, 1050, 1051,
                           1033, 1034, 1, 2};
 struct LanguageTexts {
@@ -691,112 +572,94 @@ const ControlLayoutRow kFixed[13] = {
     {1051, 137, 168, 92, 10}, {1033, 9, 192, 50, 14},  {1034, 65, 192, 50, 14},
     {2, 185, 192, 50, 14}};
 
-// Where a control stands, in the dialog's client pixels, against a row in
-// dialog units; a combo box keeps its own closed height.
+// Where a control stands in the dialog's client pixels against a row in dialog units, as
+// "left top right bottom"; a combo box keeps its own closed height (no bottom then).
 void ExpectAt(HWND d, const ControlLayoutRow& row, bool height) {
-  RECT want;
-  SetRect(&want, row.x, row.y, row.x + row.width, row.y + row.height);
+  RECT want = {row.x, row.y, row.x + row.width, row.y + row.height};
   MapDialogRect(d, &want);
   RECT is = gui::WindowRect(Item(d, row.id));
   MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&is), 2);
-  EXPECT_EQ(is.left, want.left) << row.id;
-  EXPECT_EQ(is.top, want.top) << row.id;
-  EXPECT_EQ(is.right, want.right) << row.id;
-  if (height) {
-    EXPECT_EQ(is.bottom, want.bottom) << row.id;
-  }
+  auto edges = [height](const RECT& r) {
+    return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) +
+           (height ? " " + std::to_string(r.bottom) : "");
+  };
+  EXPECT_EQ(edges(is), edges(want)) << row.id;
 }
 
-// Texts and positions for `texts`; `layout` is the language whose table
-// applies (9 English, anything else other).
-void ExpectLanguage(HWND d, uint16_t texts, uint16_t layout, const char* where) {
+// Texts and positions of `language`, in its own layout (9 English, else the other).
+void ExpectLanguage(HWND d, uint16_t language, const char* where) {
   SCOPED_TRACE(where);
-  const LanguageTexts& t = TextsFor(texts);
+  const LanguageTexts& t = TextsFor(language);
   for (int i = 0; i < 15; ++i)
-    EXPECT_EQ(Text(kTextIds[i] ? Item(d, kTextIds[i]) : d), t.texts[i]) << kTextIds[i];
+    EXPECT_EQ(gui::TextA(Item(d, kTextIds[i])), t.texts[i]) << kTextIds[i];
   for (int row : {0, 7, 14}) {
     std::vector<std::string> entries = Entries(d, kRows[row].listId);
     ASSERT_GE(entries.size(), 3u);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(entries[i], t.words[i]) << row;
   }
-  for (const Row& row : kRows) EXPECT_EQ(Text(d, row.labelId), row.label);  // template texts
-  const ControlLayoutRow* table = RefreshLayoutFor(layout);
+  for (const Row& row : kRows) EXPECT_EQ(gui::TextA(Item(d, row.labelId)), row.label);
+  const ControlLayoutRow* table = RefreshLayoutFor(language);
   for (int i = 0; i < kRefreshLayoutRows; ++i)
     ExpectAt(d, table[i], i % 2 == 0 || i == kRefreshLayoutRows - 1);
   for (const ControlLayoutRow& row : kFixed) ExpectAt(d, row, true);
 }
 
-class RefreshDialogLanguage : public RefreshDialogTest {};
+class RefreshDialogLanguage : public RefreshDialogTest {
+ protected:
+  const uint16_t system_ = static_cast<uint16_t>(GetSystemDefaultLangID() & 0x3FF);
+};
 
-// The gesture over `w`. The cursor is placed and the dialog's thread left to
-// handle what the X server reports of the move first: a late motion event of
-// an earlier place would otherwise move Wine's cursor away from the label
-// under the gesture.
+// The gesture over `w`, the cursor placed first as for a click.
 void GestureOver(HWND d, HWND w, WPARAM held = gui::kGestureHeld) {
-  gui::Foreground(d);
   const POINT at = gui::Centre(w);
-  EXPECT_TRUE(gui::MoveCursorTo(at.x, at.y));
-  gui::Settle(d);
+  Point(d, at.x, at.y);
   gui::Gesture(w, held);
   gui::Settle(d);
 }
 
 TEST_F(RefreshDialogLanguage, SystemLanguageTextsLayoutAndEveryButton) {
-  const uint16_t system = static_cast<uint16_t>(GetSystemDefaultLangID() & 0x3FF);
-  ASSERT_EQ(system, ExpectedLanguage()) << "LC_ALL does not give the expected language";
-  RunDialog([system](HWND d) {
-    const LanguageTexts& t = TextsFor(system);
-    ExpectLanguage(d, system, system, "opened");
-    // The stored choice is found in the translated words too.
-    EXPECT_EQ(Selected(d, 1019), t.words[2]);
-    EXPECT_EQ(Selected(d, 1023), t.words[1]);
-    EXPECT_EQ(Selected(d, 1025), t.words[0]);
-    // Every button, in this language, by mouse and by mnemonic.
-    Steps(d, {"click 1029", "marks=0100", "click 1028", "marks=1000"});
-    AltKey(d, t.link);
-    Steps(d, {"checked 1032", "marks=0000", "click 1032", "unchecked 1032", "marks=1000",
-              "click 1051", "checked 1051", "click 1050", "checked 1050", "unchecked 1051"});
-    AltKey(d, t.restore);
-    for (const Row& row : kRows) EXPECT_EQ(Selected(d, row.listId), t.words[0]) << row.label;
-    Pick(d, 1024, t.words[1]);
-    KeyPick(d, 1019, t.words[2]);
-    AltKey(d, t.save);
-    EXPECT_EQ(Get(Mode("0002", 8, "640,480"), "RefreshRate"), "0");
-    Put(Mode("0002", 8, "640,480"), "RefreshRate", "72");
-    Press(d, IDOK);
-    EXPECT_TRUE(WaitClosed(d));
+  const char* env = std::getenv("TACHY_EXPECT_LANGID");
+  ASSERT_EQ(system_, env ? std::atoi(env) : 9) << "LC_ALL does not give the expected language";
+  const LanguageTexts& t = TextsFor(system_);
+  const std::string adapter = t.words[0], preset = t.words[1], optimal = t.words[2];
+  RunDialog([&](HWND d) {
+    ExpectLanguage(d, system_, "opened");
+    // The stored choices are found in the translated words too; then every button, in this
+    // language, by mouse and by mnemonic.
+    Steps(d, {"sel 1019=" + optimal, "sel 1023=" + preset, "sel 1025=" + adapter,
+              "click 1029", "marks=0100", "click 1028", "marks=1000",
+              std::string("alt ") + t.link, "checked 1032", "marks=0000", "click 1032",
+              "unchecked 1032", "marks=1000", "click 1051", "checked 1051", "click 1050",
+              "checked 1050", "unchecked 1051", std::string("alt ") + t.restore,
+              "sel rows=" + adapter, "pick 1024=" + preset, "keypick 1019=" + optimal,
+              std::string("alt ") + t.save, "rate 0002/8/640,480=0"});
+    PutText(KeyOf("0002/8/640,480"), "RefreshRate", "72");
+    // The translated word is stored as the same value.
+    Steps(d, {"click 1", "closed", "rate 0002/8/640,480=0", "rate 0002/8/800,600=<absent>",
+              "rate 0002/8/960,720=-1", "rate 0002/8/1152,864=<absent>"});
   });
-  // The translated word is stored as the same value.
-  EXPECT_EQ(Get(Mode("0002", 8, "640,480"), "RefreshRate"), "0");
-  EXPECT_EQ(Get(Mode("0002", 8, "800,600"), "RefreshRate"), kAbsent);
-  EXPECT_EQ(Get(Mode("0002", 8, "960,720"), "RefreshRate"), "-1");
-  EXPECT_EQ(Get(Mode("0002", 8, "1152,864"), "RefreshRate"), kAbsent);
 }
 
 TEST_F(RefreshDialogLanguage, GestureCyclesFrenchGermanEnglish) {
-  const uint16_t system = static_cast<uint16_t>(GetSystemDefaultLangID() & 0x3FF);
-  RunDialog([system](HWND d) {
-    ExpectLanguage(d, system, system, "opened");
-    // Button states survive a language change; an unsaved selection is replaced.
+  RunDialog([this](HWND d) {
+    ExpectLanguage(d, system_, "opened");
+    // Button states survive a language change; an unsaved selection is replaced. Not
+    // counted: a key or button not held, or the cursor elsewhere.
     Steps(d, {"click 1051", "pick 1024=60"});
-    // Not counted: a key or button not held, or the cursor elsewhere.
     HWND label = Item(d, 1035);
     for (WPARAM held : {MK_CONTROL | MK_SHIFT, MK_LBUTTON | MK_SHIFT, MK_LBUTTON | MK_CONTROL})
       GestureOver(d, label, held);
     GestureOver(d, Item(d, 1036));
-    ExpectLanguage(d, system, system, "no gesture");
-    EXPECT_EQ(Selected(d, 1024), "60");
-    const uint16_t cycle[3] = {12, 7, 9};
-    for (uint16_t language : cycle) {
+    ExpectLanguage(d, system_, "no gesture");
+    Steps(d, {"sel 1024=60"});
+    for (uint16_t language : {12, 7, 9}) {
       GestureOver(d, label);
-      ExpectLanguage(d, language, language, "gesture");
+      ExpectLanguage(d, language, "gesture");
       Steps(d, {"checked 1051", "unchecked 1050", "marks=1000"});
       if (language == 12) Steps(d, {"sel 1024=72", "sel 1021=<none>"});
     }
-    Press(d, IDCANCEL);
-    EXPECT_TRUE(WaitClosed(d));
+    Steps(d, {"click 2", "closed", "rate 0002/8/640,480=72"});  // Cancel wrote nothing
   });
-  EXPECT_EQ(Get(Mode("0002", 8, "640,480"), "RefreshRate"), "72");  // Cancel wrote nothing
 }
 
 }  // namespace
