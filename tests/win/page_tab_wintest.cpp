@@ -1,6 +1,5 @@
-// The Tachymark tab on the Windows 9x family, reached as the Display
-// control panel reaches it (handler key, COM, the shell's extension array),
-// driven on its real controls in a modeless property sheet.
+// The Tachymark tab on the Windows 9x family, reached as the Display control
+// panel reaches it and driven on its real controls in a modeless sheet.
 #include "page_harness.h"
 
 namespace pagetest {
@@ -16,17 +15,15 @@ const char kCredits[] =
 
 class Tab : public PageTest {
  protected:
-  // The installer's product key with the clock adjustment on, and the
-  // driver's clock (null: none).
+  // The product key with the clock adjustment on, and the driver's clock (null: none).
   static void Adjusting(const char* clock, const char* stock = "166") {
     InstallProductKey("120", "220", "Voodoo3 3000", stock, "1");
     if (clock) PutText(KeyOf("DEFAULT"), "Grxclock", clock);
   }
 };
 
-// First of the suite: Wine's shell keeps a reference of every handler it
-// loads, so only before any sheet opened through it can the module's end
-// show.
+// First of the suite: Wine's shell keeps a reference of every handler it loads,
+// so only before any sheet opened through it can the module's end show.
 TEST_F(Tab, TwoSheetsInOneProcessEachHaveTheirPage) {
   Adjusting("180");
   Sheet a, b;
