@@ -235,10 +235,9 @@ inline WritePolicy InstallerPolicy(PlatformKind kind, const AdapterList& list,
   p.AllowSet(kServerKey, "", Sz(modulePath));
   p.AllowSet(kServerKey, "ThreadingModel", Sz("Apartment"));
   for (const RegistrationKey& k : kRegistrationKeys) p.AllowDeleteKey(k.path);
-  p.AllowDeleteKey(kServerKey);
-  p.AllowDeleteKey(std::string(kClassKey) + "\\ProgID");
-  p.AllowDeleteKey(kProgIdKey);
-  p.AllowDeleteKey(std::string(kProgIdKey) + "\\CLSID");
+  for (const std::string& key : {kServerKey, std::string(kClassKey) + "\\ProgID",
+                                 std::string(kProgIdKey), std::string(kProgIdKey) + "\\CLSID"})
+    p.AllowDeleteKey(key);
   for (const ValueRef& v : DriverValues(kind, list)) p.AllowDeleteValue(v.first, v.second);
   return p;
 }
