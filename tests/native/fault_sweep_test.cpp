@@ -293,7 +293,6 @@ const InstallScenario kInstallScenarios[] = {
 // An earlier release installed (with regsvr32's keys) and the page used.
 void SeedInstalled(MemoryRegistry& reg) {
   Seed9x(reg);
-  reg.PutText(fault::kProductPath, "EnableClock", "1");
   reg.PutText(fault::kLegacyHandler, "", "{00000000-0000-0000-0000-000000000000}");
   reg.PutText(fault::kDisplayHandler, "", fault::kClsidText);
   reg.PutText(fault::kDeviceHandler, "", fault::kClsidText);
