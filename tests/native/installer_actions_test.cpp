@@ -80,8 +80,7 @@ TEST(InstallerActions, DetectInstalledKeys) {
   }
   // A key that exists but cannot be opened for reading counts as absent.
   MemoryRegistry reg;
-  reg.AddKey(kProduct);
-  reg.AddKey(kDisplay);
+  for (const std::string& k : {kProduct, kDisplay}) reg.AddKey(k);
   reg.FailKey(kProduct, kErrorAccessDenied, MemoryRegistry::kOpOpen);
   EXPECT_EQ(DetectInstalledKeys(reg), 8u);
 }
@@ -258,8 +257,7 @@ TEST(InstallerActions, DeleteKeyIfPresent) {
 void SeedInstalled9x(MemoryRegistry& reg, const char* progIdClass) {
   InstallerState s = State(1);
   ASSERT_TRUE(InstallExtension(reg, s, kModule, 120, 220, kModel3000));
-  reg.AddKey(kLegacy);
-  reg.AddKey(kDevice);
+  for (const std::string& k : {kLegacy, kDevice}) reg.AddKey(k);
   if (progIdClass) {
     for (const std::string& k : {kClsid, kClsid + "\\ProgID", kProgIdKey})
       reg.PutText(k, "", "PROPERTY.PROPERTYINTERFACE");
@@ -330,8 +328,7 @@ TEST(InstallerActions, RemoveOnNT) {
     MemoryRegistry reg;
     for (const std::string& device : {kNT4Device, kNT5Device}) SeedDriverNT(reg, device);
     const std::string& other = c.kind == 2 ? kNT5Device : kNT4Device;
-    reg.AddKey(kProduct);
-    reg.AddKey(kDisplay);
+    for (const std::string& k : {kProduct, kDisplay}) reg.AddKey(k);
     reg.AddKey(kDevice);  // left from a 9x-style install: removal deletes it
     EXPECT_TRUE(RemoveExtension(reg, State(c.kind), kKeyProduct | kKeyDisplayHandler |
                                                         kKeyDeviceHandler));
