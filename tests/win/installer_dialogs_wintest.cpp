@@ -30,7 +30,6 @@ std::string Env(const char* name) {
   const char* v = std::getenv(name);
   return v ? v : "";
 }
-std::string InstallerExe() { return Env("TACHY_INST_EXE"); }
 
 const char kProduct[] = "Software\\Tachymark";
 #define TACHY_HANDLERS "Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\"
@@ -57,8 +56,6 @@ void SetInstallerVersion(const char* version) {
   PutText(HKEY_CURRENT_USER, kAppDefaults, "Version", version);
 }
 
-// Every key the installer writes, the legacy key, the driver keys the tests
-// seed and the version of the last test; Wine keeps drawing the frames.
 void CleanRegistry() {
   for (const char* key : {kProduct, kLegacyKey, kDisplayKey, kDeviceKey}) gui::DeleteTree(key);
   gui::DeleteTree(HKEY_CLASSES_ROOT, kClassKey);
@@ -77,13 +74,12 @@ std::string TempFolder(const std::string& name) {
   return folder;
 }
 
-// A folder holding a copy of TACHINST.EXE and, when `withModule`, a
-// TACHPAGE.DLL (the real one when the build has it; the installer only
-// checks that the file is there).
+// A copy of TACHINST.EXE and, `withModule`, a TACHPAGE.DLL (the real one if
+// built; the installer only checks that the file is there).
 std::string PrepareFolder(const std::string& folder, bool withModule) {
   CreateDirectoryA(folder.c_str(), nullptr);
   const std::string exe = folder + "\\TACHINST.EXE", dll = folder + "\\TACHPAGE.DLL";
-  EXPECT_TRUE(CopyFileA(InstallerExe().c_str(), exe.c_str(), FALSE)) << exe;
+  EXPECT_TRUE(CopyFileA(Env("TACHY_INST_EXE").c_str(), exe.c_str(), FALSE)) << exe;
   DeleteFileA(dll.c_str());
   const std::string page = Env("TACHY_PAGE_DLL");
   if (withModule && (page.empty() || !CopyFileA(page.c_str(), dll.c_str(), FALSE))) {
@@ -156,10 +152,9 @@ std::wstring ItemW(HWND dialog, int id) { return TextW(GetDlgItem(dialog, id)); 
 bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 HWND MainWindow() { return FindWindowA("Tachy_class", "Tachymark"); }
 
-// The cursor moved to `target` over `w` and the installer's thread done with
-// the X pointer events of that move and of the windows it mapped: handled
-// later, a stale one puts Wine's cursor back where it was before, and a
-// click lands there. Moved again while one came in during the settling.
+// The cursor at `target`, the installer's thread done with the X pointer events of
+// the move and of the windows it mapped: a stale one handled later puts Wine's cursor
+// back, and a click lands there. Moved again when one came in during the settling.
 void Hover(HWND w, POINT target) {
   gui::Foreground(w);
   POINT now = {};
@@ -281,11 +276,9 @@ void ExpectTexts(HWND dialog, const Shows& shows, const LanguageTexts& t) {
   for (const Shown& s : shows) EXPECT_EQ(ItemW(dialog, s.id), t.*s.text) << s.id;
 }
 
-// The gesture at `p`, handled before this returns: the installer reads the
-// cursor with GetCursorPos, so it must stay there until then. The keys go
-// down only once the installer has handled the move (Hover): the X events
-// it brings can also make Wine reload the keys' state from X, where Ctrl
-// and Shift are up.
+// The gesture at `p`, handled before this returns (the installer reads GetCursorPos).
+// The keys go down only once the installer has handled the move (Hover): its X events
+// can make Wine reload the keys' state from X, where Ctrl and Shift are up.
 void GestureAt(HWND dialog, POINT p, WPARAM held = gui::kGestureHeld) {
   Hover(dialog, p);
   gui::GestureAt(p, held);
@@ -298,8 +291,7 @@ POINT Spot(HWND label, int spot) {
   return {r.left + (r.right - r.left) * (spot % 5 + 1) / 6, (r.top + r.bottom) / 2};
 }
 
-// The close box of the title bar that Wine draws itself (Managed=N), where
-// the window says it is.
+// The close box of the title bar Wine draws itself (Managed=N).
 POINT CloseBox(HWND w) {
   RECT r = WindowRect(w);
   POINT p = {r.right - GetSystemMetrics(SM_CXDLGFRAME) - GetSystemMetrics(SM_CXSIZE) / 2 - 1,
@@ -310,8 +302,7 @@ POINT CloseBox(HWND w) {
   return p;
 }
 
-// Drags the window by its title bar so that its top-left corner lands at
-// (x, y), as a user moves a dialog.
+// Drags the window by its title bar until its top-left corner is at (x, y).
 void DragTo(HWND w, int x, int y) {
   RECT r = WindowRect(w);
   POINT grab = {r.left + 20,
@@ -324,9 +315,8 @@ void DragTo(HWND w, int x, int y) {
     gui::Settle(w);
   }
   gui::Send({gui::Mouse(MOUSEEVENTF_LEFTUP)});
-  gui::WaitUntil([&] { return WindowRect(w).left == x && WindowRect(w).top == y; }, 3000);
-  ASSERT_EQ(WindowRect(w).left, x);
-  ASSERT_EQ(WindowRect(w).top, y);
+  ASSERT_TRUE(gui::WaitUntil([&] { return WindowRect(w).left == x && WindowRect(w).top == y; },
+                             3000)) << WindowRect(w).left << "," << WindowRect(w).top;
 }
 
 // What the settings page writes for an instance on the 9x family: removal
@@ -339,7 +329,7 @@ const char* const kDriver9x[][3] = {{"\\DEFAULT", "Grxclock", "170"},
 class InstallerDialogs : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(InstallerExe().empty()) << "TACHY_INST_EXE is not set";
+    ASSERT_FALSE(Env("TACHY_INST_EXE").empty()) << "TACHY_INST_EXE is not set";
     CleanRegistry();
     exe_ = PrepareFolder(TempFolder("tachy_inst_dialogs"), true);
     modulePath_ = TempFolder("tachy_inst_dialogs") + "\\TACHPAGE.DLL";
@@ -383,8 +373,7 @@ class InstallerDialogs : public ::testing::Test {
     EXPECT_EQ(GetWindow(select, GW_OWNER), main);
     return select;
   }
-  // The Installed (line 1 kInst1) or Removed (kRem1) dialog in the system
-  // language, its OK, and the end of the run.
+  // The Installed (kInst1) or Removed (kRem1) dialog, its OK, the exit.
   void Confirm(int line1) {
     HWND done = inst_.WaitDialog(line1);
     ASSERT_TRUE(done) << "no Installed or Removed dialog";
@@ -392,8 +381,7 @@ class InstallerDialogs : public ::testing::Test {
     Click(done, kOk);
     ExpectExit();
   }
-  // In Select Model: the model's button, optionally the Windows 98 option,
-  // OK; then the Installed dialog and the exit.
+  // Select Model: the model, the Windows 98 option if `advanced`, OK; Confirm.
   void ChooseAndConfirm(int modelButton, bool advanced = false) {
     HWND select = inst_.WaitDialog(kVersion);
     ASSERT_TRUE(select) << "no Select Model dialog";
@@ -804,9 +792,8 @@ TEST_F(InstallerDialogs, SecondInstanceExitsAtOnce) {
 }
 
 TEST_F(InstallerDialogs, MainWindowAndFileExit) {
-  ASSERT_TRUE(Open());
+  ASSERT_TRUE(OpenFirst());
   HWND main = MainWindow();
-  ASSERT_TRUE(main);
   EXPECT_EQ(GetClassLongA(main, GCL_STYLE), static_cast<DWORD>(CS_HREDRAW | CS_VREDRAW));
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(main, GWL_STYLE)) & WS_OVERLAPPEDWINDOW,
             static_cast<DWORD>(WS_OVERLAPPEDWINDOW));
@@ -823,11 +810,6 @@ TEST_F(InstallerDialogs, MainWindowAndFileExit) {
 
 TEST_F(InstallerDialogs, PositionsChain) {
   SetInstallerVersion("win98");
-  auto centred = [](HWND w) {
-    const RECT r = WindowRect(w);
-    return r.left == (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2 &&
-           r.top == (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2;
-  };
   // Each dialog opens where the user dragged the one before, with its own
   // size (185 x 111 units, the model dialog is 187 wide).
   struct Step {
@@ -846,11 +828,11 @@ TEST_F(InstallerDialogs, PositionsChain) {
       ASSERT_TRUE(d);
       const RECT r = WindowRect(d);
       if (s.centred) {
-        EXPECT_TRUE(centred(d));
-      } else {
-        EXPECT_EQ(r.left, at.x);
-        EXPECT_EQ(r.top, at.y);
+        at = {(GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2,
+              (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2};
       }
+      EXPECT_EQ(r.left, at.x);
+      EXPECT_EQ(r.top, at.y);
       EXPECT_TRUE(s.dialog != kInst1 || r.right - r.left < width) << width;
       if (s.dialog == kVersion) Click(d, k2000);
       if (s.to.x >= 0) DragTo(d, s.to.x, s.to.y);
@@ -984,8 +966,6 @@ TEST_F(InstallerDialogs, LanguageGestureNeedsTheLabelAndAllThreeHeld) {
     } while (&CycleTexts(step++) == &sys);
   }, &step);
 }
-
-// --- The registry refuses: a key whose security lets nobody write.
 
 // Sets the key's DACL from an SDDL text; false when Wine will not.
 bool SetKeySecurity(const char* sddl) {
