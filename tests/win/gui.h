@@ -1,26 +1,7 @@
-// What the Wine GUI tests share: registry set-up and read-back, finding and
-// waiting for windows, and real input through the window system.
-//
-// Registry (root first; the overloads without a root mean HKLM):
-//   PutText / PutDword (root, key, name, value)   create the key, set the value
-//   ReadValue(root, key, name, &data, &type)       raw bytes as stored; false if absent
-//   Text(root, key, name)    REG_SZ without terminator, REG_DWORD in decimal, "<absent>"
-//   KeyExists, DeleteTree, DenyWrites(root, key, deny), KeyClass (RegQueryInfoKeyA)
-//   DrawOwnFrames(exe)   Wine draws that program's frames (no 2 s waits)
-// Windows:
-//   Pump()          this thread's messages, modeless dialogs through IsDialogMessage
-//   WaitUntil(cond, ms)  pumps while waiting; FindTopWindow(pid, match) (pid 0: us)
-//   TextW / TextA / Utf8, WindowRect, Centre
-// Real input (SendInput: Wine's hit-testing and focus rules apply as to a user's):
-//   MoveCursorTo(x, y)   waits until GetCursorPos reports it (Wine lags a moment)
-//   Foreground(top)      makes `top` the foreground window before keys
-//   Click(control) at its centre, ClickAt(x, y): return at once,
-//                        as a click may open a modal box
-//   DragThumb(trackbar, position)  true when the trackbar ends at `position`
-//   Key(vk), Keys({...}), Alt('g'): press and release
-//   Gesture(over, held)  `held` (MK_CONTROL, MK_SHIFT, MK_LBUTTON) held down and a
-//                        right click over `over`, everything released again
-//   Settle(w)            lets the input reach `w`'s thread and be handled
+// What the Wine GUI tests share: registry set-up and read-back (the overloads
+// without a root mean HKLM), finding and waiting for windows, and real input
+// through SendInput, to which Wine's hit-testing and focus rules apply as to a
+// user's.
 #pragma once
 
 #include <windows.h>
@@ -90,8 +71,7 @@ inline bool KeyExists(HKEY root, const std::string& key) {
   return true;
 }
 
-// The key and everything below it (RegDeleteKeyA refuses keys with subkeys
-// on NT and Wine).
+// The key and everything below it (RegDeleteKeyA refuses keys with subkeys).
 inline void DeleteTree(HKEY root, const std::string& key) {
   HKEY k;
   if (RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &k) == ERROR_SUCCESS) {
@@ -108,8 +88,7 @@ inline void DeleteTree(HKEY root, const std::string& key) {
 }
 
 // Denies (true) or allows again (false) setting values and creating subkeys
-// on an existing key, for everybody: what a user without administrator
-// rights meets on NT.
+// for everybody: what a user without administrator rights meets on NT.
 inline void DenyWrites(HKEY root, const std::string& key, bool deny) {
   SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
   PSID everyone = nullptr;
@@ -160,9 +139,8 @@ inline void DenyWrites(const std::string& key, bool deny) {
 }
 
 // Without a window manager Wine waits up to 2 s for one whenever it shows or
-// hides a framed window (a sheet, a message box). For program `exe` (e.g.
-// "page_tab_wintest.exe") it then draws the frames itself and does not wait;
-// the setting counts from the program's next start.
+// hides a framed window. Program `exe` then draws its frames itself and does
+// not wait, from its next start on.
 inline void DrawOwnFrames(const std::string& exe) {
   PutText(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + exe + "\\X11 Driver", "Managed",
           "N");
@@ -170,9 +148,8 @@ inline void DrawOwnFrames(const std::string& exe) {
 
 // --- Windows and waiting ---------------------------------------------------
 
-// Dispatches what this thread has, the way a modeless dialog's message loop
-// does: keys for a dialog go through IsDialogMessage (Tab, arrows,
-// mnemonics, Enter, Escape).
+// Dispatches what this thread has as a modeless dialog's message loop does:
+// keys for a dialog go through IsDialogMessage.
 inline void Pump() {
   MSG msg;
   for (int round = 0; round < 3; ++round) {
@@ -198,25 +175,16 @@ inline bool WaitUntil(const std::function<bool()>& cond, DWORD ms = 10000) {
   }
 }
 
-struct FindTop {
-  DWORD pid;
-  const std::function<bool(HWND)>* match;
-  HWND found;
-};
-inline BOOL CALLBACK FindTopProc(HWND w, LPARAM param) {
-  FindTop* f = reinterpret_cast<FindTop*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  if (pid != f->pid || !IsWindowVisible(w) || !(*f->match)(w)) return TRUE;
-  f->found = w;
-  return FALSE;
-}
 // A visible top-level window of process `pid` (0: this one) that `match`
 // accepts, or null.
 inline HWND FindTopWindow(DWORD pid, const std::function<bool(HWND)>& match) {
-  FindTop f = {pid ? pid : GetCurrentProcessId(), &match, nullptr};
-  EnumWindows(FindTopProc, reinterpret_cast<LPARAM>(&f));
-  return f.found;
+  if (!pid) pid = GetCurrentProcessId();
+  for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner == pid && IsWindowVisible(w) && match(w)) return w;
+  }
+  return nullptr;
 }
 
 inline std::wstring TextW(HWND w) {

@@ -1,8 +1,7 @@
-// Shared pieces of the page's Wine tests: registry set-up and inspection,
-// loading the page module the way the Display control panel does (handler
-// key + COM + the shell's extension array), a modeless property sheet that
-// the tests drive by real input in steps, a catcher for message boxes, and
-// re-running the test program as another Windows version or language.
+// Shared pieces of the page's Wine tests: the machine's keys, the page module
+// loaded as the Display control panel loads it, a modeless sheet driven by real
+// input in steps, a catcher for message boxes, and re-running the program as
+// another Windows version or language.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +15,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +42,12 @@ constexpr char kNtGlide[] = "SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\
 constexpr int kApplyButton = 0x3021;
 // The clock controls: trackbar, value, unit, both limits, the restart note.
 constexpr int kClockControls[] = {1001, 1005, 1010, 1004, 1003, 1027};
+const char kAboveLimit[] =
+    "The Graphics Clock in presently set to 250 Mhz which is above the Upper Limit "
+    "of 220 Mhz and will be reset to the Upper Limit now. You will need to restart "
+    "Windows after exiting Display Properties.";
+const char kApplyFailed[] =
+    "The settings could not be saved. Changing them may need administrator rights.";
 
 inline std::string Env(const char* name) {
   const char* v = getenv(name);
@@ -68,9 +74,8 @@ inline std::string Sz(const char* text) { return std::string(text, strlen(text) 
 inline void ResetMachine() {
   DeleteTree(kProduct);
   DeleteTree(kDisplayClass);
-  DeleteTree("SYSTEM\\CurrentControlSet\\Services\\Voodoo3");
-  DeleteTree("SYSTEM\\CurrentControlSet\\Services\\3dfxvs");
-  DeleteTree("SYSTEM\\CurrentControlSet\\Services\\3Dfx");
+  for (const char* service : {"Voodoo3", "3dfxvs", "3Dfx"})
+    DeleteTree(std::string("SYSTEM\\CurrentControlSet\\Services\\") + service);
   PutText(kAdapter0, "DriverDesc", "3dfx Voodoo3 3000");
 }
 
@@ -104,12 +109,13 @@ inline void InstallProductKey(const char* lower = "120", const char* upper = "22
 // --- The page module -------------------------------------------------------
 
 inline HMODULE PageModule() {
-  static HMODULE module = nullptr;
-  if (!module) {
-    const std::string path = Env("TACHY_PAGE_DLL");
-    module = LoadLibraryA(path.c_str());
-  }
+  static const HMODULE module = LoadLibraryA(Env("TACHY_PAGE_DLL").c_str());
   return module;
+}
+inline std::string ModulePath(HMODULE module) {
+  char path[MAX_PATH] = "";
+  GetModuleFileNameA(module, path, sizeof path);
+  return path;
 }
 
 template <typename F>
@@ -135,8 +141,7 @@ inline void RegisterPageModule() {
 
 struct Box {
   std::string caption;
-  std::string text;      // as the ANSI code page gives it
-  std::string textUtf8;  // the same characters in UTF-8
+  std::string text;  // in UTF-8
   HWND owner;
 };
 
@@ -154,6 +159,7 @@ class BoxCatcher {
   }
   std::vector<Box> boxes;
   std::vector<std::string> cancel;
+  static size_t Caught() { return current_ ? current_->boxes.size() : 0; }
 
  private:
   static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
@@ -162,8 +168,7 @@ class BoxCatcher {
     if (code == HCBT_ACTIVATE && current_ && GetClassNameA(w, cls, sizeof cls) &&
         !strcmp(cls, "#32770")) {
       HWND label = GetDlgItem(w, 0xFFFF);  // a message box's text
-      const Box box = {TextA(w), label ? TextA(label) : "", label ? Utf8(label) : "",
-                       GetWindow(w, GW_OWNER)};
+      const Box box = {TextA(w), label ? Utf8(label) : "", GetWindow(w, GW_OWNER)};
       const std::vector<std::string>& names = current_->cancel;
       if (label || std::find(names.begin(), names.end(), box.caption) != names.end()) {
         current_->boxes.push_back(box);
@@ -179,6 +184,24 @@ inline BoxCatcher* BoxCatcher::current_ = nullptr;
 
 // --- The sheet -------------------------------------------------------------
 
+// An AddPages callback that keeps the pages in the vector at `lParam`.
+inline BOOL CALLBACK KeepPage(HPROPSHEETPAGE page, LPARAM lParam) {
+  reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(lParam)->push_back(page);
+  return TRUE;
+}
+
+inline HWND ModelessSheet(std::vector<HPROPSHEETPAGE>* pages, UINT start) {
+  PROPSHEETHEADERA header = {};
+  header.dwSize = sizeof header;
+  header.dwFlags = PSH_MODELESS;
+  header.hInstance = GetModuleHandleA(nullptr);
+  header.pszCaption = "Display Properties";
+  header.nPages = static_cast<UINT>(pages->size());
+  header.nStartPage = start;
+  header.phpage = pages->data();
+  return reinterpret_cast<HWND>(PropertySheetA(&header));
+}
+
 // A modeless "Display Properties" sheet holding the stand-in's own page and
 // the pages of the registered Display handlers; the Tachymark page is
 // selected. Counts the PSM_CHANGED and PSM_UNCHANGED the sheet receives.
@@ -189,13 +212,13 @@ class Sheet {
   Sheet& operator=(const Sheet&) = delete;
   ~Sheet() { Close(); }
 
-  // Returns the number of handler pages. `throughShell`: the shell's
-  // SHCreatePropSheetExtArray loads the handlers; else the Tachymark class
-  // is created here the same way (IShellExtInit, Initialize, query
-  // IShellPropSheetExt, release the first, AddPages) and released on Close.
-  // Wine 8's SHCreatePropSheetExtArray keeps a reference of every handler
-  // it creates, so only the second way can show the extension object's end.
+  // Closes what was open, returns the number of handler pages. `throughShell`:
+  // the shell's SHCreatePropSheetExtArray loads the handlers; else the class is
+  // created here the same way and released on Close. Wine 8's shell keeps a
+  // reference of every handler, so only the second way shows the object's end.
   UINT Open(bool throughShell = true) {
+    Close();
+    changed = unchanged = 0;
     own_.reset(new standin::OwnPage("Settings"));
     handlers_.reset(new standin::HandlerPages());
     UINT added = 0;
@@ -207,15 +230,7 @@ class Sheet {
     } else {
       added = LoadDirect(&pages);
     }
-    PROPSHEETHEADERA header = {};
-    header.dwSize = sizeof header;
-    header.dwFlags = PSH_MODELESS;
-    header.hInstance = GetModuleHandleA(nullptr);
-    header.pszCaption = "Display Properties";
-    header.nPages = static_cast<UINT>(pages.size());
-    header.nStartPage = added ? 1 : 0;
-    header.phpage = pages.data();
-    sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
+    sheet = ModelessSheet(&pages, added ? 1 : 0);
     if (sheet) {
       SetPropA(sheet, "pagetest", this);
       previous_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
@@ -261,7 +276,7 @@ class Sheet {
   // Checking: checked/unchecked ID, on/off ID, clock on|off (every clock
   //   control), text ID=TEXT, pos=N, ticks=LOWER,UPPER, apply on|off,
   //   changed=N, unchanged=N, finished, open, reg KEY/NAME=TEXT (KEY for KeyOf),
-//   dword KEY/NAME=N (a REG_DWORD).
+  //   dword KEY/NAME=N (a REG_DWORD), focus ID, boxes=N (message boxes caught).
   void Steps(std::initializer_list<const char*> steps) {
     for (const std::string step : steps) {
       SCOPED_TRACE(step);
@@ -282,6 +297,8 @@ class Sheet {
         for (int c : kClockControls) EXPECT_EQ(Enabled(c), arg == "on") << c;
       }
       else if (verb == "text") EXPECT_EQ(TextOf(id), value);
+      else if (verb == "focus") EXPECT_EQ(GetFocus(), Item(id));
+      else if (verb == "boxes") EXPECT_EQ(BoxCatcher::Caught(), static_cast<size_t>(number));
       else if (verb == "pos") EXPECT_EQ(Trackbar(TBM_GETPOS), number);
       else if (verb == "ticks") ExpectTrackbar(number, atoi(value.c_str() + value.find(',') + 1));
       else if (verb == "apply") EXPECT_EQ(ApplyEnabled(), arg == "on");
@@ -346,15 +363,12 @@ class Sheet {
            (keys.find('l') != std::string::npos ? MK_LBUTTON : 0);
   }
   static WORD KeyCode(const std::string& name) {
-    const struct {
-      const char* name;
-      WORD vk;
-    } keys[] = {{"tab", VK_TAB},   {"left", VK_LEFT}, {"right", VK_RIGHT}, {"prior", VK_PRIOR},
-                {"next", VK_NEXT}, {"home", VK_HOME}, {"end", VK_END},     {"return", VK_RETURN}};
-    for (const auto& k : keys)
-      if (name == k.name) return k.vk;
-    ADD_FAILURE() << "unknown key " << name;
-    return 0;
+    static const std::map<std::string, WORD> keys = {
+        {"tab", VK_TAB},   {"left", VK_LEFT}, {"right", VK_RIGHT}, {"prior", VK_PRIOR},
+        {"next", VK_NEXT}, {"home", VK_HOME}, {"end", VK_END},     {"return", VK_RETURN}};
+    const auto k = keys.find(name);
+    EXPECT_TRUE(k != keys.end()) << "unknown key " << name;
+    return k == keys.end() ? 0 : k->second;
   }
   static LRESULT CALLBACK Spy(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
     Sheet* self = static_cast<Sheet*>(GetPropA(w, "pagetest"));
@@ -372,12 +386,8 @@ class Sheet {
     init->Release();
     if (!direct_) return 0;
     const size_t before = pages->size();
-    direct_->AddPages(&Sheet::AddPage, reinterpret_cast<LPARAM>(pages));
+    direct_->AddPages(&KeepPage, reinterpret_cast<LPARAM>(pages));
     return static_cast<UINT>(pages->size() - before);
-  }
-  static BOOL CALLBACK AddPage(HPROPSHEETPAGE page, LPARAM lParam) {
-    reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(lParam)->push_back(page);
-    return TRUE;
   }
   IShellPropSheetExt* direct_ = nullptr;
   std::unique_ptr<standin::OwnPage> own_;
@@ -397,14 +407,39 @@ inline std::string TabTitle(HWND sheet, int index) {
   return text;
 }
 
-// --- Running as another Windows version or system language ------------------
+// A clean machine with the page module registered, a sheet to open, and the
+// message boxes caught.
+class PageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetMachine();
+    RegisterPageModule();
+  }
+  void TearDown() override {
+    s.Close();
+    DeleteTree(kDisplayClass);
+    DeleteTree(kProduct);
+  }
+  struct Want {
+    const char* caption;
+    const char* text;  // null: any
+    HWND owner;        // the page's top-level window, or none
+  };
+  // Every message box shown so far, in order.
+  void ExpectBoxes(std::initializer_list<Want> want) {
+    ASSERT_EQ(boxes.boxes.size(), want.size());
+    const Box* got = boxes.boxes.data();
+    for (const Want& w : want) {
+      EXPECT_EQ(got->caption, w.caption);
+      EXPECT_TRUE(!w.text || got->text == w.text) << got->text;
+      EXPECT_EQ(got++->owner, w.owner) << w.caption;
+    }
+  }
+  BoxCatcher boxes;
+  Sheet s;
+};
 
-inline std::string ExeName() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, sizeof path);
-  const std::string p = path;
-  return p.substr(p.find_last_of("\\/") + 1);
-}
+// --- Running as another Windows version or system language ------------------
 
 inline bool IsChild() { return !Env("PAGETEST_CHILD").empty(); }
 
@@ -424,27 +459,24 @@ inline int RunProcess(std::string cmd, bool wait = true) {
   return static_cast<int>(code);
 }
 
-// Runs this program again as a child with Wine posing as `version` (win98,
-// nt40, win2k; null: as the machine is) through the program's AppDefaults
-// key, and returns the child's exit code. Wine takes the system language
-// from the Unix locale of the process that started the Wine process tree,
-// not from the Windows environment: with `lcAll` (e.g. "fr_FR.UTF-8") the
-// child is started from a Unix process (env LC_ALL=... PAGETEST_LANG=...
-// wine <this program>), which Wine cannot wait for, so the child writes its
-// exit code into a file that the parent waits for (ChildExit). 99: the
-// child never ended.
+// Runs this program again with Wine posing as `version` (win98, nt40, win2k;
+// null: as the machine is) and returns the child's exit code (99: it never
+// ended). Wine takes the system language from the Unix locale that started
+// the Wine process tree: with `lcAll` the child is started through
+// /usr/bin/env, which Wine cannot wait for, so the child hands its exit code
+// over in a file (ChildExit).
 inline int RunChild(const char* version, const std::string& lcAll = "") {
-  const std::string exe = ExeName(), prefix = Env("TACHY_WINEPREFIX");
+  const std::string self = ModulePath(nullptr), prefix = Env("TACHY_WINEPREFIX");
+  const std::string exe = self.substr(self.find_last_of("\\/") + 1);
   if (version)
     PutText(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + exe, "Version", version);
   DrawOwnFrames(exe);
   const char* child = version ? version : "child";
   SetEnvironmentVariableA("PAGETEST_CHILD", child);
   std::string cmd = GetCommandLineA();
-  char self[MAX_PATH], temp[MAX_PATH], done[MAX_PATH] = "";
+  char temp[MAX_PATH], done[MAX_PATH] = "";
   if (!lcAll.empty()) {
     if (prefix.empty()) return fprintf(stderr, "TACHY_WINEPREFIX is not set\n"), 98;
-    GetModuleFileNameA(nullptr, self, sizeof self);
     GetTempPathA(sizeof temp, temp);
     GetTempFileNameA(temp, "pgt", 0, done);
     DeleteFileA(done);
@@ -470,37 +502,14 @@ inline int RunChild(const char* version, const std::string& lcAll = "") {
 
 // The child's end: hands its exit code to a parent that waits for the file.
 inline int ChildExit(int code) {
-  const std::string done = Env("PAGETEST_DONE");
-  if (!done.empty()) {
-    const std::string partial = done + ".part";
-    FILE* f = fopen(partial.c_str(), "w");
-    if (f) {
-      fprintf(f, "%d\n", code);
-      fclose(f);
-      MoveFileA(partial.c_str(), done.c_str());
-    }
+  const std::string done = Env("PAGETEST_DONE"), partial = done + ".part";
+  FILE* f = done.empty() ? nullptr : fopen(partial.c_str(), "w");
+  if (f) {
+    fprintf(f, "%d\n", code);
+    fclose(f);
+    MoveFileA(partial.c_str(), done.c_str());
   }
   return code;
-}
-
-// The parent's side of a test program: runs the child once per run (Wine
-// version, and a system language or ""). Returns the number of failed runs.
-// Two page test programs never change the machine's keys at the same time:
-// each holds the mutex until it ends.
-struct Run {
-  const char* version;
-  const char* lcAll;
-};
-inline int RunChildren(const std::vector<Run>& runs) {
-  WaitForSingleObject(CreateMutexA(nullptr, FALSE, "TachymarkPageTestMachine"), INFINITE);
-  int failed = 0;
-  for (const Run& r : runs) {
-    printf("=== Wine posing as %s%s%s\n", r.version ? r.version : "the prefix's version",
-           *r.lcAll ? ", LC_ALL=" : "", r.lcAll);
-    fflush(stdout);
-    failed += RunChild(r.version, r.lcAll) != 0;
-  }
-  return failed;
 }
 
 // Whether Wine poses as the version this child was started as.
@@ -516,14 +525,33 @@ inline bool PosesAsAsked() {
   return ok;
 }
 
-// The child's side: the tests, with common controls and COM.
-inline int RunTests(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  InitCommonControls();
-  CoInitialize(nullptr);
-  const int rc = RUN_ALL_TESTS();
-  CoUninitialize();
-  return ChildExit(rc);
+// The program: as the parent, runs itself once per run (Wine version, and a
+// system language or "") and returns the number of failed runs; as the child,
+// the tests. Two page test programs never change the machine's keys at the
+// same time: each holds the mutex until it ends.
+struct Run {
+  const char* version;
+  const char* lcAll;
+};
+inline int Main(int argc, char** argv, const std::vector<Run>& runs) {
+  if (IsChild()) {
+    if (!PosesAsAsked()) return ChildExit(1);
+    ::testing::InitGoogleTest(&argc, argv);
+    InitCommonControls();
+    CoInitialize(nullptr);
+    const int rc = RUN_ALL_TESTS();
+    CoUninitialize();
+    return ChildExit(rc);
+  }
+  WaitForSingleObject(CreateMutexA(nullptr, FALSE, "TachymarkPageTestMachine"), INFINITE);
+  int failed = 0;
+  for (const Run& r : runs) {
+    printf("=== Wine posing as %s%s%s\n", r.version ? r.version : "the prefix's version",
+           *r.lcAll ? ", LC_ALL=" : "", r.lcAll);
+    fflush(stdout);
+    failed += RunChild(r.version, r.lcAll) != 0;
+  }
+  return failed;
 }
 
 }  // namespace pagetest

@@ -96,45 +96,28 @@ const System kSystems[] = {
 };
 const System* g_system = nullptr;
 
-std::string Expected(int id) { return kStrings[id]; }
-
-std::string Version(int base) {
-  return std::string("Version 3.2") + kStrings[base + 21];
-}
-
 // Checks the texts of every page control for string base `base` and the
 // positions for the given layout.
 void ExpectLanguage(const Sheet& s, int base, bool englishLayout) {
   for (const auto& t : kPageTexts)
-    EXPECT_EQ(Utf8(s.Item(t.id)), Expected(base + t.index)) << "control " << t.id;
-  EXPECT_EQ(Utf8(s.Item(1054)), Version(base));
-  const Rect* layout = englishLayout ? kEnglishLayout : kOtherLayout;
-  for (int i = 0; i < 20; ++i) {
-    RECT want = {layout[i].x, layout[i].y, layout[i].x + layout[i].w,
-                 layout[i].y + layout[i].h};
+    EXPECT_EQ(Utf8(s.Item(t.id)), kStrings[base + t.index]) << "control " << t.id;
+  EXPECT_EQ(Utf8(s.Item(1054)), std::string("Version 3.2") + kStrings[base + 21]);
+  for (const Rect& r : englishLayout ? kEnglishLayout : kOtherLayout) {
+    RECT want = {r.x, r.y, r.x + r.w, r.y + r.h}, got = WindowRect(s.Item(r.id));
     MapDialogRect(s.page, &want);
-    RECT got;
-    GetWindowRect(s.Item(layout[i].id), &got);
     MapWindowPoints(nullptr, s.page, reinterpret_cast<POINT*>(&got), 2);
     EXPECT_EQ(std::make_tuple(got.left, got.top, got.right, got.bottom),
-              std::make_tuple(want.left, want.top, want.right, want.bottom))
-        << layout[i].id;
+              std::make_tuple(want.left, want.top, want.right, want.bottom)) << r.id;
   }
 }
 
-class Language : public ::testing::Test {
+class Language : public PageTest {
  protected:
   void SetUp() override {
-    ResetMachine();
-    RegisterPageModule();
+    PageTest::SetUp();
     InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
     PutText(KeyOf("DEFAULT"), "Grxclock", "180");
   }
-  void TearDown() override {
-    DeleteTree(kDisplayClass);
-    DeleteTree(kProduct);
-  }
-  BoxCatcher boxes;
 };
 
 TEST_F(Language, StringTableHoldsTheRightCharacters) {
@@ -143,34 +126,25 @@ TEST_F(Language, StringTableHoldsTheRightCharacters) {
     ASSERT_GT(LoadStringW(PageModule(), id, wide, 512), 0) << id;
     EXPECT_EQ(Utf8(wide), kStrings[id]) << "string " << id;
     // Through the ANSI code page as the page reads them.
-    char ansi[512] = {};
+    char ansi[512] = {}, expected[512] = {};
     LoadStringA(PageModule(), id, ansi, sizeof ansi);
-    char expected[512] = {};
-    wchar_t expectedWide[512] = {};
-    MultiByteToWideChar(CP_UTF8, 0, kStrings[id], -1, expectedWide, 512);
-    WideCharToMultiByte(CP_ACP, 0, expectedWide, -1, expected, sizeof expected, nullptr,
-                        nullptr);
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, expected, sizeof expected, nullptr, nullptr);
     EXPECT_STREQ(ansi, expected) << "string " << id;
   }
   wchar_t stray[64] = L"none";
   EXPECT_EQ(LoadStringW(PageModule(), 121, stray, 64), 0) << Utf8(stray);
   // The accented letters as Windows-1252 bytes.
-  const struct {
-    int id;
-    const char* bytes;
-  } accented[] = {{41, "R\xe9glages de la Voodoo3"},
-                  {61, "Fr\xe9quences de rafra\xee" "chissement"},
-                  {95, "\xdc" "ber"},
-                  {60, " Fran\xe7" "ais"}};
+  const std::pair<int, const char*> accented[] = {
+      {41, "R\xe9glages de la Voodoo3"}, {61, "Fr\xe9quences de rafra\xee" "chissement"},
+      {95, "\xdc" "ber"}, {60, " Fran\xe7" "ais"}};
   for (const auto& a : accented) {
     char ansi[512] = {};
-    LoadStringA(PageModule(), a.id, ansi, sizeof ansi);
-    EXPECT_TRUE(GetACP() != 1252 || !strcmp(ansi, a.bytes)) << a.id << " " << ansi;
+    LoadStringA(PageModule(), a.first, ansi, sizeof ansi);
+    EXPECT_TRUE(GetACP() != 1252 || !strcmp(ansi, a.second)) << a.first << " " << ansi;
   }
 }
 
 TEST_F(Language, PageOpensInTheSystemLanguage) {
-  Sheet s;
   ASSERT_EQ(s.Open(), 1u);
   ExpectLanguage(s, g_system->base, g_system->english);
   s.Steps({"text 1005=180", "text 1008=Voodoo3 3000", "text 1004=120", "text 1003=220"});
@@ -186,60 +160,48 @@ TEST_F(Language, PageOpensInTheSystemLanguage) {
 }
 
 TEST_F(Language, GestureStepsThroughFrenchGermanEnglish) {
-  Sheet s;
   s.Open();
   // Some state that the gesture must keep; adjustment off: clock 166,
   // controls disabled.
-  s.Steps({"click 1006", "drag 200", "click 1009"});
-  ASSERT_EQ(s.TextOf(1005), "166");
-  const int changed = s.changed;
+  s.Steps({"click 1006", "drag 200", "click 1009", "text 1005=166", "changed=1"});
   // Elsewhere, or without all three keys: nothing happens.
   s.Steps({"gesture 1053", "gesture 1054=lc", "gesture 1054=cs", "gesture 0"});
   ExpectLanguage(s, g_system->base, g_system->english);
   for (int base : {39, 78, 0, 39}) {
     s.Steps({"gesture 1054"});
     ExpectLanguage(s, base, base == 0);
+    // A language change is no settings change.
     s.Steps({"checked 1006", "unchecked 1009", "off 1001", "off 1027", "text 1005=166",
-             "text 1008=Voodoo3 3000"});
+             "text 1008=Voodoo3 3000", "changed=1", "boxes=0"});
   }
-  EXPECT_EQ(s.changed, changed);  // a language change is no settings change
-  EXPECT_TRUE(boxes.boxes.empty());
   // The credits gesture in this language too.
   s.Steps({"gesture 1052"});
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].caption, "Tachymark");
-  EXPECT_EQ(boxes.boxes[0].owner, s.sheet);
+  ExpectBoxes({{"Tachymark", nullptr, s.sheet}});
   // Reopening starts in the system language again.
   s.Steps({"press cancel"});
-  s.Close();
-  Sheet again;
-  again.Open();
-  ExpectLanguage(again, g_system->base, g_system->english);
+  s.Open();
+  ExpectLanguage(s, g_system->base, g_system->english);
 }
 
 TEST_F(Language, FailedApplySpeaksThePageLanguage) {
-  Sheet s;
   s.Open();
   s.Steps({"click 1006"});
   const std::string glide = KeyOf("Glide");
   PutText(glide, "other", "x");
   DenyWrites(glide, true);
   s.Steps({"press apply"});
-  int expected = g_system->base == 39 ? 119 : g_system->base == 78 ? 120 : 118;
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].textUtf8, kStrings[expected]);
-  EXPECT_EQ(boxes.boxes[0].caption, "Tachymark");
+  const char* first = kStrings[g_system->base == 39 ? 119 : g_system->base == 78 ? 120 : 118];
+  ExpectBoxes({{"Tachymark", first, s.sheet}});
   // After the language gesture the next failure speaks the new language.
   // French after the others; after a French system's page, German (twice).
   const int next = g_system->base == 39 ? 78 : 39;
   s.Steps({"gesture 1054"});
   if (next == 78) s.Steps({"gesture 1054"});
   s.Steps({"press apply"});
-  ASSERT_EQ(boxes.boxes.size(), 2u);
-  EXPECT_EQ(boxes.boxes[1].textUtf8, kStrings[next == 39 ? 119 : 120]);
+  ExpectBoxes({{"Tachymark", first, s.sheet},
+               {"Tachymark", kStrings[next == 39 ? 119 : 120], s.sheet}});
   DenyWrites(glide, false);
-  s.Steps({"press apply", "apply off"});
-  EXPECT_EQ(boxes.boxes.size(), 2u);
+  s.Steps({"press apply", "apply off", "boxes=2"});
 }
 
 }  // namespace
@@ -247,20 +209,16 @@ TEST_F(Language, FailedApplySpeaksThePageLanguage) {
 
 int main(int argc, char** argv) {
   using namespace pagetest;
-  if (!IsChild()) {
-    std::vector<Run> runs;
-    for (const System& system : kSystems) runs.push_back({"win98", system.lcAll});
-    return RunChildren(runs);
+  std::vector<Run> runs;
+  for (const System& system : kSystems) {
+    runs.push_back({"win98", system.lcAll});
+    if (Env("PAGETEST_LANG") == system.lcAll) g_system = &system;
   }
-  const std::string lang = Env("PAGETEST_LANG");
-  for (const System& system : kSystems)
-    if (lang == system.lcAll) g_system = &system;
-  if (!g_system || !PosesAsAsked()) return ChildExit(1);
-  if ((GetSystemDefaultLangID() & 0x3FF) != g_system->primary) {
+  if (IsChild() && (!g_system || (GetSystemDefaultLangID() & 0x3FF) != g_system->primary)) {
     fprintf(stderr, "Wine gives the system language %#x for LC_ALL=%s (is the locale "
                     "installed? scripts/setup.sh generates it)\n",
-            GetSystemDefaultLangID(), g_system->lcAll);
+            GetSystemDefaultLangID(), Env("PAGETEST_LANG").c_str());
     return ChildExit(1);
   }
-  return RunTests(argc, argv);
+  return Main(argc, argv, runs);
 }

@@ -1,8 +1,7 @@
 // The page module as a COM server: registration, the class factory, the
-// extension object's interfaces, AddPages and when the module may unload.
-// Everything is created here directly with COM, so the object counts are
-// exact (Wine's SHCreatePropSheetExtArray keeps a reference of what it
-// creates).
+// extension object's interfaces, AddPages and when the module may unload. All
+// is created here with COM, so the object counts are exact (Wine's shell would
+// keep a reference).
 #include "page_harness.h"
 
 #include <oaidl.h>
@@ -21,17 +20,12 @@ typedef HRESULT(WINAPI* GetClassObjectFn)(REFCLSID, REFIID, void**);
 
 std::string ClassesText(const std::string& key) { return Text(HKEY_CLASSES_ROOT, key, ""); }
 
-int RunRegsvr32() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(PageModule(), path, sizeof path);
-  return RunProcess(std::string("regsvr32.exe /s \"") + path + "\"");
-}
+int RunRegsvr32() { return RunProcess("regsvr32.exe /s \"" + ModulePath(PageModule()) + "\""); }
 
 std::string ShortModulePath() {
-  char path[MAX_PATH], shortPath[MAX_PATH];
-  GetModuleFileNameA(PageModule(), path, sizeof path);
-  if (!GetShortPathNameA(path, shortPath, sizeof shortPath)) return path;
-  return shortPath;
+  char path[MAX_PATH];
+  const std::string full = ModulePath(PageModule());
+  return GetShortPathNameA(full.c_str(), path, sizeof path) ? path : full;
 }
 
 // A new extension object through COM, as interface `I`.
@@ -43,14 +37,16 @@ I* Make(REFIID iid) {
   return object;
 }
 
-class Module : public ::testing::Test {
+class Module : public PageTest {
  protected:
   void SetUp() override {
-    ASSERT_NE(PageModule(), nullptr);
+    PageTest::SetUp();
     ASSERT_EQ(CanUnloadNow(), S_OK);
   }
-  void TearDown() override { EXPECT_EQ(CanUnloadNow(), S_OK); }
-  BoxCatcher boxes;
+  void TearDown() override {
+    PageTest::TearDown();
+    EXPECT_EQ(CanUnloadNow(), S_OK);
+  }
 };
 
 TEST_F(Module, Regsvr32WritesTheFiveRows) {
@@ -120,8 +116,7 @@ TEST_F(Module, ExtensionObjectInterfaces) {
   IShellPropSheetExt* ext = nullptr;
   ASSERT_EQ(init->QueryInterface(IID_IShellPropSheetExt, reinterpret_cast<void**>(&ext)), S_OK);
   EXPECT_EQ(ext->ReplacePage(0, nullptr, 0), E_NOTIMPL);
-  IDispatch* dispatch = nullptr;
-  IDispatch* classDispatch = nullptr;
+  IDispatch *dispatch = nullptr, *classDispatch = nullptr;
   ASSERT_EQ(init->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)), S_OK);
   ASSERT_EQ(init->QueryInterface(kClassDispatch, reinterpret_cast<void**>(&classDispatch)), S_OK);
   EXPECT_EQ(dispatch, classDispatch);
@@ -143,28 +138,19 @@ TEST_F(Module, ExtensionObjectInterfaces) {
   void* other = reinterpret_cast<void*>(1);
   EXPECT_EQ(init->QueryInterface(IID_IClassFactory, &other), E_NOINTERFACE);
   EXPECT_EQ(other, nullptr);
-  a->Release();
-  b->Release();
-  classDispatch->Release();
-  dispatch->Release();
-  ext->Release();
+  for (IUnknown* u : std::initializer_list<IUnknown*>{a, b, classDispatch, dispatch, ext})
+    u->Release();
   EXPECT_EQ(CanUnloadNow(), S_FALSE);
   EXPECT_EQ(init->Release(), 0u);
 }
 
 BOOL CALLBACK Refuse(HPROPSHEETPAGE, LPARAM) { return FALSE; }
-BOOL CALLBACK Keep(HPROPSHEETPAGE page, LPARAM lParam) {
-  reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(lParam)->push_back(page);
-  return TRUE;
-}
 
 TEST_F(Module, RefusedPageIsDestroyed) {
   IShellPropSheetExt* ext = Make<IShellPropSheetExt>(IID_IShellPropSheetExt);
   ASSERT_NE(ext, nullptr);
   EXPECT_EQ(ext->AddPages(&Refuse, 0), S_OK);
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].caption, "XShellPropSheetExt::AddPages");
-  EXPECT_EQ(boxes.boxes[0].text, "lpfnAddPage() FAILED");
+  ExpectBoxes({{"XShellPropSheetExt::AddPages", "lpfnAddPage() FAILED", nullptr}});
   ext->Release();
   // The refused page object is gone with its handle.
 }
@@ -173,20 +159,14 @@ TEST_F(Module, EveryAddPagesGetsItsOwnPage) {
   IShellPropSheetExt* ext = Make<IShellPropSheetExt>(IID_IShellPropSheetExt);
   ASSERT_NE(ext, nullptr);
   std::vector<HPROPSHEETPAGE> pages;
-  EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
-  EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
+  EXPECT_EQ(ext->AddPages(&KeepPage, reinterpret_cast<LPARAM>(&pages)), S_OK);
+  EXPECT_EQ(ext->AddPages(&KeepPage, reinterpret_cast<LPARAM>(&pages)), S_OK);
   ASSERT_EQ(pages.size(), 2u);
   ext->Release();
   EXPECT_EQ(CanUnloadNow(), S_FALSE);  // the pages still exist
   // Both pages in one sheet, each shown once: a click on the first page's
   // switch changes that page only, as each page has an object of its own.
-  PROPSHEETHEADERA header = {};
-  header.dwSize = sizeof header;
-  header.dwFlags = PSH_MODELESS;
-  header.pszCaption = "Display Properties";
-  header.nPages = 2;
-  header.phpage = pages.data();
-  HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
+  HWND sheet = ModelessSheet(&pages, 0);
   ASSERT_NE(sheet, nullptr);
   auto show = [&](int index) {
     SendMessageA(sheet, PSM_SETCURSEL, index, 0);
@@ -206,23 +186,16 @@ TEST_F(Module, EveryAddPagesGetsItsOwnPage) {
 }
 
 TEST_F(Module, UnloadableOnlyAfterTheSheetClosedAndTheObjectWasReleased) {
-  ResetMachine();
-  RegisterPageModule();
-  Sheet s;
   ASSERT_EQ(s.Open(false), 1u);
   ASSERT_NE(s.page, nullptr);
   EXPECT_EQ(CanUnloadNow(), S_FALSE);
-  s.Steps({"click 1006", "press ok"});
-  ASSERT_TRUE(s.Finished());
-  s.Close();
-  DeleteTree(kDisplayClass);
+  s.Steps({"click 1006", "press ok", "finished"});  // TearDown closes the sheet, then checks
 }
 
 TEST_F(Module, VersionLine) {
   HWND label = CreateWindowA("STATIC", "placeholder", 0, 0, 0, 10, 10, nullptr, nullptr,
                              nullptr, nullptr);
   ASSERT_NE(label, nullptr);
-  char text[128];
   const struct {
     HINSTANCE module;
     const char *prefix, *suffix, *line;
@@ -238,15 +211,12 @@ TEST_F(Module, VersionLine) {
   };
   for (const auto& c : cases) {
     tachy::SetVersionLine(c.module, label, c.prefix, c.suffix);
-    GetWindowTextA(label, text, sizeof text);
-    EXPECT_STREQ(text, c.line);
+    EXPECT_EQ(TextA(label), c.line);
   }
   DestroyWindow(label);
 
   DWORD ms = 1, ls = 1;
-  char path[MAX_PATH];
-  GetModuleFileNameA(PageModule(), path, sizeof path);
-  ASSERT_TRUE(tachy::ReadModuleVersion(path, &ms, &ls));
+  ASSERT_TRUE(tachy::ReadModuleVersion(ModulePath(PageModule()).c_str(), &ms, &ls));
   EXPECT_EQ(ms, 0x00030002u);
   EXPECT_EQ(ls, 0u);
   ms = ls = 7;
@@ -326,13 +296,13 @@ TEST_F(Module, FailedAllocationAnswersOutOfMemory) {
                                     reinterpret_cast<void**>(&ext)), S_OK);
   std::vector<HPROPSHEETPAGE> pages;
   gFailHeapAlloc = true;
-  EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), E_OUTOFMEMORY);
+  EXPECT_EQ(ext->AddPages(&KeepPage, reinterpret_cast<LPARAM>(&pages)), E_OUTOFMEMORY);
   gFailHeapAlloc = false;
   EXPECT_EQ(gHeapAllocs, 3);
   EXPECT_TRUE(pages.empty());
   EXPECT_TRUE(boxes.boxes.empty());
   // Once memory is back the same object adds its page.
-  EXPECT_EQ(ext->AddPages(&Keep, reinterpret_cast<LPARAM>(&pages)), S_OK);
+  EXPECT_EQ(ext->AddPages(&KeepPage, reinterpret_cast<LPARAM>(&pages)), S_OK);
   ASSERT_EQ(pages.size(), 1u);
   DestroyPropertySheetPage(pages[0]);
   ext->Release();
@@ -346,8 +316,5 @@ TEST_F(Module, FailedAllocationAnswersOutOfMemory) {
 }  // namespace
 }  // namespace pagetest
 
-int main(int argc, char** argv) {
-  using namespace pagetest;
-  // Once more as a child, only for Wine to draw the frames (the version stays).
-  return IsChild() ? RunTests(argc, argv) : RunChildren({{nullptr, ""}});
-}
+// Once more as a child, only for Wine to draw the frames (the version stays).
+int main(int argc, char** argv) { return pagetest::Main(argc, argv, {{nullptr, ""}}); }

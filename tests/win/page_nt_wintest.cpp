@@ -5,20 +5,12 @@
 namespace pagetest {
 namespace {
 
-const char kAbove[] = "presently set to 250 Mhz which is above the Upper Limit of 220 Mhz";
-
-class NtTab : public ::testing::Test {
+class NtTab : public PageTest {
  protected:
   void SetUp() override {
-    ResetMachine();
-    RegisterPageModule();
+    PageTest::SetUp();
     InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
   }
-  void TearDown() override {
-    DeleteTree(kDisplayClass);
-    DeleteTree(kProduct);
-  }
-  BoxCatcher boxes;
 };
 
 TEST_F(NtTab, Direct3DAndRefreshRatesAreDisabled) {
@@ -26,7 +18,6 @@ TEST_F(NtTab, Direct3DAndRefreshRatesAreDisabled) {
   PutText(kNtGlide, "FX_GLIDE_SWAPINTERVAL", "0");
   // A Direct3D value of the 9x layout is not looked at on NT.
   PutText(KeyOf("D3D"), "SSTH3_SWAPINTERVAL", "0");
-  Sheet s;
   ASSERT_EQ(s.Open(), 1u);
   s.Steps({"checked 1006", "unchecked 1007", "off 1007", "off 1026", "on 1006",
            "text 1054=Version 3.2 English", "click 1002", "unchecked 1006", "unchecked 1007",
@@ -34,7 +25,6 @@ TEST_F(NtTab, Direct3DAndRefreshRatesAreDisabled) {
 }
 
 TEST_F(NtTab, ApplyWritesTheNtValues) {
-  Sheet s;
   s.Open();
   s.Steps({"drag 200", "click 1006", "press apply"});
   // The keys were created here, with their class strings. Device0 is
@@ -56,38 +46,25 @@ TEST_F(NtTab, ApplyWritesTheNtValues) {
 
 TEST_F(NtTab, ClockAboveTheLimitIsResetAndWrittenThrough) {
   PutDword(KeyOf("device"), "GraphicsClocking", 250);
-  Sheet s;
   s.Open();
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].caption, "Tachy");
-  EXPECT_NE(boxes.boxes[0].text.find(kAbove), std::string::npos);
+  ExpectBoxes({{"Tachy", kAboveLimit, s.sheet}});
   s.Steps({"dword device/GraphicsClocking=220", "text 1005=220"});
 }
 
 TEST_F(NtTab, RefusedResetIsReportedAfterTheLimitMessage) {
   PutDword(KeyOf("device"), "GraphicsClocking", 250);
   DenyWrites(KeyOf("device"), true);  // a user without administrator rights
-  Sheet s;
   s.Open();
   DenyWrites(KeyOf("device"), false);
-  ASSERT_EQ(boxes.boxes.size(), 2u);
-  EXPECT_EQ(boxes.boxes[0].caption, "Tachy");
-  EXPECT_NE(boxes.boxes[0].text.find(kAbove), std::string::npos);
-  EXPECT_EQ(boxes.boxes[1].caption, "Tachymark");
-  EXPECT_EQ(boxes.boxes[1].text,
-            "The settings could not be saved. Changing them may need administrator rights.");
-  for (const Box& box : boxes.boxes) EXPECT_EQ(box.owner, s.sheet);
+  ExpectBoxes({{"Tachy", kAboveLimit, s.sheet}, {"Tachymark", kApplyFailed, s.sheet}});
   // The page keeps the limit: an Apply that may write stores it.
   s.Steps({"dword device/GraphicsClocking=250", "text 1005=220", "click 1006", "press apply",
-           "dword device/GraphicsClocking=220"});
-  EXPECT_EQ(boxes.boxes.size(), 2u);
+           "dword device/GraphicsClocking=220", "boxes=2"});
 }
 
 }  // namespace
 }  // namespace pagetest
 
 int main(int argc, char** argv) {
-  using namespace pagetest;
-  if (!IsChild()) return RunChildren({{"nt40", ""}, {"win2k", ""}});
-  return PosesAsAsked() ? RunTests(argc, argv) : ChildExit(1);
+  return pagetest::Main(argc, argv, {{"nt40", ""}, {"win2k", ""}});
 }

@@ -1,15 +1,10 @@
-// The Tachymark tab on the Windows 9x family, reached as the Display
-// control panel reaches it (handler key, COM, the shell's extension array),
-// driven on its real controls in a modeless property sheet.
+// The Tachymark tab on the Windows 9x family, reached as the Display control
+// panel reaches it and driven on its real controls in a modeless sheet.
 #include "page_harness.h"
 
 namespace pagetest {
 namespace {
 
-const char kAboveLimit[] =
-    "The Graphics Clock in presently set to 250 Mhz which is above the Upper Limit "
-    "of 220 Mhz and will be reset to the Upper Limit now. You will need to restart "
-    "Windows after exiting Display Properties.";
 const char kBelowLimit[] =
     "The Graphics Clock in presently set to 90 Mhz which is below the Lower Limit "
     "of 120 Mhz and will be reset to the Lower Limit now. You will need to restart "
@@ -17,37 +12,18 @@ const char kBelowLimit[] =
 const char kCredits[] =
     "Don't be fooled by cheap imitations ask for the original\nTachymark written by "
     "Quillon. I'd like to\nsay hi to all my friends on the 3dfx Voodoo3 Newsgroup.";
-const char kApplyFailed[] =
-    "The settings could not be saved. Changing them may need administrator rights.";
 
-class Tab : public ::testing::Test {
+class Tab : public PageTest {
  protected:
-  void SetUp() override {
-    ResetMachine();
-    RegisterPageModule();
-  }
-  void TearDown() override {
-    DeleteTree(kDisplayClass);
-    DeleteTree(kProduct);
-  }
-  // The installer's product key with the clock adjustment on, and the
-  // driver's clock (null: none).
+  // The product key with the clock adjustment on, and the driver's clock (null: none).
   static void Adjusting(const char* clock, const char* stock = "166") {
     InstallProductKey("120", "220", "Voodoo3 3000", stock, "1");
     if (clock) PutText(KeyOf("DEFAULT"), "Grxclock", clock);
   }
-  void ExpectBox(const char* caption, const char* text, HWND owner, size_t index = 0) {
-    ASSERT_GT(boxes.boxes.size(), index);
-    EXPECT_EQ(boxes.boxes[index].caption, caption);
-    EXPECT_TRUE(!text || boxes.boxes[index].text == text) << boxes.boxes[index].text;
-    EXPECT_EQ(boxes.boxes[index].owner, owner);  // the page's top-level window, or none
-  }
-  BoxCatcher boxes;
 };
 
-// First of the suite: Wine's shell keeps a reference of every handler it
-// loads, so only before any sheet opened through it can the module's end
-// show.
+// First of the suite: Wine's shell keeps a reference of every handler it loads,
+// so only before any sheet opened through it can the module's end show.
 TEST_F(Tab, TwoSheetsInOneProcessEachHaveTheirPage) {
   Adjusting("180");
   Sheet a, b;
@@ -72,20 +48,17 @@ TEST_F(Tab, OpensFilledFromTheRegistry) {
   InstallProductKey("110", "230", "Voodoo3 3500", "183", "1");
   PutText(KeyOf("DEFAULT"), "Grxclock", "200");
   PutText(KeyOf("Glide"), "FX_GLIDE_SWAPINTERVAL", "1");
-  Sheet s;
   ASSERT_EQ(s.Open(), 1u);
   ASSERT_NE(s.page, nullptr);
   EXPECT_EQ(TabTitle(s.sheet, 1), "Tachymark");
   s.Steps({"ticks=110,230", "pos=200", "text 1005=200", "text 1004=110", "text 1003=230",
            "text 1008=Voodoo3 3500", "text 1054=Version 3.2 English",
            "text 1062=Voodoo3 Settings", "checked 1006", "unchecked 1007", "on 1007",
-           "checked 1009", "clock on", "on 1026", "apply off", "changed=0"});
-  EXPECT_TRUE(boxes.boxes.empty());
+           "checked 1009", "clock on", "on 1026", "apply off", "changed=0", "boxes=0"});
 }
 
 TEST_F(Tab, WithoutARegisteredHandlerOnlyTheOwnPageShows) {
   DeleteTree(kHandlerKey);
-  Sheet s;
   EXPECT_EQ(s.Open(), 0u);
   ASSERT_NE(s.sheet, nullptr);
   HWND tabs = reinterpret_cast<HWND>(SendMessageA(s.sheet, PSM_GETTABCONTROL, 0, 0));
@@ -94,7 +67,6 @@ TEST_F(Tab, WithoutARegisteredHandlerOnlyTheOwnPageShows) {
 }
 
 TEST_F(Tab, EmptyRegistryShowsTheDefaults) {
-  Sheet s;
   s.Open();
   // Apply without a product key stores nothing there and creates no key.
   s.Steps({"text 1008=Voodoo3 2000", "text 1005=143", "text 1004=120", "text 1003=220",
@@ -105,7 +77,6 @@ TEST_F(Tab, EmptyRegistryShowsTheDefaults) {
 
 TEST_F(Tab, ClockAdjustmentOffAndOn) {
   Adjusting("200");
-  Sheet s;
   s.Open();
   s.Steps({"click 1009", "unchecked 1009", "pos=166", "text 1005=166", "clock off",
            "ticks=120,220", "apply on", "press apply", "reg DEFAULT/Grxclock=<absent>",
@@ -118,54 +89,38 @@ TEST_F(Tab, ClockAdjustmentOffAndOn) {
 
 TEST_F(Tab, TrackbarChangesSendOneChangedUntilApplied) {
   Adjusting("180");
-  Sheet s;
   s.Open();
   // A press on the thumb released where it was counts as a change; the
   // next change after Apply is announced again.
   s.Steps({"drag 180", "apply on", "changed=1", "text 1005=180", "drag 205", "drag 207",
            "click 1006", "changed=1", "text 1005=207", "press apply", "reg DEFAULT/Grxclock=207",
            "reg Glide/FX_GLIDE_SWAPINTERVAL=0", "apply off", "unchanged=1", "drag 150",
-           "changed=2"});
-  EXPECT_TRUE(boxes.boxes.empty());
+           "changed=2", "boxes=0"});
 }
 
 TEST_F(Tab, KeyboardReachesEveryControl) {
   Adjusting("180");
   boxes.cancel.push_back("Refresh Rates");
-  Sheet s;
   s.Open();
   SetFocus(s.Item(1026));  // Tab goes in template order
-  for (int id : {1006, 1007, 1009, 1001, 1002}) {
-    s.Steps({"key tab"});
-    EXPECT_EQ(GetFocus(), s.Item(id)) << id;
-  }
+  s.Steps({"key tab", "focus 1006", "key tab", "focus 1007", "key tab", "focus 1009", "key tab",
+           "focus 1001", "key tab", "focus 1002"});
   SetFocus(s.Item(1001));
-  const int page = static_cast<int>(s.Trackbar(TBM_GETPAGESIZE));
-  const struct {
-    const char* key;
-    int to;  // position afterwards
-  } steps[] = {{"right", 181}, {"next", 181 + page}, {"left", 180 + page},
-               {"prior", 180}, {"end", 220},         {"home", 120}};
-  for (const auto& step : steps) {
-    s.Steps({("key " + std::string(step.key)).c_str()});
-    EXPECT_EQ(s.Trackbar(TBM_GETPOS), step.to) << step.key;
-    EXPECT_EQ(s.TextOf(1005), std::to_string(step.to)) << step.key;
-  }
-  // Alt with each mnemonic of the template; f: Factory Defaults.
-  s.Steps({"changed=1", "alt g", "alt d", "checked 1006", "checked 1007", "alt e",
+  // Page Up and Down move by the trackbar's default page, a fifth of the range.
+  s.Steps({"key right", "pos=181", "text 1005=181", "key next", "pos=201", "text 1005=201",
+           "key left", "pos=200", "text 1005=200", "key prior", "pos=180", "text 1005=180",
+           "key end", "pos=220", "text 1005=220", "key home", "pos=120", "text 1005=120",
+           // Alt with each mnemonic of the template; f: Factory Defaults.
+           "changed=1", "alt g", "alt d", "checked 1006", "checked 1007", "alt e",
            "unchecked 1009", "off 1001", "alt f", "unchecked 1006", "unchecked 1007", "alt e",
-           "checked 1009"});
-  EXPECT_TRUE(boxes.boxes.empty());
-  s.Steps({"alt r"});
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].caption, "Refresh Rates");
+           "checked 1009", "boxes=0", "alt r"});
+  ExpectBoxes({{"Refresh Rates", nullptr, nullptr}});
   s.Steps({"key return", "finished", "reg DEFAULT/Grxclock=166",  // OK
            "reg Glide/FX_GLIDE_SWAPINTERVAL=<absent>"});
 }
 
 TEST_F(Tab, VsyncSwitchesAreWrittenAndRemoved) {
   InstallProductKey();
-  Sheet s;
   s.Open();
   s.Steps({"click 1006", "click 1007", "checked 1006", "checked 1007", "press apply"});
   // Apply created the three keys, each with its class string.
@@ -178,15 +133,12 @@ TEST_F(Tab, VsyncSwitchesAreWrittenAndRemoved) {
 
 TEST_F(Tab, FactoryDefaults) {
   InstallProductKey();
-  {
-    Sheet s;  // nothing to change: still marks the page modified
-    s.Open();
-    s.Steps({"click 1002", "apply on", "changed=1"});
-  }
+  s.Open();  // nothing to change: still marks the page modified
+  s.Steps({"click 1002", "apply on", "changed=1"});
+  s.Close();
   Adjusting("200");
   PutText(KeyOf("Glide"), "FX_GLIDE_SWAPINTERVAL", "0");
   PutText(KeyOf("D3D"), "SSTH3_SWAPINTERVAL", "0");
-  Sheet s;
   s.Open();
   ASSERT_TRUE(s.Checked(1006));
   // Nothing is written before the sheet applies.
@@ -199,13 +151,9 @@ TEST_F(Tab, FactoryDefaults) {
 
 TEST_F(Tab, CancelWritesNothingOkWrites) {
   InstallProductKey();
-  {
-    Sheet s;
-    s.Open();
-    s.Steps({"click 1006", "press cancel", "finished", "unchanged=1",
-             "reg Glide/FX_GLIDE_SWAPINTERVAL=<absent>"});
-  }
-  Sheet s;
+  s.Open();
+  s.Steps({"click 1006", "press cancel", "finished", "unchanged=1",
+           "reg Glide/FX_GLIDE_SWAPINTERVAL=<absent>"});
   s.Open();
   // Each opening starts from the registry.
   s.Steps({"unchecked 1006", "click 1006", "press ok", "finished", "unchanged=1",
@@ -230,10 +178,9 @@ TEST_F(Tab, ClockOutsideTheLimitsIsResetAndWrittenThrough) {
     InstallProductKey("120", "220", "Voodoo3 3000", c.defaultClock, c.enable);
     if (c.stored) PutText(KeyOf("DEFAULT"), "Grxclock", c.stored);
     PutText(KeyOf("Glide"), "FX_GLIDE_SWAPINTERVAL", "0");
-    Sheet s;
     s.Open();
-    ASSERT_EQ(boxes.boxes.size(), c.message ? 1u : 0u) << c.shown;
-    if (c.message) ExpectBox("Tachy", c.message, s.sheet);
+    if (c.message) ExpectBoxes({{"Tachy", c.message, s.sheet}});
+    else ExpectBoxes({});
     EXPECT_EQ(s.TextOf(1005), c.shown);
     EXPECT_EQ(Text(KeyOf("DEFAULT"), "Grxclock"), c.written);
     // The write-through keeps the vsync switch as it was stored.
@@ -244,54 +191,38 @@ TEST_F(Tab, ClockOutsideTheLimitsIsResetAndWrittenThrough) {
 TEST_F(Tab, RefreshRatesRunsItsDialogAndLeavesThePageAsItWas) {
   Adjusting("180");
   boxes.cancel.push_back("Refresh Rates");
-  Sheet s;
   s.Open();
   s.Steps({"click 1006"});
   ASSERT_TRUE(s.Enabled(1026));
   s.Steps({"click 1026"});
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  ExpectBox("Refresh Rates", nullptr, nullptr);  // no parent window
+  ExpectBoxes({{"Refresh Rates", nullptr, nullptr}});  // no parent window
   s.Steps({"checked 1006", "checked 1009", "text 1005=180", "changed=1", "apply on"});
 }
 
 TEST_F(Tab, CreditsGesture) {
   InstallProductKey();
-  Sheet s;
   s.Open();
-  const struct {
-    const char* step;
-    bool credits;
-  } cases[] = {{"gesture 1052", true},      {"gesture 1052=lc", false}, {"gesture 1052=cs", false},
-               {"gesture 1052=", false},    {"gesture 1053", false},    {"gesture 0", false}};
-  for (const auto& c : cases) {
-    boxes.boxes.clear();
-    s.Steps({c.step});
-    ASSERT_EQ(boxes.boxes.size(), c.credits ? 1u : 0u) << c.step;
-    if (c.credits) ExpectBox("Tachymark", kCredits, s.sheet);
-  }
-  s.Steps({"text 1054=Version 3.2 English", "apply off"});
+  s.Steps({"gesture 1052"});
+  ExpectBoxes({{"Tachymark", kCredits, s.sheet}});
+  // Without all three held, or elsewhere: no box.
+  s.Steps({"gesture 1052=lc", "boxes=1", "gesture 1052=cs", "boxes=1", "gesture 1052=",
+           "boxes=1", "gesture 1053", "boxes=1", "gesture 0", "boxes=1",
+           "text 1054=Version 3.2 English", "apply off"});
 }
 
 TEST_F(Tab, FailedApplyIsReportedAndKeepsTheSheetOpen) {
   Adjusting("180");
-  Sheet s;
   s.Open();
   s.Steps({"drag 190"});
   DenyWrites(KeyOf("DEFAULT"), true);
   s.Steps({"press ok"});
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  ExpectBox("Tachymark", kApplyFailed, s.sheet);
+  ExpectBoxes({{"Tachymark", kApplyFailed, s.sheet}});
   s.Steps({"open", "apply on", "reg DEFAULT/Grxclock=180", "unchanged=0"});
   DenyWrites(KeyOf("DEFAULT"), false);
-  s.Steps({"press ok", "finished", "reg DEFAULT/Grxclock=190"});
-  EXPECT_EQ(boxes.boxes.size(), 1u);
+  s.Steps({"press ok", "finished", "reg DEFAULT/Grxclock=190", "boxes=1"});
 }
 
 }  // namespace
 }  // namespace pagetest
 
-int main(int argc, char** argv) {
-  using namespace pagetest;
-  if (!IsChild()) return RunChildren({{"win98", ""}});
-  return PosesAsAsked() ? RunTests(argc, argv) : ChildExit(1);
-}
+int main(int argc, char** argv) { return pagetest::Main(argc, argv, {{"win98", ""}}); }

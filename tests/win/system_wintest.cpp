@@ -9,18 +9,12 @@
 namespace tachy {
 namespace {
 
-// "0x0407" etc.; -1 when the variable is not set.
-long ExpectedNumber(const char* variable) {
-  const char* text = std::getenv(variable);
-  if (!text || !*text) return -1;
-  return std::strtol(text, nullptr, 0);
-}
-
 TEST(SystemInfo, LanguageFollowsTheUnixLocale) {
-  long expected = ExpectedNumber("TACHY_EXPECT_LANGID");
-  if (expected < 0) GTEST_SKIP() << "run by ctest with LC_ALL and TACHY_EXPECT_LANGID";
-  EXPECT_EQ(expected, SystemInformation().GetSystemDefaultLangId())
-      << "LC_ALL=" << (std::getenv("LC_ALL") ? std::getenv("LC_ALL") : "");
+  const std::string expected = pagetest::Env("TACHY_EXPECT_LANGID");  // "0x0407" etc.
+  if (expected.empty()) GTEST_SKIP() << "run by ctest with LC_ALL and TACHY_EXPECT_LANGID";
+  EXPECT_EQ(std::strtol(expected.c_str(), nullptr, 0),
+            SystemInformation().GetSystemDefaultLangId())
+      << "LC_ALL=" << pagetest::Env("LC_ALL");
 }
 
 TEST(SystemInfo, VersionIsWhatWinePosesAs) {
