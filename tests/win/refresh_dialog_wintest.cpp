@@ -1,9 +1,6 @@
-// The refresh-rate dialog as a user meets it: the real dialog on template 502 (its
-// resources are built into this program) runs modally on the main thread over the Wine
-// prefix's registry, while a second thread acts on it with real mouse and keyboard input
-// (gui.h) and reads the result back from the controls and the registry. Language runs
-// (TACHY_EXPECT_LANGID 12 French, 7 German, 10 Spanish: English texts in the other
-// layout; LC_ALL to match) check that language in RefreshDialogLanguage; else English.
+// The real refresh-rate dialog (template 502, built into this program) runs modally on
+// the main thread while a second one acts on it with real input. Language runs set LC_ALL
+// and TACHY_EXPECT_LANGID (12 French, 7 German, 10 Spanish: English in the other layout).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -39,14 +36,13 @@ std::string KeyOf(std::string name) {
   return std::string(kClassPath) + "\\" + name;
 }
 
-// Every value below a key, "path|name" to its bytes, for comparing whole states.
+// "path|name" to its bytes, for comparing whole states.
 void Snapshot(const std::string& path, std::map<std::string, std::string>* out) {
   HKEY key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
   (*out)[path] = "<key>";
   char name[256];
   BYTE data[512];
-  std::vector<std::string> children;
   for (DWORD i = 0;; ++i) {
     DWORD nameSize = sizeof name, dataSize = sizeof data;
     if (RegEnumValueA(key, i, name, &nameSize, nullptr, nullptr, data, &dataSize)) break;
@@ -55,10 +51,9 @@ void Snapshot(const std::string& path, std::map<std::string, std::string>* out) 
   for (DWORD i = 0;; ++i) {
     DWORD size = sizeof name;
     if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr)) break;
-    children.push_back(name);
+    Snapshot(path + "\\" + name, out);
   }
   RegCloseKey(key);
-  for (const std::string& child : children) Snapshot(path + "\\" + child, out);
 }
 std::map<std::string, std::string> State() {
   std::map<std::string, std::string> state;
@@ -302,8 +297,7 @@ class RefreshDialogTest : public ::testing::Test {
     PutText(KeyOf("0002"), "DriverDesc", "3dfx Voodoo3 2000 PCI");
     for (const char* name : {"0000/DEFAULT", "0002/DEFAULT"}) {  // empty
       HKEY key;
-      ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), 0, nullptr, 0,
-                                KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
+      ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), &key), ERROR_SUCCESS);
       RegCloseKey(key);
     }
     PutText(kProductPath, "ColorDepth", "8");
@@ -338,19 +332,15 @@ class RefreshDialogTest : public ::testing::Test {
 
 TEST_F(RefreshDialogTest, OpensWithTheSelectedAdaptersStoredChoices) {
   RunDialog([](HWND d) {
-    // 1025: a trailing comma adds an empty entry; no RefreshRate shows Adapter. 1019: an
-    // empty rate list gives the words and one empty entry. 1020: a stored 7 selects the
-    // first entry beginning with 7. 1021, 1022: stored rates no entry begins with leave no
-    // selection and an empty edit field. Rows without a mode key: disabled, the words and
-    // one empty entry, Adapter. (The texts: RefreshDialogLanguage.)
+    // A stored 7 selects the first entry beginning with 7 (1020); rates no entry begins
+    // with leave no selection (1021, 1022). Rows without a mode key: disabled.
     Steps(d, {"list 1024=60,72,75", "list 1025=60,75,", "list 1019=", "sel 1024=72",
               "sel 1025=Adapter", "sel 1019=Optimal", "sel 1020=70", "sel 1021=<none>",
               "sel 1022=<none>", "sel 1023=Default", "text 1021=", "text 1023=Default",
               "on rows0-6", "off rows7-14", "list rows7-14=", "sel rows7-14=Adapter",
               "marks=1000", "on 1028", "on 1029", "on 1030", "on 1031", "unchecked 1032",
               "checked 1050", "unchecked 1051", "focus=1"});
-    // The focus starts on OK, the template's first control, and Tab walks the template's
-    // order, past the disabled rows and into each radio group once, back to OK.
+    // Tab walks from OK past the disabled rows, into each radio group once, back to OK.
     std::vector<int> walk;
     for (int i = 0; i < 14; ++i) {
       Steps(d, {"key tab"});
@@ -358,8 +348,7 @@ TEST_F(RefreshDialogTest, OpensWithTheSelectedAdaptersStoredChoices) {
     }
     EXPECT_EQ(walk, (std::vector<int>{1024, 1025, 1019, 1020, 1021, 1022, 1023, 1032, 1028, 1050,
                                       1033, 1034, 2, 1}));
-    // OK writes every row of both adapters at 8 bit where the key exists; the mode 0000
-    // lacks is not created, other adapters and 16 bit are left alone.
+    // OK writes both adapters' 8-bit rows where the key exists.
     Steps(d, {"click 1", "closed", "rate */8/640,480=72", "rate */8/800,600=<absent>",
               "rate */8/960,720=-1", "rate 0002/8/1024,768=70", "rate */8/1152,864=100",
               "rate */8/1280,960=60", "rate */8/1280,1024=0", "nokey 0000/8/1024,768",
@@ -368,8 +357,7 @@ TEST_F(RefreshDialogTest, OpensWithTheSelectedAdaptersStoredChoices) {
   });
 }
 
-// Template 502 as the dialog shows it: the controls in the template's order (the tab
-// order), each of its class and kind, with its flags.
+// The controls in the template's (the tab) order, each of its class and kind, its flags.
 TEST_F(RefreshDialogTest, TemplateStylesInTabOrderAndEscapeCancels) {
   struct Control {
     int id;
@@ -414,9 +402,8 @@ TEST_F(RefreshDialogTest, TemplateStylesInTabOrderAndEscapeCancels) {
 }
 
 TEST_F(RefreshDialogTest, ChangingTheDepthKeepsTheEightBitEntries) {
-  // An unsaved 8-bit choice for 800x600; at 16 bit no 8-bit entry begins with 85, so it
-  // stays; 960x720 has no 16-bit key. Save: the dialog stays open, and the 8-bit values
-  // are not written. Back to 8 bit: the lists are refilled, the stored choices shown.
+  // An unsaved 8-bit 800x600 choice of 75 stays at 16 bit (no 8-bit entry begins with
+  // 85); Save there leaves the dialog open and writes no 8-bit value.
   RunSteps({"keypick 1025=75", "click 1029", "marks=0100", "sel 1024=75", "sel 1025=75",
             "sel 1020=Optimal", "off 1019", "off 1037", "on 1020", "list 1024=60,72,75",
             "list 1025=60,75,", "click 1033", "rate 0002/16/800,600=75", "pref ColorDepth=16",
@@ -432,10 +419,8 @@ TEST_F(RefreshDialogTest, StoredSixteenBitDepthOpensOnSixteenBit) {
 }
 
 TEST_F(RefreshDialogTest, LinkingAllDepthsEnablesEveryRowAndWritesFourDepths) {
-  // One real click: a check box that toggled itself would end unchecked. The selections
-  // shown stay; Save writes every depth (2046x1536 exists nowhere). Off again: the stored
-  // choices of the current depth, rows by key. The 16-bit 800x600 got the 8-bit row's
-  // choice from the linked save.
+  // One real click: a check box that toggled itself would end unchecked. The 16-bit
+  // 800x600 got the 8-bit row's choice from the linked save.
   RunSteps({"click 1032", "checked 1032", "marks=0000", "off 1028", "off 1029", "off 1030",
             "off 1031", "sel 1024=72", "on rows", "pick 1024=60", "pick 1017=Optimal",
             "click 1033", "pref LinkAllColorDepths=1", "rate */8/640,480=60",
@@ -503,9 +488,8 @@ TEST_F(RefreshDialogTest, WithoutAnyAdapterOnlyThePreferencesAreWritten) {
   EXPECT_EQ(after, before);
 }
 
-// The page's button stays usable while the dialog runs (it has no owner): pressed again,
-// it must not start a second dialog on the same mode table. A timer on the dialog's
-// thread stands in for the button.
+// The page's button stays usable while the dialog runs (it has no owner); a timer on
+// the dialog's thread stands in for it.
 std::atomic<bool> gSecondReturned{false};
 void CALLBACK OpenAgain(HWND, UINT, UINT_PTR timer, DWORD) {
   KillTimer(nullptr, timer);
@@ -529,9 +513,9 @@ TEST_F(RefreshDialogTest, ASecondOpeningWhileOpenBringsTheFirstToTheFront) {
   RunSteps({"sel 1024=60", "click 2"});  // not stuck: a later opening works again
 }
 
-// The controls whose texts the dialog sets (0: its caption; the string table's texts, not
-// the template's: "Default refresh rate"), and per language those texts, the choice words
-// and the mnemonics of the link check box, Save and Default.
+// The controls whose texts the dialog sets (0: its caption; from the string table, not
+// the template: "Default refresh rate"); per language, those texts, the choice words and
+// the mnemonics of link, Save and Default.
 const int kTextIds[15] = {0, 1059, 1032, 1060, 1028, 1029, 1030, 1031, 1061, 1050, 1051,
                           1033, 1034, 1, 2};
 struct LanguageTexts {
@@ -624,8 +608,7 @@ TEST_F(RefreshDialogLanguage, SystemLanguageTextsLayoutAndEveryButton) {
   const std::string adapter = t.words[0], preset = t.words[1], optimal = t.words[2];
   RunDialog([&](HWND d) {
     ExpectLanguage(d, system_, "opened");
-    // The stored choices are found in the translated words too; then every button, in this
-    // language, by mouse and by mnemonic.
+    // Stored choices shown in the translated words; every button by mouse and mnemonic.
     Steps(d, {"sel 1019=" + optimal, "sel 1023=" + preset, "sel 1025=" + adapter,
               "click 1029", "marks=0100", "click 1028", "marks=1000",
               std::string("alt ") + t.link, "checked 1032", "marks=0000", "click 1032",
@@ -643,8 +626,7 @@ TEST_F(RefreshDialogLanguage, SystemLanguageTextsLayoutAndEveryButton) {
 TEST_F(RefreshDialogLanguage, GestureCyclesFrenchGermanEnglish) {
   RunDialog([this](HWND d) {
     ExpectLanguage(d, system_, "opened");
-    // Button states survive a language change; an unsaved selection is replaced. Not
-    // counted: a key or button not held, or the cursor elsewhere.
+    // Button states survive a language change; an unsaved selection is replaced.
     Steps(d, {"click 1051", "pick 1024=60"});
     HWND label = Item(d, 1035);
     for (WPARAM held : {MK_CONTROL | MK_SHIFT, MK_LBUTTON | MK_SHIFT, MK_LBUTTON | MK_CONTROL})
