@@ -1,7 +1,5 @@
-// What the Wine GUI tests share: registry set-up and read-back (the overloads
-// without a root mean HKLM), finding and waiting for windows, and real input
-// through SendInput, to which Wine's hit-testing and focus rules apply as to a
-// user's.
+// What the Wine GUI tests share (registry overloads without a root mean HKLM). Input goes
+// through SendInput, to which Wine's hit-testing and focus rules apply as to a user's.
 #pragma once
 
 #include <windows.h>
@@ -16,8 +14,6 @@
 
 namespace gui {
 
-// --- Registry --------------------------------------------------------------
-
 inline void PutValue(HKEY root, const std::string& key, const char* name, DWORD type,
                      const void* data, DWORD size) {
   HKEY k;
@@ -30,9 +26,6 @@ inline void PutValue(HKEY root, const std::string& key, const char* name, DWORD 
 inline void PutText(HKEY root, const std::string& key, const char* name,
                     const std::string& text) {
   PutValue(root, key, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
-}
-inline void PutDword(HKEY root, const std::string& key, const char* name, DWORD value) {
-  PutValue(root, key, name, REG_DWORD, &value, 4);
 }
 
 inline bool ReadValue(HKEY root, const std::string& key, const char* name,
@@ -47,8 +40,7 @@ inline bool ReadValue(HKEY root, const std::string& key, const char* name,
     r = RegQueryValueExA(k, name, nullptr, &t, reinterpret_cast<BYTE*>(&buffer[0]), &size);
   RegCloseKey(k);
   if (r != ERROR_SUCCESS) return false;
-  buffer.resize(size);
-  if (data) *data = buffer;
+  if (data) *data = buffer.substr(0, size);
   if (type) *type = t;
   return true;
 }
@@ -59,16 +51,7 @@ inline std::string Text(HKEY root, const std::string& key, const char* name) {
   if (!ReadValue(root, key, name, &data, &type)) return "<absent>";
   if (type == REG_DWORD && data.size() == 4)
     return std::to_string(*reinterpret_cast<const DWORD*>(data.data()));
-  const size_t zero = data.find('\0');
-  return zero == std::string::npos ? data : data.substr(0, zero);
-}
-
-inline bool KeyExists(HKEY root, const std::string& key) {
-  HKEY k;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &k) != ERROR_SUCCESS)
-    return false;
-  RegCloseKey(k);
-  return true;
+  return data.substr(0, data.find('\0'));
 }
 
 // The key and everything below it (RegDeleteKeyA refuses keys with subkeys).
@@ -89,7 +72,7 @@ inline void DeleteTree(HKEY root, const std::string& key) {
 
 // Denies (true) or allows again (false) setting values and creating subkeys
 // for everybody: what a user without administrator rights meets on NT.
-inline void DenyWrites(HKEY root, const std::string& key, bool deny) {
+inline void DenyWrites(const std::string& key, bool deny) {
   SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
   PSID everyone = nullptr;
   ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0,
@@ -103,7 +86,7 @@ inline void DenyWrites(HKEY root, const std::string& key, bool deny) {
   InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
   SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
   HKEY k;
-  LONG r = RegOpenKeyExA(root, key.c_str(), 0, WRITE_DAC, &k);
+  LONG r = RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, WRITE_DAC, &k);
   FreeSid(everyone);
   ASSERT_EQ(r, ERROR_SUCCESS) << key;
   EXPECT_EQ(RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS) << key;
@@ -122,21 +105,21 @@ inline std::string KeyClass(HKEY root, const std::string& key) {
   RegCloseKey(k);
   return r == ERROR_SUCCESS ? std::string(cls, len) : "<error>";
 }
+inline bool KeyExists(HKEY root, const std::string& key) {
+  return KeyClass(root, key) != "<no key>";
+}
 
 inline void PutText(const std::string& key, const char* name, const std::string& text) {
   PutText(HKEY_LOCAL_MACHINE, key, name, text);
 }
 inline void PutDword(const std::string& key, const char* name, DWORD value) {
-  PutDword(HKEY_LOCAL_MACHINE, key, name, value);
+  PutValue(HKEY_LOCAL_MACHINE, key, name, REG_DWORD, &value, 4);
 }
 inline std::string Text(const std::string& key, const char* name) {
   return Text(HKEY_LOCAL_MACHINE, key, name);
 }
 inline bool KeyExists(const std::string& key) { return KeyExists(HKEY_LOCAL_MACHINE, key); }
 inline void DeleteTree(const std::string& key) { DeleteTree(HKEY_LOCAL_MACHINE, key); }
-inline void DenyWrites(const std::string& key, bool deny) {
-  DenyWrites(HKEY_LOCAL_MACHINE, key, deny);
-}
 
 // Without a window manager Wine waits up to 2 s for one whenever it shows or
 // hides a framed window. Program `exe` then draws its frames itself and does
@@ -145,8 +128,6 @@ inline void DrawOwnFrames(const std::string& exe) {
   PutText(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + exe + "\\X11 Driver", "Managed",
           "N");
 }
-
-// --- Windows and waiting ---------------------------------------------------
 
 // Dispatches what this thread has as a modeless dialog's message loop does:
 // keys for a dialog go through IsDialogMessage.
@@ -214,8 +195,6 @@ inline POINT Centre(HWND w) {
   return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
-// --- Real input ------------------------------------------------------------
-
 inline void Send(std::vector<INPUT> in) {
   SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
@@ -230,11 +209,8 @@ inline INPUT KeyInput(WORD vk, bool up) {
   i.type = INPUT_KEYBOARD;
   i.ki.wVk = vk;
   i.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
-  switch (vk) {
-    case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN: case VK_PRIOR: case VK_NEXT:
-    case VK_HOME: case VK_END: case VK_INSERT: case VK_DELETE:
-      i.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
-  }
+  if ((vk >= VK_PRIOR && vk <= VK_DOWN) || vk == VK_INSERT || vk == VK_DELETE)
+    i.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;  // page keys, Home, End, arrows
   if (up) i.ki.dwFlags |= KEYEVENTF_KEYUP;
   return i;
 }
@@ -284,14 +260,11 @@ inline void Foreground(HWND top) {
   }
 }
 
-inline void ClickAt(int x, int y) {
-  EXPECT_TRUE(MoveCursorTo(x, y)) << "SetCursorPos does not work here";
-  Send({Mouse(MOUSEEVENTF_LEFTDOWN), Mouse(MOUSEEVENTF_LEFTUP)});
-}
 inline void Click(HWND control) {
   Foreground(control);
   const POINT p = Centre(control);
-  ClickAt(p.x, p.y);
+  EXPECT_TRUE(MoveCursorTo(p.x, p.y)) << "SetCursorPos does not work here";
+  Send({Mouse(MOUSEEVENTF_LEFTDOWN), Mouse(MOUSEEVENTF_LEFTUP)});
 }
 
 inline void Keys(std::initializer_list<WORD> vks) {

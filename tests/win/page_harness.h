@@ -1,7 +1,6 @@
-// Shared pieces of the page's Wine tests: the machine's keys, the page module
-// loaded as the Display control panel loads it, a modeless sheet driven by real
-// input in steps, a catcher for message boxes, and re-running the program as
-// another Windows version or language.
+// The page's Wine tests share: the machine's keys, the page module loaded as the Display
+// control panel loads it, a modeless sheet driven by real input in steps, a catcher for
+// message boxes, and re-running the program as another Windows version or language.
 #pragma once
 
 #include <windows.h>
@@ -54,8 +53,6 @@ inline std::string Env(const char* name) {
   return v ? v : "";
 }
 
-// --- Registry --------------------------------------------------------------
-
 // The value exactly as stored: type and bytes (a text with its terminator),
 // and the class string its key was created with.
 inline void ExpectStored(const std::string& key, const char* keyClass, const char* name,
@@ -106,8 +103,6 @@ inline void InstallProductKey(const char* lower = "120", const char* upper = "22
   PutText(kProduct, "EnableClock", enableClock);
 }
 
-// --- The page module -------------------------------------------------------
-
 inline HMODULE PageModule() {
   static const HMODULE module = LoadLibraryA(Env("TACHY_PAGE_DLL").c_str());
   return module;
@@ -136,8 +131,6 @@ inline void RegisterPageModule() {
   ASSERT_EQ(reg(), S_OK);
   PutText(kHandlerKey, "", kClsid);
 }
-
-// --- Message boxes ---------------------------------------------------------
 
 struct Box {
   std::string caption;
@@ -182,8 +175,6 @@ class BoxCatcher {
 };
 inline BoxCatcher* BoxCatcher::current_ = nullptr;
 
-// --- The sheet -------------------------------------------------------------
-
 // An AddPages callback that keeps the pages in the vector at `lParam`.
 inline BOOL CALLBACK KeepPage(HPROPSHEETPAGE page, LPARAM lParam) {
   reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(lParam)->push_back(page);
@@ -221,15 +212,9 @@ class Sheet {
     changed = unchanged = 0;
     own_.reset(new standin::OwnPage("Settings"));
     handlers_.reset(new standin::HandlerPages());
-    UINT added = 0;
-    std::vector<HPROPSHEETPAGE> pages;
-    pages.push_back(own_->Create());
-    if (throughShell) {
-      added = handlers_->Load();
-      pages.insert(pages.end(), handlers_->pages.begin(), handlers_->pages.end());
-    } else {
-      added = LoadDirect(&pages);
-    }
+    std::vector<HPROPSHEETPAGE> pages = {own_->Create()};
+    const UINT added = throughShell ? handlers_->Load() : LoadDirect(&pages);
+    if (throughShell) pages.insert(pages.end(), handlers_->pages.begin(), handlers_->pages.end());
     sheet = ModelessSheet(&pages, added ? 1 : 0);
     if (sheet) {
       SetPropA(sheet, "pagetest", this);
@@ -264,7 +249,6 @@ class Sheet {
     EXPECT_EQ(Trackbar(TBM_GETTIC, 0), lower + 2);
     EXPECT_EQ(Trackbar(TBM_GETTIC, inner - 1), lower + 2 * inner);
   }
-  // Whether the sheet has finished (after OK or Cancel).
   bool Finished() const { return SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0) == 0; }
 
   // A scenario as steps "verb arg=value", done by real input. Acting:
@@ -395,7 +379,6 @@ class Sheet {
   WNDPROC previous_ = nullptr;
 };
 
-// The title of tab `index` of the sheet.
 inline std::string TabTitle(HWND sheet, int index) {
   HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
   char text[64] = {};
@@ -420,6 +403,11 @@ class PageTest : public ::testing::Test {
     DeleteTree(kDisplayClass);
     DeleteTree(kProduct);
   }
+  // The product key with the clock adjustment on, and the driver's clock (null: none).
+  static void Adjusting(const char* clock) {
+    InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
+    if (clock) PutText(KeyOf("DEFAULT"), "Grxclock", clock);
+  }
   struct Want {
     const char* caption;
     const char* text;  // null: any
@@ -438,8 +426,6 @@ class PageTest : public ::testing::Test {
   BoxCatcher boxes;
   Sheet s;
 };
-
-// --- Running as another Windows version or system language ------------------
 
 inline bool IsChild() { return !Env("PAGETEST_CHILD").empty(); }
 
@@ -512,19 +498,6 @@ inline int ChildExit(int code) {
   return code;
 }
 
-// Whether Wine poses as the version this child was started as.
-inline bool PosesAsAsked() {
-  const OSVERSIONINFOA v = OsVersion();
-  const std::string want = Env("PAGETEST_CHILD");
-  const bool nt = v.dwPlatformId == VER_PLATFORM_WIN32_NT;
-  const bool ok = want == "win98"   ? !nt && v.dwMinorVersion == 10
-                  : want == "nt40"  ? nt && v.dwMajorVersion == 4
-                  : want == "win2k" ? nt && v.dwMajorVersion == 5
-                                    : true;
-  if (!ok) fprintf(stderr, "Wine does not pose as %s here\n", want.c_str());
-  return ok;
-}
-
 // The program: as the parent, runs itself once per run (Wine version, and a
 // system language or "") and returns the number of failed runs; as the child,
 // the tests. Two page test programs never change the machine's keys at the
@@ -535,7 +508,14 @@ struct Run {
 };
 inline int Main(int argc, char** argv, const std::vector<Run>& runs) {
   if (IsChild()) {
-    if (!PosesAsAsked()) return ChildExit(1);
+    const OSVERSIONINFOA v = OsVersion();
+    const std::string want = Env("PAGETEST_CHILD");
+    const bool nt = v.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    if (want == "win98"   ? nt || v.dwMinorVersion != 10
+        : want == "nt40"  ? !nt || v.dwMajorVersion != 4
+        : want == "win2k" ? !nt || v.dwMajorVersion != 5
+                          : false)
+      return fprintf(stderr, "Wine does not pose as %s here\n", want.c_str()), ChildExit(1);
     ::testing::InitGoogleTest(&argc, argv);
     InitCommonControls();
     CoInitialize(nullptr);

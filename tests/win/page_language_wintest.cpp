@@ -96,8 +96,7 @@ const System kSystems[] = {
 };
 const System* g_system = nullptr;
 
-// Checks the texts of every page control for string base `base` and the
-// positions for the given layout.
+// The page's texts from string block `base`, its positions from the layout given.
 void ExpectLanguage(const Sheet& s, int base, bool englishLayout) {
   for (const auto& t : kPageTexts)
     EXPECT_EQ(Utf8(s.Item(t.id)), kStrings[base + t.index]) << "control " << t.id;
@@ -115,8 +114,7 @@ class Language : public PageTest {
  protected:
   void SetUp() override {
     PageTest::SetUp();
-    InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
-    PutText(KeyOf("DEFAULT"), "Grxclock", "180");
+    Adjusting("180");
   }
 };
 

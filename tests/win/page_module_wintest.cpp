@@ -16,8 +16,6 @@ const IID kClassDispatch = {0x5C8E13B7, 0x2D46, 0x11d0,
 const std::string kClsidKey = std::string("CLSID\\") + kClsid;
 const char kProgId[] = "PROPERTY.PROPERTYINTERFACE";
 
-typedef HRESULT(WINAPI* GetClassObjectFn)(REFCLSID, REFIID, void**);
-
 std::string ClassesText(const std::string& key) { return Text(HKEY_CLASSES_ROOT, key, ""); }
 
 int RunRegsvr32() { return RunProcess("regsvr32.exe /s \"" + ModulePath(PageModule()) + "\""); }
@@ -28,7 +26,6 @@ std::string ShortModulePath() {
   return GetShortPathNameA(full.c_str(), path, sizeof path) ? path : full;
 }
 
-// A new extension object through COM, as interface `I`.
 template <typename I>
 I* Make(REFIID iid) {
   I* object = nullptr;
@@ -87,7 +84,7 @@ TEST_F(Module, FailedRegistryWriteIsReported) {
 }
 
 TEST_F(Module, ClassObjectOnlyForItsOwnClass) {
-  auto get = PageExport<GetClassObjectFn>("DllGetClassObject");
+  auto get = PageExport<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>("DllGetClassObject");
   ASSERT_NE(get, nullptr);
   void* object = reinterpret_cast<void*>(1);
   EXPECT_EQ(get(IID_IUnknown, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
@@ -244,10 +241,10 @@ BOOL WINAPI CountingHeapFree(HANDLE heap, DWORD flags, LPVOID block) {
   return HeapFree(heap, flags, block);
 }
 
-// Replaces the module's import `name` from KERNEL32 with `with`; returns
+// Replaces the page module's import `name` from KERNEL32 with `with`; returns
 // the entry's old value (null when the module does not import it).
-void* PatchKernelImport(HMODULE module, const char* name, void* with) {
-  BYTE* base = reinterpret_cast<BYTE*>(module);
+void* PatchKernelImport(const char* name, void* with) {
+  BYTE* base = reinterpret_cast<BYTE*>(PageModule());
   auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
       base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
   const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
@@ -272,13 +269,11 @@ void* PatchKernelImport(HMODULE module, const char* name, void* with) {
 }
 
 TEST_F(Module, FailedAllocationAnswersOutOfMemory) {
-  void* realAlloc = PatchKernelImport(PageModule(), "HeapAlloc",
-                                      reinterpret_cast<void*>(&CountingHeapAlloc));
-  void* realFree = PatchKernelImport(PageModule(), "HeapFree",
-                                     reinterpret_cast<void*>(&CountingHeapFree));
+  void* realAlloc = PatchKernelImport("HeapAlloc", reinterpret_cast<void*>(&CountingHeapAlloc));
+  void* realFree = PatchKernelImport("HeapFree", reinterpret_cast<void*>(&CountingHeapFree));
   ASSERT_NE(realAlloc, nullptr);
   ASSERT_NE(realFree, nullptr);
-  auto get = PageExport<GetClassObjectFn>("DllGetClassObject");
+  auto get = PageExport<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>("DllGetClassObject");
   IClassFactory* factory = nullptr;
   ASSERT_EQ(get(kClass, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
 
@@ -309,8 +304,8 @@ TEST_F(Module, FailedAllocationAnswersOutOfMemory) {
   factory->Release();
   // Every block the module got is freed; TearDown checks DllCanUnloadNow.
   EXPECT_EQ(gHeapBlocksLive, 0);
-  PatchKernelImport(PageModule(), "HeapAlloc", realAlloc);
-  PatchKernelImport(PageModule(), "HeapFree", realFree);
+  PatchKernelImport("HeapAlloc", realAlloc);
+  PatchKernelImport("HeapFree", realFree);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ class NtTab : public PageTest {
  protected:
   void SetUp() override {
     PageTest::SetUp();
-    InstallProductKey("120", "220", "Voodoo3 3000", "166", "1");
+    Adjusting(nullptr);
   }
 };
 

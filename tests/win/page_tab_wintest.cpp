@@ -13,14 +13,7 @@ const char kCredits[] =
     "Don't be fooled by cheap imitations ask for the original\nTachymark written by "
     "Quillon. I'd like to\nsay hi to all my friends on the 3dfx Voodoo3 Newsgroup.";
 
-class Tab : public PageTest {
- protected:
-  // The product key with the clock adjustment on, and the driver's clock (null: none).
-  static void Adjusting(const char* clock, const char* stock = "166") {
-    InstallProductKey("120", "220", "Voodoo3 3000", stock, "1");
-    if (clock) PutText(KeyOf("DEFAULT"), "Grxclock", clock);
-  }
-};
+using Tab = PageTest;
 
 // First of the suite: Wine's shell keeps a reference of every handler it loads,
 // so only before any sheet opened through it can the module's end show.
