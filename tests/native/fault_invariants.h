@@ -4,6 +4,7 @@
 
 #include <stdint.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -23,13 +24,6 @@ inline std::string Lower(std::string s) {
   for (char& c : s)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return s;
-}
-
-// "%4.4i" of an instance number 0..15: "0000".."0015".
-inline std::string Pad4(int n) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%04d", n);
-  return buf;
 }
 
 const char kClassPrefix[] = "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display\\";
@@ -59,8 +53,11 @@ const RegistrationKey kRegistrationKeys[] = {{1, kLegacyHandler}, {4, kProductPa
                                              {8, kDisplayHandler}, {16, kDeviceHandler},
                                              {32, kClassKey}};
 
+// "%4.4i" of the instance number 0..15: "0000".."0015".
 inline std::string AdapterKey(int instance, const char* suffix) {
-  return std::string(kClassPrefix) + Pad4(instance) + suffix;
+  char pad4[16];
+  std::snprintf(pad4, sizeof pad4, "%04d", instance);
+  return std::string(kClassPrefix) + pad4 + suffix;
 }
 inline std::string ModeKey(int instance, int depth, const std::string& mode) {
   return AdapterKey(instance, "\\MODES\\") + std::to_string(depth) + "\\" + mode;
@@ -124,9 +121,6 @@ inline ValueCheck DecimalIn(long low, long high) {
     return IsDecimalSz(v, &n) && n >= low && n <= high;
   };
 }
-inline ValueCheck AnyDecimal() {
-  return [](const Value& v) { return IsDecimalSz(v); };
-}
 inline ValueCheck Dword() {
   return [](const Value& v) { return v.type == kRegDword && v.data.size() == 4; };
 }
@@ -187,7 +181,7 @@ inline WritePolicy PagePolicy(PlatformKind kind, const AdapterList& list) {
   WritePolicy p;
   p.AllowSet(kProductPath, "LowerLimit", AnyOf({"100", "140"}));
   p.AllowSet(kProductPath, "UpperLimit", AnyOf({"200", "240"}));
-  p.AllowSet(kProductPath, "EnableClock", AnyDecimal());
+  p.AllowSet(kProductPath, "EnableClock", DecimalIn(LONG_MIN, LONG_MAX));
   for (const ValueRef& v : DriverValues(IsNT(kind) ? kind : 1, list, false)) {
     const std::string name = v.second;
     p.AllowCreate(v.first);
@@ -204,8 +198,8 @@ inline WritePolicy PagePolicy(PlatformKind kind, const AdapterList& list) {
 inline WritePolicy RefreshPolicy(const AdapterList& list, const std::vector<int>& depths,
                                  const std::vector<std::string>& modeKeys) {
   WritePolicy p;
-  p.AllowSet(kProductPath, "ColorDepth", AnyDecimal());
-  p.AllowSet(kProductPath, "LinkAllColorDepths", AnyDecimal());
+  p.AllowSet(kProductPath, "ColorDepth", DecimalIn(LONG_MIN, LONG_MAX));
+  p.AllowSet(kProductPath, "LinkAllColorDepths", DecimalIn(LONG_MIN, LONG_MAX));
   ValueCheck rate = [](const Value& v) {
     long n = 0;
     return IsDecimalSz(v, &n) && (n == 0 || n == -1 || (n >= 41 && n <= 179));
@@ -241,10 +235,9 @@ inline WritePolicy InstallerPolicy(PlatformKind kind, const AdapterList& list,
   p.AllowSet(kServerKey, "", Sz(modulePath));
   p.AllowSet(kServerKey, "ThreadingModel", Sz("Apartment"));
   for (const RegistrationKey& k : kRegistrationKeys) p.AllowDeleteKey(k.path);
-  p.AllowDeleteKey(kServerKey);
-  p.AllowDeleteKey(std::string(kClassKey) + "\\ProgID");
-  p.AllowDeleteKey(kProgIdKey);
-  p.AllowDeleteKey(std::string(kProgIdKey) + "\\CLSID");
+  for (const std::string& key : {kServerKey, std::string(kClassKey) + "\\ProgID",
+                                 std::string(kProgIdKey), std::string(kProgIdKey) + "\\CLSID"})
+    p.AllowDeleteKey(key);
   for (const ValueRef& v : DriverValues(kind, list)) p.AllowDeleteValue(v.first, v.second);
   return p;
 }

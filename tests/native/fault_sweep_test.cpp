@@ -112,11 +112,9 @@ void SeedNT5(MemoryRegistry& reg) {
 
 struct PageScenario { const char* name; void (*seed)(MemoryRegistry&); FakeSystemInfo system; };
 
-std::vector<PageScenario> PageScenarios() {
-  return {{"9x", Seed9x, FakeSystemInfo::Windows98()},
-          {"NT4", SeedNT4, FakeSystemInfo::NT(4)},
-          {"NT5", SeedNT5, FakeSystemInfo::NT(4)}};
-}
+const PageScenario kPageScenarios[] = {{"9x", Seed9x, FakeSystemInfo::Windows98()},
+                                       {"NT4", SeedNT4, FakeSystemInfo::NT(4)},
+                                       {"NT5", SeedNT5, FakeSystemInfo::NT(4)}};
 
 struct Page {
   PlatformKind kind = kPlatform9x;
@@ -148,7 +146,7 @@ void ExpectRecordInRange(const Page& page) {
 }
 
 TEST(FaultSweep, PageLoad) {
-  for (const PageScenario& scenario : PageScenarios()) {
+  for (const PageScenario& scenario : kPageScenarios) {
     Page page;
     Sweep(
         std::string("page load ") + scenario.name, scenario.seed,
@@ -198,11 +196,11 @@ void SweepApply(const PageScenario& scenario, bool factoryDefaults) {
 }
 
 TEST(FaultSweep, PageApply) {
-  for (const PageScenario& scenario : PageScenarios()) SweepApply(scenario, false);
+  for (const PageScenario& scenario : kPageScenarios) SweepApply(scenario, false);
 }
 
 TEST(FaultSweep, PageFactoryDefaultsThenApply) {
-  for (const PageScenario& scenario : PageScenarios()) SweepApply(scenario, true);
+  for (const PageScenario& scenario : kPageScenarios) SweepApply(scenario, true);
 }
 
 struct RefreshDialog {
@@ -286,17 +284,15 @@ const char kModulePath[] = "C:\\WINDOWS\\DESKTOP\\TACHINST\\TACHPAGE.DLL";
 struct InstallScenario { const char* name; FakeSystemInfo system; const char* commandLine;
                          int32_t advancedPanel; };
 
-std::vector<InstallScenario> InstallScenarios() {
-  return {{"9x", FakeSystemInfo::Windows98(), "", 0},
-          {"9x advanced panel", FakeSystemInfo::Windows98(), "", 1},
-          {"NT4", FakeSystemInfo::NT(4), "LOWERLIMIT(110)", 0},
-          {"NT5", FakeSystemInfo::NT(5), "FORCENT5", 0}};
-}
+const InstallScenario kInstallScenarios[] = {
+    {"9x", FakeSystemInfo::Windows98(), "", 0},
+    {"9x advanced panel", FakeSystemInfo::Windows98(), "", 1},
+    {"NT4", FakeSystemInfo::NT(4), "LOWERLIMIT(110)", 0},
+    {"NT5", FakeSystemInfo::NT(5), "FORCENT5", 0}};
 
 // An earlier release installed (with regsvr32's keys) and the page used.
 void SeedInstalled(MemoryRegistry& reg) {
   Seed9x(reg);
-  reg.PutText(fault::kProductPath, "EnableClock", "1");
   reg.PutText(fault::kLegacyHandler, "", "{00000000-0000-0000-0000-000000000000}");
   reg.PutText(fault::kDisplayHandler, "", fault::kClsidText);
   reg.PutText(fault::kDeviceHandler, "", fault::kClsidText);
@@ -354,7 +350,7 @@ void ExpectInstalled(const MemoryRegistry& reg, const Installer& inst) {
 }
 
 TEST(FaultSweep, Install) {
-  for (const InstallScenario& scenario : InstallScenarios()) {
+  for (const InstallScenario& scenario : kInstallScenarios) {
     Installer inst;
     bool ok = false;
     Sweep(std::string("install ") + scenario.name,
@@ -376,7 +372,7 @@ TEST(FaultSweep, Install) {
 }
 
 void SweepFlow(bool reinstall) {
-  for (const InstallScenario& scenario : InstallScenarios()) {
+  for (const InstallScenario& scenario : kInstallScenarios) {
     Installer inst;
     Sweep(std::string(reinstall ? "reinstall " : "remove ") + scenario.name,
           [&](MemoryRegistry& reg) {

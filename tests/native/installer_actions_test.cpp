@@ -1,4 +1,3 @@
-// The installer's registry work: detection, install, removal, driver values.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -44,14 +43,16 @@ using regtest::ExpectSz;
 using regtest::ExpectValues;
 
 // The page's driver values, and neighbours that must survive a removal.
-void SeedDriver9x(MemoryRegistry& reg, int n) {
-  const std::string base = fault::AdapterKey(n, "");
-  regtest::PutValues(reg, {{base, "DriverDesc", "3dfx Voodoo3 3000"},
-                           {base + "\\DEFAULT", "Grxclock", "166"},
-                           {base + "\\DEFAULT", "drv", "3dfxvs.drv"},
-                           {base + "\\Glide", "FX_GLIDE_SWAPINTERVAL", "0"},
-                           {base + "\\D3D", "SSTH3_SWAPINTERVAL", "0"},
-                           {base + "\\D3D", "Other", "x"}});
+void SeedDriver9x(MemoryRegistry& reg, const std::vector<int32_t>& instances) {
+  for (int n : instances) {
+    const std::string base = fault::AdapterKey(n, "");
+    regtest::PutValues(reg, {{base, "DriverDesc", "3dfx Voodoo3 3000"},
+                             {base + "\\DEFAULT", "Grxclock", "166"},
+                             {base + "\\DEFAULT", "drv", "3dfxvs.drv"},
+                             {base + "\\Glide", "FX_GLIDE_SWAPINTERVAL", "0"},
+                             {base + "\\D3D", "SSTH3_SWAPINTERVAL", "0"},
+                             {base + "\\D3D", "Other", "x"}});
+  }
 }
 
 void SeedDriverNT(MemoryRegistry& reg, const std::string& device) {
@@ -79,8 +80,7 @@ TEST(InstallerActions, DetectInstalledKeys) {
   }
   // A key that exists but cannot be opened for reading counts as absent.
   MemoryRegistry reg;
-  reg.AddKey(kProduct);
-  reg.AddKey(kDisplay);
+  for (const std::string& k : {kProduct, kDisplay}) reg.AddKey(k);
   reg.FailKey(kProduct, kErrorAccessDenied, MemoryRegistry::kOpOpen);
   EXPECT_EQ(DetectInstalledKeys(reg), 8u);
 }
@@ -257,15 +257,13 @@ TEST(InstallerActions, DeleteKeyIfPresent) {
 void SeedInstalled9x(MemoryRegistry& reg, const char* progIdClass) {
   InstallerState s = State(1);
   ASSERT_TRUE(InstallExtension(reg, s, kModule, 120, 220, kModel3000));
-  reg.AddKey(kLegacy);
-  reg.AddKey(kDevice);
+  for (const std::string& k : {kLegacy, kDevice}) reg.AddKey(k);
   if (progIdClass) {
     for (const std::string& k : {kClsid, kClsid + "\\ProgID", kProgIdKey})
       reg.PutText(k, "", "PROPERTY.PROPERTYINTERFACE");
     reg.PutText(kProgIdClsidKey, "", progIdClass);
   }
-  SeedDriver9x(reg, 0);
-  SeedDriver9x(reg, 2);
+  SeedDriver9x(reg, {0, 2});
   reg.ResetCalls();
 }
 
@@ -311,7 +309,7 @@ TEST(InstallerActions, RemoveTouchesOnlyTheAdaptersFound) {
       {{0, 1, 2}, {0, 2}}, {{0}, {}}, {{15, 3}, {15}}};
   for (const Case& c : cases) {
     MemoryRegistry reg;
-    for (int n : c.seeded) SeedDriver9x(reg, n);
+    SeedDriver9x(reg, c.seeded);
     const std::string before = reg.Dump();
     reg.AddKey(kProduct);
     EXPECT_TRUE(RemoveExtension(reg, State(1, 0, c.found), kKeyProduct));
@@ -328,11 +326,9 @@ TEST(InstallerActions, RemoveOnNT) {
       {2, kNT4Device}, {3, kNT5Device}};
   for (const Case& c : cases) {
     MemoryRegistry reg;
-    SeedDriverNT(reg, kNT4Device);
-    SeedDriverNT(reg, kNT5Device);
+    for (const std::string& device : {kNT4Device, kNT5Device}) SeedDriverNT(reg, device);
     const std::string& other = c.kind == 2 ? kNT5Device : kNT4Device;
-    reg.AddKey(kProduct);
-    reg.AddKey(kDisplay);
+    for (const std::string& k : {kProduct, kDisplay}) reg.AddKey(k);
     reg.AddKey(kDevice);  // left from a 9x-style install: removal deletes it
     EXPECT_TRUE(RemoveExtension(reg, State(c.kind), kKeyProduct | kKeyDisplayHandler |
                                                         kKeyDeviceHandler));
@@ -381,7 +377,7 @@ TEST(InstallerActions, KeysThatVanishedSinceStartUpAreNoFailure) {
   // The set says every key is there, but most were deleted meanwhile.
   MemoryRegistry reg;
   reg.AddKey(kDisplay);
-  SeedDriver9x(reg, 0);
+  SeedDriver9x(reg, {0});
   EXPECT_TRUE(RemoveExtension(reg, State(1, 0, {0}), 61));
   EXPECT_FALSE(reg.KeyExists(kDisplay));
   EXPECT_FALSE(reg.ValueExists(kClass9x + "0000\\DEFAULT", "Grxclock"));
@@ -390,7 +386,7 @@ TEST(InstallerActions, KeysThatVanishedSinceStartUpAreNoFailure) {
 TEST(InstallerActions, LegacyKeyAloneIsRemovedWithTheDriverValues) {
   MemoryRegistry reg;
   reg.AddKey(kLegacy);
-  SeedDriver9x(reg, 1);
+  SeedDriver9x(reg, {1});
   uint32_t set = DetectInstalledKeys(reg);
   EXPECT_EQ(set, 1u);
   EXPECT_TRUE(RemoveExtension(reg, State(1, 0, {1}), set));
@@ -408,8 +404,7 @@ TEST(InstallerActions, DriverValueFailures) {
   };
   for (const Case& c : cases) {
     MemoryRegistry reg;
-    SeedDriver9x(reg, 0);
-    SeedDriver9x(reg, 2);
+    SeedDriver9x(reg, {0, 2});
     reg.FailKey(kClass9x + "0000\\DEFAULT", c.error, c.ops);
     EXPECT_EQ(RemoveExtension(reg, State(1, 0, {0, 2}), 0), c.ok) << c.name;
     EXPECT_FALSE(reg.ValueExists(kClass9x + "0000\\Glide", "FX_GLIDE_SWAPINTERVAL")) << c.name;
@@ -438,7 +433,7 @@ TEST(InstallerFlow, DialogSequences) {
   };
   for (const Case& c : cases) {
     MemoryRegistry reg;
-    SeedDriver9x(reg, 0);
+    SeedDriver9x(reg, {0});
     if (c.installed) {
       InstallerState old = State(1);
       ASSERT_TRUE(InstallExtension(reg, old, kModule, 130, 230, kModel2000));

@@ -1,5 +1,3 @@
-// The installer's command line, platform decision, language rule and the
-// start-up steps that run before any dialog.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <regex>
-#include <sstream>
 #include <string>
 
 #include "page/language.h"
@@ -58,9 +58,7 @@ TEST(Language, EnglishTableMatchesTemplate501) {
   path = path.substr(0, path.rfind("tests/native/")) + "resources/tachpage.rc";
   std::ifstream in(path);
   ASSERT_TRUE(in) << path;
-  std::stringstream all;
-  all << in.rdbuf();
-  const std::string rc = all.str();
+  const std::string rc{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   const size_t begin = rc.find("501 DIALOG");
   ASSERT_NE(begin, std::string::npos);
   const std::string dialog = rc.substr(begin, rc.find("\nEND", begin) - begin);

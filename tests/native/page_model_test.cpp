@@ -75,7 +75,6 @@ class FakeView : public PageView {
   void RunRefreshRates() override { ++refreshRuns; }
   WindowHandle Owner() override { return 0x1234; }
 
-  // The trackbar, the three numbers, box 1009 and which kClockControls are on.
   std::string Clock() {
     std::string on;
     for (int id : kClockControls) on += enabled[id] ? '1' : '0';

@@ -204,9 +204,8 @@ TEST_F(RefreshStoreTest, AdapterRefreshSettingReadsOnlyMinusOneAsOptimal) {
 }
 
 TEST_F(RefreshStoreTest, WritesOnlyOpenExistingModeKeysAndNeverCreate) {
-  reg.AddKey(ModeKey(0, 16, "640,480"));
+  for (int n : {0, 2}) reg.AddKey(ModeKey(n, 16, "640,480"));
   reg.AddKey(ModeKey(0, 16, "800,600"));
-  reg.AddKey(ModeKey(2, 16, "640,480"));
   reg.PutText(ModeKey(2, 16, "640,480"), "RefreshRate", "85");
   source.SelectAll("Adapter");
   source.selected[0] = "75";
@@ -366,8 +365,7 @@ TEST_F(RefreshStoreTest, NoProductKeyStillWritesTheDisplayClass) {
 
 TEST_F(RefreshStoreTest, ColorDepth15IsUsedUnchanged) {
   reg.PutText(kProduct, "ColorDepth", "15");
-  reg.AddKey(ModeKey(0, 8, "640,480"));
-  reg.AddKey(ModeKey(0, 16, "640,480"));
+  for (int depth : {8, 16}) reg.AddKey(ModeKey(0, depth, "640,480"));
   reg.AddKey(ModeKey(0, 15, "800,600"));
   int32_t depth = 0, link = 0;
   LoadDialogPreferences(reg, &depth, &link);
@@ -382,9 +380,8 @@ TEST_F(RefreshStoreTest, ColorDepth15IsUsedUnchanged) {
 }
 
 TEST_F(RefreshStoreTest, EmptyAdapterListWritesOnlyThePreferences) {
-  reg.AddKey(kProduct);
-  reg.AddKey(ModeKey(0, 8, "640,480"));
-  reg.AddKey(DefaultPath(0));
+  for (const std::string& key : {kProduct, ModeKey(0, 8, "640,480"), DefaultPath(0)})
+    reg.AddKey(key);
   source.SelectAll("Optimal");
   for (int32_t link : {0, 1}) {
     reg.ResetCalls();
@@ -400,8 +397,7 @@ TEST_F(RefreshStoreTest, EmptyAdapterListWritesOnlyThePreferences) {
 TEST_F(RefreshStoreTest, ListEndsAtTheFirstFreeSlotOrAfterSixteen) {
   AdapterList list = Adapters({1});
   list.instances[2] = 4;  // beyond the first -1: never written
-  reg.AddKey(DefaultPath(1));
-  reg.AddKey(DefaultPath(4));
+  for (int n : {1, 4}) reg.AddKey(DefaultPath(n));
   WriteAdapterRefreshSetting(reg, list, RefreshOptimal);
   EXPECT_EQ(reg.Text(DefaultPath(1), "RefreshRate"), "-1");
   EXPECT_FALSE(reg.ValueExists(DefaultPath(4), "RefreshRate"));

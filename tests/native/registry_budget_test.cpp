@@ -128,11 +128,11 @@ TEST(RegistryBudget, Windows9xOneAdapterLoadAndApply) {
 }
 
 TEST(RegistryBudget, WindowsNTLoadAndApply) {
-  const std::string glide = "SYSTEM\\CurrentControlSet\\Services\\3Dfx\\Device0\\Glide";
+  const std::string services = "SYSTEM\\CurrentControlSet\\Services\\";
+  const std::string glide = services + "3Dfx\\Device0\\Glide";
   for (uint32_t major : {4u, 5u}) {
     SCOPED_TRACE("NT " + std::to_string(major));
-    const std::string device0 = std::string("SYSTEM\\CurrentControlSet\\Services\\") +
-                                (major == 4 ? "Voodoo3" : "3dfxvs") + "\\Device0";
+    const std::string device0 = services + (major == 4 ? "Voodoo3" : "3dfxvs") + "\\Device0";
     Reg reg;
     SeedProduct(reg);
     reg.PutDword("HKLM\\" + device0, "GraphicsClocking", 170);

@@ -8,9 +8,7 @@
 namespace tachy {
 namespace contract {
 
-namespace {
-std::unique_ptr<MemoryRegistry> registry(new MemoryRegistry);
-}  // namespace
+static std::unique_ptr<MemoryRegistry> registry(new MemoryRegistry);
 
 Registry& ContractRegistry() { return *registry; }
 

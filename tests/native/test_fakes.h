@@ -1,5 +1,4 @@
-// Fakes of the system services and the refresh-rate lists, and the registry
-// read-back checks the native tests share.
+// Fakes and registry read-back checks the native tests share.
 #pragma once
 
 #include <gtest/gtest.h>
