@@ -1,9 +1,8 @@
 // What the system relies on from the registry, run natively against
 // MemoryRegistry and under Wine against the real registry (Win32Registry):
-// where the two answer differently, the in-memory one is wrong. A program
-// that includes this header defines the two hooks below. Every case works
-// below Software\TachyContract of HKCU and HKLM (and HKCR\TachyContractClass),
-// removed before and after each case.
+// where they differ, the in-memory one is wrong. Includers define the two
+// hooks below. Cases work below Software\TachyContract of HKCU and HKLM (and
+// HKCR\TachyContractClass), removed before and after each case.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -178,8 +177,7 @@ TEST_P(RegistryContract, ATooSmallBufferGivesMoreDataAndTheNeededSize) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bufferSize);
     std::vector<unsigned char> buf(c.bufferSize + 8, 0xCC);
-    uint32_t size = c.bufferSize;
-    uint32_t type = 99;
+    uint32_t size = c.bufferSize, type = 99;
     EXPECT_EQ(c.result, reg().QueryValue(key, "Text", &type, buf.data(), &size));
     EXPECT_EQ(6u, size);  // always the stored size
     EXPECT_EQ(kRegSz, type);
@@ -286,10 +284,8 @@ TEST_P(RegistryContract, TextWithoutItsTerminatorIsCompletedWhenItCan) {
     size = sizeof buf;
     ASSERT_EQ(kErrorSuccess, reg().QueryValue(key, "V", nullptr, buf, &size));
     EXPECT_EQ(c.stored, size);
-    EXPECT_EQ('a', buf[0]);
-    EXPECT_EQ('b', buf[1]);
-    bool text = c.type != kRegBinary;
-    EXPECT_EQ(text || c.stored == 3 ? 0 : 0xCC, buf[2]);
+    EXPECT_EQ("ab", std::string(buf, buf + 2));
+    EXPECT_EQ(c.type != kRegBinary || c.stored == 3 ? 0 : 0xCC, buf[2]);
     // Exactly the stored size: nothing is written after it.
     std::fill(buf, buf + sizeof buf, 0xCC);
     size = c.stored;

@@ -1,6 +1,5 @@
-// The installer's command line, of any length and bytes: the keyword search,
-// ScanOptionArgument into argument buffers of any size, FORCELANG, the
-// platform options, the limit options and the clamps.
+// The installer's command line, of any length and bytes, through every option
+// rule; argument and path buffers of any size.
 #include "fuzz_support.h"
 #include "installer/options.h"
 #include "installer/startup.h"
@@ -49,18 +48,11 @@ bool ArgumentReference(const std::string& line, const Keyword& k, std::string* a
   size_t at = FindReference(line, k);
   if (at == std::string::npos) return false;
   std::string work = line.substr(at, kOptionWorkingBytes - 1);
-  size_t open = work.find('(');
-  if (open == std::string::npos) return false;
-  size_t close = work.find(')', open + 1);
+  const size_t open = work.find('(');
+  const size_t close = open == std::string::npos ? open : work.find(')', open + 1);
   if (close == std::string::npos) return false;
   *argument = work.substr(open + 1, close - open - 1);
   return true;
-}
-
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
 }
 
 }  // namespace
@@ -94,7 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(forced == (FindReference(line, kKeywordForceLang) != std::string::npos),
           "FORCELANG presence");
   ArgumentReference(line, kKeywordForceLang, &argument);  // empty when there is none
-  const std::string word = Upper(argument);
+  std::string word = argument;
+  for (char& c : word)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   Require(language == (!forced ? 0x1234 : word == "FRENCH" ? 12 : word == "GERMAN" ? 7 : 9),
           "FORCELANG language (none: unchanged)");
   uint16_t system = fdp.ConsumeIntegral<uint16_t>();

@@ -1,7 +1,4 @@
-// Shared pieces of the fuzz targets: a registry built from the fuzz input
-// (the keys the product reads and writes, any value types and sizes, texts
-// without terminator, binary data, faults), a system whose version comes
-// from the input, and the failure report.
+// Shared pieces of the fuzz targets: registry and system built from the input.
 #pragma once
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -22,15 +19,12 @@ namespace tachy {
 namespace fuzz {
 
 // The registry whose calls are listed when an invariant breaks.
-inline const MemoryRegistry*& CurrentRegistry() {
-  static const MemoryRegistry* current = nullptr;
-  return current;
-}
+inline const MemoryRegistry* currentRegistry = nullptr;
 
 // Reports a broken invariant and stops the run (libFuzzer saves the input).
 [[noreturn]] inline void Fail(const std::string& what) {
   std::fprintf(stderr, "invariant broken: %s\n", what.c_str());
-  if (const MemoryRegistry* reg = CurrentRegistry()) {
+  if (const MemoryRegistry* reg = currentRegistry) {
     std::fprintf(stderr, "registry calls of the step (op path \"value\" access result):\n");
     for (const MemoryRegistry::Call& c : reg->Calls())
       std::fprintf(stderr, "  %u %s \"%s\" %#x %ld\n", static_cast<unsigned>(c.op),
@@ -118,20 +112,15 @@ inline std::vector<unsigned char> PickData(FuzzedDataProvider& fdp) {
     case 0:
       text = std::to_string(fdp.ConsumeIntegral<int32_t>());
       break;
-    case 1: {
-      static const char* const kNumbers[] = {"90", "150", "180", "250", "-1", "0",
-                                             "00", " 1", "\t-5", "+7", "abc",
-                                             "2147483648", "-2147483649", "41",
-                                             "179", "40", "143", "220"};
-      text = fdp.PickValueInArray(kNumbers);
+    case 1:
+      text = fdp.PickValueInArray({"90", "150", "180", "250", "-1", "0", "00", " 1", "\t-5",
+                                   "+7", "abc", "2147483648", "-2147483649", "41", "179",
+                                   "40", "143", "220"});
       break;
-    }
-    case 2: {
-      static const char* const kDescriptions[] = {
-          "3dfx Voodoo3", "voodoo3 2000 AGP", "VOODOO3", "Voodoo 3", "Voodoo3"};
-      text = fdp.PickValueInArray(kDescriptions);
+    case 2:
+      text = fdp.PickValueInArray(
+          {"3dfx Voodoo3", "voodoo3 2000 AGP", "VOODOO3", "Voodoo 3", "Voodoo3"});
       break;
-    }
     case 3: {
       text = std::to_string(fdp.ConsumeIntegralInRange<int>(40, 200));
       int entries = fdp.ConsumeIntegralInRange<int>(0, 60);
@@ -155,7 +144,7 @@ inline std::vector<unsigned char> PickData(FuzzedDataProvider& fdp) {
 // and then a key that refuses some or all calls. True when it made one.
 inline bool BuildRegistry(FuzzedDataProvider& fdp, MemoryRegistry& reg) {
   bool faults = false;
-  CurrentRegistry() = &reg;
+  currentRegistry = &reg;
   int records = fdp.ConsumeIntegralInRange<int>(0, 40);
   for (int i = 0; i < records && fdp.remaining_bytes() > 0; ++i) {
     std::string key = PickKey(fdp);
@@ -204,8 +193,7 @@ struct FuzzSystem : SystemInfo {
   uint16_t language;
 };
 
-class CountingMessages : public MessageSink {
- public:
+struct CountingMessages : MessageSink {
   int count = 0;
   int Show(WindowHandle, const char* text, const char* caption, uint32_t) override {
     ++count;
@@ -274,37 +262,29 @@ inline int32_t ReferenceNumber(const MemoryRegistry& reg, const char* name, size
                                                                      : fallback;
 }
 
-// The rate list a row keeps from a stored list: all of it when it fits in
-// 127 characters, else the longest part that ends before a comma (or the
-// first 127 characters when there is no comma to cut at). The row's field
-// holds 128 bytes with the terminator.
-inline void RequireRateListCut(const std::string& stored, const std::string& kept) {
-  const size_t limit = 127;
-  if (stored.size() <= limit) {
-    Require(kept == stored, "a rate list that fits was changed");
-    return;
-  }
-  Require(kept.size() <= limit && stored.compare(0, kept.size(), kept) == 0,
-          "a cut rate list is not a prefix of the stored one");
-  size_t lastComma = stored.substr(0, limit + 1).rfind(',');
-  if (lastComma == std::string::npos)
-    Require(kept.size() == limit, "a list without comma is not cut at the field's end");
-  else
-    Require(kept.size() == lastComma, "a rate list is not cut after its last whole entry");
-}
-
-// A row read from `key`: its texts end inside their fields, the rate list is
-// the stored default value cut only between entries, the choice the stored
-// RefreshRate cut to its field.
+// A row read from `key`: its texts end inside their fields, the choice is
+// the stored RefreshRate cut to its field, the rate list the stored default
+// value: all of it when it fits in 127 characters (the field holds 128 bytes
+// with the terminator), else the longest part that ends before a comma (or
+// the first 127 characters when there is no comma to cut at).
 template <typename Row>
 void RequireRowAsStored(const MemoryRegistry& reg, const std::string& key, const Row& row) {
   Require(fault::Terminated(row.rateList, sizeof row.rateList), "rateList not terminated");
   Require(fault::Terminated(row.choiceText, sizeof row.choiceText), "choiceText not terminated");
   std::string stored;
-  if (ReferenceText(reg, key, "", 256, &stored))
-    RequireRateListCut(stored, row.rateList);
-  else
-    Require(row.rateList[0] == 0, "rateList of an unreadable value not empty");
+  const std::string kept = row.rateList;
+  const size_t limit = 127;
+  if (!ReferenceText(reg, key, "", 256, &stored)) {
+    Require(kept.empty(), "rateList of an unreadable value not empty");
+  } else if (stored.size() <= limit) {
+    Require(kept == stored, "a rate list that fits was changed");
+  } else {
+    const size_t lastComma = stored.substr(0, limit + 1).rfind(',');
+    Require(kept.size() <= limit && stored.compare(0, kept.size(), kept) == 0,
+            "a cut rate list is not a prefix of the stored one");
+    Require(kept.size() == (lastComma == std::string::npos ? limit : lastComma),
+            "a rate list is not cut after its last whole entry (or at the field's end)");
+  }
   if (!ReferenceText(reg, key, "RefreshRate", 256, &stored)) stored.clear();
   Require(stored.substr(0, sizeof row.choiceText - 1) == row.choiceText,
           "choiceText differs from the stored RefreshRate");

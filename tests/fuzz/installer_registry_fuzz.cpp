@@ -1,7 +1,6 @@
-// The installer's registry work over a registry built from the input:
-// start-up (platform, options, adapter discovery, limits), DetectInstalledKeys,
-// then an install, a removal or a reinstall (removal, then install), now and
-// then with a failing call. Nothing may be written or deleted outside the
+// The installer's registry work over a registry built from the input: start-up,
+// DetectInstalledKeys, then an install, a removal or a reinstall, now and then
+// with a failing call. Nothing may be written or deleted outside the
 // installer's keys and the driver values removal resets.
 #include "fuzz_support.h"
 #include "installer/actions.h"

@@ -1,9 +1,8 @@
 // The refresh-rate store over a registry built from the input: the dialog's
-// start (adapters, LoadDialogPreferences, ReadModeRow for every row,
-// ReadAdapterRefreshSetting) and Save/OK (SaveChoices) with list selections
-// from the input, now and then with a failing call. No key may be created,
-// nothing written but the two preferences, the adapters' DEFAULT\RefreshRate
-// and the RefreshRate of their mode keys at the depths being saved.
+// start and Save/OK with list selections from the input, now and then with a
+// failing call. No key may be created, nothing written but the two
+// preferences, the adapters' DEFAULT\RefreshRate and the RefreshRate of their
+// mode keys at the depths being saved.
 #include "fuzz_support.h"
 #include "refresh/refresh_store.h"
 
@@ -14,8 +13,7 @@ namespace {
 
 // The list's selection as the dialog hands it over: none, one of the three
 // words, a rate, any text, or a buffer filled to its end without terminator.
-class FuzzSource : public ChoiceSource {
- public:
+struct FuzzSource : ChoiceSource {
   FuzzSource(FuzzedDataProvider& fdp, const ChoiceWords& words) : fdp_(fdp), words_(words) {}
   bool SelectedText(int row, char* buf, size_t size) override {
     Require(row >= 0 && row < kModeRowCount, "row out of range");
@@ -30,8 +28,6 @@ class FuzzSource : public ChoiceSource {
       default: CopyText(buf, size, fuzz::Text(fdp_, 300).c_str()); return true;
     }
   }
-
- private:
   FuzzedDataProvider& fdp_;
   const ChoiceWords& words_;
 };

@@ -1,7 +1,5 @@
-// The refresh-rate texts on any bytes: splitting a rate list into its
-// entries (ForEachRateEntry), DecodeChoice and the text a row's list is
-// searched for, EncodeChoice into store buffers of any size, and a row's
-// texts read from a mode key (rate list cut between entries).
+// The refresh-rate texts on any bytes: rate lists, choices and their store
+// texts (in buffers of any size), a row's texts read from a mode key.
 #include "fuzz_support.h"
 #include "refresh/refresh_store.h"
 
@@ -10,15 +8,13 @@ using fuzz::Require;
 
 namespace {
 
-void AddEntry(void* context, const char* entry) {
-  Require(entry != nullptr, "null rate entry");
-  static_cast<std::vector<std::string>*>(context)->push_back(entry);
-}
-
 void CheckSplit(FuzzedDataProvider& fdp) {
   std::string list = fuzz::Text(fdp, 400);
   std::vector<std::string> entries;
-  ForEachRateEntry(list.c_str(), AddEntry, &entries);
+  ForEachRateEntry(list.c_str(), [](void* context, const char* entry) {
+    Require(entry != nullptr, "null rate entry");
+    static_cast<std::vector<std::string>*>(context)->push_back(entry);
+  }, &entries);
   // The split works on the list as the row holds it (127 characters).
   std::string held = list.substr(0, kRateListChars - 1);
   std::string joined;
@@ -82,9 +78,7 @@ void CheckEncode(FuzzedDataProvider& fdp, const ChoiceWords& words) {
   }
 }
 
-// A row read from a mode key whose default value and RefreshRate are any
-// bytes: the texts end inside their fields, the rate list is cut only
-// between entries, the choice is the stored text cut to the field.
+// A row read from a mode key whose default value and RefreshRate are any bytes.
 void CheckReadRow(FuzzedDataProvider& fdp) {
   MemoryRegistry reg;
   const std::string key = fault::ModeKey(3, 16, "1024,768");

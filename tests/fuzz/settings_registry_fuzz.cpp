@@ -20,7 +20,7 @@ struct Expected {
   int32_t lower, upper, defaultClock, rawClock;
   bool clockLoaded;
   std::string model;
-  int32_t glide, d3d;
+  int32_t glide = 0, d3d = 0;
 };
 
 Expected ReferenceLoad(const MemoryRegistry& reg, PlatformKind kind, const AdapterList& list) {
@@ -33,7 +33,6 @@ Expected ReferenceLoad(const MemoryRegistry& reg, PlatformKind kind, const Adapt
                 ? model.substr(0, 79)
                 : "Voodoo3 2000";
   e.rawClock = e.defaultClock;
-  e.glide = e.d3d = 0;
   e.clockLoaded = fault::IsNT(kind) || list.selected != -1;
   if (!e.clockLoaded) return e;
   std::string clockKey, glideKey, d3dKey;

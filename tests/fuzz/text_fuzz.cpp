@@ -1,8 +1,5 @@
-// The number and text helpers on any bytes: the atoi rule against the C
-// library's strtoll, FormatDecimal -> ParseDecimal round trips, FormatText
-// against snprintf for every conversion it knows (cut at any buffer size,
-// never writing past it, always terminated), and the copy, append and
-// search helpers.
+// The number and text helpers on any bytes, against the C library (strtoll,
+// snprintf, strchr) and std::string, into buffers of any size.
 #include <algorithm>
 #include <cctype>
 #include <iterator>
@@ -113,10 +110,8 @@ void RequireCut(const Buffer& b, size_t returned, const std::string& full, const
   }
   size_t expect = full.size() < b.size - 1 ? full.size() : b.size - 1;
   const std::string shown = b.data[expect] == 0 ? std::string(b.data.get()) : std::string("?");
-  Require(returned == expect, std::string(what) + ": wrong length " + std::to_string(returned) +
-                                  " for " + std::to_string(expect) + " in " +
-                                  std::to_string(b.size) + " bytes; expected \"" + full +
-                                  "\", got \"" + shown + "\"");
+  Require(returned == expect, std::string(what) + ": wrong length in " + std::to_string(b.size) +
+                                  " bytes; expected \"" + full + "\", got \"" + shown + "\"");
   Require(b.data[expect] == 0, std::string(what) + ": not terminated");
   Require(std::memcmp(b.data.get(), full.data(), expect) == 0, std::string(what) + ": wrong text");
 }

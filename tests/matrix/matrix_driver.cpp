@@ -1,20 +1,10 @@
 // One run of the Windows version matrix, inside a Wine prefix that poses as
-// one Windows version: the release as a user gets it, end to end.
-//
-//   matrix_driver --version V --package C:\Tachymark --standin PATH
-//                 [--missing install,page,refresh] [--export FOLDER]
-//
-// Steps, each reported on one line "step <name> pass|fail|n/a <detail>":
-//   install  TACHINST.EXE: Voodoo3 3000, OK, OK; its keys; regsvr32 and the ProgID.
-//   page     the stand-in's Display Properties sheet shows the Tachymark tab.
-//   apply    clock adjustment on, 180 MHz, Glide vsync off, Apply: the values
-//            land in this platform's layout and nowhere else.
-//   refresh  where the page enables it (PlatformKind 1): 72 Hz for 640x480, Save.
-//   remove   TACHINST.EXE again, Remove, OK: nothing is left but what removal
-//            keeps by design (listed as notes).
-// --missing names pieces that are not built: their steps report "missing".
-// --export FOLDER: reg.exe exports HKLM, HKCU and HKCR before and after
-// (matrix.sh compares). The run starts from one seeded Voodoo3 3000.
+// one Windows version: the release as a user gets it, end to end, from one
+// seeded Voodoo3 3000. Each step (install, page, apply, refresh, remove) is
+// reported on one line "step <name> pass|fail|n/a <detail>"; the pieces named
+// by --missing are not built and their steps report "missing". --export
+// FOLDER: reg.exe exports HKLM, HKCU and HKCR before and after (matrix.sh
+// compares).
 #include "../win/gui.h"
 
 #include <stdio.h>
@@ -77,15 +67,13 @@ void Walk(HKEY root, const std::string& label, const std::string& path,
                                          : std::string(reinterpret_cast<char*>(data));
     out->insert(key + upper(std::string(" [") + name + "] = ") + text);
   }
-  std::vector<std::string> subs;
   for (DWORD i = 0;; ++i) {
     DWORD len = sizeof name;
     if (RegEnumKeyExA(k, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
       break;
-    subs.push_back(name);
+    Walk(root, label, path + "\\" + name, out);
   }
   RegCloseKey(k);
-  for (const std::string& s : subs) Walk(root, label, path + "\\" + s, out);
 }
 
 const char* const kDriverServices[] = {"Voodoo3", "3dfxvs", "3Dfx"};
@@ -136,9 +124,8 @@ class Process {
     std::string line = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    std::string folder = exe.substr(0, exe.find_last_of('\\'));
     running_ = CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                              folder.c_str(), &si, &pi_) != FALSE;
+                              exe.substr(0, exe.find_last_of('\\')).c_str(), &si, &pi_) != FALSE;
     return running_;
   }
   DWORD Pid() const { return pi_.dwProcessId; }
@@ -152,7 +139,8 @@ class Process {
     running_ = false;
     return true;
   }
-  DWORD ExitCode() const { return exitCode_; }
+  // Ran to its end with exit code 0.
+  bool Ended() { return WaitExit(60000) && exitCode_ == 0; }
   void Kill() {
     if (WaitExit(0)) return;
     TerminateProcess(pi_.hProcess, 99);
@@ -165,14 +153,12 @@ class Process {
   DWORD exitCode_ = STILL_ACTIVE;
 };
 
-// Starts a program of the system folder (reg.exe, regsvr32.exe); Ended()
-// tells whether it ran to its end with exit code 0.
+// Starts a program of the system folder (reg.exe, regsvr32.exe).
 bool StartSystemProgram(Process& p, const char* exe, const std::string& args) {
   char dir[MAX_PATH] = {};
   GetSystemDirectoryA(dir, sizeof dir);
   return p.Start(std::string(dir) + "\\" + exe, args);
 }
-bool Ended(Process& p) { return p.WaitExit(60000) && p.ExitCode() == 0; }
 
 // A visible dialog of the process, told apart by a control id and/or its
 // caption, waited for up to 30 s (a loaded machine is slow to show one).
@@ -272,7 +258,7 @@ void ExportRegistry(const Run& run, const char* when) {
     StartSystemProgram(p[i], "reg.exe", std::string("export ") + roots[i] + " \"" + file + "\" /y");
   }
   for (int i = 0; i < 3; ++i)
-    if (!Ended(p[i])) printf("note export: reg export %s failed\n", roots[i]);
+    if (!p[i].Ended()) printf("note export: reg export %s failed\n", roots[i]);
 }
 
 // True (and the step marked) when a piece the step needs is not built;
@@ -330,7 +316,8 @@ void Install(const Run& run, Step& s) {
   ExpectValue(s, serverKey, "ThreadingModel", "Apartment", REG_SZ, HKEY_CLASSES_ROOT);
   // A user who also registers the module by hand (DllRegisterServer).
   Process regsvr32;
-  s.Check(StartSystemProgram(regsvr32, "regsvr32.exe", "/s \"" + module + "\"") && Ended(regsvr32),
+  s.Check(StartSystemProgram(regsvr32, "regsvr32.exe", "/s \"" + module + "\"") &&
+              regsvr32.Ended(),
           "regsvr32 failed");
   ExpectValue(s, std::string(kProgId) + "\\CLSID", "",  // as StringFromCLSID renders it
               "{7A41C3E2-5B19-11D2-A4C7-0060B0D4E91F}", REG_SZ, HKEY_CLASSES_ROOT);
