@@ -1,7 +1,5 @@
-// The resources of TACHINST.EXE as the program carries them: the dialog
-// templates 503 to 506 exactly as laid out, the string table with its
-// accents in both the wide and the ANSI form, icon 501, menu 502 and the
-// version 3.2.0.0.
+// The resources of TACHINST.EXE as the program carries them, its string
+// table read in both the wide and the ANSI form.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -98,8 +96,6 @@ TEST_F(InstallerResources, StringTableBlocksAndEncoding) {
             L"directory as the Tachinst.exe file for installation to complete.");
 }
 
-// --- Dialog templates.
-
 struct Control {
   int id;
   std::wstring cls;
@@ -159,8 +155,6 @@ bool ParseTemplate(HMODULE m, int id, Template* t) {
   return true;
 }
 
-constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
-
 TEST_F(InstallerResources, DialogTemplates) {
   const DWORD dialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
   struct Expected {
@@ -209,7 +203,7 @@ TEST_F(InstallerResources, DialogTemplates) {
     EXPECT_EQ(t.font, L"MS Sans Serif");
     EXPECT_EQ(t.pointSize, 8);
     std::vector<Control> want = e.controls;
-    for (Control& c : want) c.style |= kChild;
+    for (Control& c : want) c.style |= WS_CHILD | WS_VISIBLE;
     EXPECT_EQ(t.controls, want);
   }
 }
@@ -223,9 +217,7 @@ TEST_F(InstallerResources, IconMenuAndVersion) {
   EXPECT_EQ(header[1], 1);  // icon
   ASSERT_EQ(header[2], 1);  // one image
   const BYTE* entry = dir + 6;
-  EXPECT_EQ(entry[0], 32);
-  EXPECT_EQ(entry[1], 32);
-  EXPECT_EQ(entry[2], 16);
+  EXPECT_EQ(std::vector<int>(entry, entry + 3), std::vector<int>({32, 32, 16}));  // 16 colours
   EXPECT_EQ(*reinterpret_cast<const WORD*>(entry + 6), 4);  // bits per pixel
 
   // Menu 502: File, Exit (40001).
@@ -244,19 +236,17 @@ TEST_F(InstallerResources, IconMenuAndVersion) {
   DestroyMenu(menu);
 
   // Version 3.2.0.0, file and product.
-  std::string path = InstallerExe();
   DWORD unused;
-  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &unused);
+  DWORD size = GetFileVersionInfoSizeA(InstallerExe().c_str(), &unused);
   ASSERT_GT(size, 0u);
   std::vector<BYTE> block(size);
-  ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
+  ASSERT_TRUE(GetFileVersionInfoA(InstallerExe().c_str(), 0, size, block.data()));
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT len = 0;
   ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00030002u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00030002u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+  EXPECT_EQ(std::vector<DWORD>({fixed->dwFileVersionMS, fixed->dwFileVersionLS,
+                                 fixed->dwProductVersionMS, fixed->dwProductVersionLS}),
+            std::vector<DWORD>({0x00030002u, 0u, 0x00030002u, 0u}));
 }
 
 }  // namespace
