@@ -20,11 +20,7 @@ namespace tachy {
 namespace insttest {
 namespace {
 
-using gui::KeyExists;
-using gui::PutText;
-using gui::Text;
-using gui::TextW;
-using gui::WindowRect;
+using namespace gui;
 
 std::string Env(const char* name) {
   const char* v = std::getenv(name);
@@ -77,7 +73,6 @@ std::string TempFolder(const std::string& name) {
 // A copy of TACHINST.EXE and, `withModule`, a TACHPAGE.DLL (the real one if
 // built; the installer only checks that the file is there).
 std::string PrepareFolder(const std::string& folder, bool withModule) {
-  CreateDirectoryA(folder.c_str(), nullptr);
   const std::string exe = folder + "\\TACHINST.EXE", dll = folder + "\\TACHPAGE.DLL";
   EXPECT_TRUE(CopyFileA(Env("TACHY_INST_EXE").c_str(), exe.c_str(), FALSE)) << exe;
   DeleteFileA(dll.c_str());
@@ -110,7 +105,6 @@ class Installer {
                               folder.c_str(), &si, &pi_) != 0;
     return running_;
   }
-  // Waits for the end of the process; false on timeout.
   bool WaitExit(DWORD ms, DWORD* code) {
     if (!running_ || WaitForSingleObject(pi_.hProcess, ms) != WAIT_OBJECT_0) return false;
     GetExitCodeProcess(pi_.hProcess, code);
@@ -174,7 +168,6 @@ void ClickAt(HWND w, POINT p) {
 }
 void Click(HWND dialog, int id) { ClickAt(dialog, gui::Centre(GetDlgItem(dialog, id))); }
 
-// The control that has the keyboard focus in the dialog's thread.
 HWND Focus(HWND dialog) {
   GUITHREADINFO info = {};
   info.cbSize = sizeof info;
@@ -268,7 +261,6 @@ const Shows kReinstallTexts = {{kRR1, &T::reinstall1},       {kRR2, &T::reinstal
                                {kRemove, &T::removeButton}, {kCancel, &T::cancel}};
 const Shows kRemovedTexts = {{kRem1, &T::removed1}, {kRem2, &T::removed2}};
 
-// The dialog shows `t`'s texts (waiting a moment for a change to arrive).
 void ExpectTexts(HWND dialog, const Shows& shows, const LanguageTexts& t) {
   SCOPED_TRACE(t.langId);
   const Shown& first = *shows.begin();
@@ -302,7 +294,6 @@ POINT CloseBox(HWND w) {
   return p;
 }
 
-// Drags the window by its title bar until its top-left corner is at (x, y).
 void DragTo(HWND w, int x, int y) {
   RECT r = WindowRect(w);
   POINT grab = {r.left + 20,
@@ -332,7 +323,6 @@ class InstallerDialogs : public ::testing::Test {
     ASSERT_FALSE(Env("TACHY_INST_EXE").empty()) << "TACHY_INST_EXE is not set";
     CleanRegistry();
     exe_ = PrepareFolder(TempFolder("tachy_inst_dialogs"), true);
-    modulePath_ = TempFolder("tachy_inst_dialogs") + "\\TACHPAGE.DLL";
   }
   void TearDown() override { CleanRegistry(); }
 
@@ -373,7 +363,6 @@ class InstallerDialogs : public ::testing::Test {
     EXPECT_EQ(GetWindow(select, GW_OWNER), main);
     return select;
   }
-  // The Installed (kInst1) or Removed (kRem1) dialog, its OK, the exit.
   void Confirm(int line1) {
     HWND done = inst_.WaitDialog(line1);
     ASSERT_TRUE(done) << "no Installed or Removed dialog";
@@ -381,7 +370,6 @@ class InstallerDialogs : public ::testing::Test {
     Click(done, kOk);
     ExpectExit();
   }
-  // Select Model: the model, the Windows 98 option if `advanced`, OK; Confirm.
   void ChooseAndConfirm(int modelButton, bool advanced = false) {
     HWND select = inst_.WaitDialog(kVersion);
     ASSERT_TRUE(select) << "no Select Model dialog";
@@ -423,8 +411,6 @@ class InstallerDialogs : public ::testing::Test {
     EXPECT_TRUE(WaitGone(box));
   }
 
-  // A text the installer wrote: REG_SZ whose data length counts the
-  // terminating zero, in a key created with the class string "Tachymark".
   static void ExpectText(const std::string& key, const char* name, const std::string& text,
                          HKEY root = HKEY_LOCAL_MACHINE) {
     SCOPED_TRACE(key + " " + (name ? name : "(default)"));
@@ -442,7 +428,8 @@ class InstallerDialogs : public ::testing::Test {
     for (auto& v : values) ExpectText(kProduct, v[0], v[1]);
   }
   void ExpectClassKey(const std::string& module = "") {
-    const std::string path = module.empty() ? modulePath_ : module;
+    const std::string path = module.empty() ? TempFolder("tachy_inst_dialogs") + "\\TACHPAGE.DLL"
+                                            : module;
     // The path as the installer found itself: compare without case.
     const std::string server = Text(HKEY_CLASSES_ROOT, kServerKey, nullptr);
     EXPECT_EQ(lstrcmpiA(server.c_str(), path.c_str()), 0) << server << " vs " << path;
@@ -484,7 +471,6 @@ class InstallerDialogs : public ::testing::Test {
 
   Installer inst_;
   std::string exe_;
-  std::string modulePath_;
 };
 
 TEST_F(InstallerDialogs, FreshInstallOnEachWindowsVersion) {
@@ -511,7 +497,6 @@ TEST_F(InstallerDialogs, FreshInstallOnEachWindowsVersion) {
     ExpectTexts(select, kSelectTexts, SystemTexts());
     EXPECT_EQ(ItemW(select, k3500), L"Voodoo3 3500");
     EXPECT_EQ(ItemW(select, kOk), L"OK");
-    // Do not install is preselected; the option only on Windows 98.
     EXPECT_TRUE(Checked(select, kNone));
     EXPECT_FALSE(Checked(select, kAdvanced));
     EXPECT_EQ(IsWindowEnabled(GetDlgItem(select, kAdvanced)) != 0, c.win98Option);
@@ -557,8 +542,7 @@ TEST_F(InstallerDialogs, Force98OnNTEnablesTheOptionAndUsesThe9xLayout) {
   SetInstallerVersion("nt40");
   HWND select = Open(kVersion, "force98 LOWERLIMIT(90) UPPERLIMIT(230)");
   ASSERT_TRUE(select);
-  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(select, kAdvanced)));
-  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(select, kWin98Group)));
+  for (int id : {kAdvanced, kWin98Group}) EXPECT_TRUE(IsWindowEnabled(GetDlgItem(select, id)));
   ChooseAndConfirm(k2000, true);
   ExpectText(kProduct, "Force98", "1");
   EXPECT_FALSE(Has(kProduct, "ForceNT4"));
@@ -601,7 +585,6 @@ TEST_F(InstallerDialogs, OkWithoutModelShowsTheMessageAndStays) {
 
 TEST_F(InstallerDialogs, CloseBoxAndEscape) {
   SetInstallerVersion("win2k");
-  // Escape in the Installed dialog leaves it open.
   for (int run = 0; run < 3; ++run) {
     SCOPED_TRACE(run);
     HWND select = Open();
@@ -648,8 +631,7 @@ TEST_F(InstallerDialogs, ReinstallRestoresTheInstallValues) {
   ChooseAndConfirm(k2000);
 
   ExpectProductValues("Voodoo3 2000", "143");
-  EXPECT_TRUE(Driver9xCleared(0));
-  EXPECT_TRUE(Driver9xCleared(2));
+  for (int n : {0, 2}) EXPECT_TRUE(Driver9xCleared(n)) << n;
   EXPECT_FALSE(Driver9xCleared(1));  // not a Voodoo3: left alone
   ExpectClassKey();
 }
@@ -691,14 +673,12 @@ TEST_F(InstallerDialogs, RemoveClearsEverything) {
     SCOPED_TRACE(c.version);
     CleanRegistry();
     SetInstallerVersion(c.version);
-    SeedAdapter(0);
-    SeedAdapter(2);
+    for (int n : {0, 2}) SeedAdapter(n);
     Install("", k3000);
     // A Device handler key and a module registered with regsvr32 (ProgID).
     PutText(kDeviceKey, nullptr, kClsidText);
     PutText(HKEY_CLASSES_ROOT, kClassKey + "\\ProgID", nullptr, "Tachymark.PropPage");
-    SeedDriver9x(0);
-    SeedDriver9x(2);
+    for (int n : {0, 2}) SeedDriver9x(n);
     // The NT driver values that removal clears (true) or keeps.
     const struct {
       std::string key;
@@ -719,8 +699,7 @@ TEST_F(InstallerDialogs, RemoveClearsEverything) {
       for (auto& v : nt) EXPECT_EQ(Has(v.key, v.name), !v.cleared) << v.key << " " << v.name;
       EXPECT_FALSE(Driver9xCleared(0));  // NT: the 9x keys are not touched
     } else {
-      EXPECT_TRUE(Driver9xCleared(0));
-      EXPECT_TRUE(Driver9xCleared(2));
+      for (int n : {0, 2}) EXPECT_TRUE(Driver9xCleared(n)) << n;
     }
   }
 }
@@ -762,8 +741,7 @@ TEST_F(InstallerDialogs, ForcedLanguageLeavesTheDialogsInTheSystemLanguage) {
   HWND select = Open(kVersion, SystemLang() == 7 ? "FORCELANG(FRENCH)" : "FORCELANG(GERMAN)");
   ASSERT_TRUE(select);
   ExpectTexts(select, kSelectTexts, SystemTexts());
-  Click(select, kCancel);
-  ExpectExit();
+  CancelRun(select);
 }
 
 TEST_F(InstallerDialogs, ModuleInADeepFolderIsFound) {
@@ -857,7 +835,6 @@ TEST_F(InstallerDialogs, KeyboardAlone) {
     int focus, model;
     bool advanced;
   };
-  // Each key, then the focus and (with a model) the choices; `then` at the end.
   auto keys = [](HWND d, std::initializer_list<Step> steps, WORD then) {
     gui::Foreground(d);
     for (const Step& s : steps) {
@@ -967,7 +944,6 @@ TEST_F(InstallerDialogs, LanguageGestureNeedsTheLabelAndAllThreeHeld) {
   }, &step);
 }
 
-// Sets the key's DACL from an SDDL text; false when Wine will not.
 bool SetKeySecurity(const char* sddl) {
   HKEY k;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, WRITE_DAC | READ_CONTROL, &k) !=
@@ -1054,7 +1030,6 @@ TEST_F(InstallerDialogs, SecondStartBringsTheDialogForward) {
   Installer second;
   HWND select = OpenFirst();
   ASSERT_TRUE(select);
-  HWND main = MainWindow();
   HWND other = CreateWindowA("STATIC", "In front", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 150, 150,
                              400, 300, nullptr, nullptr, nullptr, nullptr);
   ASSERT_TRUE(other);
@@ -1073,7 +1048,7 @@ TEST_F(InstallerDialogs, SecondStartBringsTheDialogForward) {
     ExpectExit(second);
     EXPECT_TRUE(foreground(select));
     EXPECT_FALSE(IsIconic(select));
-    EXPECT_FALSE(IsWindowVisible(main));
+    EXPECT_FALSE(IsWindowVisible(MainWindow()));
     EXPECT_TRUE(NothingInstalled());
   }
   DestroyWindow(other);
