@@ -66,8 +66,7 @@ inline void ExpectStored(const std::string& key, const char* keyClass, const cha
 }
 inline std::string Sz(const char* text) { return std::string(text, strlen(text) + 1); }
 
-// A clean machine with one Voodoo3 3000 board at display-class instance 0
-// and no product key.
+// A clean machine: one Voodoo3 3000 board, no product key.
 inline void ResetMachine() {
   DeleteTree(kProduct);
   DeleteTree(kDisplayClass);
@@ -93,14 +92,11 @@ inline std::string KeyOf(const std::string& alias) {
 
 // The product key as the installer leaves it.
 inline void InstallProductKey(const char* lower = "120", const char* upper = "220",
-                              const char* model = "Voodoo3 3000",
-                              const char* defaultClock = "166",
+                              const char* model = "Voodoo3 3000", const char* defaultClock = "166",
                               const char* enableClock = "0") {
-  PutText(kProduct, "LowerLimit", lower);
-  PutText(kProduct, "UpperLimit", upper);
-  PutText(kProduct, "Model", model);
-  PutText(kProduct, "DefaultClock", defaultClock);
-  PutText(kProduct, "EnableClock", enableClock);
+  const char* const values[][2] = {{"LowerLimit", lower}, {"UpperLimit", upper}, {"Model", model},
+                                   {"DefaultClock", defaultClock}, {"EnableClock", enableClock}};
+  for (const auto& v : values) PutText(kProduct, v[0], v[1]);
 }
 
 inline HMODULE PageModule() {
@@ -121,15 +117,6 @@ F PageExport(const char* name) {
 inline HRESULT CanUnloadNow() {
   auto f = PageExport<HRESULT(WINAPI*)()>("DllCanUnloadNow");
   return f ? f() : E_FAIL;
-}
-
-// Self-registration plus the handler key the installer writes.
-inline void RegisterPageModule() {
-  ASSERT_NE(PageModule(), nullptr) << "TACHY_PAGE_DLL=" << Env("TACHY_PAGE_DLL");
-  auto reg = PageExport<HRESULT(WINAPI*)()>("DllRegisterServer");
-  ASSERT_NE(reg, nullptr);
-  ASSERT_EQ(reg(), S_OK);
-  PutText(kHandlerKey, "", kClsid);
 }
 
 struct Box {
@@ -175,7 +162,6 @@ class BoxCatcher {
 };
 inline BoxCatcher* BoxCatcher::current_ = nullptr;
 
-// An AddPages callback that keeps the pages in the vector at `lParam`.
 inline BOOL CALLBACK KeepPage(HPROPSHEETPAGE page, LPARAM lParam) {
   reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(lParam)->push_back(page);
   return TRUE;
@@ -198,9 +184,6 @@ inline HWND ModelessSheet(std::vector<HPROPSHEETPAGE>* pages, UINT start) {
 // selected. Counts the PSM_CHANGED and PSM_UNCHANGED the sheet receives.
 class Sheet {
  public:
-  Sheet() = default;
-  Sheet(const Sheet&) = delete;
-  Sheet& operator=(const Sheet&) = delete;
   ~Sheet() { Close(); }
 
   // Closes what was open, returns the number of handler pages. `throughShell`:
@@ -234,7 +217,6 @@ class Sheet {
   LRESULT Trackbar(UINT message, WPARAM w = 0, LPARAM l = 0) const {
     return SendMessageA(Item(1001), message, w, l);
   }
-  // The letter after the '&' of control `id`'s text.
   char MnemonicOf(int id) const {
     const std::string t = TextOf(id);
     const size_t amp = t.find('&');
@@ -251,16 +233,15 @@ class Sheet {
   }
   bool Finished() const { return SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0) == 0; }
 
-  // A scenario as steps "verb arg=value", done by real input. Acting:
-  //   click ID; drag N (the thumb to N); key tab|left|right|prior|next|home|end|return;
-  //   alt X (Alt with letter X, or with the mnemonic of control X);
-  //   gesture ID=HELD (HELD of c, s, l: Ctrl, Shift, left button; no '=': all
-  //   three; ID 0: the page's corner, away from every control);
+  // A scenario as steps "verb arg=value", done by real input. Acting: click ID; drag N (the
+  //   thumb to N); key tab|left|right|prior|next|home|end|return; alt X (Alt with letter X,
+  //   or with the mnemonic of control X); gesture ID=HELD (HELD of c, s, l: Ctrl, Shift, left
+  //   button; no '=': all three; ID 0: the page's corner, away from every control);
   //   press apply|ok|cancel (the sheet's buttons).
-  // Checking: checked/unchecked ID, on/off ID, clock on|off (every clock
-  //   control), text ID=TEXT, pos=N, ticks=LOWER,UPPER, apply on|off,
-  //   changed=N, unchanged=N, finished, open, reg KEY/NAME=TEXT (KEY for KeyOf),
-  //   dword KEY/NAME=N (a REG_DWORD), focus ID, boxes=N (message boxes caught).
+  // Checking: checked/unchecked ID, on/off ID, clock on|off (every clock control), text
+  //   ID=TEXT, pos=N, ticks=LOWER,UPPER, apply on|off, changed=N, unchanged=N, finished,
+  //   open, reg KEY/NAME=TEXT (KEY for KeyOf), dword KEY/NAME=N (a REG_DWORD), focus ID,
+  //   boxes=N (message boxes caught).
   void Steps(std::initializer_list<const char*> steps) {
     for (const std::string step : steps) {
       SCOPED_TRACE(step);
@@ -271,10 +252,20 @@ class Sheet {
       const int id = atoi(arg.c_str()), number = atoi(value.c_str());
       if (verb == "click") Act(Item(id), [&] { gui::Click(Item(id)); });
       else if (verb == "drag") EXPECT_TRUE(DragThumb(Item(1001), id));
-      else if (verb == "key") Act(sheet, [&] { Key(KeyCode(arg)); });
+      else if (verb == "key") {
+        static const std::map<std::string, WORD> keys = {
+            {"tab", VK_TAB},   {"left", VK_LEFT}, {"right", VK_RIGHT}, {"prior", VK_PRIOR},
+            {"next", VK_NEXT}, {"home", VK_HOME}, {"end", VK_END},     {"return", VK_RETURN}};
+        EXPECT_EQ(keys.count(arg), 1u) << "unknown key";
+        Act(sheet, [&] { Key(keys.count(arg) ? keys.at(arg) : 0); });
+      }
       else if (verb == "alt") Act(sheet, [&] { Alt(id ? MnemonicOf(id) : arg[0]); });
       else if (verb == "gesture") Gesture(id, eq == std::string::npos ? kGestureHeld : Held(value));
-      else if (verb == "press") Press(arg);
+      else if (verb == "press") {
+        const int button = arg == "ok" ? IDOK : arg == "cancel" ? IDCANCEL : kApplyButton;
+        gui::Click(GetDlgItem(sheet, button));
+        Settle(sheet);
+      }
       else if (verb == "checked" || verb == "unchecked") EXPECT_EQ(Checked(id), verb == "checked");
       else if (verb == "on" || verb == "off") EXPECT_EQ(Enabled(id), verb == "on");
       else if (verb == "clock") {
@@ -329,11 +320,6 @@ class Sheet {
     EXPECT_TRUE(!dword || (ReadValue(HKEY_LOCAL_MACHINE, key, name.c_str(), nullptr, &type) &&
                            type == REG_DWORD));
   }
-  void Press(const std::string& button) {
-    const int id = button == "ok" ? IDOK : button == "cancel" ? IDCANCEL : kApplyButton;
-    gui::Click(GetDlgItem(sheet, id));
-    Settle(sheet);
-  }
   void Gesture(int id, WPARAM held) {
     Foreground(sheet);
     const RECT r = WindowRect(page);
@@ -345,14 +331,6 @@ class Sheet {
     return (keys.find('c') != std::string::npos ? MK_CONTROL : 0) |
            (keys.find('s') != std::string::npos ? MK_SHIFT : 0) |
            (keys.find('l') != std::string::npos ? MK_LBUTTON : 0);
-  }
-  static WORD KeyCode(const std::string& name) {
-    static const std::map<std::string, WORD> keys = {
-        {"tab", VK_TAB},   {"left", VK_LEFT}, {"right", VK_RIGHT}, {"prior", VK_PRIOR},
-        {"next", VK_NEXT}, {"home", VK_HOME}, {"end", VK_END},     {"return", VK_RETURN}};
-    const auto k = keys.find(name);
-    EXPECT_TRUE(k != keys.end()) << "unknown key " << name;
-    return k == keys.end() ? 0 : k->second;
   }
   static LRESULT CALLBACK Spy(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
     Sheet* self = static_cast<Sheet*>(GetPropA(w, "pagetest"));
@@ -390,13 +368,18 @@ inline std::string TabTitle(HWND sheet, int index) {
   return text;
 }
 
-// A clean machine with the page module registered, a sheet to open, and the
-// message boxes caught.
+// A clean machine, the page module registered, the message boxes caught.
 class PageTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetMachine();
-    RegisterPageModule();
+    boxes.cancel.push_back("Refresh Rates");  // modal: it would wait for a user
+    // Self-registration plus the handler key the installer writes.
+    ASSERT_NE(PageModule(), nullptr) << "TACHY_PAGE_DLL=" << Env("TACHY_PAGE_DLL");
+    auto reg = PageExport<HRESULT(WINAPI*)()>("DllRegisterServer");
+    ASSERT_NE(reg, nullptr);
+    ASSERT_EQ(reg(), S_OK);
+    PutText(kHandlerKey, "", kClsid);
   }
   void TearDown() override {
     s.Close();
@@ -445,11 +428,10 @@ inline int RunProcess(std::string cmd, bool wait = true) {
   return static_cast<int>(code);
 }
 
-// Runs this program again with Wine posing as `version` (win98, nt40, win2k;
-// null: as the machine is) and returns the child's exit code (99: it never
-// ended). Wine takes the system language from the Unix locale that started
-// the Wine process tree: with `lcAll` the child is started through
-// /usr/bin/env, which Wine cannot wait for, so the child hands its exit code
+// Runs this program again with Wine posing as `version` (win98, nt40, win2k; null: as the
+// machine is) and returns the child's exit code (99: it never ended). Wine takes the system
+// language from the Unix locale that started the Wine process tree: with `lcAll` the child is
+// started through /usr/bin/env, which Wine cannot wait for, so the child hands its exit code
 // over in a file (ChildExit).
 inline int RunChild(const char* version, const std::string& lcAll = "") {
   const std::string self = ModulePath(nullptr), prefix = Env("TACHY_WINEPREFIX");
@@ -498,10 +480,9 @@ inline int ChildExit(int code) {
   return code;
 }
 
-// The program: as the parent, runs itself once per run (Wine version, and a
-// system language or "") and returns the number of failed runs; as the child,
-// the tests. Two page test programs never change the machine's keys at the
-// same time: each holds the mutex until it ends.
+// The program: as the parent, runs itself once per run (Wine version, and a system language
+// or "") and returns the number of failed runs; as the child, the tests. Two page test
+// programs never change the machine's keys at the same time: each holds the mutex until it ends.
 struct Run {
   const char* version;
   const char* lcAll;

@@ -1,6 +1,6 @@
-// The tab in the system's language: French, German, Spanish (English texts
-// in the wider layout) and British English. The program runs itself once per
-// language with LC_ALL set, Wine posing as Windows 98.
+// The tab in the system's language: French, German, Spanish (English texts in the wider
+// layout) and British English. The program runs itself once per language with LC_ALL set,
+// Wine posing as Windows 98.
 #include "page_harness.h"
 
 #include <tuple>
@@ -153,14 +153,12 @@ TEST_F(Language, PageOpensInTheSystemLanguage) {
     s.Steps({("alt " + std::to_string(id)).c_str()});
     EXPECT_NE(s.Checked(id), was) << id << " " << s.MnemonicOf(id);
   }
-  // Factory Defaults
-  s.Steps({"alt 1002", "unchecked 1006", "unchecked 1007", "unchecked 1009"});
+  s.Steps({"alt 1002", "unchecked 1006", "unchecked 1007", "unchecked 1009"});  // Factory Defaults
 }
 
 TEST_F(Language, GestureStepsThroughFrenchGermanEnglish) {
   s.Open();
-  // Some state that the gesture must keep; adjustment off: clock 166,
-  // controls disabled.
+  // Some state that the gesture must keep; adjustment off: clock 166, controls disabled.
   s.Steps({"click 1006", "drag 200", "click 1009", "text 1005=166", "changed=1"});
   // Elsewhere, or without all three keys: nothing happens.
   s.Steps({"gesture 1053", "gesture 1054=lc", "gesture 1054=cs", "gesture 0"});
@@ -172,8 +170,7 @@ TEST_F(Language, GestureStepsThroughFrenchGermanEnglish) {
     s.Steps({"checked 1006", "unchecked 1009", "off 1001", "off 1027", "text 1005=166",
              "text 1008=Voodoo3 3000", "changed=1", "boxes=0"});
   }
-  // The credits gesture in this language too.
-  s.Steps({"gesture 1052"});
+  s.Steps({"gesture 1052"});  // the credits, in this language too
   ExpectBoxes({{"Tachymark", nullptr, s.sheet}});
   // Reopening starts in the system language again.
   s.Steps({"press cancel"});

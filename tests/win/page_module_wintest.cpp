@@ -1,7 +1,6 @@
-// The page module as a COM server: registration, the class factory, the
-// extension object's interfaces, AddPages and when the module may unload. All
-// is created here with COM, so the object counts are exact (Wine's shell would
-// keep a reference).
+// The page module as a COM server: registration, the class factory, the extension object's
+// interfaces, AddPages and when the module may unload. All is created here with COM, so the
+// object counts are exact (Wine's shell would keep a reference).
 #include "page_harness.h"
 
 #include <oaidl.h>
@@ -148,8 +147,7 @@ TEST_F(Module, RefusedPageIsDestroyed) {
   ASSERT_NE(ext, nullptr);
   EXPECT_EQ(ext->AddPages(&Refuse, 0), S_OK);
   ExpectBoxes({{"XShellPropSheetExt::AddPages", "lpfnAddPage() FAILED", nullptr}});
-  ext->Release();
-  // The refused page object is gone with its handle.
+  ext->Release();  // the refused page object goes with its handle
 }
 
 TEST_F(Module, EveryAddPagesGetsItsOwnPage) {

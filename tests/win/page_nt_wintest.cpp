@@ -16,8 +16,7 @@ class NtTab : public PageTest {
 TEST_F(NtTab, Direct3DAndRefreshRatesAreDisabled) {
   InstallProductKey();
   PutText(kNtGlide, "FX_GLIDE_SWAPINTERVAL", "0");
-  // A Direct3D value of the 9x layout is not looked at on NT.
-  PutText(KeyOf("D3D"), "SSTH3_SWAPINTERVAL", "0");
+  PutText(KeyOf("D3D"), "SSTH3_SWAPINTERVAL", "0");  // 9x layout: not looked at on NT
   ASSERT_EQ(s.Open(), 1u);
   s.Steps({"checked 1006", "unchecked 1007", "off 1007", "off 1026", "on 1006",
            "text 1054=Version 3.2 English", "click 1002", "unchecked 1006", "unchecked 1007",

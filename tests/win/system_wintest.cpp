@@ -25,8 +25,7 @@ TEST(SystemInfo, VersionIsWhatWinePosesAs) {
   EXPECT_EQ(0u, v.minorVersion);
   EXPECT_EQ(kVerPlatformWin32Windows, v.platformId);
   EXPECT_EQ(950u, v.buildNumber & 0xFFFF);
-  // A null record is a caller's mistake, not a crash.
-  EXPECT_TRUE(SystemInformation().GetVersion(nullptr));
+  EXPECT_TRUE(SystemInformation().GetVersion(nullptr));  // a caller's mistake, not a crash
 }
 
 TEST(MessageSink, ShowsAMessageBoxWithCaptionAndReturnsTheButton) {
