@@ -323,10 +323,8 @@ struct Sheet {
 
 // The stand-in's sheet, on the Tachymark tab; not tried when the install failed.
 void OpenPage(const Run& run, Step& s, Sheet& sh, bool installOk) {
-  if (!installOk) {
-    s.ran = true;
-    return s.Fail("not run: install failed");
-  }
+  s.ran = !installOk;  // counts as run, and failed
+  if (s.ran) return s.Fail("not run: install failed");
   if (Missing(run, s, {"installer", "page", "standin"})) return;
   if (!sh.process.Start(run.standin)) return s.Fail("the stand-in did not start");
   sh.sheet = WaitDialog(sh.process.Pid(), 0, "Display Properties");
