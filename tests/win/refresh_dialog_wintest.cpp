@@ -103,17 +103,17 @@ int FocusId(HWND d) {
 // reports of the move: a late motion event of an earlier place would otherwise move Wine's
 // cursor away from the target before the button goes down (a click on OK went to the
 // radio button clicked before it).
-void Point(HWND d, int x, int y) {
+void Point(HWND d, POINT at) {
   gui::Foreground(d);
   POINT now = {-1, -1};
-  for (int tries = 0; tries < 5 && (now.x != x || now.y != y); ++tries) {
-    EXPECT_TRUE(gui::MoveCursorTo(x, y));
+  for (int tries = 0; tries < 5 && (now.x != at.x || now.y != at.y); ++tries) {
+    EXPECT_TRUE(gui::MoveCursorTo(at.x, at.y));
     gui::Settle(d);
     GetCursorPos(&now);
   }
 }
-void ClickAt(HWND d, int x, int y) {
-  Point(d, x, y);
+void ClickAt(HWND d, POINT at) {
+  Point(d, at);
   gui::Send({gui::Mouse(MOUSEEVENTF_LEFTDOWN), gui::Mouse(MOUSEEVENTF_LEFTUP)});
 }
 void Keys(HWND d, std::initializer_list<WORD> keys) {
@@ -124,7 +124,7 @@ void Keys(HWND d, std::initializer_list<WORD> keys) {
 // A click into a list's edit field, at its left end.
 void ClickEdit(HWND d, int listId) {
   const RECT r = gui::WindowRect(Item(d, listId));
-  ClickAt(d, r.left + 6, (r.top + r.bottom) / 2);
+  ClickAt(d, {r.left + 6, (r.top + r.bottom) / 2});
 }
 
 // Opens the list and takes the entry, with the mouse (the arrow button, a click on the
@@ -136,7 +136,7 @@ void Choose(HWND d, int listId, const std::string& entry, bool mouse) {
   ASSERT_NE(index, CB_ERR) << entry;
   const RECT r = gui::WindowRect(list);
   if (mouse) {
-    ClickAt(d, r.right - GetSystemMetrics(SM_CXVSCROLL) / 2, (r.top + r.bottom) / 2);
+    ClickAt(d, {r.right - GetSystemMetrics(SM_CXVSCROLL) / 2, (r.top + r.bottom) / 2});
   } else {
     ClickEdit(d, listId);
     Keys(d, {VK_F4});
@@ -152,7 +152,7 @@ void Choose(HWND d, int listId, const std::string& entry, bool mouse) {
     ClientToScreen(info.hwndList, &at);
     const RECT shown = gui::WindowRect(info.hwndList);
     EXPECT_TRUE(PtInRect(&shown, at)) << entry << " lies outside the opened list of " << listId;
-    ClickAt(d, at.x, at.y);
+    ClickAt(d, at);
     gui::Settle(d);
   } else {
     for (int i = 0; i < 12; ++i) {
@@ -192,8 +192,7 @@ void Steps(HWND d, const std::vector<std::string>& steps) {
     }
     const int id = lists[0];
     if (verb == "click") {
-      const POINT at = gui::Centre(Item(d, id));
-      ClickAt(d, at.x, at.y);
+      ClickAt(d, gui::Centre(Item(d, id)));
       gui::Settle(d);
     } else if (verb == "pick" || verb == "keypick") {
       Choose(d, id, value, verb == "pick");
@@ -584,8 +583,7 @@ class RefreshDialogLanguage : public RefreshDialogTest {
 
 // The gesture over `w`, the cursor placed first as for a click.
 void GestureOver(HWND d, HWND w, WPARAM held = gui::kGestureHeld) {
-  const POINT at = gui::Centre(w);
-  Point(d, at.x, at.y);
+  Point(d, gui::Centre(w));
   gui::Gesture(w, held);
   gui::Settle(d);
 }
