@@ -115,6 +115,7 @@ void Point(HWND d, POINT at) {
 void ClickAt(HWND d, POINT at) {
   Point(d, at);
   gui::Send({gui::Mouse(MOUSEEVENTF_LEFTDOWN), gui::Mouse(MOUSEEVENTF_LEFTUP)});
+  gui::Settle(d);
 }
 void Keys(HWND d, std::initializer_list<WORD> keys) {
   gui::Foreground(d);
@@ -153,7 +154,6 @@ void Choose(HWND d, int listId, const std::string& entry, bool mouse) {
     const RECT shown = gui::WindowRect(info.hwndList);
     EXPECT_TRUE(PtInRect(&shown, at)) << entry << " lies outside the opened list of " << listId;
     ClickAt(d, at);
-    gui::Settle(d);
   } else {
     for (int i = 0; i < 12; ++i) {
       const LRESULT now = SendMessageA(list, CB_GETCURSEL, 0, 0);
@@ -193,7 +193,6 @@ void Steps(HWND d, const std::vector<std::string>& steps) {
     const int id = lists[0];
     if (verb == "click") {
       ClickAt(d, gui::Centre(Item(d, id)));
-      gui::Settle(d);
     } else if (verb == "pick" || verb == "keypick") {
       Choose(d, id, value, verb == "pick");
     } else if (verb == "type") {
