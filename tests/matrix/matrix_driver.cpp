@@ -1,10 +1,8 @@
-// One run of the Windows version matrix, inside a Wine prefix that poses as
-// one Windows version: the release as a user gets it, end to end, from one
-// seeded Voodoo3 3000. Each step (install, page, apply, refresh, remove) is
-// reported on one line "step <name> pass|fail|n/a <detail>"; the pieces named
-// by --missing are not built and their steps report "missing". --export
-// FOLDER: reg.exe exports HKLM, HKCU and HKCR before and after (matrix.sh
-// compares).
+// One run of the Windows version matrix in a Wine prefix posing as one Windows version: the
+// release as a user gets it, end to end, on one seeded Voodoo3 3000. Each step (install, page,
+// apply, refresh, remove) reports one line "step <name> pass|fail|n/a <detail>"; the pieces named
+// by --missing are not built and their steps report "missing". --export FOLDER: reg.exe exports
+// HKLM, HKCU and HKCR before and after (matrix.sh compares).
 #include "../win/gui.h"
 
 #include <stdio.h>
@@ -48,8 +46,8 @@ const std::string kClassKey = std::string("CLSID\\") + kClsid;
 const char kAdapterDesc[] = "3Dfx Voodoo3 3000 AGP";
 const char kModeRates[] = "60,72,75,85";
 
-// Every key and value below the given roots, as "key" and "key [value] = data"
-// lines: what the product leaves behind is the difference of two snapshots.
+// Every key and value below the given roots, as "key" and "key [value] = data" lines: what the
+// product leaves behind is the difference of two snapshots.
 void Walk(HKEY root, const std::string& label, const std::string& path,
           std::set<std::string>* out) {
   HKEY k;
@@ -88,9 +86,9 @@ std::set<std::string> Snapshot() {
   return s;
 }
 
-// Deletes what any earlier run may have left and seeds one Voodoo3 3000
-// (display-class 0000, rates for 640x480 at 8 bit). The harness's writes
-// report through gtest, which runs no test here: the seed is read back instead.
+// Deletes what any earlier run may have left and seeds one Voodoo3 3000 (display-class 0000,
+// rates for 640x480 at 8 bit). The harness's writes report through gtest, which runs no test
+// here: the seed is read back instead.
 bool ResetRegistry() {
   for (const std::string& key :
        {kProduct, kDisplayHandler, kDeviceHandler, kLegacyHandler, kClass})
@@ -111,12 +109,10 @@ bool ResetRegistry() {
   return gui::Text(kAdapter, "DriverDesc") == kAdapterDesc && gui::Text(kMode640, "") == kModeRates;
 }
 
-// The driver acts through messages (BM_CLICK, TBM_SETPOS with its WM_HSCROLL,
-// PSM_APPLY), not SendInput: two prefixes run side by side on one X display,
-// and real input would reach whichever window lies under the one shared
-// cursor. The GUI suites cover real input.
+// The driver acts through messages (BM_CLICK, TBM_SETPOS with its WM_HSCROLL, PSM_APPLY), not
+// SendInput: two prefixes run side by side on one X display, and real input would reach
+// whichever window lies under the one shared cursor. The GUI suites cover real input.
 
-// A program started by the driver; killed when it still runs at the end.
 class Process {
  public:
   ~Process() { Kill(); }
@@ -153,15 +149,14 @@ class Process {
   DWORD exitCode_ = STILL_ACTIVE;
 };
 
-// Starts a program of the system folder (reg.exe, regsvr32.exe).
 bool StartSystemProgram(Process& p, const char* exe, const std::string& args) {
   char dir[MAX_PATH] = {};
   GetSystemDirectoryA(dir, sizeof dir);
   return p.Start(std::string(dir) + "\\" + exe, args);
 }
 
-// A visible dialog of the process, told apart by a control id and/or its
-// caption, waited for up to 30 s (a loaded machine is slow to show one).
+// A dialog of the process with a control id and/or caption, waited for up to 30 s (a loaded
+// machine is slow to show one).
 HWND WaitDialog(DWORD pid, int controlId, const char* caption = nullptr) {
   HWND found = nullptr;
   gui::WaitUntil([&] {
@@ -193,9 +188,7 @@ void ClickNow(HWND dialog, int id) {
 }
 
 std::string ItemText(HWND dialog, int id) { return gui::TextA(GetDlgItem(dialog, id)); }
-bool Checked(HWND dialog, int id) {
-  return Send(GetDlgItem(dialog, id), BM_GETCHECK) == BST_CHECKED;
-}
+bool Checked(HWND d, int id) { return Send(GetDlgItem(d, id), BM_GETCHECK) == BST_CHECKED; }
 bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 
 struct Step {
@@ -261,8 +254,7 @@ void ExportRegistry(const Run& run, const char* when) {
     if (!p[i].Ended()) printf("note export: reg export %s failed\n", roots[i]);
 }
 
-// True (and the step marked) when a piece the step needs is not built;
-// else the step counts as run.
+// True (and the step marked) when a piece the step needs is not built; else the step has run.
 bool Missing(const Run& run, Step& s, std::initializer_list<const char*> pieces) {
   for (const char* p : pieces)
     if (run.missing.count(p)) s.missing += (s.missing.empty() ? "" : ", ") + std::string(p);
@@ -331,10 +323,8 @@ struct Sheet {
 
 // The stand-in's sheet, on the Tachymark tab; not tried when the install failed.
 void OpenPage(const Run& run, Step& s, Sheet& sh, bool installOk) {
-  if (!installOk) {
-    s.ran = true;
-    return s.Fail("not run: install failed");
-  }
+  s.ran = !installOk;  // counts as run, and failed
+  if (s.ran) return s.Fail("not run: install failed");
   if (Missing(run, s, {"installer", "page", "standin"})) return;
   if (!sh.process.Start(run.standin)) return s.Fail("the stand-in did not start");
   sh.sheet = WaitDialog(sh.process.Pid(), 0, "Display Properties");
@@ -400,10 +390,8 @@ void Apply(const Run& run, Step& s, Sheet& sh, bool pageOk) {
 }
 
 void Refresh(const Run& run, Step& s, Sheet& sh, bool pageOk) {
-  if (run.expect.kind != 1) {
-    s.notApplicable = true;  // the page disables the button (checked in "page")
-    return;
-  }
+  s.notApplicable = run.expect.kind != 1;  // the page disables the button (checked in "page")
+  if (s.notApplicable) return;
   if (Missing(run, s, {"installer", "page", "refresh", "standin"})) return;
   if (!pageOk || !sh.page) return s.Fail("not run: the tab did not open");
   Click(sh.page, 1026);

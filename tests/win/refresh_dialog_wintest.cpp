@@ -22,9 +22,6 @@
 namespace tachy {
 namespace {
 
-using gui::PutText;
-using gui::Text;
-
 const char kClassPath[] = "System\\CurrentControlSet\\Services\\Class\\Display";
 const char kProductPath[] = "Software\\Tachymark";
 
@@ -88,7 +85,6 @@ std::vector<std::string> Entries(HWND d, int listId) {
   }
   return out;
 }
-// The selected entry's text, or "<none>".
 std::string Selected(HWND d, int listId) {
   const LRESULT index = SendMessageA(Item(d, listId), CB_GETCURSEL, 0, 0);
   return index == CB_ERR ? "<none>" : Entries(d, listId).at(index);
@@ -107,18 +103,19 @@ int FocusId(HWND d) {
 // reports of the move: a late motion event of an earlier place would otherwise move Wine's
 // cursor away from the target before the button goes down (a click on OK went to the
 // radio button clicked before it).
-void Point(HWND d, int x, int y) {
+void Point(HWND d, POINT at) {
   gui::Foreground(d);
   POINT now = {-1, -1};
-  for (int tries = 0; tries < 5 && (now.x != x || now.y != y); ++tries) {
-    EXPECT_TRUE(gui::MoveCursorTo(x, y));
+  for (int tries = 0; tries < 5 && (now.x != at.x || now.y != at.y); ++tries) {
+    EXPECT_TRUE(gui::MoveCursorTo(at.x, at.y));
     gui::Settle(d);
     GetCursorPos(&now);
   }
 }
-void ClickAt(HWND d, int x, int y) {
-  Point(d, x, y);
+void ClickAt(HWND d, POINT at) {
+  Point(d, at);
   gui::Send({gui::Mouse(MOUSEEVENTF_LEFTDOWN), gui::Mouse(MOUSEEVENTF_LEFTUP)});
+  gui::Settle(d);
 }
 void Keys(HWND d, std::initializer_list<WORD> keys) {
   gui::Foreground(d);
@@ -128,7 +125,7 @@ void Keys(HWND d, std::initializer_list<WORD> keys) {
 // A click into a list's edit field, at its left end.
 void ClickEdit(HWND d, int listId) {
   const RECT r = gui::WindowRect(Item(d, listId));
-  ClickAt(d, r.left + 6, (r.top + r.bottom) / 2);
+  ClickAt(d, {r.left + 6, (r.top + r.bottom) / 2});
 }
 
 // Opens the list and takes the entry, with the mouse (the arrow button, a click on the
@@ -140,7 +137,7 @@ void Choose(HWND d, int listId, const std::string& entry, bool mouse) {
   ASSERT_NE(index, CB_ERR) << entry;
   const RECT r = gui::WindowRect(list);
   if (mouse) {
-    ClickAt(d, r.right - GetSystemMetrics(SM_CXVSCROLL) / 2, (r.top + r.bottom) / 2);
+    ClickAt(d, {r.right - GetSystemMetrics(SM_CXVSCROLL) / 2, (r.top + r.bottom) / 2});
   } else {
     ClickEdit(d, listId);
     Keys(d, {VK_F4});
@@ -156,8 +153,7 @@ void Choose(HWND d, int listId, const std::string& entry, bool mouse) {
     ClientToScreen(info.hwndList, &at);
     const RECT shown = gui::WindowRect(info.hwndList);
     EXPECT_TRUE(PtInRect(&shown, at)) << entry << " lies outside the opened list of " << listId;
-    ClickAt(d, at.x, at.y);
-    gui::Settle(d);
+    ClickAt(d, at);
   } else {
     for (int i = 0; i < 12; ++i) {
       const LRESULT now = SendMessageA(list, CB_GETCURSEL, 0, 0);
@@ -196,9 +192,7 @@ void Steps(HWND d, const std::vector<std::string>& steps) {
     }
     const int id = lists[0];
     if (verb == "click") {
-      const POINT at = gui::Centre(Item(d, id));
-      ClickAt(d, at.x, at.y);
-      gui::Settle(d);
+      ClickAt(d, gui::Centre(Item(d, id)));
     } else if (verb == "pick" || verb == "keypick") {
       Choose(d, id, value, verb == "pick");
     } else if (verb == "type") {
@@ -226,7 +220,7 @@ void Steps(HWND d, const std::vector<std::string>& steps) {
       std::vector<std::string> keys = {arg};
       if (arg[0] == '*') keys = {"0000" + arg.substr(1), "0002" + arg.substr(1)};
       for (const std::string& key : keys)
-        EXPECT_EQ(Text(KeyOf(key), "RefreshRate"), value) << key;
+        EXPECT_EQ(gui::Text(KeyOf(key), "RefreshRate"), value) << key;
     } else if (verb == "on" || verb == "off") {
       for (const std::vector<int>* ids : {&lists, &labels})
         for (int i : *ids) EXPECT_EQ(IsWindowEnabled(Item(d, i)) != FALSE, verb == "on") << i;
@@ -244,7 +238,7 @@ void Steps(HWND d, const std::vector<std::string>& steps) {
     else if (verb == "closed")
       EXPECT_TRUE(gui::WaitUntil([&] { return !IsWindow(d) || !IsWindowVisible(d); }, 5000));
     else if (verb == "visible") EXPECT_TRUE(IsWindowVisible(d));
-    else if (verb == "pref") EXPECT_EQ(Text(kProductPath, arg.c_str()), value);
+    else if (verb == "pref") EXPECT_EQ(gui::Text(kProductPath, arg.c_str()), value);
     else if (verb == "nokey") EXPECT_FALSE(gui::KeyExists(KeyOf(arg)));
     else ADD_FAILURE() << "unknown step";
   }
@@ -292,16 +286,16 @@ class RefreshDialogTest : public ::testing::Test {
     TearDown();
     // Instances 0000 and 0002 are Voodoo3 boards, 0001 another board; the dialog reads
     // 0002, the last one found, and writes both.
-    PutText(KeyOf("0000"), "DriverDesc", "3dfx Voodoo3 3000 AGP");
-    PutText(KeyOf("0001"), "DriverDesc", "S3 Trio64V+");
-    PutText(KeyOf("0002"), "DriverDesc", "3dfx Voodoo3 2000 PCI");
+    gui::PutText(KeyOf("0000"), "DriverDesc", "3dfx Voodoo3 3000 AGP");
+    gui::PutText(KeyOf("0001"), "DriverDesc", "S3 Trio64V+");
+    gui::PutText(KeyOf("0002"), "DriverDesc", "3dfx Voodoo3 2000 PCI");
     for (const char* name : {"0000/DEFAULT", "0002/DEFAULT"}) {  // empty
       HKEY key;
       ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, KeyOf(name).c_str(), &key), ERROR_SUCCESS);
       RegCloseKey(key);
     }
-    PutText(kProductPath, "ColorDepth", "8");
-    PutText(kProductPath, "LinkAllColorDepths", "0");
+    gui::PutText(kProductPath, "ColorDepth", "8");
+    gui::PutText(kProductPath, "LinkAllColorDepths", "0");
     // 0002, 8 bit: the rows the tests look at.
     Seed("0002/8/640,480", "60,72,75", "72");
     Seed("0002/8/800,600", "60,75,", nullptr);      // trailing comma
@@ -325,8 +319,8 @@ class RefreshDialogTest : public ::testing::Test {
     gui::DeleteTree(kProductPath);
   }
   static void Seed(const std::string& mode, const char* rates, const char* refresh) {
-    PutText(KeyOf(mode), "", rates);
-    if (refresh) PutText(KeyOf(mode), "RefreshRate", refresh);
+    gui::PutText(KeyOf(mode), "", rates);
+    if (refresh) gui::PutText(KeyOf(mode), "RefreshRate", refresh);
   }
 };
 
@@ -414,7 +408,7 @@ TEST_F(RefreshDialogTest, ChangingTheDepthKeepsTheEightBitEntries) {
 }
 
 TEST_F(RefreshDialogTest, StoredSixteenBitDepthOpensOnSixteenBit) {
-  PutText(kProductPath, "ColorDepth", "16");
+  gui::PutText(kProductPath, "ColorDepth", "16");
   RunSteps({"list 1024=60,72,75", "marks=0100", "sel 1024=75", "sel 1020=Optimal", "click 2"});
 }
 
@@ -432,7 +426,7 @@ TEST_F(RefreshDialogTest, LinkingAllDepthsEnablesEveryRowAndWritesFourDepths) {
 }
 
 TEST_F(RefreshDialogTest, DefaultThenCancelWritesNothingAndSaveSurvivesCancel) {
-  PutText(KeyOf("0002/DEFAULT"), "RefreshRate", "-1");
+  gui::PutText(KeyOf("0002/DEFAULT"), "RefreshRate", "-1");
   const auto before = State();
   // The close box cancels too: Alt+F4 sends its SC_CLOSE through the window system.
   RunSteps({"checked 1051", "click 1034", "checked 1050", "unchecked 1051", "marks=1000",
@@ -446,7 +440,7 @@ TEST_F(RefreshDialogTest, DefaultThenCancelWritesNothingAndSaveSurvivesCancel) {
 }
 
 TEST_F(RefreshDialogTest, AdapterSettingButtons) {
-  PutText(KeyOf("0000/DEFAULT"), "RefreshRate", "-1");  // not the one read
+  gui::PutText(KeyOf("0000/DEFAULT"), "RefreshRate", "-1");  // not the one read
   RunSteps({"checked 1050", "click 1051", "unchecked 1050", "checked 1051", "key enter",
             "closed", "rate */DEFAULT=-1"});  // Enter works as OK
   RunSteps({"checked 1051", "click 1050", "checked 1050", "unchecked 1051", "click 1",
@@ -462,30 +456,25 @@ TEST_F(RefreshDialogTest, WithoutProductKeyOnlyTheDisplayClassIsWritten) {
 }
 
 TEST_F(RefreshDialogTest, ColorDepthFifteenChecksNoButtonAndWritesNoMode) {
-  PutText(kProductPath, "ColorDepth", "15");
+  gui::PutText(kProductPath, "ColorDepth", "15");
+  // Only the adapter setting is written, as stored here.
+  for (const char* a : {"0000", "0002"}) gui::PutText(KeyOf(a) + "\\DEFAULT", "RefreshRate", "0");
   const auto before = State();
   // Lists from the 8-bit keys, rows disabled: no 15-bit key exists.
   RunSteps({"marks=0000", "on 1028", "on 1029", "on 1030", "on 1031", "list 1024=60,72,75",
             "off rows", "click 1"});
-  auto after = State();
-  // Only the adapter setting was written ("0" into the empty DEFAULT keys).
-  after.erase(KeyOf("0000/DEFAULT") + "|RefreshRate");
-  after.erase(KeyOf("0002/DEFAULT") + "|RefreshRate");
-  EXPECT_EQ(after, before);
-  EXPECT_EQ(Text(kProductPath, "ColorDepth"), "15");
+  EXPECT_EQ(State(), before);
+  EXPECT_EQ(gui::Text(kProductPath, "ColorDepth"), "15");
 }
 
 TEST_F(RefreshDialogTest, WithoutAnyAdapterOnlyThePreferencesAreWritten) {
-  PutText(KeyOf("0000"), "DriverDesc", "VOODOO3 in capitals does not count");
-  PutText(KeyOf("0002"), "DriverDesc", "Rage 128");
-  auto before = State();
+  gui::PutText(KeyOf("0000"), "DriverDesc", "VOODOO3 in capitals does not count");
+  gui::PutText(KeyOf("0002"), "DriverDesc", "Rage 128");
+  auto want = State();
+  want[std::string(kProductPath) + "|ColorDepth"] = std::string("16", 3);  // the one change
   RunSteps({"list rows=", "sel rows=Adapter", "off rows", "checked 1050", "click 1029",
             "click 1"});
-  auto after = State();
-  const std::string depth = std::string(kProductPath) + "|ColorDepth";
-  EXPECT_EQ(after[depth], std::string("16", 3));
-  after[depth] = before[depth];
-  EXPECT_EQ(after, before);
+  EXPECT_EQ(State(), want);
 }
 
 // The page's button stays usable while the dialog runs (it has no owner); a timer on
@@ -556,18 +545,16 @@ const ControlLayoutRow kFixed[13] = {
     {1051, 137, 168, 92, 10}, {1033, 9, 192, 50, 14},  {1034, 65, 192, 50, 14},
     {2, 185, 192, 50, 14}};
 
-// Where a control stands in the dialog's client pixels against a row in dialog units, as
-// "left top right bottom"; a combo box keeps its own closed height (no bottom then).
+// Where a control stands in the dialog's client pixels against a row in dialog units; a combo
+// box keeps its own closed height (no bottom then).
 void ExpectAt(HWND d, const ControlLayoutRow& row, bool height) {
   RECT want = {row.x, row.y, row.x + row.width, row.y + row.height};
   MapDialogRect(d, &want);
   RECT is = gui::WindowRect(Item(d, row.id));
   MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&is), 2);
-  auto edges = [height](const RECT& r) {
-    return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) +
-           (height ? " " + std::to_string(r.bottom) : "");
-  };
-  EXPECT_EQ(edges(is), edges(want)) << row.id;
+  EXPECT_EQ(std::vector<LONG>({is.left, is.top, is.right, height ? is.bottom : 0}),
+            std::vector<LONG>({want.left, want.top, want.right, height ? want.bottom : 0}))
+      << row.id;
 }
 
 // Texts and positions of `language`, in its own layout (9 English, else the other).
@@ -595,8 +582,7 @@ class RefreshDialogLanguage : public RefreshDialogTest {
 
 // The gesture over `w`, the cursor placed first as for a click.
 void GestureOver(HWND d, HWND w, WPARAM held = gui::kGestureHeld) {
-  const POINT at = gui::Centre(w);
-  Point(d, at.x, at.y);
+  Point(d, gui::Centre(w));
   gui::Gesture(w, held);
   gui::Settle(d);
 }
@@ -616,7 +602,7 @@ TEST_F(RefreshDialogLanguage, SystemLanguageTextsLayoutAndEveryButton) {
               "checked 1050", "unchecked 1051", std::string("alt ") + t.restore,
               "sel rows=" + adapter, "pick 1024=" + preset, "keypick 1019=" + optimal,
               std::string("alt ") + t.save, "rate 0002/8/640,480=0"});
-    PutText(KeyOf("0002/8/640,480"), "RefreshRate", "72");
+    gui::PutText(KeyOf("0002/8/640,480"), "RefreshRate", "72");
     // The translated word is stored as the same value.
     Steps(d, {"click 1", "closed", "rate 0002/8/640,480=0", "rate 0002/8/800,600=<absent>",
               "rate 0002/8/960,720=-1", "rate 0002/8/1152,864=<absent>"});
