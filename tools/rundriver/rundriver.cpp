@@ -256,19 +256,31 @@ const char kClsid[] = "{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
 
 // --- The three runs.
 
+// The installer's dialog with control `id`, its picture saved when `picture` is given;
+// null, the failure said, when it does not come.
+HWND Dialog(const Process& inst, int id, const char* what, const char* picture = nullptr) {
+  std::string seen;
+  HWND w = WaitWindow(inst.pi.dwProcessId, id, nullptr, &seen);
+  if (!w) {
+    Fail(std::string("TACHINST.EXE did not show ") + what + "; it shows" + seen);
+  } else if (picture && !Shot(w, picture)) {
+    Fail("could not save a picture");
+    w = nullptr;
+  }
+  return w;
+}
+
 int Install(const std::string& exe) {
   Process inst;
   if (!inst.Start(exe)) return Fail("could not start " + exe);
-  std::string seen;
-  HWND model = WaitWindow(inst.pi.dwProcessId, 1003, nullptr, &seen);
-  if (!model) return Fail("TACHINST.EXE did not show its Select Model dialog; it shows" + seen);
+  HWND model = Dialog(inst, 1003, "its Select Model dialog");
+  if (!model) return 1;
   if (!ClickControl(model, 1002) || Send(GetDlgItem(model, 1002), BM_GETCHECK) != BST_CHECKED)
     return Fail("clicking Voodoo3 3000 did not select it");
   if (!Shot(model, "installer-select-model.bmp")) return Fail("could not save a picture");
   ClickControl(model, IDOK);
-  HWND done = WaitWindow(inst.pi.dwProcessId, 1015, nullptr, &seen);
-  if (!done) return Fail("TACHINST.EXE did not show its Installed dialog; it shows" + seen);
-  if (!Shot(done, "installer-installed.bmp")) return Fail("could not save a picture");
+  HWND done = Dialog(inst, 1015, "its Installed dialog", "installer-installed.bmp");
+  if (!done) return 1;
   ClickControl(done, IDOK);
   if (!inst.WaitExit(g_wait)) return Fail("TACHINST.EXE did not finish after Installed: OK");
 
@@ -287,14 +299,11 @@ int Install(const std::string& exe) {
 int Remove(const std::string& exe) {
   Process inst;
   if (!inst.Start(exe)) return Fail("could not start " + exe);
-  std::string seen;
-  HWND choice = WaitWindow(inst.pi.dwProcessId, 1007, nullptr, &seen);
-  if (!choice) return Fail("TACHINST.EXE did not offer Reinstall or Remove; it shows" + seen);
-  if (!Shot(choice, "installer-reinstall-remove.bmp")) return Fail("could not save a picture");
+  HWND choice = Dialog(inst, 1007, "Reinstall or Remove", "installer-reinstall-remove.bmp");
+  if (!choice) return 1;
   ClickControl(choice, 1007);
-  HWND done = WaitWindow(inst.pi.dwProcessId, 1017, nullptr, &seen);
-  if (!done) return Fail("TACHINST.EXE did not show its Removed dialog; it shows" + seen);
-  if (!Shot(done, "installer-removed.bmp")) return Fail("could not save a picture");
+  HWND done = Dialog(inst, 1017, "its Removed dialog", "installer-removed.bmp");
+  if (!done) return 1;
   ClickControl(done, IDOK);
   if (!inst.WaitExit(g_wait)) return Fail("TACHINST.EXE did not finish after Removed: OK");
   if (!ReadText(HKEY_LOCAL_MACHINE, kProduct, "Model").empty())
