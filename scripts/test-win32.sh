@@ -44,7 +44,9 @@ export DISPLAY="${displays[0]}" TACHY_LANE1_DISPLAY="${displays[1]}"
 # test's output open, and ctest would wait for it until the server exits.
 # The first client waits for the server (or starts it, if ours lost a
 # race); it has the lane's display, as Wine's desktop process starts with
-# it and stays.
+# it and stays. It also lets Wine draw every window's frame itself
+# (Managed=N): there is no window manager on Xvfb, and Wine would wait
+# about 2 s whenever it shows or hides a managed window.
 "$here/wine-init.sh" "${lanes[1]}" & init=$!
 "$here/wine-init.sh" "${lanes[0]}" || exit 1
 wait $init || exit 1
@@ -53,8 +55,8 @@ for prefix in "${lanes[@]}"; do
   servers+=($!)
 done
 client() {
-  DISPLAY="$2" WINEPREFIX="$1" WINEDEBUG=-all wine reg query 'HKCU\Software\Wine' \
-    >/dev/null 2>&1
+  DISPLAY="$2" WINEPREFIX="$1" WINEDEBUG=-all \
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 }
 client "${lanes[1]}" "$TACHY_LANE1_DISPLAY" & init=$!
 client "${lanes[0]}" "$DISPLAY"

@@ -15,12 +15,3 @@ foreach(run "french;fr_FR.UTF-8;12" "german;de_DE.UTF-8;7" "spanish;es_ES.UTF-8;
     RESOURCE_GROUPS ${tachy_wine_lane}
     TIMEOUT 300)
 endforeach()
-# Its dialog's frame drawn by Wine itself: no 2 s wait without a window
-# manager each time the dialog comes and goes.
-add_test(NAME win.${name}.frames
-         COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-own-frames.sh ${name}.exe
-                 ${TACHY_WINEPREFIX} ${TACHY_WINEPREFIX}-lane1)
-set_tests_properties(win.${name}.frames PROPERTIES FIXTURES_SETUP ${name}_frames)
-foreach(run "" ".french" ".german" ".spanish")
-  set_tests_properties(win.${name}${run} PROPERTIES FIXTURES_REQUIRED ${name}_frames)
-endforeach()
