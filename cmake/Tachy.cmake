@@ -11,6 +11,13 @@ set(TACHY_NOCRT_FLAGS
   -ffunction-sections -Os)
 
 set(TACHY_WARNINGS -Wall -Wextra)
+# The 64-bit build checks that no pointer or pointer-sized value is cut to
+# 32 bits: g++ warns of pointer/integer casts of another size, and clang,
+# which compiles the deliverables' code (below), of every 64-to-32-bit
+# narrowing (cmake/clang-oz.sh adds -Wshorten-64-to-32 for x86_64).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  list(APPEND TACHY_WARNINGS -Wint-to-pointer-cast -Wpointer-arith)
+endif()
 
 # The code of the deliverables is compiled by clang at -Oz when clang is
 # there (cmake/clang-oz.sh): about a fifth smaller than g++ -Os, which keeps

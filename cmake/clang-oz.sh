@@ -15,4 +15,6 @@ for a in "$@"; do
     *) set -- "$@" "$a" ;;
   esac
 done
-exec clang++ --target="$triple" -isystem "/usr/$triple/include" "$@"
+extra=""
+[ "$triple" = x86_64-w64-mingw32 ] && extra=-Wshorten-64-to-32
+exec clang++ --target="$triple" $extra -isystem "/usr/$triple/include" "$@"

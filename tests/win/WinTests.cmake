@@ -139,7 +139,11 @@ if(TACHY_WINEARCH STREQUAL "win32" AND TARGET tachpage AND TARGET tachinst)
                    ${CMAKE_CURRENT_BINARY_DIR}/imports-selftest)
   set_tests_properties(imports.selftest PROPERTIES
     ENVIRONMENT "TACHY_MINGW_CC=${CMAKE_C_COMPILER}")
-  set_tests_properties(imports.deliverables deliverables.exports.tachpage
+  # The budget: 32 KiB each, what a user copies onto a floppy with room to spare.
+  add_test(NAME release.sizes
+           COMMAND sh -c "for f; do s=$(stat -c %s \"$f\") || exit 1; echo \"$f: $s bytes (budget 32768)\"; [ $s -le 32768 ] || exit 1; done"
+                   sizes $<TARGET_FILE:tachpage> $<TARGET_FILE:tachinst>)
+  set_tests_properties(release.sizes imports.deliverables deliverables.exports.tachpage
     deliverables.exports.tachinst deliverables.noctors imports.selftest
     PROPERTIES LABELS release)
 endif()

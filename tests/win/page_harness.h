@@ -111,7 +111,7 @@ inline std::string ModulePath(HMODULE module) {
 
 template <typename F>
 F PageExport(const char* name) {
-  return reinterpret_cast<F>(GetProcAddress(PageModule(), name));
+  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(PageModule(), name)));
 }
 
 inline HRESULT CanUnloadNow() {
