@@ -1,15 +1,3 @@
-# Cross build for 32-bit Windows with the mingw-w64 posix-thread compilers
-# (GoogleTest needs std::mutex, which the win32-thread variant lacks). The
-# deliverables use none of the C or C++ runtime, so the thread model does
-# not reach them.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Test programs run under 32-bit Wine, each build tree with its own prefix.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+# The 32-bit release build (build/win32), tested under 32-bit Wine.
+set(TACHY_MINGW_CPU i686)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
