@@ -53,7 +53,7 @@ test-native-asan: native-asan
 	ctest --test-dir $(ASAN) --output-on-failure -j$(JOBS)
 
 test-win32: win32
-	$(ROOT)/scripts/test-win32.sh $(WIN32)
+	$(ROOT)/scripts/test-wine.sh $(WIN32)
 
 # Every stage runs even when an earlier one fails; the summary names the
 # stages that failed.

@@ -92,13 +92,19 @@ function(tachy_link_deliverable target kind)
       list(APPEND libs ${lib})
     endif()
   endforeach()
+  # 32-bit symbols carry a leading underscore (and stdcall's @bytes); the
+  # 64-bit build of the same sources has neither.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(underscore _)
+    set(dll_args @12)
+  endif()
   if(kind STREQUAL "DLL")
-    set(entry _DllMainCRTStartup@12)
+    set(entry ${underscore}DllMainCRTStartup${dll_args})
     # A fixed image base: ld's automatic one is a hash of the output path,
     # so the same DLL linked elsewhere would come out with other bytes.
     set(base -Wl,--image-base,0x1D000000)
   else()
-    set(entry _WinMainCRTStartup)
+    set(entry ${underscore}WinMainCRTStartup)
     set(base "")
   endif()
   target_link_options(${target} PRIVATE ${TACHY_DELIVERABLE_LINK_OPTIONS}
