@@ -282,9 +282,9 @@ bool RunInstaller(const Run& run, Step& s, int first, const char* firstName, int
   };
   Process inst;
   DWORD pid = 0;
-  if (fromUninstaller
-          ? !inst.Adopt(gui::RemoveWithUninstaller("Tachymark", L"TACHINST.EXE", &pid), pid)
-          : !inst.Start(run.package + "\\TACHINST.EXE"))
+  HANDLE started =
+      fromUninstaller ? gui::RemoveWithUninstaller("Tachymark", L"TACHINST.EXE", &pid) : nullptr;
+  if (fromUninstaller ? !inst.Adopt(started, pid) : !inst.Start(run.package + "\\TACHINST.EXE"))
     return fail(fromUninstaller ? "uninstaller --remove Tachymark started no TACHINST.EXE"
                                 : "TACHINST.EXE did not start");
   HWND dialog = WaitDialog(inst.Pid(), first);

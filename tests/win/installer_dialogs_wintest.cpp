@@ -754,8 +754,8 @@ TEST_F(InstallerDialogs, AddRemoveProgramsStartsTheInstaller) {
   EXPECT_NE(gui::UninstallerList().find("Tachymark|||Tachymark"), std::string::npos);
 
   DWORD pid = 0;
-  ASSERT_TRUE(inst_.Adopt(gui::RemoveWithUninstaller("Tachymark", L"TACHINST.EXE", &pid), pid))
-      << "the uninstaller started no TACHINST.EXE";
+  HANDLE started = gui::RemoveWithUninstaller("Tachymark", L"TACHINST.EXE", &pid);
+  ASSERT_TRUE(inst_.Adopt(started, pid)) << "the uninstaller started no TACHINST.EXE";
   HWND rr = inst_.WaitDialog(kRR1);
   ASSERT_TRUE(rr) << "no Reinstall or Remove dialog";
   ExpectTexts(rr, kReinstallTexts, SystemTexts());
@@ -1033,10 +1033,10 @@ class InstallerRefused : public InstallerDialogs {
 };
 
 TEST_F(InstallerRefused, InstallReportsTheFailure) {
-  SetInstallerVersion("win2k");
   for (const char* refused : kRefusedKeys) {
     SCOPED_TRACE(refused);
     CleanRegistry();
+    SetInstallerVersion("win2k");
     // Denied query, set, create, enumerate and notify to everybody (the
     // owner can still put the DACL back): the detection's KEY_READ open fails.
     PutText(refused, "Old", "x");
@@ -1063,10 +1063,10 @@ TEST_F(InstallerRefused, InstallReportsTheFailure) {
 }
 
 TEST_F(InstallerRefused, RemovalStopsAndReportsTheFailure) {
-  SetInstallerVersion("nt40");
   for (const char* refused : kRefusedKeys) {
     SCOPED_TRACE(refused);
     CleanRegistry();
+    SetInstallerVersion("nt40");
     Install("", k3000);
     gui::PutDword(kNT4Device, "GraphicsClocking", 170);
     // Readable, so detected, but it cannot be deleted: a deny entry for
