@@ -1,5 +1,6 @@
 #include "installer/actions.h"
 
+#include "installer/startup.h"
 #include "settings/product_key.h"
 #include "settings/text.h"
 
@@ -15,6 +16,8 @@ const char kDisplayHandlerKey[] =
 const char kDeviceHandlerKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Device\\"
     "Shellex\\PropertySheetHandlers\\Tachymark";
+const char kUninstallKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tachymark";
 const char kInstallerKeyClass[] = "Tachymark";
 
 namespace {
@@ -50,6 +53,7 @@ const RegistrationKey kRegistrationKeys[] = {
     {kKeyDisplayHandler, kHkeyLocalMachine, kDisplayHandlerKey},
     {kKeyDeviceHandler, kHkeyLocalMachine, kDeviceHandlerKey},
     {kKeyClsid, kHkeyClassesRoot, nullptr},
+    {kKeyUninstall, kHkeyLocalMachine, kUninstallKey},
 };
 
 // A key deletion reached its goal when the key is gone, also when it was
@@ -202,6 +206,35 @@ bool WriteClsidKey(Registry& reg, const char* modulePath) {
   return ok;
 }
 
+bool WriteUninstallEntry(Registry& reg, const InstallerState& state) {
+  RegKey key = 0;
+  if (reg.CreateKey(kHkeyLocalMachine, kUninstallKey, kInstallerKeyClass,
+                    kWriteAccess, &key) != kErrorSuccess) {
+    return false;
+  }
+  const char* path = state.InstallerPath;
+  char version[32];
+  char icon[sizeof state.InstallerPath + 2];
+  char command[sizeof state.InstallerPath + 2];
+  FormatVersionLine(version, sizeof version, "", state.FileVersionMS, "");
+  FormatText(icon, sizeof icon, "%s,0", path);
+  FormatText(command, sizeof command, FindChar(path, ' ') ? "\"%s\"" : "%s", path);
+  const char* const values[][2] = {{"DisplayName", "Tachymark"},
+                                   {"DisplayVersion", version},
+                                   {"Publisher", state.CompanyName},
+                                   {"DisplayIcon", icon},
+                                   {"UninstallString", command}};
+  bool ok = true;
+  for (const auto& value : values) {
+    if (SetText(reg, key, value[0], value[1]) != kErrorSuccess) {
+      ok = false;
+      break;
+    }
+  }
+  reg.CloseKey(key);
+  return ok;
+}
+
 bool InstallExtension(Registry& reg, const InstallerState& state,
                       const char* modulePath, int32_t lower, int32_t upper,
                       int32_t model) {
@@ -218,6 +251,7 @@ bool InstallExtension(Registry& reg, const InstallerState& state,
     ok = WriteHandlerKey(reg, kDisplayHandlerKey) && ok;
   }
   ok = WriteClsidKey(reg, modulePath) && ok;
+  ok = WriteUninstallEntry(reg, state) && ok;
   return ok;
 }
 

@@ -21,11 +21,14 @@ extern const char kTachyClsidText[];
 extern const char kLegacyHandlerKey[];   // ...Display\...\Velomark
 extern const char kDisplayHandlerKey[];  // ...Display\...\Tachymark
 extern const char kDeviceHandlerKey[];   // ...Device\...\Tachymark
+// The Add/Remove Programs entry under HKEY_LOCAL_MACHINE.
+extern const char kUninstallKey[];       // ...CurrentVersion\Uninstall\Tachymark
 // Class string of every key the installer creates.
 extern const char kInstallerKeyClass[];  // "Tachymark"
 
-// Opens each of the five registration keys for KEY_READ and returns the
-// bits of those that opened (1, 4, 8, 16, 32).
+// Opens each of the six registration keys for KEY_READ and returns the
+// bits of those that opened (1, 4, 8, 16, 32, 64). The Add/Remove Programs
+// entry alone counts too: started from there, the installer offers removal.
 uint32_t DetectInstalledKeys(Registry& reg);
 
 // Creates HKLM\Software\Tachymark and writes LowerLimit, UpperLimit, Model,
@@ -46,10 +49,18 @@ bool DeleteKeyIfPresent(Registry& reg, const char* keyPath);
 // value and ThreadingModel "Apartment"; stops at the first failure.
 bool WriteClsidKey(Registry& reg, const char* modulePath);
 
+// Creates the Add/Remove Programs entry and writes DisplayName "Tachymark",
+// DisplayVersion (major.minor of FileVersionMS), Publisher (CompanyName),
+// DisplayIcon (InstallerPath with ",0") and UninstallString (InstallerPath,
+// quoted when it holds a blank, since the shell splits the command at
+// blanks), stopping at the first failing write.
+bool WriteUninstallEntry(Registry& reg, const InstallerState& state);
+
 // Writes a registration. On platform 1 the handler goes under Device when
 // AdvancedPanelOption is 1 (and a Display handler key is deleted), else under
 // Display (and a Device handler key is deleted); on NT always under Display.
-// Every step runs whatever the previous one achieved. True when all did.
+// The Add/Remove Programs entry comes last. Every step runs whatever the
+// previous one achieved. True when all did.
 bool InstallExtension(Registry& reg, const InstallerState& state,
                       const char* modulePath, int32_t lower, int32_t upper,
                       int32_t model);
@@ -60,7 +71,9 @@ bool InstallExtension(Registry& reg, const InstallerState& state,
 bool ResetDriverValues(Registry& reg, PlatformKind kind, int32_t instance);
 
 // Deletes the keys of `keySet` in the order legacy, product, Display
-// handler, Device handler, class key, then resets the driver values: for
+// handler, Device handler, class key, Add/Remove Programs entry (last, so
+// that a removal that stopped can be started from there again), then
+// resets the driver values: for
 // every adapter of the list on platform 1, once for Device0 elsewhere. With
 // the class key go the ProgID key PROPERTY.PROPERTYINTERFACE that regsvr32
 // writes (with its CLSID subkey, and only when that names this class) and

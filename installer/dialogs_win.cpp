@@ -274,38 +274,48 @@ void SetDialogTexts(HWND dialog, int32_t templateId) {
 }
 
 void SetVersionLine(HWND dialog, int32_t prefixIndex, int32_t suffixIndex) {
+  const InstallerState& s = TheInstallerState();
   char label[64] = "";
-  char path[260];
-  DWORD length = GetModuleFileNameA(Instance(), path, sizeof path);
-  if (length != 0 && length < sizeof path) {
-    path[length] = 0;
-    DWORD versionMS = 0;
-    DWORD unused = 0;
-    DWORD size = GetFileVersionInfoSizeA(path, &unused);
-    HGLOBAL block = size ? GlobalAlloc(GMEM_MOVEABLE, size) : NULL;
-    if (block) {
-      void* data = GlobalLock(block);
-      if (data) {
-        VS_FIXEDFILEINFO* fixed = nullptr;
-        UINT fixedSize = 0;
-        char root[] = "\\";
-        if (GetFileVersionInfoA(path, 0, size, data) &&
-            VerQueryValueA(data, root, reinterpret_cast<void**>(&fixed),
-                           &fixedSize) &&
-            fixed && fixedSize >= sizeof(VS_FIXEDFILEINFO)) {
-          versionMS = fixed->dwFileVersionMS;
-        }
-        GlobalUnlock(block);
-      }
-      GlobalFree(block);
-    }
+  if (s.InstallerPath[0]) {
     char prefix[kTextBytes];
     char suffix[kTextBytes];
     LoadInstallerString(prefixIndex, prefix, sizeof prefix);
     LoadInstallerString(suffixIndex, suffix, sizeof suffix);
-    FormatVersionLine(label, sizeof label, prefix, versionMS, suffix);
+    FormatVersionLine(label, sizeof label, prefix, s.FileVersionMS, suffix);
   }
   SetWindowTextA(GetDlgItem(dialog, IDC_VERSION_LABEL), label);
+}
+
+void ReadOwnVersion(InstallerState* state) {
+  state->FileVersionMS = 0;
+  state->CompanyName[0] = 0;
+  DWORD unused = 0;
+  DWORD size = GetFileVersionInfoSizeA(state->InstallerPath, &unused);
+  HGLOBAL block = size ? GlobalAlloc(GMEM_MOVEABLE, size) : NULL;
+  if (!block) return;
+  void* data = GlobalLock(block);
+  if (data && GetFileVersionInfoA(state->InstallerPath, 0, size, data)) {
+    void* found = nullptr;
+    UINT length = 0;
+    char root[] = "\\";
+    if (VerQueryValueA(data, root, &found, &length) && found &&
+        length >= sizeof(VS_FIXEDFILEINFO)) {
+      state->FileVersionMS = static_cast<VS_FIXEDFILEINFO*>(found)->dwFileVersionMS;
+    }
+    // CompanyName in the block's first language and code page.
+    char query[64] = "\\VarFileInfo\\Translation";
+    if (VerQueryValueA(data, query, &found, &length) && found && length >= 4) {
+      const WORD* translation = static_cast<const WORD*>(found);
+      wsprintfA(query, "\\StringFileInfo\\%04x%04x\\CompanyName", translation[0],
+                translation[1]);
+      if (VerQueryValueA(data, query, &found, &length) && found && length) {
+        CopyText(state->CompanyName, sizeof state->CompanyName,
+                 static_cast<const char*>(found));
+      }
+    }
+  }
+  if (data) GlobalUnlock(block);
+  GlobalFree(block);
 }
 
 void CentreWindow(HWND window) {

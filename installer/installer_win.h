@@ -20,16 +20,21 @@ void LoadInstallerString(int32_t k, char* buf, int size);
 LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam,
                          LPARAM lParam);
 
-// Finds the page module beside the program: fills PageModulePath and says
-// whether the file is there.
+// Finds the page module beside the program: fills InstallerPath and
+// PageModulePath and says whether the file is there.
 bool LocatePageModule(InstallerState* state, const char* fileName);
+
+// Reads FileVersionMS and CompanyName from the version block of the file at
+// InstallerPath; 0 and "" for what cannot be read.
+void ReadOwnVersion(InstallerState* state);
 
 // Chooses the dialog's language (the system language, or the next one of
 // the cycle after the hidden gesture) and sets the caption and every text
 // of dialog `templateId` (503..506).
 void SetDialogTexts(HWND dialog, int32_t templateId);
 
-// "Version 3.2 English" from the program's own file version.
+// "Version 3.2 English" from the program's own file version; empty when
+// the program's own path could not be read.
 void SetVersionLine(HWND dialog, int32_t prefixIndex, int32_t suffixIndex);
 
 // Centres a window on the screen.

@@ -16,6 +16,7 @@ constexpr uint32_t kKeyProduct = 4;
 constexpr uint32_t kKeyDisplayHandler = 8;
 constexpr uint32_t kKeyDeviceHandler = 16;
 constexpr uint32_t kKeyClsid = 32;
+constexpr uint32_t kKeyUninstall = 64;  // the Add/Remove Programs entry
 
 // Languages by primary language id.
 constexpr uint16_t kInstLangEnglish = 9;
@@ -56,6 +57,13 @@ struct InstallerState {
   char PageModulePath[256];
   uintptr_t mainWindow;  // HWND
   uintptr_t instance;    // HINSTANCE
+
+  // The installer itself, for its Add/Remove Programs entry and the version
+  // label: its full path, its file version's major and minor numbers
+  // (dwFileVersionMS) and its version block's CompanyName.
+  char InstallerPath[256];
+  uint32_t FileVersionMS;
+  char CompanyName[64];
 
   // Registration keys found at start-up.
   uint32_t InstalledKeySet;

@@ -58,11 +58,14 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam,
 }
 
 bool LocatePageModule(InstallerState* state, const char* fileName) {
-  char ownPath[256];
+  char* ownPath = state->InstallerPath;
   DWORD length = GetModuleFileNameA(reinterpret_cast<HINSTANCE>(state->instance),
-                                    ownPath, sizeof ownPath);
+                                    ownPath, sizeof state->InstallerPath);
   // 0 is failure; a full buffer means the path was cut.
-  if (length == 0 || length >= sizeof ownPath) return false;
+  if (length == 0 || length >= sizeof state->InstallerPath) {
+    ownPath[0] = 0;
+    return false;
+  }
   ownPath[length] = 0;
   if (!BuildPageModulePath(ownPath, fileName, state->PageModulePath,
                            sizeof state->PageModulePath)) {
@@ -126,8 +129,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     return 0;
   }
 
-  // 7-11. Platform, FORCE options, adapters, limits, clamps.
+  // 7-11. Platform, FORCE options, adapters, limits, clamps; the own
+  // version block for the version label and the Add/Remove Programs entry.
   PrepareInstallerState(reg, sys, commandLine, &s);
+  ReadOwnVersion(&s);
 
   // 12. Install, or reinstall-or-remove.
   s.InstalledKeySet = DetectInstalledKeys(reg);

@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   reg.ResetCalls();
   const uint32_t keySet = DetectInstalledKeys(reg);
-  Require((keySet & ~63u) == 0 && (keySet & 2u) == 0, "unknown bits in the key set");
+  Require((keySet & ~127u) == 0 && (keySet & 2u) == 0, "unknown bits in the key set");
   if (!faults)
     for (const fault::RegistrationKey& k : fault::kRegistrationKeys)
       Require(((keySet & k.bit) != 0) == reg.KeyExists(k.path),
@@ -50,6 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   st.SelectedModel = fdp.PickValueInArray({1, 2, 3, 0, 9});
   CopyText(st.PageModulePath, sizeof st.PageModulePath,
            fdp.ConsumeBool() ? "C:\\WINDOWS\\DESKTOP\\TACHPAGE.DLL" : fuzz::Text(fdp, 300).c_str());
+  CopyText(st.InstallerPath, sizeof st.InstallerPath,
+           fdp.ConsumeBool() ? "C:\\Program Files\\TACHINST.EXE" : fuzz::Text(fdp, 300).c_str());
+  st.FileVersionMS = fdp.ConsumeIntegral<uint32_t>();
   if (fdp.ConsumeBool())
     reg.FailCallNumber(fdp.ConsumeIntegralInRange<size_t>(1, 80),
                        fdp.ConsumeBool() ? kErrorAccessDenied : kErrorFileNotFound);
@@ -65,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool ok = removed && installed;
 
   fuzz::RequireClean(reg, "install/remove",
-                     fault::InstallerPolicy(st.PlatformKind, st.AdapterList, st.PageModulePath));
+                     fault::InstallerPolicy(st.PlatformKind, st.AdapterList, st.PageModulePath,
+                                            st.InstallerPath));
   std::string which;
   const bool failed = fault::AnyWriteFailed(reg, &which);
   Require(ok == !failed, ok ? "success reported although a write failed: " + which
@@ -79,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                  "RemoveExtension");
   if (action != 1 && installed) {
     RequireEmpty(fault::CheckInstalled(reg, st.PlatformKind, st.AdvancedPanelOption,
-                                       st.PageModulePath),
+                                       st.PageModulePath, st.InstallerPath),
                  "InstallExtension");
     Require(reg.Text(fault::kProductPath, "LowerLimit") == std::to_string(st.LowerLimit) &&
                 reg.Text(fault::kProductPath, "UpperLimit") == std::to_string(st.UpperLimit),

@@ -1,6 +1,6 @@
 // One run of the Windows version matrix in a Wine prefix posing as one Windows version: the
 // release as a user gets it, end to end, on one seeded Voodoo3 3000. Each step (install, page,
-// apply, refresh, remove) reports one line "step <name> pass|fail|n/a <detail>"; the pieces named
+// apply, refresh, remove; the removal from Wine's own Add/Remove Programs) reports one line "step <name> pass|fail|n/a <detail>"; the pieces named
 // by --missing are not built and their steps report "missing". --export FOLDER: reg.exe exports
 // HKLM, HKCU and HKCR before and after (matrix.sh compares).
 #include "../win/gui.h"
@@ -35,6 +35,7 @@ const std::string kHandlers = "\\Shellex\\PropertySheetHandlers";
 const std::string kDisplayHandler = kControls + "\\Display" + kHandlers + "\\Tachymark";
 const std::string kDeviceHandler = kControls + "\\Device" + kHandlers + "\\Tachymark";
 const std::string kLegacyHandler = kControls + "\\Display" + kHandlers + "\\Velomark";
+const std::string kUninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tachymark";
 const std::string kClass = "System\\CurrentControlSet\\Services\\Class\\Display";
 const std::string kAdapter = kClass + "\\0000";
 const std::string kServices = "SYSTEM\\CurrentControlSet\\Services\\";
@@ -78,7 +79,7 @@ const char* const kDriverServices[] = {"Voodoo3", "3dfxvs", "3Dfx"};
 
 std::set<std::string> Snapshot() {
   std::set<std::string> s;
-  for (const std::string& key : {kProduct, kControls, kClass})
+  for (const std::string& key : {kProduct, kControls, kClass, kUninstall})
     Walk(HKEY_LOCAL_MACHINE, "HKLM", key, &s);
   for (const char* service : kDriverServices)
     Walk(HKEY_LOCAL_MACHINE, "HKLM", kServices + service, &s);
@@ -91,7 +92,7 @@ std::set<std::string> Snapshot() {
 // here: the seed is read back instead.
 bool ResetRegistry() {
   for (const std::string& key :
-       {kProduct, kDisplayHandler, kDeviceHandler, kLegacyHandler, kClass})
+       {kProduct, kDisplayHandler, kDeviceHandler, kLegacyHandler, kClass, kUninstall})
     gui::DeleteTree(HKEY_LOCAL_MACHINE, key);
   for (const char* service : kDriverServices) gui::DeleteTree(kServices + service);
   for (const std::string& key : {kClassKey, std::string(kProgId)})
@@ -124,13 +125,20 @@ class Process {
                               exe.substr(0, exe.find_last_of('\\')).c_str(), &si, &pi_) != FALSE;
     return running_;
   }
+  // A program that another one started.
+  bool Adopt(HANDLE process, DWORD pid) {
+    pi_.hProcess = process;
+    pi_.dwProcessId = pid;
+    running_ = process != nullptr;
+    return running_;
+  }
   DWORD Pid() const { return pi_.dwProcessId; }
   // True when the program has ended (or never started).
   bool WaitExit(DWORD ms) {
     if (!running_) return true;
     if (WaitForSingleObject(pi_.hProcess, ms) != WAIT_OBJECT_0) return false;
     GetExitCodeProcess(pi_.hProcess, &exitCode_);
-    CloseHandle(pi_.hThread);
+    if (pi_.hThread) CloseHandle(pi_.hThread);
     CloseHandle(pi_.hProcess);
     running_ = false;
     return true;
@@ -264,14 +272,21 @@ bool Missing(const Run& run, Step& s, std::initializer_list<const char*> pieces)
 
 // TACHINST.EXE through one of its flows: the dialog holding control `first`
 // shows and `answer` acts on it, then the dialog holding `last` and its OK.
+// Started by hand, or `fromUninstaller` as Add/Remove Programs starts it.
 bool RunInstaller(const Run& run, Step& s, int first, const char* firstName, int last,
-                  const char* lastName, const std::function<void(HWND)>& answer) {
+                  const char* lastName, const std::function<void(HWND)>& answer,
+                  bool fromUninstaller = false) {
   auto fail = [&](const std::string& what) {
     s.Fail(what);
     return false;
   };
   Process inst;
-  if (!inst.Start(run.package + "\\TACHINST.EXE")) return fail("TACHINST.EXE did not start");
+  DWORD pid = 0;
+  HANDLE started =
+      fromUninstaller ? gui::RemoveWithUninstaller("Tachymark", L"TACHINST.EXE", &pid) : nullptr;
+  if (fromUninstaller ? !inst.Adopt(started, pid) : !inst.Start(run.package + "\\TACHINST.EXE"))
+    return fail(fromUninstaller ? "uninstaller --remove Tachymark started no TACHINST.EXE"
+                                : "TACHINST.EXE did not start");
   HWND dialog = WaitDialog(inst.Pid(), first);
   if (!dialog) return fail(std::string("the ") + firstName + " dialog did not appear");
   answer(dialog);
@@ -306,6 +321,11 @@ void Install(const Run& run, Step& s) {
   s.Check(lstrcmpiA(server.c_str(), module.c_str()) == 0,
           "HKCR\\" + serverKey + " is \"" + server + "\", want \"" + module + "\"");
   ExpectValue(s, serverKey, "ThreadingModel", "Apartment", REG_SZ, HKEY_CLASSES_ROOT);
+  const std::string installer = run.package + "\\TACHINST.EXE";  // no blank: not quoted
+  const std::pair<const char*, std::string> entry[] = {
+      {"DisplayName", "Tachymark"}, {"DisplayVersion", "3.2"}, {"Publisher", "Tachymark"},
+      {"DisplayIcon", installer + ",0"}, {"UninstallString", installer}};
+  for (const auto& v : entry) ExpectValue(s, kUninstall, v.first, v.second);
   // A user who also registers the module by hand (DllRegisterServer).
   Process regsvr32;
   s.Check(StartSystemProgram(regsvr32, "regsvr32.exe", "/s \"" + module + "\"") &&
@@ -413,11 +433,18 @@ void Refresh(const Run& run, Step& s, Sheet& sh, bool pageOk) {
           "the Refresh Rates dialog did not close");
 }
 
+// From Wine's own Add/Remove Programs: listed, then its Remove runs the installer.
 void Remove(const Run& run, Step& s, const std::set<std::string>& before) {
   if (Missing(run, s, {"installer"})) return;
+  const std::string listed = gui::UninstallerList();
+  s.Check(listed.find("Tachymark|||Tachymark") != std::string::npos,
+          "uninstaller --list does not show Tachymark");
+  s.notes.push_back("uninstaller --list: " + listed.substr(0, listed.find_last_not_of("\r\n") + 1));
   if (!RunInstaller(run, s, 1007, "Reinstall/Remove", 1017, "Removed",
-                    [](HWND w) { Click(w, 1007); }))
+                    [](HWND w) { Click(w, 1007); }, true))
     return;
+  s.Check(gui::UninstallerList().find("Tachymark|||") == std::string::npos,
+          "uninstaller --list still shows Tachymark");
   ExpectNoKeys(s, {kProduct, kDisplayHandler, kDeviceHandler});
   ExpectNoKeys(s, {kClassKey, kProgId}, HKEY_CLASSES_ROOT);
   // What removal keeps by design: the refresh-rate choices of the driver's

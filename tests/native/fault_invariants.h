@@ -47,11 +47,19 @@ const char kDeviceHandler[] =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Controls Folder\\Device\\"
     "Shellex\\PropertySheetHandlers\\Tachymark";
 inline const std::string kServerKey = std::string(kClassKey) + "\\InProcServer32";
+const char kUninstallEntry[] =
+    "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tachymark";
 
 struct RegistrationKey { uint32_t bit; const char* path; };
 const RegistrationKey kRegistrationKeys[] = {{1, kLegacyHandler}, {4, kProductPath},
                                              {8, kDisplayHandler}, {16, kDeviceHandler},
-                                             {32, kClassKey}};
+                                             {32, kClassKey},      {64, kUninstallEntry}};
+
+// The command Add/Remove Programs runs: a path with a blank is quoted.
+inline std::string UninstallCommand(const std::string& installerPath) {
+  return installerPath.find(' ') == std::string::npos ? installerPath
+                                                      : '"' + installerPath + '"';
+}
 
 // "%4.4i" of the instance number 0..15: "0000".."0015".
 inline std::string AdapterKey(int instance, const char* suffix) {
@@ -217,9 +225,11 @@ inline WritePolicy RefreshPolicy(const AdapterList& list, const std::vector<int>
 }
 
 inline WritePolicy InstallerPolicy(PlatformKind kind, const AdapterList& list,
-                                   const std::string& modulePath) {
+                                   const std::string& modulePath,
+                                   const std::string& installerPath) {
   WritePolicy p;
-  for (const char* key : {kProductPath, kDisplayHandler, kDeviceHandler}) p.AllowCreate(key);
+  for (const char* key : {kProductPath, kDisplayHandler, kDeviceHandler, kUninstallEntry})
+    p.AllowCreate(key);
   p.AllowCreate(kServerKey);
   p.AllowSet(kProductPath, "LowerLimit", DecimalIn(100, 140));
   p.AllowSet(kProductPath, "UpperLimit", DecimalIn(200, 240));
@@ -234,6 +244,19 @@ inline WritePolicy InstallerPolicy(PlatformKind kind, const AdapterList& list,
   p.AllowSet(kDeviceHandler, "", Sz(kClsidText));
   p.AllowSet(kServerKey, "", Sz(modulePath));
   p.AllowSet(kServerKey, "ThreadingModel", Sz("Apartment"));
+  p.AllowSet(kUninstallEntry, "DisplayName", Sz("Tachymark"));
+  p.AllowSet(kUninstallEntry, "DisplayVersion", [](const Value& v) {  // "major.minor"
+    const std::string text(v.data.begin(), v.data.end());
+    const size_t dot = text.find('.');
+    return IsSz(v, text.substr(0, text.size() - 1)) && dot > 0 && dot + 2 < text.size() &&
+           text.find_first_not_of("0123456789", dot + 1) == text.size() - 1 &&
+           text.find_first_not_of("0123456789") == dot;
+  });
+  p.AllowSet(kUninstallEntry, "Publisher", [](const Value& v) {
+    return v.type == kRegSz && !v.data.empty() && v.data.back() == 0;
+  });
+  p.AllowSet(kUninstallEntry, "DisplayIcon", Sz(installerPath + ",0"));
+  p.AllowSet(kUninstallEntry, "UninstallString", Sz(UninstallCommand(installerPath)));
   for (const RegistrationKey& k : kRegistrationKeys) p.AllowDeleteKey(k.path);
   for (const std::string& key : {kServerKey, std::string(kClassKey) + "\\ProgID",
                                  std::string(kProgIdKey), std::string(kProgIdKey) + "\\CLSID"})
@@ -317,9 +340,13 @@ std::string CheckDriverValues(const MemoryRegistry& reg, PlatformKind kind,
 
 // After an install that reported success.
 inline std::string CheckInstalled(const MemoryRegistry& reg, PlatformKind kind,
-                                  int32_t advancedPanel, const std::string& modulePath) {
+                                  int32_t advancedPanel, const std::string& modulePath,
+                                  const std::string& installerPath) {
   std::string errors;
   Value v;
+  if (!reg.GetValue(kUninstallEntry, "UninstallString", &v) ||
+      !IsSz(v, UninstallCommand(installerPath)))
+    errors += "the Add/Remove Programs entry does not start the installer\n";
   if (!reg.GetValue(kServerKey, "", &v) || !IsSz(v, modulePath))
     errors += "InProcServer32 does not hold the module path\n";
   if (!reg.GetValue(kServerKey, "ThreadingModel", &v) || !IsSz(v, "Apartment"))

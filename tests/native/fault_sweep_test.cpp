@@ -280,6 +280,7 @@ TEST(FaultSweep, RefreshSave) { SweepSave(false); }
 TEST(FaultSweep, RefreshSaveLinked) { SweepSave(true); }
 
 const char kModulePath[] = "C:\\WINDOWS\\DESKTOP\\TACHINST\\TACHPAGE.DLL";
+const char kInstallerPath[] = "C:\\WINDOWS\\DESKTOP\\TACHINST\\TACHINST.EXE";
 
 struct InstallScenario { const char* name; FakeSystemInfo system; const char* commandLine;
                          int32_t advancedPanel; };
@@ -298,6 +299,7 @@ void SeedInstalled(MemoryRegistry& reg) {
   reg.PutText(fault::kDeviceHandler, "", fault::kClsidText);
   reg.PutText(fault::kServerKey, "", "C:\\OLD\\TACHPAGE.DLL");
   reg.PutText(fault::kServerKey, "ThreadingModel", "Apartment");
+  reg.PutText(fault::kUninstallEntry, "UninstallString", "C:\\OLD\\TACHINST.EXE");
   // What regsvr32 adds (the class id as StringFromCLSID renders it).
   for (const std::string& k : {std::string(fault::kClassKey), std::string(fault::kClassKey) +
                                "\\ProgID", std::string(fault::kProgIdKey)})
@@ -329,6 +331,8 @@ struct Installer {
     FakeSystemInfo system = scenario.system;
     InitInstallerState(&state);
     CopyText(state.PageModulePath, sizeof state.PageModulePath, kModulePath);
+    CopyText(state.InstallerPath, sizeof state.InstallerPath, kInstallerPath);
+    state.FileVersionMS = 0x00030002;
     PrepareInstallerState(reg, system, scenario.commandLine, &state);
     state.InstalledKeySet = DetectInstalledKeys(reg);
     state.SelectedModel = kModel3000;
@@ -340,12 +344,12 @@ struct Installer {
 void ExpectInstallerRun(const MemoryRegistry& reg, const Installer& inst, bool ok) {
   ExpectTruthfulResult(reg, ok);
   ExpectClean(reg, fault::InstallerPolicy(inst.state.PlatformKind, inst.state.AdapterList,
-                                          kModulePath));
+                                          kModulePath, kInstallerPath));
 }
 
 void ExpectInstalled(const MemoryRegistry& reg, const Installer& inst) {
   EXPECT_EQ(fault::CheckInstalled(reg, inst.state.PlatformKind, inst.state.AdvancedPanelOption,
-                                  kModulePath),
+                                  kModulePath, kInstallerPath),
             "");
 }
 

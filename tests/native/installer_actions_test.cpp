@@ -24,6 +24,8 @@ const std::string kProgIdClsidKey = kProgIdKey + "\\CLSID";
 using fault::kClsidText;
 const char kClsidUpper[] = "{7A41C3E2-5B19-11D2-A4C7-0060B0D4E91F}";  // StringFromCLSID
 const char kModule[] = "D:\\Setup\\TACHPAGE.DLL";
+const char kInstaller[] = "D:\\Setup\\TACHINST.EXE";
+const std::string kUninstall = fault::kUninstallEntry;
 const std::string kClass9x = fault::kClassPrefix;
 const std::string kNT4Device = fault::kNT4Device0, kNT5Device = fault::kNT5Device0;
 using fault::kNTD3D;
@@ -36,6 +38,9 @@ InstallerState State(PlatformKind kind, int32_t advanced = 0,
   s.PlatformKind = kind;
   s.AdvancedPanelOption = advanced;
   s.AdapterList = regtest::Adapters(adapters);
+  CopyText(s.InstallerPath, sizeof s.InstallerPath, kInstaller);
+  s.FileVersionMS = 0x00030002;
+  CopyText(s.CompanyName, sizeof s.CompanyName, "Tachymark");
   return s;
 }
 
@@ -67,7 +72,8 @@ TEST(InstallerActions, DetectInstalledKeys) {
   struct Case { std::vector<std::string> keys; uint32_t expected; } cases[] = {
       {{}, 0}, {{kLegacy}, 1}, {{kProduct}, 4}, {{kDisplay}, 8}, {{kDevice}, 16}, {{kClsid}, 32},
       {{kServer}, 32},  // the class key exists above it
-      {{kLegacy, kProduct, kDisplay, kDevice, kServer}, 61},
+      {{kUninstall}, 64},
+      {{kLegacy, kProduct, kDisplay, kDevice, kServer, kUninstall}, 125},
       {{kHandlers + "Display\\Shellex\\PropertySheetHandlers"}, 0},
   };
   for (const Case& c : cases) {
@@ -106,6 +112,7 @@ TEST(InstallerActions, InstallWritesEveryKeyPerPlatform) {
         ExpectSz(reg, k, "", kClsidText);
     EXPECT_FALSE(reg.KeyExists(kLegacy));
     ExpectSz(reg, kServer, "", kModule);
+    ExpectSz(reg, kUninstall, "UninstallString", kInstaller);
     ExpectSz(reg, kServer, "ThreadingModel", "Apartment");
     ExpectValues(reg, {{kProduct, "LowerLimit", "120"}, {kProduct, "UpperLimit", "220"},
                        {kProduct, "Model", "Voodoo3 2000"}, {kProduct, "DefaultClock", "143"},
@@ -150,6 +157,37 @@ TEST(InstallerActions, ProductValuesPerModelLimitsAndForceFlag) {
                                          "EnableClock", "ColorDepth", "LinkAllColorDepths"};
     if (c.force) expected.push_back(forceNames[c.force - 1]);
     EXPECT_EQ(order, expected);
+  }
+}
+
+TEST(InstallerActions, UninstallEntry) {
+  // A path with a blank is quoted whole, the longest one too; an unread
+  // version block gives "0.0" and no publisher.
+  const std::string longest = "C:\\Program Files\\" + std::string(255 - 30, 'd') + "\\TACHINST.EXE";
+  struct Case { std::string path; uint32_t versionMS; const char *company, *version;
+                std::string command; } cases[] = {
+      {kInstaller, 0x00030002, "Tachymark", "3.2", kInstaller},
+      {"C:\\Program Files\\Tachymark\\TACHINST.EXE", 0x000A000C, "Tachymark", "10.12",
+       "\"C:\\Program Files\\Tachymark\\TACHINST.EXE\""},
+      {"A:\\TACHINST.EXE", 0, "", "0.0", "A:\\TACHINST.EXE"},
+      {longest, 0x00030002, "Tachymark", "3.2", '"' + longest + '"'},
+  };
+  ASSERT_EQ(longest.size(), 255u);
+  for (const Case& c : cases) {
+    MemoryRegistry reg;
+    InstallerState s = State(1);
+    CopyText(s.InstallerPath, sizeof s.InstallerPath, c.path.c_str());
+    s.FileVersionMS = c.versionMS;
+    CopyText(s.CompanyName, sizeof s.CompanyName, c.company);
+    EXPECT_TRUE(WriteUninstallEntry(reg, s)) << c.path;
+    ExpectValues(reg, {{kUninstall, "DisplayName", "Tachymark"},
+                       {kUninstall, "DisplayVersion", c.version},
+                       {kUninstall, "Publisher", c.company},
+                       {kUninstall, "DisplayIcon", (c.path + ",0").c_str()},
+                       {kUninstall, "UninstallString", c.command.c_str()}});
+    EXPECT_EQ(regtest::CallsOf(reg, MemoryRegistry::kOpCreate).at(0).access,
+              kKeyCreateSubKey | kKeySetValue);
+    EXPECT_EQ(reg.OpenHandleCount(), 0u);
   }
 }
 
@@ -275,7 +313,7 @@ TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
     MemoryRegistry reg;
     SeedInstalled9x(reg, progIdClass);
     uint32_t set = DetectInstalledKeys(reg);
-    EXPECT_EQ(set, 61u);
+    EXPECT_EQ(set, 125u);
     EXPECT_TRUE(RemoveExtension(reg, State(1, 0, {0, 2}), set));
     for (const std::string& k : {kLegacy, kProduct, kDisplay, kDevice, kClsid})
       EXPECT_FALSE(reg.KeyExists(k)) << k;
@@ -298,6 +336,7 @@ TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
     if (own) expected.insert(expected.end(), {progIdKey + "\\CLSID", progIdKey});
     for (const char* sub : {"\\ProgID", "\\InProcServer32", ""})
       expected.push_back(fault::kClassKey + std::string(sub));
+    expected.push_back(kUninstall);
     EXPECT_EQ(deleted, expected);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
   }
@@ -349,12 +388,12 @@ TEST(InstallerActions, RemoveOnNT) {
 TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
   // In deletion order: the keys before the failing one are gone.
   const std::string order[] = {kLegacy,    kProduct,           kDisplay, kDevice, kProgIdClsidKey,
-                               kProgIdKey, kClsid + "\\ProgID", kServer,  kClsid};
+                               kProgIdKey, kClsid + "\\ProgID", kServer,  kClsid,  kUninstall};
   for (const std::string& failing : order) {
     MemoryRegistry reg;
     SeedInstalled9x(reg, kClsidUpper);
     reg.FailKey(failing, kErrorAccessDenied, MemoryRegistry::kOpDeleteKey);
-    EXPECT_FALSE(RemoveExtension(reg, State(1, 0, {0, 2}), 61)) << failing;
+    EXPECT_FALSE(RemoveExtension(reg, State(1, 0, {0, 2}), 125)) << failing;
     bool reached = false;
     for (const std::string& k : order) {
       reached = reached || k == failing;
@@ -378,7 +417,7 @@ TEST(InstallerActions, KeysThatVanishedSinceStartUpAreNoFailure) {
   MemoryRegistry reg;
   reg.AddKey(kDisplay);
   SeedDriver9x(reg, {0});
-  EXPECT_TRUE(RemoveExtension(reg, State(1, 0, {0}), 61));
+  EXPECT_TRUE(RemoveExtension(reg, State(1, 0, {0}), 125));
   EXPECT_FALSE(reg.KeyExists(kDisplay));
   EXPECT_FALSE(reg.ValueExists(kClass9x + "0000\\DEFAULT", "Grxclock"));
 }
@@ -450,6 +489,7 @@ TEST(InstallerFlow, DialogSequences) {
     EXPECT_EQ(ui.shown, c.shown) << c.name;
     EXPECT_EQ(ui.failures, c.failures) << c.name;
     EXPECT_EQ(reg.KeyExists(kProduct), c.installedAfter) << c.name;
+    EXPECT_EQ(reg.KeyExists(kUninstall), c.installedAfter) << c.name;
     EXPECT_EQ(reg.Dump() != before, c.changed) << c.name;
     // A new install writes its values whatever was there before.
     if (c.installedAfter && c.changed)

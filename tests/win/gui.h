@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -166,6 +167,64 @@ inline HWND FindTopWindow(DWORD pid, const std::function<bool(HWND)>& match) {
     if (owner == pid && IsWindowVisible(w) && match(w)) return w;
   }
   return nullptr;
+}
+
+// Wine's own Add/Remove Programs, uninstaller.exe, a client nobody here wrote.
+// "--list" prints "key|||DisplayName" for each entry of
+// HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall that has an
+// UninstallString.
+inline std::string UninstallerList() {
+  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+  HANDLE read = nullptr, write = nullptr;
+  if (!CreatePipe(&read, &write, &sa, 0)) return "<no pipe>";
+  SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = si.hStdError = write;
+  PROCESS_INFORMATION pi = {};
+  char line[] = "uninstaller.exe --list";
+  const BOOL started =
+      CreateProcessA(nullptr, line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  CloseHandle(write);
+  std::string out = started ? "" : "<uninstaller.exe did not start>";
+  char buffer[512];
+  DWORD n = 0;
+  while (started && ReadFile(read, buffer, sizeof buffer, &n, nullptr) && n) out.append(buffer, n);
+  CloseHandle(read);
+  if (started) {
+    WaitForSingleObject(pi.hProcess, 30000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+  return out;
+}
+
+// "uninstaller --remove KEY" runs the entry's UninstallString: the process it
+// started from file `exe` (a handle and its id), or null after 30 s.
+inline HANDLE RemoveWithUninstaller(const char* key, const wchar_t* exe, DWORD* pid) {
+  *pid = 0;
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  std::string line = std::string("uninstaller.exe --remove ") + key;
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return nullptr;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  WaitUntil([&] {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W e = {};
+    e.dwSize = sizeof e;
+    for (BOOL more = Process32FirstW(snap, &e); more && !*pid; more = Process32NextW(snap, &e))
+      if (e.th32ParentProcessID == pi.dwProcessId && !lstrcmpiW(e.szExeFile, exe))
+        *pid = e.th32ProcessID;
+    CloseHandle(snap);
+    return *pid != 0;
+  }, 30000);
+  return *pid ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE,
+                            *pid)
+              : nullptr;
 }
 
 inline std::wstring TextW(HWND w) {

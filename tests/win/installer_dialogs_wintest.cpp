@@ -33,6 +33,7 @@ const char kLegacyKey[] = TACHY_HANDLERS "Display\\Shellex\\PropertySheetHandler
 const char kDisplayKey[] = TACHY_HANDLERS "Display\\Shellex\\PropertySheetHandlers\\Tachymark";
 const char kDeviceKey[] = TACHY_HANDLERS "Device\\Shellex\\PropertySheetHandlers\\Tachymark";
 #undef TACHY_HANDLERS
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tachymark";
 const char kClsidText[] = "{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
 const std::string kClassKey = std::string("CLSID\\") + kClsidText;
 const std::string kServerKey = kClassKey + "\\InProcServer32";
@@ -53,7 +54,8 @@ void SetInstallerVersion(const char* version) {
 }
 
 void CleanRegistry() {
-  for (const char* key : {kProduct, kLegacyKey, kDisplayKey, kDeviceKey}) gui::DeleteTree(key);
+  for (const char* key : {kProduct, kLegacyKey, kDisplayKey, kDeviceKey, kUninstallKey})
+    gui::DeleteTree(key);
   gui::DeleteTree(HKEY_CLASSES_ROOT, kClassKey);
   for (int n = 0; n < 16; ++n) gui::DeleteTree(InstanceKey(n));
   for (const char* service : {"Voodoo3", "3dfxvs", "3Dfx"})
@@ -111,6 +113,15 @@ class Installer {
     Kill();
     return true;
   }
+  // An installer that another program started.
+  bool Adopt(HANDLE process, DWORD pid) {
+    Kill();
+    pi_ = {};
+    pi_.hProcess = process;
+    pi_.dwProcessId = pid;
+    running_ = process != nullptr;
+    return running_;
+  }
   bool Running() { return running_ && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
   void Kill() {
     if (Running()) {
@@ -118,7 +129,7 @@ class Installer {
       WaitForSingleObject(pi_.hProcess, 5000);
     }
     if (!running_) return;
-    CloseHandle(pi_.hThread);
+    if (pi_.hThread) CloseHandle(pi_.hThread);
     CloseHandle(pi_.hProcess);
     running_ = false;
   }
@@ -437,6 +448,20 @@ class InstallerDialogs : public ::testing::Test {
     ExpectText(kServerKey, "ThreadingModel", "Apartment", HKEY_CLASSES_ROOT);
     EXPECT_EQ(gui::KeyClass(HKEY_CLASSES_ROOT, kClassKey), "Tachymark");
   }
+  // The Add/Remove Programs entry of the installer at `exe` (as it found
+  // itself: compared without case).
+  static void ExpectUninstallEntry(const std::string& exe) {
+    const std::string command = Text(kUninstallKey, "UninstallString");
+    const std::string path = command.find(' ') == std::string::npos
+                                 ? command
+                                 : command.substr(1, command.size() - 2);
+    EXPECT_EQ(lstrcmpiA(path.c_str(), exe.c_str()), 0) << path << " vs " << exe;
+    EXPECT_EQ(command, exe.find(' ') == std::string::npos ? path : '"' + path + '"');
+    const std::pair<const char*, std::string> values[] = {
+        {"DisplayName", "Tachymark"}, {"DisplayVersion", "3.2"}, {"Publisher", "Tachymark"},
+        {"DisplayIcon", path + ",0"}, {"UninstallString", command}};
+    for (const auto& v : values) ExpectText(kUninstallKey, v.first, v.second);
+  }
   // Which handler key holds the class id: Display, or Device (Advanced panel).
   static void ExpectHandler(bool device) {
     ExpectText(device ? kDeviceKey : kDisplayKey, nullptr, kClsidText);
@@ -444,7 +469,7 @@ class InstallerDialogs : public ::testing::Test {
   }
 
   static bool NothingInstalled() {
-    for (const char* key : {kProduct, kDisplayKey, kDeviceKey, kLegacyKey})
+    for (const char* key : {kProduct, kDisplayKey, kDeviceKey, kLegacyKey, kUninstallKey})
       if (KeyExists(key)) return false;
     return !KeyExists(HKEY_CLASSES_ROOT, kClassKey);
   }
@@ -510,6 +535,7 @@ TEST_F(InstallerDialogs, FreshInstallOnEachWindowsVersion) {
     for (const char* force : {"Force95", "Force98", "ForceNT4", "ForceNT5"})
       EXPECT_FALSE(Has(kProduct, force)) << force;
     ExpectClassKey();
+    ExpectUninstallEntry(exe_);
   }
 }
 
@@ -634,6 +660,7 @@ TEST_F(InstallerDialogs, ReinstallRestoresTheInstallValues) {
   for (int n : {0, 2}) EXPECT_TRUE(Driver9xCleared(n)) << n;
   EXPECT_FALSE(Driver9xCleared(1));  // not a Voodoo3: left alone
   ExpectClassKey();
+  ExpectUninstallEntry(exe_);
 }
 
 TEST_F(InstallerDialogs, ReinstallThenCancelChangesNothing) {
@@ -713,6 +740,30 @@ TEST_F(InstallerDialogs, LegacyKeyAloneOffersRemoval) {
   EXPECT_FALSE(KeyExists(kLegacyKey));
   EXPECT_TRUE(Driver9xCleared(0));
   EXPECT_TRUE(NothingInstalled());
+}
+
+// Add/Remove Programs as Wine has it, for an installer in a folder with a
+// blank: the entry is listed, and removing it there starts the installer,
+// whose Remove takes everything.
+TEST_F(InstallerDialogs, AddRemoveProgramsStartsTheInstaller) {
+  SetInstallerVersion("nt40");
+  exe_ = PrepareFolder(TempFolder("tachy inst blank"), true);
+  Install("", k3000);
+  ExpectUninstallEntry(exe_);
+  gui::PutDword(kNT4Device, "GraphicsClocking", 170);
+  EXPECT_NE(gui::UninstallerList().find("Tachymark|||Tachymark"), std::string::npos);
+
+  DWORD pid = 0;
+  HANDLE started = gui::RemoveWithUninstaller("Tachymark", L"TACHINST.EXE", &pid);
+  ASSERT_TRUE(inst_.Adopt(started, pid)) << "the uninstaller started no TACHINST.EXE";
+  HWND rr = inst_.WaitDialog(kRR1);
+  ASSERT_TRUE(rr) << "no Reinstall or Remove dialog";
+  ExpectTexts(rr, kReinstallTexts, SystemTexts());
+  Click(rr, kRemove);
+  Confirm(kRem1);
+  EXPECT_TRUE(NothingInstalled());
+  EXPECT_FALSE(Has(kNT4Device, "GraphicsClocking"));
+  EXPECT_EQ(gui::UninstallerList().find("Tachymark|||"), std::string::npos);
 }
 
 TEST_F(InstallerDialogs, MissingModule) {
@@ -944,10 +995,9 @@ TEST_F(InstallerDialogs, LanguageGestureNeedsTheLabelAndAllThreeHeld) {
   }, &step);
 }
 
-bool SetKeySecurity(const char* sddl) {
+bool SetKeySecurity(const char* key, const char* sddl) {
   HKEY k;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, WRITE_DAC | READ_CONTROL, &k) !=
-      ERROR_SUCCESS)
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, WRITE_DAC | READ_CONTROL, &k) != ERROR_SUCCESS)
     return false;
   PSECURITY_DESCRIPTOR sd = nullptr;
   const bool ok = ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
@@ -957,73 +1007,97 @@ bool SetKeySecurity(const char* sddl) {
   RegCloseKey(k);
   return ok;
 }
+const char kAllowAll[] = "D:(A;;KA;;;WD)";
 
-// An open of the product key with `access` (created as the installer does).
-LONG OpenProduct(REGSAM access, bool create = false) {
+// An open of `key` with `access` (created as the installer does).
+LONG OpenKey(const char* key, REGSAM access, bool create = false) {
   HKEY k;
   char cls[] = "Tachymark";
-  const LONG r = create ? RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, cls,
+  const LONG r = create ? RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, cls,
                                           REG_OPTION_NON_VOLATILE, access, nullptr, &k, nullptr)
-                        : RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProduct, 0, access, &k);
+                        : RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, access, &k);
   if (r == ERROR_SUCCESS) RegCloseKey(k);
   return r;
 }
 
+// The installer's keys that these cases refuse, one at a time: the first it
+// writes and deletes, and the Add/Remove Programs entry, the last.
+const char* const kRefusedKeys[] = {kProduct, kUninstallKey};
+
 class InstallerRefused : public InstallerDialogs {
  protected:
   void TearDown() override {
-    SetKeySecurity("D:(A;;KA;;;WD)");
+    for (const char* key : kRefusedKeys) SetKeySecurity(key, kAllowAll);
     InstallerDialogs::TearDown();
   }
 };
 
 TEST_F(InstallerRefused, InstallReportsTheFailure) {
-  SetInstallerVersion("win2k");
-  // Denied query, set, create, enumerate and notify to everybody (the owner
-  // can still put the DACL back): the detection's KEY_READ open fails.
-  PutText(kProduct, "Old", "x");
-  ASSERT_TRUE(SetKeySecurity("D:P(D;;0x1f;;;WD)(A;;KA;;;WD)"));
-  ASSERT_EQ(OpenProduct(KEY_READ), ERROR_ACCESS_DENIED);
-  ASSERT_EQ(OpenProduct(KEY_CREATE_SUB_KEY | KEY_SET_VALUE, true), ERROR_ACCESS_DENIED);
+  for (const char* refused : kRefusedKeys) {
+    SCOPED_TRACE(refused);
+    CleanRegistry();
+    SetInstallerVersion("win2k");
+    // Denied query, set, create, enumerate and notify to everybody (the
+    // owner can still put the DACL back): the detection's KEY_READ open fails.
+    PutText(refused, "Old", "x");
+    ASSERT_TRUE(SetKeySecurity(refused, "D:P(D;;0x1f;;;WD)(A;;KA;;;WD)"));
+    ASSERT_EQ(OpenKey(refused, KEY_READ), ERROR_ACCESS_DENIED);
+    ASSERT_EQ(OpenKey(refused, KEY_CREATE_SUB_KEY | KEY_SET_VALUE, true), ERROR_ACCESS_DENIED);
 
-  HWND select = Open();
-  ASSERT_TRUE(select) << "the unreadable key must count as absent";
-  Click(select, k2000);
-  Click(select, kOk);
-  const LanguageTexts& t = SystemTexts();
-  ExpectBox(t.installError, t.installFailed, MainWindow(), true, kInst1);  // no success dialog
-  ExpectExit();
-  // The other steps ran; the refused key kept what it held.
-  EXPECT_TRUE(KeyExists(kDisplayKey));
-  ExpectClassKey();
-  ASSERT_TRUE(SetKeySecurity("D:(A;;KA;;;WD)"));
-  EXPECT_EQ(Text(kProduct, "Old"), "x");
-  EXPECT_FALSE(Has(kProduct, "Model"));
+    HWND select = Open();
+    ASSERT_TRUE(select) << "the unreadable key must count as absent";
+    Click(select, k2000);
+    Click(select, kOk);
+    const LanguageTexts& t = SystemTexts();
+    ExpectBox(t.installError, t.installFailed, MainWindow(), true, kInst1);  // no success dialog
+    ExpectExit();
+    // The other steps ran; the refused key kept what it held.
+    EXPECT_TRUE(KeyExists(kDisplayKey));
+    ExpectClassKey();
+    if (refused == kProduct) ExpectUninstallEntry(exe_);
+    else ExpectProductValues("Voodoo3 2000", "143");
+    ASSERT_TRUE(SetKeySecurity(refused, kAllowAll));
+    EXPECT_EQ(Text(refused, "Old"), "x");
+    EXPECT_FALSE(Has(refused, refused == kProduct ? "Model" : "DisplayName"));
+  }
 }
 
 TEST_F(InstallerRefused, RemovalStopsAndReportsTheFailure) {
-  SetInstallerVersion("nt40");
-  Install("", k3000);
-  gui::PutDword(kNT4Device, "GraphicsClocking", 170);
-  // Readable, so detected, but it cannot be deleted: a deny entry for
-  // DELETE; where Wine grants DELETE anyway, a subkey (NT's RegDeleteKey
-  // refuses a key that has subkeys) makes the same refusal.
-  ASSERT_TRUE(SetKeySecurity("D:P(D;;SD;;;WD)(A;;KR;;;WD)"));
-  if (OpenProduct(DELETE) != ERROR_ACCESS_DENIED) {
-    std::printf("note: Wine grants DELETE despite the key's DACL; using a subkey\n");
-    ASSERT_TRUE(SetKeySecurity("D:(A;;KA;;;WD)"));
-    PutText(std::string(kProduct) + "\\Pinned", "x", "y");
-  }
+  for (const char* refused : kRefusedKeys) {
+    SCOPED_TRACE(refused);
+    CleanRegistry();
+    SetInstallerVersion("nt40");
+    Install("", k3000);
+    gui::PutDword(kNT4Device, "GraphicsClocking", 170);
+    // Readable, so detected, but it cannot be deleted: a deny entry for
+    // DELETE; where Wine grants DELETE anyway, a subkey (NT's RegDeleteKey
+    // refuses a key that has subkeys) makes the same refusal.
+    const std::string pinned = std::string(refused) + "\\Pinned";
+    ASSERT_TRUE(SetKeySecurity(refused, "D:P(D;;SD;;;WD)(A;;KR;;;WD)"));
+    if (OpenKey(refused, DELETE) != ERROR_ACCESS_DENIED) {
+      std::printf("note: Wine grants DELETE despite the key's DACL; using a subkey\n");
+      ASSERT_TRUE(SetKeySecurity(refused, kAllowAll));
+      PutText(pinned, "x", "y");
+    }
 
-  ASSERT_TRUE(Answer(kRemove));
-  const LanguageTexts& t = SystemTexts();
-  ExpectBox(t.installError, t.removeFailed, MainWindow(), true, kRem1);
-  ExpectExit();
-  // Removal stopped at the product key.
-  EXPECT_TRUE(KeyExists(kProduct));
-  EXPECT_TRUE(KeyExists(kDisplayKey));
-  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
-  EXPECT_TRUE(Has(kNT4Device, "GraphicsClocking"));
+    ASSERT_TRUE(Answer(kRemove));
+    const LanguageTexts& t = SystemTexts();
+    ExpectBox(t.installError, t.removeFailed, MainWindow(), true, kRem1);
+    ExpectExit();
+    // Removal stopped at the refused key, before the driver values. The
+    // Add/Remove Programs entry goes last: it stays to start the removal again.
+    EXPECT_TRUE(KeyExists(refused));
+    EXPECT_EQ(KeyExists(kDisplayKey), refused == kProduct);
+    EXPECT_EQ(KeyExists(HKEY_CLASSES_ROOT, kClassKey), refused == kProduct);
+    EXPECT_TRUE(KeyExists(kUninstallKey));
+    EXPECT_TRUE(Has(kNT4Device, "GraphicsClocking"));
+    // Once the key may go, the next start offers the removal and finishes it.
+    ASSERT_TRUE(SetKeySecurity(refused, kAllowAll));
+    gui::DeleteTree(pinned);
+    Remove();
+    EXPECT_TRUE(NothingInstalled());
+    EXPECT_FALSE(Has(kNT4Device, "GraphicsClocking"));
+  }
 }
 
 TEST_F(InstallerDialogs, SecondStartBringsTheDialogForward) {
