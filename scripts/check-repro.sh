@@ -7,7 +7,7 @@
 #       each other and with the tree's bin/; checks that no time stamp is
 #       left in the PE files; packs the release twice (a second apart, with
 #       other file times, umask and time zone) and compares zip, floppy and
-#       CD images and SHA256SUMS. A few seconds; run by ctest as
+#       CD images and SHA256SUMS. About 20 s; run by ctest as
 #       release.repro.
 #
 #   scripts/check-repro.sh [WIN32_BUILD_DIR]        (make check-repro)
