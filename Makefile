@@ -15,7 +15,9 @@
 # TACHY_LANES=win64 forces the 64-bit lane alone on any machine.
 #   make screenshots  regenerate the pictures in docs/ from this build
 #   make dist   build TACHPAGE.DLL and TACHINST.EXE and pack the release:
-#               dist/tachymark-3.2.zip (with README.TXT) and dist/SHA256SUMS
+#               dist/tachymark-3.2.zip (with the read-me in English, French
+#               and German), the same files as a floppy image (.img) and a
+#               CD image (.iso), and dist/SHA256SUMS
 #   make bench  print the release budgets: sizes, sheet-opening cost, registry
 #               calls (scripts/bench.sh)
 #   make check-repro  build the deliverables again in a second tree and check

@@ -1,6 +1,13 @@
 #!/bin/bash
-# Packs the release: dist/tachymark-<major.minor>.zip with TACHINST.EXE,
-# TACHPAGE.DLL and README.TXT, and dist/SHA256SUMS beside it.
+# Packs the release into OUT_DIR:
+#   tachymark-<major.minor>.zip  TACHINST.EXE, TACHPAGE.DLL and the read-me in
+#                                English, French and German (README.TXT,
+#                                LISEZMOI.TXT, LIESMICH.TXT)
+#   tachymark-<major.minor>.img  the same files on a 1.44 MB FAT12 floppy
+#                                image, volume label TACHYMARK (mtools)
+#   tachymark-<major.minor>.iso  the same files on an ISO 9660 CD image,
+#                                level 1, volume id TACHYMARK (xorriso)
+#   SHA256SUMS                   the SHA-256 of those three
 #
 #   scripts/dist.sh [--test-build] [WIN32_BUILD_DIR [OUT_DIR]]
 #
@@ -14,11 +21,17 @@
 # files carry no time stamps (the link sets none; any left over is set to 0
 # here and reported), the zip holds no extra fields (-X), no directory
 # entries, the files in a fixed order with fixed modes, and a fixed mtime:
-# SOURCE_DATE_EPOCH when set, else the commit time of HEAD, else 1980-01-01.
+# SOURCE_DATE_EPOCH when set, else the commit time of HEAD, else 1980-01-01,
+# rounded up to even seconds as a zip or FAT time stores it. The images
+# hold the zip's files in its order with its bytes and dates; their volume
+# dates are the same time and the floppy's serial number is that time in
+# hex (mtools and xorriso take theirs from SOURCE_DATE_EPOCH).
 #
 # Refuses to pack (exit 1) when a file is missing, a version resource is not
-# <major.minor>.0.0, a deliverable imports MFC42.DLL or MSVCRT.DLL, or
-# README.TXT is not plain ANSI text.
+# <major.minor>.0.0, a deliverable imports MFC42.DLL or MSVCRT.DLL, a name
+# is not 8.3, or a read-me is not ANSI text in code page 1252 with CRLF ends
+# (README.TXT printable ASCII) that quotes only the product's own texts in
+# its language (scripts/check-readme.py).
 set -euo pipefail
 export LC_ALL=C TZ=UTC
 umask 022
@@ -38,6 +51,12 @@ version3="$(sed -n 's/^project(tachymark VERSION \([0-9.]*\).*/\1/p' "$src/CMake
 short="${version3%.*}"            # 3.2
 fileversion="$short.0.0"          # 3.2.0.0
 zipname="tachymark-$short.zip"
+imgname="tachymark-$short.img"
+isoname="tachymark-$short.iso"
+# The package's files in their order; the read-mes as NAME:SOURCE:LANGUAGE.
+files=(TACHINST.EXE TACHPAGE.DLL README.TXT LISEZMOI.TXT LIESMICH.TXT)
+readmes=(README.TXT:readme-txt.in:en LISEZMOI.TXT:lisezmoi-txt.in:fr
+         LIESMICH.TXT:liesmich-txt.in:de)
 
 for f in TACHINST.EXE TACHPAGE.DLL; do
   [ -f "$build/bin/$f" ] || fail "$build/bin/$f is missing (build the Windows tree first)"
@@ -48,23 +67,36 @@ done
 if [ $test_build = 1 ] && [ "$(mkdir -p "$out" && cd "$out" && pwd)" = "$src/dist" ]; then
   fail "--test-build packs into another folder than dist/"
 fi
-readme_in="$src/docs/readme-txt.in"
-[ -f "$readme_in" ] || fail "$readme_in is missing"
+for r in "${readmes[@]}"; do
+  in="$src/docs/$(cut -d: -f2 <<< "$r")"
+  [ -f "$in" ] || fail "$in is missing"
+done
 
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
 
 cp "$build/bin/TACHINST.EXE" "$build/bin/TACHPAGE.DLL" "$stage/"
 
-# README.TXT: plain ANSI text with CRLF line ends. The source is kept with
-# LF ends and printable ASCII only (a subset of every ANSI code page).
-if LC_ALL=C grep -n '[^ -~]' "$readme_in" >&2; then
-  fail "$readme_in holds characters other than printable ASCII (lines above)"
+# The read-mes: ANSI text in code page 1252 with CRLF line ends, for Notepad
+# on a Western Windows 9x. The sources are UTF-8 with LF ends; README.TXT's
+# is printable ASCII only (a subset of every ANSI code page).
+if LC_ALL=C grep -n '[^ -~]' "$src/docs/readme-txt.in" >&2; then
+  fail "$src/docs/readme-txt.in holds characters other than printable ASCII (lines above)"
 fi
-sed 's/$/\r/' "$readme_in" > "$stage/README.TXT"
+checks=()
+for r in "${readmes[@]}"; do
+  IFS=: read -r name in lang <<< "$r"
+  iconv -f UTF-8 -t CP1252 "$src/docs/$in" > "$stage/$name.1252" ||
+    fail "docs/$in is not UTF-8 text that code page 1252 can hold (see above)"
+  sed 's/$/\r/' "$stage/$name.1252" > "$stage/$name"
+  rm "$stage/$name.1252"
+  checks+=("$lang" "$stage/$name")
+done
+python3 "$src/scripts/check-readme.py" "$src/resources" "${checks[@]}" ||
+  fail "a read-me is not ANSI text or quotes the product wrongly (see above)"
 
 # 8.3 names in capitals.
-for f in TACHINST.EXE TACHPAGE.DLL README.TXT; do
+for f in "${files[@]}"; do
   [[ "$f" =~ ^[A-Z0-9_]{1,8}\.[A-Z0-9]{1,3}$ ]] || fail "$f is not an 8.3 name"
 done
 
@@ -91,19 +123,41 @@ elif epoch="$(git -C "$src" log -1 --format=%ct 2>/dev/null)" && [ -n "$epoch" ]
 else
   epoch=315532800
 fi
-# A zip (DOS) time cannot lie before 1980.
+# A zip (DOS) time cannot lie before 1980. zip rounds odd seconds up, FAT
+# (mtools) rounds them down: an even time is the same in both.
 [ "$epoch" -ge 315532800 ] || epoch=315532800
+epoch=$(( (epoch + 1) / 2 * 2 ))
 chmod 0644 "$stage"/*
 touch -h -d "@$epoch" "$stage"/*
 
-mkdir -p "$out"
-rm -f "$stage/$zipname"
-(cd "$stage" && zip -q -X -D -9 "$zipname" TACHINST.EXE TACHPAGE.DLL README.TXT)
-mv -f "$stage/$zipname" "$out/$zipname"
-(cd "$out" && sha256sum "$zipname" > SHA256SUMS)
+(cd "$stage" && zip -q -X -D -9 "$zipname" "${files[@]}")
 
-echo "dist: $out/$zipname"
-(cd "$stage" && for f in TACHINST.EXE TACHPAGE.DLL README.TXT; do
+# The floppy: no ~/.mtoolsrc; the files keep their dates (-m).
+export SOURCE_DATE_EPOCH="$epoch" MTOOLSRC=/dev/null
+mformat -C -f 1440 -v TACHYMARK -N "$(printf %08X "$epoch")" -i "$stage/$imgname" :: ||
+  fail "mformat could not make the floppy image"
+for f in "${files[@]}"; do
+  mcopy -m -i "$stage/$imgname" "$stage/$f" "::$f" || fail "mcopy could not copy $f"
+done
+
+# The CD: plain ISO 9660 (no Rock Ridge, no Joliet: Windows 9x reads the
+# level-1 names), file dates recorded from the files, in GMT.
+maps=()
+for f in "${files[@]}"; do maps+=(-map "$stage/$f" "/$f"); done
+if ! xorriso -no_rc -report_about SORRY -abort_on SORRY -outdev "stdio:$stage/$isoname" \
+       -volid TACHYMARK -rockridge off -joliet off \
+       -compliance iso_9660_level=1:rec_mtime:always_gmt "${maps[@]}" -commit \
+       > "$stage/xorriso.log" 2>&1; then
+  cat "$stage/xorriso.log" >&2
+  fail "xorriso could not make the CD image"
+fi
+
+mkdir -p "$out"
+for p in "$zipname" "$imgname" "$isoname"; do mv -f "$stage/$p" "$out/$p"; done
+(cd "$out" && sha256sum "$zipname" "$imgname" "$isoname" > SHA256SUMS)
+
+echo "dist: $out/$zipname, $imgname, $isoname"
+(cd "$stage" && for f in "${files[@]}"; do
    printf '  %-12s %6d bytes  %s\n' "$f" "$(stat -c %s "$f")" \
      "$(sha256sum "$f" | cut -c1-16)"
  done)
