@@ -1,12 +1,18 @@
 # Tachymark: the two commands a new user needs.
 #
-#   make test   install what is missing, build the native, native-asan and
-#               win32 trees and run every test (unit tests natively and under
-#               the sanitizers, Windows tests under 32-bit Wine, import check)
+#   make test   install what is missing, build every tree and run every test:
+#               unit tests natively and under the sanitizers; the static
+#               checks of the 32-bit release pair; the Windows tests under
+#               32-bit Wine (build/win32) where this machine runs 32-bit
+#               programs, and always under 64-bit Wine on a 64-bit build of
+#               the same sources (build/win64); the fuzzers
 #   make run    build and pack the deliverables, install them with the real
 #               TACHINST.EXE into a Wine prefix posing as Windows 98 with a
 #               Voodoo3 3000, and open Display Properties on the tab
 #               (scripts/run.sh; without a display it saves pictures)
+#
+# Lanes: scripts/lanes.sh tells whether this machine runs 32-bit programs;
+# TACHY_LANES=win64 forces the 64-bit lane alone on any machine.
 #   make screenshots  regenerate the pictures in docs/ from this build
 #   make dist   build TACHPAGE.DLL and TACHINST.EXE and pack the release:
 #               dist/tachymark-3.2.zip (with README.TXT) and dist/SHA256SUMS
@@ -21,30 +27,42 @@ ROOT := $(abspath $(dir $(lastword $(MAKEFILE_LIST))))
 NATIVE := $(ROOT)/build/native
 ASAN := $(ROOT)/build/native-asan
 WIN32 := $(ROOT)/build/win32
+WIN64 := $(ROOT)/build/win64
 DIST := $(ROOT)/dist
 VERSION := $(shell sed -n 's/^project.tachymark VERSION \([0-9]*\.[0-9]*\).*/\1/p' $(ROOT)/CMakeLists.txt)
 ZIP := $(DIST)/tachymark-$(VERSION).zip
 
-.PHONY: all test run dist setup native native-asan win32 \
-        test-native test-native-asan test-win32 clean fuzz bench check-repro \
-        screenshots
+.PHONY: all test run dist setup native native-asan win32 win64 release \
+        test-native test-native-asan test-release test-win32 test-win64 clean \
+        fuzz bench check-repro screenshots
 
-all: native win32
+all: native win32 win64
 
+# Sub-makes of `make test` pass SETUP= : set-up runs once.
+SETUP ?= setup
 setup:
 	@$(ROOT)/scripts/setup.sh
 
-native: setup
+native: $(SETUP)
 	cmake --preset native -S $(ROOT) >/dev/null
 	cmake --build $(NATIVE) -j$(JOBS)
 
-native-asan: setup
+native-asan: $(SETUP)
 	cmake --preset native-asan -S $(ROOT) >/dev/null
 	cmake --build $(ASAN) -j$(JOBS)
 
-win32: setup
+win32: $(SETUP)
 	cmake --preset win32 -S $(ROOT) >/dev/null
 	cmake --build $(WIN32) -j$(JOBS)
+
+win64: $(SETUP)
+	cmake --preset win64 -S $(ROOT) >/dev/null
+	cmake --build $(WIN64) -j$(JOBS)
+
+# The release pair and what its static checks need (no Wine).
+release: $(SETUP)
+	cmake --preset win32 -S $(ROOT) >/dev/null
+	cmake --build $(WIN32) -j$(JOBS) --target tachpage tachinst
 
 test-native: native
 	ctest --test-dir $(NATIVE) --output-on-failure -j$(JOBS)
@@ -52,20 +70,43 @@ test-native: native
 test-native-asan: native-asan
 	ctest --test-dir $(ASAN) --output-on-failure -j$(JOBS)
 
-test-win32: win32
-	$(ROOT)/scripts/test-win32.sh $(WIN32)
+# The static checks of the 32-bit release pair: imports, exports, PE
+# headers, no constructors, reproducibility (label release of the win32
+# tree). They run on every machine.
+test-release: release
+	ctest --test-dir $(WIN32) --output-on-failure -j$(JOBS) -L release
 
-# Every stage runs even when an earlier one fails; the summary names the
-# stages that failed.
+# The Wine lanes: every Windows test of the tree but the static ones.
+test-win32: win32
+	$(ROOT)/scripts/test-wine.sh $(WIN32) -LE release
+
+test-win64: win64
+	$(ROOT)/scripts/test-wine.sh $(WIN64)
+
+# Every stage runs even when an earlier one fails. The last lines name each
+# stage (each Wine lane among them) as passed, failed or not run, with its
+# time; a lane the machine cannot run is not a failure, the win64 lane
+# always runs.
 test: setup
-	@start=$$(date +%s); failed=""; \
-	$(MAKE) --no-print-directory test-native || failed="$$failed test-native"; \
-	$(MAKE) --no-print-directory test-native-asan || failed="$$failed test-native-asan"; \
-	$(MAKE) --no-print-directory test-win32 || failed="$$failed test-win32"; \
-	$(ROOT)/scripts/fuzz.sh --short || failed="$$failed fuzz"; \
+	@start=$$(date +%s); lanes="$$($(ROOT)/scripts/lanes.sh)" || exit 1; \
+	summary=""; passed=0; failed=0; skipped=0; \
+	stage() { local name="$$1" t0=$$(date +%s) verdict; shift; \
+	  if "$$@"; then verdict=passed; passed=$$((passed + 1)); \
+	  else verdict=FAILED; failed=$$((failed + 1)); fi; \
+	  summary="$$summary$$(printf '\nmake test: %-12s %s (%d s)' "$$name" "$$verdict" $$(( $$(date +%s) - t0 )))"; }; \
+	sub() { $(MAKE) --no-print-directory SETUP= "$$@"; }; \
+	stage native sub test-native; \
+	stage native-asan sub test-native-asan; \
+	stage release sub test-release; \
+	if [[ " $$lanes " == *" win32 "* ]]; then stage win32-lane sub test-win32; \
+	else skipped=1; summary="$$summary$$(printf '\nmake test: %-12s not run: %s' win32-lane \
+	  "$$($(ROOT)/scripts/lanes.sh --why)")"; fi; \
+	stage win64-lane sub test-win64; \
+	stage fuzz $(ROOT)/scripts/fuzz.sh --short; \
+	echo; echo "make test: stages and lanes$$summary"; \
 	echo "make test: $$(( $$(date +%s) - start )) s"; \
-	if [ -n "$$failed" ]; then echo "make test: FAILED:$$failed"; exit 1; fi; \
-	echo "make test: all stages passed"
+	echo "stages: $$passed passed, $$failed failed, $$skipped skipped"; \
+	[ $$failed -eq 0 ]
 
 # libFuzzer targets, each FUZZ_SECONDS (default 300) from its seed corpus.
 fuzz: setup
@@ -89,5 +130,5 @@ screenshots: dist
 	$(ROOT)/scripts/run.sh --docs $(ROOT)/docs $(WIN32) $(ZIP)
 
 clean:
-	-[ -d $(WIN32)/wineprefix ] && WINEPREFIX=$(WIN32)/wineprefix wineserver -k
-	rm -rf $(NATIVE) $(ASAN) $(WIN32) $(DIST)
+	-for p in $(WIN32)/wineprefix* $(WIN64)/wineprefix*; do [ -d "$$p" ] && WINEPREFIX="$$p" wineserver -k; done
+	rm -rf $(NATIVE) $(ASAN) $(WIN32) $(WIN64) $(DIST)

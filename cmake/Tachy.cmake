@@ -11,6 +11,13 @@ set(TACHY_NOCRT_FLAGS
   -ffunction-sections -Os)
 
 set(TACHY_WARNINGS -Wall -Wextra)
+# The 64-bit build checks that no pointer or pointer-sized value is cut to
+# 32 bits: g++ warns of pointer/integer casts of another size, and clang,
+# which compiles the deliverables' code (below), of every 64-to-32-bit
+# narrowing (cmake/clang-oz.sh adds -Wshorten-64-to-32 for x86_64).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  list(APPEND TACHY_WARNINGS -Wint-to-pointer-cast -Wpointer-arith)
+endif()
 
 # The code of the deliverables is compiled by clang at -Oz when clang is
 # there (cmake/clang-oz.sh): about a fifth smaller than g++ -Os, which keeps
@@ -92,13 +99,19 @@ function(tachy_link_deliverable target kind)
       list(APPEND libs ${lib})
     endif()
   endforeach()
+  # 32-bit symbols carry a leading underscore (and stdcall's @bytes); the
+  # 64-bit build of the same sources has neither.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(underscore _)
+    set(dll_args @12)
+  endif()
   if(kind STREQUAL "DLL")
-    set(entry _DllMainCRTStartup@12)
+    set(entry ${underscore}DllMainCRTStartup${dll_args})
     # A fixed image base: ld's automatic one is a hash of the output path,
     # so the same DLL linked elsewhere would come out with other bytes.
     set(base -Wl,--image-base,0x1D000000)
   else()
-    set(entry _WinMainCRTStartup)
+    set(entry ${underscore}WinMainCRTStartup)
     set(base "")
   endif()
   target_link_options(${target} PRIVATE ${TACHY_DELIVERABLE_LINK_OPTIONS}

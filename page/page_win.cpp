@@ -19,8 +19,6 @@ PageServices SystemServices() {
   return services;
 }
 
-constexpr DWORD kMsgResult = 0;  // DWL_MSGRESULT
-
 }  // namespace
 
 CVDPropPage::CVDPropPage()
@@ -53,10 +51,10 @@ INT_PTR CALLBACK CVDPropPage::DialogProc(HWND window, UINT message,
     // lParam is the sheet's copy of the description; its lParam is us.
     page = reinterpret_cast<CVDPropPage*>(
         reinterpret_cast<PROPSHEETPAGEA*>(lParam)->lParam);
-    SetWindowLongA(window, DWL_USER, reinterpret_cast<LONG>(page));
+    SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(page));
     page->window_ = window;
   } else {
-    page = reinterpret_cast<CVDPropPage*>(GetWindowLongA(window, DWL_USER));
+    page = reinterpret_cast<CVDPropPage*>(GetWindowLongPtrA(window, DWLP_USER));
   }
   if (!page) return FALSE;
   return page->HandleMessage(message, wParam, lParam);
@@ -88,7 +86,7 @@ INT_PTR CVDPropPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
       if (header->code == static_cast<UINT>(PSN_APPLY)) {
         const bool applied = OnApply();
-        SetWindowLongA(window_, kMsgResult,
+        SetWindowLongPtrA(window_, DWLP_MSGRESULT,
                        applied ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
         return TRUE;
       }

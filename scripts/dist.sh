@@ -2,10 +2,13 @@
 # Packs the release: dist/tachymark-<major.minor>.zip with TACHINST.EXE,
 # TACHPAGE.DLL and README.TXT, and dist/SHA256SUMS beside it.
 #
-#   scripts/dist.sh [WIN32_BUILD_DIR [OUT_DIR]]
+#   scripts/dist.sh [--test-build] [WIN32_BUILD_DIR [OUT_DIR]]
 #
 # WIN32_BUILD_DIR is a built Windows tree (its bin/ holds the two
 # deliverables; default build/win32); OUT_DIR defaults to <source>/dist.
+# The release is the 32-bit pair: a 64-bit file is refused, except with
+# --test-build (the matrix packs the win64 tree's test builds that way),
+# which in turn never writes into <source>/dist.
 #
 # The package is reproducible: the same commit gives the same bytes. The PE
 # files carry no time stamps (the link sets none; any left over is set to 0
@@ -21,6 +24,8 @@ export LC_ALL=C TZ=UTC
 umask 022
 
 src="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+test_build=0
+if [ "${1:-}" = "--test-build" ]; then test_build=1; shift; fi
 build="${1:-$src/build/win32}"
 out="${2:-$src/dist}"
 pe="$src/scripts/pe-info.py"
@@ -36,7 +41,13 @@ zipname="tachymark-$short.zip"
 
 for f in TACHINST.EXE TACHPAGE.DLL; do
   [ -f "$build/bin/$f" ] || fail "$build/bin/$f is missing (build the Windows tree first)"
+  machine="$(python3 "$pe" machine "$build/bin/$f")" || fail "$build/bin/$f is not a PE file"
+  [ "$machine" = i386 ] || [ $test_build = 1 ] ||
+    fail "$build/bin/$f is a $machine test build; the release is the 32-bit pair (build/win32)"
 done
+if [ $test_build = 1 ] && [ "$(mkdir -p "$out" && cd "$out" && pwd)" = "$src/dist" ]; then
+  fail "--test-build packs into another folder than dist/"
+fi
 readme_in="$src/docs/readme-txt.in"
 [ -f "$readme_in" ] || fail "$readme_in is missing"
 

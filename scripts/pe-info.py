@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Looks into a 32-bit PE file (TACHPAGE.DLL, TACHINST.EXE).
+"""Looks into a PE file (TACHPAGE.DLL, TACHINST.EXE): the 32-bit release
+files (PE32) or the 64-bit test builds (PE32+).
 
   pe-info.py stamps FILE...    print every time stamp the file carries
                                (COFF header, export, resource and debug
@@ -11,6 +12,7 @@
   pe-info.py imports FILE...   print the imported DLL names, one a line
   pe-info.py resources FILE... print the resources as TYPE/ID, one a line
                                (numeric types: 5 dialog, 6 string table...)
+  pe-info.py machine FILE...   print the machine: i386, x86_64 or the number
 
 Nothing outside the Python standard library is needed.
 """
@@ -30,13 +32,15 @@ class PE:
         if d[self.pe:self.pe + 4] != b"PE\0\0":
             raise ValueError("%s: no PE header" % path)
         coff = self.pe + 4
-        (_, self.nsections, _, _, _, self.optsize, _) = struct.unpack_from(
+        (self.machine, self.nsections, _, _, _, self.optsize, _) = struct.unpack_from(
             "<HHIIIHH", d, coff)
         self.opt = coff + 20
         magic = struct.unpack_from("<H", d, self.opt)[0]
-        if magic != 0x10B:
-            raise ValueError("%s: not a PE32 file" % path)
-        self.ndirs = struct.unpack_from("<I", d, self.opt + 92)[0]
+        if magic not in (0x10B, 0x20B):
+            raise ValueError("%s: neither a PE32 nor a PE32+ file" % path)
+        # PE32+ has 64-bit ImageBase and stack/heap sizes: 16 bytes more.
+        self.dirs = self.opt + (96 if magic == 0x10B else 112)
+        self.ndirs = struct.unpack_from("<I", d, self.dirs - 4)[0]
         self.sections = []
         sec = self.opt + self.optsize
         for i in range(self.nsections):
@@ -48,7 +52,7 @@ class PE:
     def directory(self, index):
         if index >= self.ndirs:
             return 0, 0
-        return struct.unpack_from("<II", self.data, self.opt + 96 + 8 * index)
+        return struct.unpack_from("<II", self.data, self.dirs + 8 * index)
 
     def offset(self, rva):
         for _, va, size, rawptr, rawsize in self.sections:
@@ -168,7 +172,7 @@ class PE:
 
 def main(argv):
     if len(argv) < 3 or argv[1] not in ("stamps", "zero", "version", "imports",
-                                              "resources"):
+                                              "resources", "machine"):
         sys.stderr.write(__doc__)
         return 2
     status = 0
@@ -199,6 +203,8 @@ def main(argv):
         elif argv[1] == "resources":
             for name in pe.resources():
                 print(name)
+        elif argv[1] == "machine":
+            print({0x14C: "i386", 0x8664: "x86_64"}.get(pe.machine, "0x%x" % pe.machine))
         else:
             for name in pe.imports():
                 print(name)

@@ -10,6 +10,7 @@ packages=(
   cmake make g++ binutils
   googletest libgtest-dev libgmock-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 fonts-wine
   xvfb xauth x11-utils xdotool imagemagick
   zip clang libclang-rt-14-dev
@@ -69,4 +70,9 @@ if [ ${#missing_locales[@]} -gt 0 ]; then
   done
   as_root locale-gen >/dev/null
 fi
+
+# Whether this machine runs 32-bit programs (the win32 Wine lane); said in
+# one line when it does not.
+lanes="$("$(dirname "${BASH_SOURCE[0]}")/lanes.sh" --say)" || exit 1
+[ -z "$lanes" ] || echo "setup: $lanes"
 exit 0

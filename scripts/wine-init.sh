@@ -1,29 +1,34 @@
 #!/bin/bash
-# Creates the 32-bit Wine prefix PREFIX once; later calls return at once.
-# A lock keeps parallel callers from initialising the same prefix twice.
+# Creates the Wine prefix PREFIX once; later calls return at once. A lock
+# keeps parallel callers from initialising the same prefix twice.
 #
-#   scripts/wine-init.sh PREFIX
+#   scripts/wine-init.sh PREFIX [win32|win64]
+#
+# The architecture defaults to $WINEARCH, else win32.
 set -u
-prefix="${1:?usage: wine-init.sh PREFIX}"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+prefix="${1:?usage: wine-init.sh PREFIX [win32|win64]}"
 mkdir -p "$(dirname "$prefix")"
 stamp="$prefix/.tachy-ready"
 [ -f "$stamp" ] && exit 0
 
-export WINEPREFIX="$prefix"
-export WINEARCH=win32
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+. "$here/wine-env.sh"
+tachy_wine "${2:-${WINEARCH:-win32}}"
+export WINEPREFIX="$prefix" WINEDEBUG=-all
 
 exec 9>"$prefix.lock"
 flock 9
 if [ ! -f "$stamp" ]; then
-  wineboot -i >/dev/null 2>&1
+  log="$prefix.init.log"
+  "$TACHY_WINE" wineboot -i >"$log" 2>&1
   rc=$?
   wineserver -w
   if [ $rc -ne 0 ] || [ ! -f "$prefix/system.reg" ]; then
-    echo "wine-init: could not create the Wine prefix $prefix (wineboot $rc)" >&2
+    echo "wine-init: could not create the $WINEARCH Wine prefix $prefix (wineboot exit $rc); Wine said:" >&2
+    grep -v '^$' "$log" | tail -n 8 | sed 's/^/  /' >&2
     exit 1
   fi
+  rm -f "$log"
   touch "$stamp"
 fi
 exit 0

@@ -1,23 +1,25 @@
 #!/bin/bash
-# Runs a Windows program under 32-bit Wine with the build tree's own prefix.
+# Runs a Windows program under Wine with the build tree's own prefix: 32-bit
+# Wine for the win32 tree, 64-bit Wine for the win64 tree.
 #
 #   scripts/wine-run.sh PROGRAM.exe [ARGS...]
 #
-# Used as CMAKE_CROSSCOMPILING_EMULATOR by the win32 build, so ctest starts
+# Used as CMAKE_CROSSCOMPILING_EMULATOR by the Windows builds, so ctest starts
 # every Windows test program through it. The prefix is, in this order:
 #   $TACHY_WINEPREFIX (the Makefile and the win32 tests set it),
 #   <build tree>/wineprefix, where the build tree is the first directory
 #       above PROGRAM that holds a CMakeCache.txt,
 #   <source tree>/build/wineprefix.
 # The prefix is created once (under a lock, so parallel ctest runs do not
-# race) and is a plain 32-bit one. The exit code is the program's.
+# race) for the tree's architecture ($TACHY_WINEARCH when set, else from
+# the tree's CMake cache). The exit code is the program's.
 #
 # Two Wine lanes: the GUI tests move the one mouse and keyboard of their X
 # display and share the prefix's registry, so no two may run in one lane at
 # once. ctest hands each test a lane (the "wine" resource of
 # tests/win/wine-lanes.json, in CTEST_RESOURCE_GROUP_0_WINE); lane 1 has a
 # prefix of its own (<prefix>-lane1) and the X display $TACHY_LANE1_DISPLAY
-# (scripts/test-win32.sh starts it). Without that display everything runs in
+# (scripts/test-wine.sh starts it). Without that display everything runs in
 # lane 0. Within a lane, programs take turns on a lock, so that even a ctest
 # run without lanes never puts two of them in one prefix at once.
 set -u
@@ -42,9 +44,10 @@ if [ $# -lt 1 ]; then
   exit 2
 fi
 
+tree="$(find_build_tree "$1")" || tree=""
 if [ -n "${TACHY_WINEPREFIX:-}" ]; then
   prefix="$TACHY_WINEPREFIX"
-elif tree="$(find_build_tree "$1")"; then
+elif [ -n "$tree" ]; then
   prefix="$tree/wineprefix"
 else
   prefix="$(dirname "$here")/build/wineprefix"
@@ -58,17 +61,17 @@ case "${CTEST_RESOURCE_GROUP_0_WINE:-}" in
     fi ;;
 esac
 
+. "$here/wine-env.sh"
+export TACHY_WINEARCH="${TACHY_WINEARCH:-$(tachy_tree_arch "$tree")}"
+tachy_wine "$TACHY_WINEARCH"  # TACHY_WINE: for the tests that start wine again
 export WINEPREFIX="$prefix"
 export TACHY_WINEPREFIX="$prefix"  # for the tests that start wine again
-export WINEARCH=win32
-export WINEDEBUG="${TACHY_WINEDEBUG:--all}"  # TACHY_WINEDEBUG=+reg etc. to trace
-export WINEDLLOVERRIDES="mscoree,mshtml="
 # Programs that show windows need an X display: run them (or ctest) under
-# xvfb-run -a, as scripts/test-win32.sh does.
+# xvfb-run -a, as scripts/test-wine.sh does.
 
-"$here/wine-init.sh" "$prefix" || exit 1
+"$here/wine-init.sh" "$prefix" "$TACHY_WINEARCH" || exit 1
 
 # -o: the lock is the flock process's own, not inherited by wineserver
 # (which outlives the program by a few seconds).
-flock -o "$prefix.busy" wine "$@"
+flock -o "$prefix.busy" "$TACHY_WINE" "$@"
 exit $?

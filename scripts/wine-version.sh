@@ -7,7 +7,8 @@
 # --app: only for programs of that file name (Wine's AppDefaults), so tests
 #        running side by side in one prefix do not disturb each other.
 # PREFIX: defaults to $TACHY_WINEPREFIX, else build/win32/wineprefix; with
-#         several, each of them.
+#         several, each of them. The prefixes are of $TACHY_WINEARCH (win32
+#         when unset).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 version="${1:?usage: wine-version.sh VERSION [--app PROGRAM.exe] [PREFIX]}"
@@ -22,8 +23,9 @@ if [ "${1:-}" = "--app" ]; then
   shift 2
 fi
 [ $# -gt 0 ] || set -- "${TACHY_WINEPREFIX:-$(dirname "$here")/build/win32/wineprefix}"
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$here/wine-env.sh"
+tachy_wine "${TACHY_WINEARCH:-win32}"
 for prefix in "$@"; do
-  "$here/wine-init.sh" "$prefix"
-  WINEPREFIX="$prefix" wine reg add "$key" /v Version /d "$version" /f >/dev/null
+  "$here/wine-init.sh" "$prefix" "$WINEARCH"
+  WINEPREFIX="$prefix" "$TACHY_WINE" reg add "$key" /v Version /d "$version" /f >/dev/null
 done

@@ -3,10 +3,12 @@
 # refresh rates, remove) with Wine posing as each of win95, win98, winme,
 # nt40, win2k, winxp, win7 and win10, each in its own prefix.
 #
-#   tests/matrix/matrix.sh WIN32_BUILD_DIR [VERSION...]
+#   tests/matrix/matrix.sh WINDOWS_BUILD_DIR [VERSION...]
 #
 # The release is packed (scripts/dist.sh) and unpacked into C:\Tachymark of
-# every prefix, so the scenario runs what a user gets. Prefixes live in
+# every prefix, so the scenario runs what a user gets. The win64 tree's test
+# builds are packed the same way (dist.sh --test-build, never into dist/)
+# and run under 64-bit Wine. Prefixes live in
 # <build>/matrix/<version>, made once as hard-linked copies of one base
 # prefix <build>/matrix/base (one wineboot instead of eight); a later run
 # only resets the keys the scenario touches (tests/matrix/matrix_driver.cpp
@@ -23,7 +25,7 @@ export LC_ALL=C
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 src="$(cd "$here/../.." && pwd)"
-build="$(cd "${1:?usage: matrix.sh WIN32_BUILD_DIR [VERSION...]}" && pwd)"
+build="$(cd "${1:?usage: matrix.sh WINDOWS_BUILD_DIR [VERSION...]}" && pwd)"
 shift
 versions=("$@")
 [ ${#versions[@]} -gt 0 ] || versions=(win95 win98 winme nt40 win2k winxp win7 win10)
@@ -35,6 +37,9 @@ if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$build" "${versions[@]}"
 fi
 
+. "$src/scripts/wine-env.sh"
+arch="$(tachy_tree_arch "$build")"
+tachy_wine "$arch"
 start=$(date +%s)
 bin="$build/bin"
 pe="$src/scripts/pe-info.py"
@@ -53,7 +58,9 @@ missing_arg="$(IFS=,; echo "${missing[*]:-}")"
 
 # The package as users get it.
 rm -rf "$work/pkg"
-if ! "$src/scripts/dist.sh" "$build" "$work/pkg" > "$work/dist.log" 2>&1; then
+test_build=()
+[ "$arch" = win32 ] || test_build=(--test-build)
+if ! "$src/scripts/dist.sh" "${test_build[@]}" "$build" "$work/pkg" > "$work/dist.log" 2>&1; then
   cat "$work/dist.log" >&2
   echo "matrix: the release could not be packed" >&2
   exit 1
@@ -139,13 +146,13 @@ winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 run_version() {
   local v="$1" prefix="$work/$v" t0 rc
   t0=$(date +%s)
-  export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEPREFIX="$prefix"
   if [ ! -f "$prefix/.tachy-matrix" ]; then
     rm -rf "$prefix" "$prefix.new"
     # A copy of one base prefix (made once, under a lock) with hard links:
     # a wineboot takes 10-30 s and a prefix holds about 600 MB of DLLs that
     # Wine never writes. The registry files are real copies.
-    if ! "$src/scripts/wine-init.sh" "$work/base" ||
+    if ! "$src/scripts/wine-init.sh" "$work/base" "$arch" ||
        ! cp -al "$work/base" "$prefix.new" ||
        ! (cd "$work/base" && cp --remove-destination ./*.reg "$prefix.new/"); then
       rm -rf "$prefix.new"
@@ -154,8 +161,8 @@ run_version() {
     mv "$prefix.new" "$prefix"
     # Pose as the version; windows not managed, so that closing one does
     # not wait for a window manager that Xvfb does not have.
-    wine reg add 'HKCU\Software\Wine' /v Version /d "$v" /f >/dev/null 2>&1 &&
-      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    "$TACHY_WINE" reg add 'HKCU\Software\Wine' /v Version /d "$v" /f >/dev/null 2>&1 &&
+      "$TACHY_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     rc=$?
     wineserver -w
     [ $rc -eq 0 ] && touch "$prefix/.tachy-matrix"
@@ -168,7 +175,7 @@ run_version() {
     mkdir -p "$work/$v.diff"
     export=(--export "$(winpath "$work/$v.diff")")
   fi
-  timeout 240 wine "$driver" --version "$v" --package 'C:\Tachymark' \
+  timeout 240 "$TACHY_WINE" "$driver" --version "$v" --package 'C:\Tachymark' \
     --standin "$(winpath "$bin/standin.exe")" --missing "${missing_arg:-none}" \
     "${export[@]}" > "$work/$v.log" 2> "$work/$v.err"
   rc=$?

@@ -75,6 +75,7 @@ foreach(src ${tachy_win_tests})
   set_tests_properties(win.${name} PROPERTIES
     ENVIRONMENT "${tachy_win_env}"
     RESOURCE_GROUPS ${tachy_wine_lane}
+    LABELS wine
     TIMEOUT 300)
   # A test program may bring resources of its own (<name>.rc) and more runs
   # or properties (<name>.cmake, included here with `name` set).
@@ -91,7 +92,7 @@ if(TARGET system_wintest)
                    --app system_wintest.exe ${TACHY_WINEPREFIX}
                    ${TACHY_WINEPREFIX}-lane1)
   set_tests_properties(win.system_wintest.setup PROPERTIES
-    FIXTURES_SETUP system_version)
+    FIXTURES_SETUP system_version LABELS wine)
   set_tests_properties(win.system_wintest PROPERTIES
     FIXTURES_REQUIRED system_version)
   foreach(lang "en_US.UTF-8=0x0409" "de_DE.UTF-8=0x0407" "fr_FR.UTF-8=0x040C"
@@ -106,20 +107,22 @@ if(TARGET system_wintest)
       # One Wine program at a time in a prefix: a language run beside a
       # GUI test once hung on exit until its time-out.
       RESOURCE_GROUPS ${tachy_wine_lane}
+      LABELS wine
       TIMEOUT 120)
   endforeach()
 endif()
 
-# The deliverables load on Windows 95 and NT 4: machine, subsystem version
-# and every import checked against scripts/imports-allowlist.txt; and the
-# check itself catches a C runtime import, a later comctl32 function and a
-# newer subsystem.
-if(TARGET tachpage AND TARGET tachinst)
+# The release is the 32-bit pair, checked statically on every machine (label
+# "release"; no Wine needed): they load on Windows 95 and NT 4 (machine,
+# subsystem version and every import checked against
+# scripts/imports-allowlist.txt; the check itself catches a C runtime
+# import, a later comctl32 function and a newer subsystem), export what the
+# shell calls, and run no static constructors. The win64 tree's test builds
+# are not held to the PE32 format.
+if(TACHY_WINEARCH STREQUAL "win32" AND TARGET tachpage AND TARGET tachinst)
   add_test(NAME imports.deliverables
            COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-imports.sh
                    $<TARGET_FILE:tachpage> $<TARGET_FILE:tachinst>)
-endif()
-if(TARGET tachpage AND TARGET tachinst)
   add_test(NAME deliverables.exports.tachpage
            COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-exports.sh
                    $<TARGET_FILE:tachpage>
@@ -131,10 +134,17 @@ if(TARGET tachpage AND TARGET tachinst)
            COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-no-ctors.sh
                    ${CMAKE_BINARY_DIR}/bin/tachpage.map
                    ${CMAKE_BINARY_DIR}/bin/tachinst.map)
+  add_test(NAME imports.selftest
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-imports-selftest.sh
+                   ${CMAKE_CURRENT_BINARY_DIR}/imports-selftest)
+  set_tests_properties(imports.selftest PROPERTIES
+    ENVIRONMENT "TACHY_MINGW_CC=${CMAKE_C_COMPILER}")
+  # The budget: 32 KiB each, what a user copies onto a floppy with room to spare.
+  add_test(NAME release.sizes
+           COMMAND sh -c "for f; do s=$(stat -c %s \"$f\") || exit 1; echo \"$f: $s bytes (budget 32768)\"; [ $s -le 32768 ] || exit 1; done"
+                   sizes $<TARGET_FILE:tachpage> $<TARGET_FILE:tachinst>)
+  set_tests_properties(release.sizes imports.deliverables deliverables.exports.tachpage
+    deliverables.exports.tachinst deliverables.noctors imports.selftest
+    PROPERTIES LABELS release)
 endif()
-add_test(NAME imports.selftest
-         COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-imports-selftest.sh
-                 ${CMAKE_CURRENT_BINARY_DIR}/imports-selftest)
-set_tests_properties(imports.selftest PROPERTIES
-  ENVIRONMENT "TACHY_MINGW_CC=${CMAKE_C_COMPILER}")
 add_subdirectory(${CMAKE_CURRENT_SOURCE_DIR}/matrix ${CMAKE_CURRENT_BINARY_DIR}/matrix)

@@ -14,5 +14,6 @@ foreach(run "french;fr_FR.UTF-8;12" "german;de_DE.UTF-8;7")
   set_tests_properties(win.${name}.${tag} PROPERTIES
     ENVIRONMENT "${tachy_win_env};LC_ALL=${locale};TACHY_INST_LANG=${langid}"
     RESOURCE_GROUPS ${tachy_wine_lane}
+    LABELS wine
     TIMEOUT 300)
 endforeach()

@@ -111,7 +111,7 @@ inline std::string ModulePath(HMODULE module) {
 
 template <typename F>
 F PageExport(const char* name) {
-  return reinterpret_cast<F>(GetProcAddress(PageModule(), name));
+  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(PageModule(), name)));
 }
 
 inline HRESULT CanUnloadNow() {
@@ -448,10 +448,12 @@ inline int RunChild(const char* version, const std::string& lcAll = "") {
     GetTempPathA(sizeof temp, temp);
     GetTempFileNameA(temp, "pgt", 0, done);
     DeleteFileA(done);
-    const bool usrBin = GetFileAttributesA("Z:\\usr\\bin\\wine") != INVALID_FILE_ATTRIBUTES;
+    // The Wine of this program's architecture (scripts/wine-run.sh says which).
+    std::string wine = Env("TACHY_WINE");
+    if (wine.empty()) wine = "/usr/bin/wine";
     cmd = "/usr/bin/env LC_ALL=" + lcAll + " PAGETEST_LANG=" + lcAll + " PAGETEST_CHILD=" +
-          child + " \"PAGETEST_DONE=" + done + "\" WINEPREFIX=" + prefix +
-          (usrBin ? " /usr/bin/wine \"" : " wine \"") + self + "\"";
+          child + " \"PAGETEST_DONE=" + done + "\" WINEPREFIX=" + prefix + " " + wine + " \"" +
+          self + "\"";
   }
   const int code = RunProcess(cmd, !done[0]);
   SetEnvironmentVariableA("PAGETEST_CHILD", nullptr);

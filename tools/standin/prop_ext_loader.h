@@ -23,14 +23,16 @@ typedef HPSXA(WINAPI* CreateArrayFn)(HKEY, LPCWSTR, UINT);
 typedef UINT(WINAPI* AddFromArrayFn)(HPSXA, LPFNADDPROPSHEETPAGE, LPARAM);
 typedef void(WINAPI* DestroyArrayFn)(HPSXA);
 
-// Older shell32 versions export these by ordinal only.
-inline FARPROC ShellFunction(const char* name, WORD ordinal) {
+// Older shell32 versions export these by ordinal only. Handed back as the
+// generic function type, which casts to the real one without a warning.
+typedef void (*AnyFunction)();
+inline AnyFunction ShellFunction(const char* name, WORD ordinal) {
   HMODULE shell = GetModuleHandleA("shell32.dll");
   if (!shell) shell = LoadLibraryA("shell32.dll");
   if (!shell) return nullptr;
   FARPROC f = GetProcAddress(shell, name);
   if (!f) f = GetProcAddress(shell, MAKEINTRESOURCEA(ordinal));
-  return f;
+  return reinterpret_cast<AnyFunction>(f);
 }
 
 class HandlerPages {

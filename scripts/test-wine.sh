@@ -1,16 +1,20 @@
 #!/bin/bash
-# Runs the win32 tree's tests: every Windows test program under 32-bit Wine
-# and the import check of the deliverables. The Wine tests run in two lanes
+# Runs a Windows build tree's tests: every Windows test program under the
+# Wine of the tree's architecture (32-bit Wine for build/win32, 64-bit Wine
+# for build/win64) and the tree's other tests. The Wine tests run in two lanes
 # side by side (see scripts/wine-run.sh), each with an Xvfb display and a
 # Wine prefix of its own: <tree>/wineprefix and <tree>/wineprefix-lane1.
 # Both wineservers and both displays are stopped at the end, also on
 # failure or interruption.
 #
-#   scripts/test-win32.sh BUILD_TREE [ctest args...]
+#   scripts/test-wine.sh BUILD_TREE [ctest args...]
 set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-tree="$(cd "${1:?usage: test-win32.sh BUILD_TREE}" && pwd)"
+tree="$(cd "${1:?usage: test-wine.sh BUILD_TREE [ctest args...]}" && pwd)"
 shift
+. "$here/wine-env.sh"
+export TACHY_WINEARCH="$(tachy_tree_arch "$tree")"
+tachy_wine "$TACHY_WINEARCH"
 export TACHY_WINEPREFIX="$tree/wineprefix"
 lanes=("$TACHY_WINEPREFIX" "$TACHY_WINEPREFIX-lane1")
 xservers=()
@@ -47,8 +51,8 @@ export DISPLAY="${displays[0]}" TACHY_LANE1_DISPLAY="${displays[1]}"
 # it and stays. It also lets Wine draw every window's frame itself
 # (Managed=N): there is no window manager on Xvfb, and Wine would wait
 # about 2 s whenever it shows or hides a managed window.
-"$here/wine-init.sh" "${lanes[1]}" & init=$!
-"$here/wine-init.sh" "${lanes[0]}" || exit 1
+"$here/wine-init.sh" "${lanes[1]}" "$WINEARCH" & init=$!
+"$here/wine-init.sh" "${lanes[0]}" "$WINEARCH" || exit 1
 wait $init || exit 1
 for prefix in "${lanes[@]}"; do
   WINEPREFIX="$prefix" wineserver -p </dev/null >/dev/null 2>&1 &
@@ -56,10 +60,20 @@ for prefix in "${lanes[@]}"; do
 done
 client() {
   DISPLAY="$2" WINEPREFIX="$1" WINEDEBUG=-all \
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    "$TACHY_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 }
 client "${lanes[1]}" "$TACHY_LANE1_DISPLAY" & init=$!
 client "${lanes[0]}" "$DISPLAY"
 wait $init
 
-ctest --test-dir "$tree" --output-on-failure -j"${JOBS:-2}" "$@"
+# A lane that ran no Wine test has proven nothing: ctest's label summary
+# counts the tests labelled "wine" that ran.
+log="$tree/test-wine.log"
+ctest --test-dir "$tree" --output-on-failure -j"${JOBS:-2}" "$@" 2>&1 | tee "$log"
+rc=${PIPESTATUS[0]}
+ran="$(sed -n 's/^wine *=.*(\([0-9]*\) tests*).*/\1/p' "$log" | head -n1)"
+if [ "${ran:-0}" -eq 0 ]; then
+  echo "test-wine: no Wine test ran in $tree" >&2
+  exit 1
+fi
+exit $rc
