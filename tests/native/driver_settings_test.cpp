@@ -357,7 +357,8 @@ TEST(LoadSettings, WriteThroughReachesEveryAdapter) {
 
 TEST(ApplySettings, NineXWritesEveryAdapter) {
   // Two boards, and sixteen: a full list, with no free slot to end it.
-  const std::vector<int> two = {0, 2}, full = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+  std::vector<int> two = {0, 2}, full;
+  for (int n = 0; n < kMaxAdapters; ++n) full.push_back(n);
   for (const std::vector<int>& boards : {two, full}) {
     SCOPED_TRACE(boards.size());
     Page page;

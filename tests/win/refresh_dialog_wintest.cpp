@@ -168,8 +168,9 @@ void Choose(HWND d, int listId, const std::string& entry, bool mouse) {
 
 // A scenario as steps "verb id=value". Acting: click, pick (mouse), keypick (keyboard),
 // type (digits into an edit field in place of its text), key tab|esc|enter, alt <mnemonic
-// or F4>, add (an entry at the end of a list, as a hostile rate list would give it). Checking the dialog: text (id 0: the caption), list (the entries after the
-// English words, comma-separated), sel, marks (the depth buttons), focus, on/off,
+// or F4>, add (an entry put at the end of a list by hand).
+// Checking the dialog: text (id 0: the caption), list (the entries after the English
+// words, comma-separated), sel, marks (the depth buttons), focus, on/off,
 // checked/unchecked, closed, visible; the id "rows" or "rows7-14" names those rows (their
 // label and list for on/off). Checking the registry: pref <name>, rate <key> (RefreshRate;
 // "*/..." on both Voodoo3 adapters) and nokey <key>, keys named as KeyOf names them.
@@ -344,8 +345,9 @@ TEST_F(RefreshDialogTest, OpensWithTheSelectedAdaptersStoredChoices) {
     }
     EXPECT_EQ(walk, (std::vector<int>{1024, 1025, 1019, 1020, 1021, 1022, 1023, 1032, 1028, 1050,
                                       1033, 1034, 2, 1}));
-    // An entry longer than any text buffer of the dialog, chosen: it cannot be taken, and
-    // the row stores what it read (1152x864 keeps 100).
+    // An entry longer than any text buffer of the dialog, chosen: it is not taken, and the
+    // row stores what it read (1152x864 keeps 100). Only by hand: the store cuts a rate
+    // list's entries to 127 characters.
     const std::string hostile = "85" + std::string(1000, 'x');
     Steps(d, {"add 1021=" + hostile, "keypick 1021=" + hostile});
     // OK writes both adapters' 8-bit rows where the key exists.
