@@ -146,13 +146,16 @@ void PageModel::OnFactoryDefaults() {
 void PageModel::OnRefreshRates() { view_->RunRefreshRates(); }
 
 bool PageModel::OnApply() {
-  if (ApplySettings(Context(), &settings, 1)) {
+  // The sheet applies every page it has created, also one the user did not
+  // touch. Such a page still writes what it loaded, but when that is refused
+  // (no administrator rights on NT) the user has lost nothing: no box, and
+  // the sheet may close. Only a change of the user's that cannot be saved
+  // is told, and it keeps the page modified and the sheet open.
+  if (ApplySettings(Context(), &settings, 1) == 0 || !modifiedSent) {
     ClearModified();
     return true;
   }
   ShowNotSaved();
-  // The changes are still unsaved: keep Apply available.
-  MarkModified();
   return false;
 }
 

@@ -119,9 +119,10 @@ class PageModel {
   void OnEnableClock();
   void OnFactoryDefaults();
   void OnRefreshRates();
-  // The sheet applies. Returns false when the driver's values could not all
-  // be written: the user has been told, the page stays modified, and the
-  // sheet must not close over the unsaved settings.
+  // The sheet applies. Returns false when a change the user made could not
+  // be written in full: the user has been told, the page stays modified,
+  // and the sheet must not close over the unsaved settings. A page left
+  // untouched since it opened or since its last successful Apply never fails.
   bool OnApply();
   // The sheet is cancelled (reset).
   void OnCancel();

@@ -117,20 +117,19 @@ int32_t ReadClock(Registry& reg, PlatformKind kind, const char* keyPath,
   return clock;
 }
 
-// Sets a value to the text "0" or deletes it. Deleting an absent value is
-// success.
-bool WriteSwitch(Registry& reg, RegKey key, const char* name, int32_t on) {
-  if (on) return SetText(reg, key, name, "0") == kErrorSuccess;
-  long result = reg.DeleteValue(key, name);
-  return result == kErrorSuccess || result == kErrorFileNotFound;
-}
-
-// Opens or creates one driver key for writing; false when that fails.
-bool CreateDriverKey(Registry& reg, const char* path, const char* className,
-                     RegKey* key) {
-  *key = 0;
-  return reg.CreateKey(kHkeyLocalMachine, path, className, kWriteAccess,
-                       key) == kErrorSuccess;
+// Opens or creates a driver key (its class string is the value's name) and
+// sets the value, or deletes it when `data` is null. True when it was
+// stored; deleting an absent value is success.
+bool StoreDriverValue(Registry& reg, const char* path, const char* name,
+                      uint32_t type, const void* data, uint32_t size) {
+  RegKey key = 0;
+  if (reg.CreateKey(kHkeyLocalMachine, path, name, kWriteAccess, &key) !=
+      kErrorSuccess)
+    return false;
+  long result = data ? reg.SetValue(key, name, type, data, size)
+                     : reg.DeleteValue(key, name);
+  reg.CloseKey(key);
+  return result == kErrorSuccess || (!data && result == kErrorFileNotFound);
 }
 
 void WriteLimit(Registry& reg, const char* name, int32_t value) {
@@ -253,13 +252,15 @@ bool LoadSettings(const SettingsContext& ctx, DriverSettings* settings) {
                static_cast<int>(limit), words[1]);
     ctx.messages->Show(ctx.owner, message, kMessageCaption, kMbOk);
     settings->currentClock = limit;
-    return ApplySettings(ctx, settings, 2);
+    // The switches go back as they were loaded: only a clock that was not
+    // stored goes against what the message has just said.
+    return (ApplySettings(ctx, settings, 2) & kClockNotStored) == 0;
   }
   return true;
 }
 
-bool WriteAdapterSettings(const SettingsContext& ctx, DriverSettings* settings,
-                          int32_t instance) {
+int WriteAdapterSettings(const SettingsContext& ctx, DriverSettings* settings,
+                         int32_t instance) {
   Registry& reg = *ctx.registry;
   const bool nt = IsNT(ctx.platformKind);
 
@@ -270,52 +271,44 @@ bool WriteAdapterSettings(const SettingsContext& ctx, DriverSettings* settings,
 
   DriverKeys keys;
   GetDriverKeys(ctx.platformKind, instance, &keys);
-  bool ok = true;
-  RegKey key = 0;
 
-  // The clock: text on the 9x family, a DWORD on NT; removed when the
-  // adjustment is off.
-  const char* clockName = nt ? kValueGraphicsClocking : kValueGrxclock;
-  if (CreateDriverKey(reg, keys.clock, clockName, &key)) {
-    if (settings->enableClock) {
-      long result =
-          nt ? SetDword(reg, key, clockName,
-                        static_cast<uint32_t>(settings->currentClock))
-             : SetDecimal(reg, key, clockName, settings->currentClock);
-      ok = result == kErrorSuccess && ok;
-    } else {
-      long result = reg.DeleteValue(key, clockName);
-      ok = (result == kErrorSuccess || result == kErrorFileNotFound) && ok;
-    }
-    reg.CloseKey(key);
-  } else {
-    ok = false;
-  }
+  // The clock: decimal text on the 9x family, a little-endian DWORD on NT;
+  // removed when the adjustment is off.
+  const uint32_t clock = static_cast<uint32_t>(settings->currentClock);
+  const unsigned char dword[4] = {static_cast<unsigned char>(clock),
+                                  static_cast<unsigned char>(clock >> 8),
+                                  static_cast<unsigned char>(clock >> 16),
+                                  static_cast<unsigned char>(clock >> 24)};
+  char text[24];
+  const uint32_t textBytes = static_cast<uint32_t>(
+      FormatDecimal(text, sizeof text, settings->currentClock) + 1);
+  const void* clockData = nt ? static_cast<const void*>(dword) : text;
+  int failed = 0;
+  if (!StoreDriverValue(reg, keys.clock,
+                        nt ? kValueGraphicsClocking : kValueGrxclock,
+                        nt ? kRegDword : kRegSz,
+                        settings->enableClock ? clockData : nullptr,
+                        nt ? 4 : textBytes))
+    failed = kClockNotStored;
 
-  if (CreateDriverKey(reg, keys.glide, kValueGlideSwap, &key)) {
-    ok = WriteSwitch(reg, key, kValueGlideSwap, settings->glideVsyncOff) && ok;
-    reg.CloseKey(key);
-  } else {
-    ok = false;
-  }
-
-  // NT keeps a second swap interval under Device0 that follows the Glide
-  // switch; the 9x family has the Direct3D one per adapter.
-  const char* swapKey = nt ? keys.clock : keys.d3d;
-  int32_t swapOn = nt ? settings->glideVsyncOff : settings->d3dVsyncOff;
-  if (CreateDriverKey(reg, swapKey, kValueD3dSwap, &key)) {
-    ok = WriteSwitch(reg, key, kValueD3dSwap, swapOn) && ok;
-    reg.CloseKey(key);
-  } else {
-    ok = false;
-  }
-  return ok;
+  // A switch that is on is the text "0". NT keeps a second swap interval
+  // under Device0 that follows the Glide switch; the 9x family has the
+  // Direct3D one per adapter.
+  const int32_t swapOn = nt ? settings->glideVsyncOff : settings->d3dVsyncOff;
+  const bool glideStored =
+      StoreDriverValue(reg, keys.glide, kValueGlideSwap, kRegSz,
+                       settings->glideVsyncOff ? "0" : nullptr, 2);
+  const bool swapStored =
+      StoreDriverValue(reg, nt ? keys.clock : keys.d3d, kValueD3dSwap, kRegSz,
+                       swapOn ? "0" : nullptr, 2);
+  if (!glideStored || !swapStored) failed |= kOtherNotStored;
+  return failed;
 }
 
-bool ApplySettings(const SettingsContext& ctx, DriverSettings* settings,
-                   int mode) {
+int ApplySettings(const SettingsContext& ctx, DriverSettings* settings,
+                  int mode) {
   Registry& reg = *ctx.registry;
-  bool ok = true;
+  int failed = 0;
 
   if (mode == 1) {
     // EnableClock goes into the product key only when the key exists: a
@@ -328,23 +321,23 @@ bool ApplySettings(const SettingsContext& ctx, DriverSettings* settings,
     if (result == kErrorSuccess) {
       if (SetDecimal(reg, key, kValueEnableClock, settings->enableClock) !=
           kErrorSuccess)
-        ok = false;
+        failed = kOtherNotStored;
       reg.CloseKey(key);
     } else if (result != kErrorFileNotFound) {
-      ok = false;
+      failed = kOtherNotStored;
     }
   }
 
   if (IsNT(ctx.platformKind)) {
-    ok = WriteAdapterSettings(ctx, settings, 0) && ok;
+    failed |= WriteAdapterSettings(ctx, settings, 0);
   } else if (ctx.adapters && ctx.adapters->selected != -1) {
     for (int i = 0; i < kMaxAdapters; ++i) {
       int32_t instance = ctx.adapters->instances[i];
       if (instance < 0) break;
-      ok = WriteAdapterSettings(ctx, settings, instance) && ok;
+      failed |= WriteAdapterSettings(ctx, settings, instance);
     }
   }
-  return ok;
+  return failed;
 }
 
 }  // namespace tachy

@@ -186,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   reg.ResetCalls();
   const int32_t clockBefore = s.currentClock;
-  bool ok = ApplySettings(ctx, &s, mode);
+  bool ok = ApplySettings(ctx, &s, mode) == 0;
   const bool writes = fault::IsNT(kind) || list.selected != -1;
   RequireRecord(s, kind, "ApplySettings", writes);
   if (!writes) Require(s.currentClock == clockBefore, "clock changed without any adapter");

@@ -268,11 +268,10 @@ inline WritePolicy InstallerPolicy(PlatformKind kind, const AdapterList& list,
 
 // A failed write: a create or set, or a deletion or open for writing that
 // failed other than for a missing target. An action must report failure
-// exactly then. Writes to `quiet` (allowed to fail silently) do not count.
-inline bool AnyWriteFailed(const MemoryRegistry& reg, std::string* which = nullptr,
-                           const char* quiet = nullptr) {
+// exactly then.
+inline bool AnyWriteFailed(const MemoryRegistry& reg, std::string* which = nullptr) {
   for (const MemoryRegistry::Call& c : reg.Calls()) {
-    if (c.result == kErrorSuccess || (quiet && c.path == quiet)) continue;
+    if (c.result == kErrorSuccess) continue;
     const bool absent = c.result == kErrorFileNotFound;
     const bool failed =
         c.op == MemoryRegistry::kOpCreate || c.op == MemoryRegistry::kOpSet ||

@@ -225,10 +225,15 @@ TEST(PageModel, ApplyWritesAndClearsModified) {
   EXPECT_TRUE(p.view.boxes.empty());
 }
 
-TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
+// A change that cannot be saved is told and keeps the page modified (the
+// sheet stays open). A page untouched since it opened or since its last
+// successful Apply writes all the same but, refused, has lost nothing: no
+// box, and the sheet may close.
+TEST(PageModel, FailedApplyIsReportedOnlyForAChange) {
   struct Case { uint16_t lang; int32_t messageId; bool changedFirst; } cases[] = {
       {0x0409, 118, true}, {0x040C, 119, false}, {0x0407, 120, true}};
   const std::string kDefault0 = std::string(kClass0) + "\\DEFAULT";
+  const char* kDisplayClass = "HKLM\\System\\CurrentControlSet\\Services\\Class\\Display";
   for (const Case& c : cases) {
     const Boxes notSaved = {{"S" + std::to_string(c.messageId), "Tachymark"}};
     // A clock above the limit, then the Apply failure words if its reset is refused.
@@ -242,16 +247,29 @@ TEST(PageModel, FailedApplyIsReportedAndKeepsThePageModified) {
       EXPECT_EQ(q.view.boxes, refused ? notSaved : Boxes{});
       EXPECT_EQ(q.reg.Text(kDefault0, "Grxclock"), refused ? "250" : "220");
       EXPECT_EQ(q.model.settings.currentClock, 220);
+      if (!refused) continue;
+      // That failure was told once; after a change the next one is told too.
+      q.Steps({"apply", "sheet=-", "glide", "failed apply", "modified=1", "sheet=-+"});
+      EXPECT_EQ(q.view.boxes, Boxes(2, notSaved[0]));
     }
     Page p;
     p.sys.languageId = c.lang;
     p.Steps({"init", c.changedFirst ? "glide" : "sheet="});
-    p.reg.MakeReadOnly("HKLM\\System\\CurrentControlSet\\Services\\Class\\Display");
-    // One PSM_CHANGED in all (from the change or the failure).
-    p.Steps({"failed apply", "modified=1", "sheet=+"});
-    EXPECT_EQ(p.view.boxes, notSaved);
+    p.reg.MakeReadOnly(kDisplayClass);
+    if (c.changedFirst) {
+      p.Steps({"failed apply", "modified=1", "sheet=+"});
+      EXPECT_EQ(p.view.boxes, notSaved);
+    } else {
+      p.Steps({"apply", "modified=0", "sheet=-"});
+      EXPECT_EQ(p.view.boxes, Boxes{});
+    }
+    EXPECT_NE(regtest::CountCalls(p.reg, MemoryRegistry::kOpCreate), 0u);  // tried all the same
     p.reg.ClearFaults();
     p.Steps({"apply", "modified=0"});
+    // Untouched again since that Apply: a refusal now says nothing.
+    p.reg.MakeReadOnly(kDisplayClass);
+    p.Steps({"apply", "modified=0"});
+    EXPECT_EQ(p.view.boxes.size(), c.changedFirst ? 1u : 0u);
   }
 }
 

@@ -402,11 +402,18 @@ TEST_F(RefreshStoreTest, ListEndsAtTheFirstFreeSlotOrAfterSixteen) {
   EXPECT_EQ(reg.Text(DefaultPath(1), "RefreshRate"), "-1");
   EXPECT_FALSE(reg.ValueExists(DefaultPath(4), "RefreshRate"));
 
-  for (int i = 0; i < kMaxAdapters; ++i) reg.AddKey(DefaultPath(i));
+  // A full list: no free slot ends it. Save reaches each adapter once.
+  for (int i = 0; i < kMaxAdapters; ++i) {
+    reg.AddKey(DefaultPath(i));
+    reg.AddKey(ModeKey(i, 16, "800,600"));
+  }
+  source.selected[1] = "72";
   reg.ResetCalls();
-  WriteAdapterRefreshSetting(reg, Adapters({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}),
-                             RefreshDefault);
-  EXPECT_EQ(CallsOf(MemoryRegistry::kOpSet).size(), 16u);
+  Save({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}, 16, 0, RefreshDefault);
+  EXPECT_EQ(CallsOf(MemoryRegistry::kOpSet).size(), 2u * kMaxAdapters);
+  for (int i = 0; i < kMaxAdapters; ++i)
+    regtest::ExpectValues(reg, {{DefaultPath(i), "RefreshRate", "0"},
+                               {ModeKey(i, 16, "800,600"), "RefreshRate", "72"}});
 }
 
 TEST_F(RefreshStoreTest, RegistryFaultsFallBackSilently) {

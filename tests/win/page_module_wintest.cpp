@@ -119,10 +119,13 @@ TEST_F(Module, ExtensionObjectInterfaces) {
   UINT count = 7;
   EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
   EXPECT_EQ(count, 0u);
-  wchar_t name[] = L"Anything";
-  LPOLESTR names[] = {name};
-  DISPID id = 0;
-  EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
+  // Every name is unknown; nothing is written past the caller's three ids.
+  wchar_t first[] = L"Anything", second[] = L"Apply", third[] = L"Refresh";
+  LPOLESTR names[] = {first, second, third};
+  DISPID ids[5] = {7, 7, 7, 7, 7};
+  EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 3, 0, ids), DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(std::vector<DISPID>(ids, ids + 5),
+            (std::vector<DISPID>{DISPID_UNKNOWN, DISPID_UNKNOWN, DISPID_UNKNOWN, 7, 7}));
   DISPPARAMS none = {};
   EXPECT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
             DISP_E_MEMBERNOTFOUND);

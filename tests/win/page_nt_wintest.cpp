@@ -50,15 +50,38 @@ TEST_F(NtTab, ClockAboveTheLimitIsResetAndWrittenThrough) {
   s.Steps({"dword device/GraphicsClocking=220", "text 1005=220"});
 }
 
+// A user without administrator rights: the driver's keys refuse writes.
+void DenyDriverKeys(bool deny) {
+  for (const char* key : {"device", "ntglide"}) DenyWrites(KeyOf(key), deny);
+}
+
+TEST_F(NtTab, UntouchedOkClosesWithoutAdministratorRights) {
+  PutDword(KeyOf("device"), "GraphicsClocking", 175);
+  PutText(kNtGlide, "FX_GLIDE_SWAPINTERVAL", "1");
+  DenyDriverKeys(true);
+  s.Open();
+  // The refused rewrite of what the tab loaded loses nothing: no box, the sheet closes.
+  s.Steps({"text 1005=175", "checked 1006", "press ok", "finished", "boxes=0",
+           "dword device/GraphicsClocking=175", "reg ntglide/FX_GLIDE_SWAPINTERVAL=1"});
+  DenyDriverKeys(false);
+}
+
 TEST_F(NtTab, RefusedResetIsReportedAfterTheLimitMessage) {
   PutDword(KeyOf("device"), "GraphicsClocking", 250);
-  DenyWrites(KeyOf("device"), true);  // a user without administrator rights
+  PutText(kNtGlide, "FX_GLIDE_SWAPINTERVAL", "0");
+  DenyDriverKeys(true);
   s.Open();
-  DenyWrites(KeyOf("device"), false);
   ExpectBoxes({{"Tachy", kAboveLimit, s.sheet}, {"Tachymark", kApplyFailed, s.sheet}});
+  // Told once: OK on the untouched tab closes the sheet.
+  s.Steps({"press ok", "finished", "boxes=2", "dword device/GraphicsClocking=250"});
+  // A change that cannot be saved is told and keeps the sheet open.
+  s.Open();
+  s.Steps({"boxes=4", "checked 1006", "click 1006", "press ok", "open", "apply on", "boxes=5"});
+  DenyDriverKeys(false);
   // The page keeps the limit: an Apply that may write stores it.
-  s.Steps({"dword device/GraphicsClocking=250", "text 1005=220", "click 1006", "press apply",
-           "dword device/GraphicsClocking=220", "boxes=2"});
+  s.Steps({"dword device/GraphicsClocking=250", "text 1005=220", "press apply",
+           "dword device/GraphicsClocking=220", "reg ntglide/FX_GLIDE_SWAPINTERVAL=<absent>",
+           "boxes=5"});
 }
 
 }  // namespace

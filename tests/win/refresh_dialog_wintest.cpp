@@ -78,10 +78,10 @@ bool Dropped(HWND list) { return SendMessageA(list, CB_GETDROPPEDSTATE, 0, 0) !=
 std::vector<std::string> Entries(HWND d, int listId) {
   std::vector<std::string> out;
   for (LRESULT i = 0, n = SendMessageA(Item(d, listId), CB_GETCOUNT, 0, 0); i < n; ++i) {
-    char text[512] = {};
-    if (SendMessageA(Item(d, listId), CB_GETLBTEXTLEN, i, 0) < LRESULT{sizeof text})
-      SendMessageA(Item(d, listId), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-    out.push_back(text);
+    const LRESULT length = SendMessageA(Item(d, listId), CB_GETLBTEXTLEN, i, 0);
+    std::string text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, '\0');
+    SendMessageA(Item(d, listId), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
+    out.push_back(text.c_str());
   }
   return out;
 }
@@ -168,8 +168,9 @@ void Choose(HWND d, int listId, const std::string& entry, bool mouse) {
 
 // A scenario as steps "verb id=value". Acting: click, pick (mouse), keypick (keyboard),
 // type (digits into an edit field in place of its text), key tab|esc|enter, alt <mnemonic
-// or F4>. Checking the dialog: text (id 0: the caption), list (the entries after the
-// English words, comma-separated), sel, marks (the depth buttons), focus, on/off,
+// or F4>, add (an entry put at the end of a list by hand).
+// Checking the dialog: text (id 0: the caption), list (the entries after the English
+// words, comma-separated), sel, marks (the depth buttons), focus, on/off,
 // checked/unchecked, closed, visible; the id "rows" or "rows7-14" names those rows (their
 // label and list for on/off). Checking the registry: pref <name>, rate <key> (RefreshRate;
 // "*/..." on both Voodoo3 adapters) and nokey <key>, keys named as KeyOf names them.
@@ -195,6 +196,8 @@ void Steps(HWND d, const std::vector<std::string>& steps) {
       ClickAt(d, gui::Centre(Item(d, id)));
     } else if (verb == "pick" || verb == "keypick") {
       Choose(d, id, value, verb == "pick");
+    } else if (verb == "add") {
+      SendMessageA(Item(d, id), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(value.c_str()));
     } else if (verb == "type") {
       ClickEdit(d, id);
       Keys(d, {VK_END});
@@ -342,6 +345,11 @@ TEST_F(RefreshDialogTest, OpensWithTheSelectedAdaptersStoredChoices) {
     }
     EXPECT_EQ(walk, (std::vector<int>{1024, 1025, 1019, 1020, 1021, 1022, 1023, 1032, 1028, 1050,
                                       1033, 1034, 2, 1}));
+    // An entry longer than any text buffer of the dialog, chosen: it is not taken, and the
+    // row stores what it read (1152x864 keeps 100). Only by hand: the store cuts a rate
+    // list's entries to 127 characters.
+    const std::string hostile = "85" + std::string(1000, 'x');
+    Steps(d, {"add 1021=" + hostile, "keypick 1021=" + hostile});
     // OK writes both adapters' 8-bit rows where the key exists.
     Steps(d, {"click 1", "closed", "rate */8/640,480=72", "rate */8/800,600=<absent>",
               "rate */8/960,720=-1", "rate 0002/8/1024,768=70", "rate */8/1152,864=100",
