@@ -13,7 +13,9 @@
 tachy_wine() {
   export WINEARCH="$1"
   export WINEDEBUG="${TACHY_WINEDEBUG:--all}"  # TACHY_WINEDEBUG=+reg etc. to trace
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # No Mono or Gecko; and no winedbg: a program that crashes ends at once
+  # (with a non-zero exit code) instead of waiting on Wine's crash dialog.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
   if [ "$1" = win64 ]; then
     export TACHY_WINE=/usr/lib/wine/wine64 WINELOADER=/usr/lib/wine/wine64
   else
