@@ -9,19 +9,23 @@
 #   make run    build and pack the deliverables, install them with the real
 #               TACHINST.EXE into a Wine prefix posing as Windows 98 with a
 #               Voodoo3 3000, and open Display Properties on the tab
-#               (scripts/run.sh; without a display it saves pictures)
-#
-# Lanes: scripts/lanes.sh tells whether this machine runs 32-bit programs;
-# TACHY_LANES=win64 forces the 64-bit lane alone on any machine.
-#   make screenshots  regenerate the pictures in docs/ from this build
+#               (scripts/run.sh; without a display it saves pictures). Where
+#               32-bit programs cannot run, the 64-bit test build (build/win64)
+#               goes the same way under 64-bit Wine.
+#   make screenshots  regenerate the pictures in docs/ from this build (the
+#               same choice of build as make run)
 #   make dist   build TACHPAGE.DLL and TACHINST.EXE and pack the release:
 #               dist/tachymark-3.2.zip (with the read-me in English, French
 #               and German), the same files as a floppy image (.img) and a
 #               CD image (.iso), and dist/SHA256SUMS
-#   make bench  print the release budgets: sizes, sheet-opening cost, registry
-#               calls (scripts/bench.sh)
+#   make bench  print the release budgets: sizes (of the 32-bit release pair),
+#               sheet-opening cost (in the first Wine lane this machine runs),
+#               registry calls (scripts/bench.sh)
 #   make check-repro  build the deliverables again in a second tree and check
 #               that the package comes out byte for byte the same
+#
+# Lanes: scripts/lanes.sh tells whether this machine runs 32-bit programs;
+# TACHY_LANES=win64 forces the 64-bit lane alone on any machine.
 
 SHELL := /bin/bash
 JOBS ?= 2
@@ -33,10 +37,15 @@ WIN64 := $(ROOT)/build/win64
 DIST := $(ROOT)/dist
 VERSION := $(shell sed -n 's/^project.tachymark VERSION \([0-9]*\.[0-9]*\).*/\1/p' $(ROOT)/CMakeLists.txt)
 ZIP := $(DIST)/tachymark-$(VERSION).zip
+# The first Wine lane this machine runs: win32, else win64 (scripts/lanes.sh).
+# Only the targets that run Windows programs ask.
+LANE = $(firstword $(shell $(ROOT)/scripts/lanes.sh 2>/dev/null))
+# What make run and make screenshots say first when they use the 64-bit build.
+WIN64_NOTE = $(shell $(ROOT)/scripts/lanes.sh --why), so this runs the 64-bit test build of the same sources (build/win64); the release is still the 32-bit pair in dist/.
 
 .PHONY: all test run dist setup native native-asan win32 win64 release \
         test-native test-native-asan test-release test-win32 test-win64 clean \
-        fuzz bench check-repro screenshots
+        fuzz bench check-repro screenshots run-lane
 
 all: native win32 win64
 
@@ -114,22 +123,43 @@ test: setup
 fuzz: setup
 	$(ROOT)/scripts/fuzz.sh
 
-dist: setup
+dist: $(SETUP)
 	cmake --preset win32 -S $(ROOT) >/dev/null
 	cmake --build $(WIN32) -j$(JOBS) --target tachpage tachinst
 	$(ROOT)/scripts/dist.sh $(WIN32) $(DIST)
 
-bench: native win32
-	$(ROOT)/scripts/bench.sh $(WIN32) $(NATIVE)
+# Sizes from the release pair, registry calls from the native build, the
+# sheet's cost from the lane this machine runs.
+bench: native release
+	@tree=$(WIN32); if [ "$(LANE)" = win64 ]; then tree=$(WIN64); \
+	  cmake --preset win64 -S $(ROOT) >/dev/null || exit 1; fi; \
+	cmake --build $$tree -j$(JOBS) --target tachpage sheetbench && \
+	$(ROOT)/scripts/bench.sh $(WIN32) $(NATIVE) $$tree
 
 check-repro: win32
 	$(ROOT)/scripts/check-repro.sh $(WIN32)
 
-run: dist
-	$(ROOT)/scripts/run.sh $(WIN32) $(ZIP)
+run: setup
+	@$(MAKE) --no-print-directory run-lane LANE=$(LANE) RUN_WHAT=run RUN_ARGS=
 
-screenshots: dist
-	$(ROOT)/scripts/run.sh --docs $(ROOT)/docs $(WIN32) $(ZIP)
+screenshots: setup
+	@$(MAKE) --no-print-directory run-lane LANE=$(LANE) RUN_WHAT=screenshots \
+	  RUN_ARGS="--docs $(ROOT)/docs"
+
+# The release pair from dist/ under 32-bit Wine; where that cannot run, the
+# 64-bit test build packed beside it (never into dist/) under 64-bit Wine.
+run-lane:
+	@if [ "$(LANE)" = win64 ]; then echo "make $(RUN_WHAT): $(WIN64_NOTE)"; fi
+	@$(ROOT)/scripts/run.sh --check $(if $(RUN_ARGS),docs)
+	@if [ "$(LANE)" = win64 ]; then \
+	  cmake --preset win64 -S $(ROOT) >/dev/null && \
+	  cmake --build $(WIN64) -j$(JOBS) --target tachpage tachinst standin rundriver && \
+	  $(ROOT)/scripts/dist.sh --test-build $(WIN64) $(WIN64)/run/pkg && \
+	  $(ROOT)/scripts/run.sh $(RUN_ARGS) $(WIN64) $(WIN64)/run/pkg/tachymark-$(VERSION).zip; \
+	else \
+	  $(MAKE) --no-print-directory SETUP= dist && \
+	  $(ROOT)/scripts/run.sh $(RUN_ARGS) $(WIN32) $(ZIP); \
+	fi
 
 clean:
 	-for p in $(WIN32)/wineprefix* $(WIN64)/wineprefix*; do [ -d "$$p" ] && WINEPREFIX="$$p" wineserver -k; done

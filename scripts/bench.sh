@@ -1,10 +1,15 @@
 #!/bin/bash
 # Prints the release budgets (make bench). Not a timed test.
 #
-#   scripts/bench.sh [WIN32_BUILD_DIR [NATIVE_BUILD_DIR]]
+#   scripts/bench.sh [RELEASE_TREE [NATIVE_TREE [LANE_TREE]]]
 #
-#   1. Sizes of TACHPAGE.DLL and TACHINST.EXE (budget: 32 KiB each) and
-#      their imports (no MFC42.DLL, no MSVCRT.DLL).
+# RELEASE_TREE is the 32-bit release build (build/win32), NATIVE_TREE the
+# native build (build/native); LANE_TREE the Windows tree whose Wine this
+# machine runs (default: RELEASE_TREE): build/win64, the 64-bit test build,
+# under 64-bit Wine where 32-bit programs cannot run.
+#
+#   1. Sizes of the release pair TACHPAGE.DLL and TACHINST.EXE (budget:
+#      32 KiB each) and their imports (no MFC42.DLL, no MSVCRT.DLL).
 #   2. Opening the Display Properties sheet with the Tachymark tab against
 #      the same sheet with only its empty page, alternately in one run under
 #      Wine posing as Windows 98, medians of 61 opens each. The budget
@@ -14,7 +19,8 @@
 #      dialog procedure that does nothing). The tab shown first against the
 #      empty page is printed too: template 501's twenty controls alone put
 #      it at about 1.45 under Wine.
-#      tools/bench/sheetbench.exe, in its own prefix <win32 build>/bench-prefix,
+#      LANE_TREE's tools/bench/sheetbench.exe and TACHPAGE.DLL, in its own
+#      prefix <lane tree>/bench-prefix,
 #      on one processor (Wine's client and server then hand over without
 #      waking an idle processor, which makes the figures steadier);
 #      --diagnose also times template 501 with parts of its controls.
@@ -28,10 +34,17 @@ export LC_ALL=C
 src="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 win="$(cd "${1:-$src/build/win32}" && pwd)"
 native="$(cd "${2:-$src/build/native}" && pwd)"
+lanetree="$(cd "${3:-$win}" && pwd)"
+. "$src/scripts/wine-env.sh"
+lane="$(tachy_tree_arch "$lanetree")"
+case "$lane" in
+  win64) lane_name="win64 lane: the 64-bit test build under 64-bit Wine" ;;
+  *) lane_name="win32 lane: the release build under 32-bit Wine" ;;
+esac
 status=0
 summary=()
 
-echo "== Sizes and imports"
+echo "== Sizes and imports (the release pair, $win)"
 for f in TACHPAGE.DLL TACHINST.EXE; do
   path="$win/bin/$f"
   if [ ! -f "$path" ]; then
@@ -82,28 +95,29 @@ PY
 done
 
 echo
-echo "== Opening the sheet with the tab vs. one empty page (Wine, Windows 98)"
-bench_exe="$win/bin/sheetbench.exe"
-if [ ! -f "$bench_exe" ] || [ ! -f "$win/bin/TACHPAGE.DLL" ]; then
-  echo "  sheetbench.exe or TACHPAGE.DLL missing; build the Windows tree first"
-  status=1; summary+=("sheet ratio: not measured")
+echo "== Opening the sheet with the tab vs. one empty page (Wine, Windows 98; $lane_name)"
+bench_exe="$lanetree/bin/sheetbench.exe"
+if [ ! -f "$bench_exe" ] || [ ! -f "$lanetree/bin/TACHPAGE.DLL" ]; then
+  echo "  sheetbench.exe or TACHPAGE.DLL missing in $lanetree; build that tree first"
+  status=1; summary+=("sheet ratio ($lane lane): not measured")
 else
-  prefix="$win/bench-prefix"
-  export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  "$src/scripts/wine-init.sh" "$prefix" || exit 1
+  prefix="$lanetree/bench-prefix"
+  tachy_wine "$lane"
+  export WINEPREFIX="$prefix"
+  "$src/scripts/wine-init.sh" "$prefix" "$lane" || exit 1
   if [ ! -f "$prefix/.tachy-bench" ]; then
     # Windows 98; windows not managed, so that closing one does not wait for
     # a window manager that Xvfb does not have.
-    wine reg add 'HKCU\Software\Wine' /v Version /d win98 /f >/dev/null 2>&1 &&
-      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 &&
+    "$TACHY_WINE" reg add 'HKCU\Software\Wine' /v Version /d win98 /f >/dev/null 2>&1 &&
+      "$TACHY_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 &&
       wineserver -w && touch "$prefix/.tachy-bench"
   fi
-  dll="Z:$(printf '%s' "$win/bin/TACHPAGE.DLL" | tr / '\\')"
+  dll="Z:$(printf '%s' "$lanetree/bin/TACHPAGE.DLL" | tr / '\\')"
   # The first processor this process may use.
   cpu="$(taskset -pc $$ 2>/dev/null | sed -n 's/.*: *\([0-9]*\).*/\1/p')"
   pin=()
   [ -n "$cpu" ] && pin=(taskset -c "$cpu")
-  out="$(timeout 300 "${pin[@]}" xvfb-run -a wine "$bench_exe" --rounds 61 --warmup 3 --profile --diagnose --register "$dll" 2>&1)"
+  out="$(timeout 300 "${pin[@]}" xvfb-run -a "$TACHY_WINE" "$bench_exe" --rounds 61 --warmup 3 --profile --diagnose --register "$dll" 2>&1)"
   rc=$?
   wineserver -k 2>/dev/null
   echo "$out" | grep -v "^X connection to" | sed 's/^/  /'
@@ -113,14 +127,14 @@ else
   first="$(figure 'ratio open, tab shown first')"
   controls="$(echo "$out" | sed -n 's/.*template 501 vs empty page \([0-9.]*\).*/\1/p' | head -1)"
   if [ $rc -ne 0 ] || [ -z "$behind" ] || [ -z "$code" ]; then
-    echo "  sheetbench failed (exit $rc)"; status=1; summary+=("sheet ratio: failed")
+    echo "  sheetbench failed (exit $rc)"; status=1; summary+=("sheet ratio ($lane lane): failed")
   else
     within() { awk -v r="$1" 'BEGIN { print (r <= 1.3) ? "within" : "OVER" }'; }
     v1="$(within "$behind")"; v2="$(within "$code")"
     [ "$v1" = within ] && [ "$v2" = within ] || status=1
-    summary+=("sheet open ratio, as Display Properties opens (own page first, tab behind): $behind (budget 1.3: $v1)")
-    summary+=("sheet open ratio, tab shown first vs template 501 doing nothing (the page's code): $code (budget 1.3: $v2)")
-    summary+=("sheet open ratio, tab shown first vs empty page: $first (not held to 1.3: template 501's controls alone give $controls under Wine)")
+    summary+=("sheet open ratio ($lane lane), as Display Properties opens (own page first, tab behind): $behind (budget 1.3: $v1)")
+    summary+=("sheet open ratio ($lane lane), tab shown first vs template 501 doing nothing (the page's code): $code (budget 1.3: $v2)")
+    summary+=("sheet open ratio ($lane lane), tab shown first vs empty page: $first (not held to 1.3: template 501's controls alone give $controls under Wine)")
   fi
 fi
 

@@ -1,15 +1,21 @@
 #!/bin/bash
 # `make run`: what a user of Windows 98 with a Voodoo3 3000 gets.
 #
-#   scripts/run.sh WIN32_TREE ZIP             (make run)
-#   scripts/run.sh --docs DIR WIN32_TREE ZIP  (make screenshots: DIR = docs)
+#   scripts/run.sh WIN_TREE ZIP             (make run)
+#   scripts/run.sh --docs DIR WIN_TREE ZIP  (make screenshots: DIR = docs)
+#   scripts/run.sh --check [docs]           (what the run needs, before a build)
+#
+# WIN_TREE is a Windows build tree: build/win32 runs under 32-bit Wine,
+# build/win64 (the 64-bit test build of the same sources, for machines that
+# cannot run 32-bit programs) under 64-bit Wine. ZIP is the package of its
+# two files: dist/ for the release pair, a --test-build package for win64.
 #
 # 1. A fresh Wine prefix <tree>/run/prefix poses as Windows 98 with one
 #    "3dfx Voodoo3 3000 AGP" in its display class, whose driver keys look
 #    like an installed driver's: DriverDesc, the DEFAULT key and MODES keys
 #    at 8, 16, 24 and 32 bit with the rates the driver offers and a few
 #    chosen ones. (A copy of one base prefix <tree>/run/base, made once.)
-# 2. The release ZIP is unpacked into C:\Tachymark and the real TACHINST.EXE
+# 2. The ZIP is unpacked into C:\Tachymark and the real TACHINST.EXE
 #    is driven through its dialogs with the mouse (Voodoo3 3000, OK;
 #    Installed: OK) by tools/rundriver on a display of its own. When it does
 #    not finish or its keys are not there, this stops with exit code 1.
@@ -22,6 +28,8 @@
 # installer's four dialogs (install, then remove), the tab and the
 # refresh-rate dialog in English, French and German.
 #
+# Every failure ends with a line "run: ..." naming the step and its cause.
+#
 # Windows are not managed by a window manager here (Xvfb has none), so
 # Wine draws their title bars and frames itself (X11 Driver Managed=N), and
 # the prefix gets Wine's own fonts (Marlett draws the close box; Debian's
@@ -30,26 +38,48 @@
 # Environment: TACHY_RUN_LANG=fr|de|es|en picks the system language;
 # TACHY_RUN_WORK another folder for the prefix and pictures (the base stays
 # in <tree>/run); TACHY_RUN_WAIT how long to wait for each window, in ms.
-set -euo pipefail
+set -eEuo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+fail() { echo "run: $*" >&2; exit 1; }
+# A command that fails without a message of ours still says where.
+trap 'echo "run: stopped: \"$BASH_COMMAND\" failed (exit $?, line $LINENO of scripts/run.sh)" >&2' ERR
+
+case "${TACHY_RUN_LANG:-en}" in
+  fr) lang=fr_FR.UTF-8 ;; de) lang=de_DE.UTF-8 ;; es) lang=es_ES.UTF-8 ;; en) lang=en_US.UTF-8 ;;
+  *) fail "TACHY_RUN_LANG=$TACHY_RUN_LANG is not a language of make run; use fr, de, es or en" ;;
+esac
+
+# What the run needs besides the build; --check tells before a long build.
+preflight() { # [docs]
+  local tool
+  for tool in unzip:unzip xvfb-run:xvfb convert:imagemagick xdpyinfo:x11-utils wineserver:wine; do
+    command -v "${tool%%:*}" >/dev/null ||
+      fail "${tool%%:*} is missing: install the package ${tool#*:} (scripts/setup.sh does)"
+  done
+  [ -f /usr/share/wine/fonts/marlett.ttf ] ||
+    fail "Wine's fonts are missing (no /usr/share/wine/fonts/marlett.ttf): install the package fonts-wine (scripts/setup.sh does)"
+  if [ -z "${1:-}" ] && [ -n "${DISPLAY:-}" ]; then
+    local said
+    said="$(xdpyinfo 2>&1 >/dev/null | tr -s '\n' ' ' | sed 's/xdpyinfo: *//g; s/ *$//')" ||
+      fail "DISPLAY=$DISPLAY is set, but that X display cannot be used (xdpyinfo: ${said:-no answer}); run without it (env -u DISPLAY make run) to save pictures instead"
+  fi
+  return 0
+}
+if [ "${1:-}" = "--check" ]; then preflight "${2:-}"; exit 0; fi
 
 docs=""
 if [ "${1:-}" = "--docs" ]; then docs="$(mkdir -p "$2" && cd "$2" && pwd)"; shift 2; fi
 stage=""
 if [ "${1:-}" = "--stage" ]; then stage="$2"; shift 2; fi
-tree="$(cd "${1:?usage: run.sh [--docs DIR] WIN32_TREE ZIP}" && pwd)"
-zip="${2:?usage: run.sh [--docs DIR] WIN32_TREE ZIP}"
+tree="$(cd "${1:?usage: run.sh [--docs DIR] WIN_TREE ZIP}" && pwd)"
+zip="${2:?usage: run.sh [--docs DIR] WIN_TREE ZIP}"
 work="${TACHY_RUN_WORK:-$tree/run}"
 prefix="$work/prefix"
 wait_ms="${TACHY_RUN_WAIT:-30000}"
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$here/wine-env.sh"
+export TACHY_WINEARCH="$(tachy_tree_arch "$tree")"
+tachy_wine "$TACHY_WINEARCH"
 
-lang_of() {
-  case "$1" in
-    fr) echo fr_FR.UTF-8 ;; de) echo de_DE.UTF-8 ;; es) echo es_ES.UTF-8 ;; *) echo en_US.UTF-8 ;;
-  esac
-}
-lang="$(lang_of "${TACHY_RUN_LANG:-en}")"
 driver="$tree/bin/rundriver.exe"
 standin="$tree/bin/standin.exe"
 installer='C:\Tachymark\TACHINST.EXE'
@@ -59,36 +89,58 @@ winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 if [ -n "$stage" ]; then
   export WINEPREFIX="$prefix"
   trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-  run_installer() { # [--shots DIR]
-    if ! LC_ALL="$lang" timeout 180 wine "$driver" install "$installer" --wait "$wait_ms" "$@"; then
-      echo "run: the installer step failed: TACHINST.EXE did not install Tachymark" >&2
-      exit 1
+  # step NAME DOING LANG ARGS...: one rundriver run. When it fails, the
+  # step and the cause: rundriver's own lines ("run: ..." above), a
+  # time-out, or Wine not running it at all.
+  step() {
+    local name="$1" doing="$2" locale="$3" rc=0
+    shift 3
+    LC_ALL="$locale" timeout 180 "$TACHY_WINE" "$driver" "$@" 2>"$work/step.log" || rc=$?
+    grep -v '^X connection to' "$work/step.log" >&2 || true
+    [ $rc -ne 0 ] || return 0
+    if [ $rc -eq 124 ]; then
+      fail "the $name step failed: it did not end within 180 s and was stopped ($doing)"
+    elif grep -q '^run: ' "$work/step.log"; then
+      fail "the $name step failed ($doing)"
     fi
+    fail "the $name step failed: rundriver.exe ended with exit $rc without saying why: Wine did not start it, or it crashed (Wine's words, if any, are above)"
+  }
+  fonts() {
+    step "font check" "the base prefix $tree/run/base lacks Wine's fonts: remove it to have it made again" \
+      "$lang" fonts
+  }
+  run_installer() { # [--shots DIR]
+    step installer "TACHINST.EXE driven through its dialogs to install Tachymark" "$lang" \
+      install "$installer" --wait "$wait_ms" "$@"
   }
   show() { # LANG TAB.bmp REFRESH.bmp
-    LC_ALL="$1" timeout 180 wine "$driver" show "$(winpath "$standin")" \
-      --tab "$(winpath "$2")" --refresh "$(winpath "$3")"
+    step tab "Display Properties opened on the Tachymark tab, then Refresh Rates" "$1" \
+      show "$(winpath "$standin")" --tab "$(winpath "$2")" --refresh "$(winpath "$3")" --wait "$wait_ms"
   }
   case "$stage" in
     install) run_installer ;;
-    pictures) run_installer && show "$lang" "$work/page.bmp" "$work/refresh-rates.bmp" ;;
+    pictures) fonts && run_installer && show "$lang" "$work/page.bmp" "$work/refresh-rates.bmp" ;;
     docs)
       shots="$work/shots"
       rm -rf "$shots" && mkdir -p "$shots"
       lang=en_US.UTF-8
+      fonts
       run_installer --shots "$(winpath "$shots")"
       show en_US.UTF-8 "$shots/page-english.bmp" "$shots/refresh-dialog.bmp"
       show fr_FR.UTF-8 "$shots/page-french.bmp" "$shots/refresh-dialog-fr.bmp"
       show de_DE.UTF-8 "$shots/page-german.bmp" "$shots/refresh-dialog-de.bmp"
-      LC_ALL=en_US.UTF-8 timeout 180 wine "$driver" remove "$installer" --shots "$(winpath "$shots")"
+      step remove "TACHINST.EXE driven through its dialogs to remove Tachymark" en_US.UTF-8 \
+        remove "$installer" --shots "$(winpath "$shots")" --wait "$wait_ms"
       ;;
   esac
   exit 0
 fi
 
 # --- Set-up, without a display.
-[ -f "$zip" ] || { echo "run: $zip is missing (make dist)" >&2; exit 1; }
-cmake --build "$tree" -j"${JOBS:-1}" --target standin rundriver >/dev/null
+preflight "$docs"
+[ -f "$zip" ] || fail "$zip is missing (make dist)"
+cmake --build "$tree" -j"${JOBS:-1}" --target standin rundriver >/dev/null ||
+  fail "could not build the stand-in and rundriver in $tree"
 
 # The base prefix, made once: Windows 98, windows not managed, Wine's fonts.
 base="$tree/run/base"
@@ -97,8 +149,9 @@ exec 8>"$tree/run/base-setup.lock"  # not base.lock: wine-init.sh takes that one
 flock 8
 if [ ! -f "$base/.tachy-run" ]; then
   rm -rf "$base"
-  "$here/wine-init.sh" "$base"
-  "$here/wine-version.sh" win98 "$base"
+  "$here/wine-init.sh" "$base" "$WINEARCH" || exit 1  # it says why, with Wine's words
+  "$here/wine-version.sh" win98 "$base" ||
+    fail "could not make the prefix $base pose as Windows 98 (wine-version.sh exit $?)"
   # The colours of Windows 98's standard scheme (Wine's own are greys).
   colours="ActiveTitle=0 0 128;GradientActiveTitle=16 132 208;TitleText=255 255 255
 InactiveTitle=128 128 128;GradientInactiveTitle=192 192 192;InactiveTitleText=192 192 192
@@ -111,7 +164,8 @@ AppWorkspace=128 128 128;Hilight=0 0 128;HilightText=255 255 255;GrayText=128 12
     printf '[HKEY_CURRENT_USER\\Control Panel\\Colors]\n'
     tr ';' '\n' <<< "$colours" | sed 's/^\([^=]*\)=\(.*\)$/"\1"="\2"/'
   } | sed 's/$/\r/' > "$work/look.reg"
-  WINEPREFIX="$base" wine regedit /S "$(winpath "$work/look.reg")"
+  WINEPREFIX="$base" "$TACHY_WINE" regedit /S "$(winpath "$work/look.reg")" ||
+    fail "regedit could not import $work/look.reg into $base (exit $?)"
   WINEPREFIX="$base" wineserver -w
   for font in /usr/share/wine/fonts/*; do
     [ -e "$base/drive_c/windows/Fonts/${font##*/}" ] || cp "$font" "$base/drive_c/windows/Fonts/"
@@ -175,16 +229,21 @@ chosen() { # MODE DEPTH: the rate the user chose, if any
     done
   done
 } | sed 's/$/\r/' > "$seed"
-wine regedit /S "$(winpath "$seed")"
+"$TACHY_WINE" regedit /S "$(winpath "$seed")" ||
+  fail "regedit could not import the Voodoo3 3000's driver keys ($seed) into $prefix (exit $?)"
 mkdir -p "$prefix/drive_c/Tachymark"
-unzip -q -o "$zip" -d "$prefix/drive_c/Tachymark"
+unzip -q -o "$zip" -d "$prefix/drive_c/Tachymark" || fail "could not unpack $zip (unzip exit $?)"
 # The set-up ran without a display; the windows' processes must all start
 # on the display they are shown on.
 wineserver -k >/dev/null 2>&1 || true
 wineserver -w || true
 
-xvfb() { xvfb-run -a -s "-screen 0 1024x768x24" "$0" --stage "$1" "$tree" "$zip"; }
-png() { convert "$1" -strip -define png:exclude-chunks=date,time "$2"; }
+# The stage has said why it failed (or xvfb-run, when Xvfb did not start).
+xvfb() { xvfb-run -a -s "-screen 0 1024x768x24" "$0" --stage "$1" "$tree" "$zip" || exit 1; }
+png() {
+  convert "$1" -strip -define png:exclude-chunks=date,time "$2" ||
+    fail "could not convert $1 into $2 (convert exit $?)"
+}
 
 if [ -n "$docs" ]; then
   xvfb docs
@@ -196,11 +255,25 @@ if [ -n "$docs" ]; then
 elif [ -n "${DISPLAY:-}" ]; then
   xvfb install
   # A window manager draws the frames on your display.
-  wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
+  "$TACHY_WINE" reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w || true
-  echo "Display Properties is open on the Tachymark tab; close it to end."
-  LC_ALL="$lang" wine "$standin"
+  # The stand-in says which tab it shows once the sheet is on the screen.
+  announce() {
+    local line title
+    while IFS= read -r line; do
+      line="${line%$'\r'}"
+      case "$line" in
+        'sheet open on tab "'*)
+          title="${line#sheet open on tab \"}"
+          echo "Display Properties is open on the ${title%\"} tab; close it to end." ;;
+      esac
+    done
+  }
+  rc=0
+  LC_ALL="$lang" "$TACHY_WINE" "$standin" | announce || rc=$?
+  [ $rc -eq 0 ] ||
+    fail "Display Properties did not open on the Tachymark tab: the stand-in ended with exit $rc (its reason is above)"
 else
   xvfb pictures
   png "$work/page.bmp" "$work/page.png"

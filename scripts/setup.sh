@@ -13,7 +13,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 fonts-wine
   xvfb xauth x11-utils xdotool imagemagick
-  zip mtools xorriso clang libclang-rt-14-dev
+  zip unzip mtools xorriso clang libclang-rt-14-dev
   locales
 )
 # The system languages the tests switch Wine to (LC_ALL=de_DE.UTF-8 wine ...).

@@ -15,13 +15,17 @@
 //       the sheet on the Tachymark tab (picture), Refresh Rates pressed, the
 //       dialog with its offered rows and the 1024x768 list dropped down
 //       (picture); then both are closed with Cancel.
+//   rundriver fonts
+//       Wine's Marlett font is there (the pictures' close boxes need it).
 //
 // Exit code 0 when everything happened, 1 with a line "run: ..." on stderr
-// saying what did not. --wait is how long to wait for each window (30 s).
+// saying what did not. --wait is how long to wait for each window (30 s);
+// a program that ends while it is awaited is reported at once.
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -37,6 +41,17 @@ int Fail(const std::string& what) {
   return 1;
 }
 
+std::string LastError(const char* call) {
+  const DWORD code = GetLastError();
+  char text[256] = {};
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                 text, sizeof text, nullptr);
+  std::string s = std::string(call) + " failed, error " + std::to_string(code);
+  std::string t = text;
+  while (!t.empty() && (t.back() == '\n' || t.back() == '\r' || t.back() == '.')) t.pop_back();
+  return t.empty() ? s : s + ": " + t;
+}
+
 // --- Processes and windows.
 
 struct Process {
@@ -49,7 +64,19 @@ struct Process {
     return CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                           folder.c_str(), &si, &pi) != FALSE;
   }
-  bool WaitExit(DWORD ms) { return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0; }
+  bool WaitExit(DWORD ms) const { return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0; }
+  DWORD Code() const {
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    return code;
+  }
+  // "exit code 2"; crashes in hex ("exit code 0xC0000005").
+  std::string ExitCode() const {
+    char buf[40];
+    snprintf(buf, sizeof buf, Code() > 0xFFFF ? "exit code 0x%08lX" : "exit code %lu",
+             static_cast<unsigned long>(Code()));
+    return buf;
+  }
   ~Process() {
     if (!pi.hProcess) return;
     if (!WaitExit(0)) TerminateProcess(pi.hProcess, 99);
@@ -69,7 +96,25 @@ struct Search {
 std::string Text(HWND w) {
   char buf[256] = {};
   GetWindowTextA(w, buf, sizeof buf);
-  return buf;
+  std::string text;  // on one line
+  for (const char* c = buf; *c; ++c) {
+    if (*c != '\r' && *c != '\n') text += *c;
+    else if (!text.empty() && text.back() != ' ') text += ' ';
+  }
+  return text;
+}
+
+// A window's texts, as a user reads them: "Caption" "static text" [Button].
+// Every dialog of the installer has the caption "Tachymark".
+BOOL CALLBACK TextsProc(HWND w, LPARAM lp) {
+  std::string* seen = reinterpret_cast<std::string*>(lp);
+  char cls[32] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  const std::string text = Text(w);
+  if (!IsWindowVisible(w) || text.empty()) return TRUE;
+  if (!lstrcmpiA(cls, "Static")) *seen += " \"" + text + "\"";
+  if (!lstrcmpiA(cls, "Button")) *seen += " [" + text + "]";
+  return TRUE;
 }
 
 BOOL CALLBACK FindProc(HWND w, LPARAM lp) {
@@ -82,25 +127,31 @@ BOOL CALLBACK FindProc(HWND w, LPARAM lp) {
     s->found = w;
     return FALSE;
   }
-  // A message box: its caption and its text (static control 0xFFFF).
-  s->seen += " \"" + Text(w) + "\"";
-  if (HWND message = GetDlgItem(w, 0xFFFF)) s->seen += ": \"" + Text(message) + "\"";
+  s->seen += (s->seen.empty() ? " \"" : "; and \"") + Text(w) + "\"";
+  EnumChildWindows(w, TextsProc, reinterpret_cast<LPARAM>(&s->seen));
   return TRUE;
 }
 
-// A visible window of the process with that control and/or caption. On a
-// time-out `seen` tells what the process showed instead.
-HWND WaitWindow(DWORD pid, int controlId, const char* caption, std::string* seen) {
+// A visible window of the process with that control and/or caption. When
+// none comes, `why` says what the process did instead: "shows ..." on a
+// time-out, "ended with exit code N" as soon as it ends.
+HWND WaitWindow(const Process& p, int controlId, const char* caption, std::string* why) {
   DWORD start = GetTickCount();
   for (;;) {
-    Search s{pid, controlId, caption, nullptr, ""};
+    Search s{p.pi.dwProcessId, controlId, caption, nullptr, ""};
     EnumWindows(FindProc, reinterpret_cast<LPARAM>(&s));
     if (s.found) {
       Sleep(200);  // let it paint
       return s.found;
     }
+    if (p.WaitExit(0)) {
+      char after[48];
+      snprintf(after, sizeof after, " after %.1f s", (GetTickCount() - start) / 1000.0);
+      *why = "ended with " + p.ExitCode() + after;
+      return nullptr;
+    }
     if (GetTickCount() - start > g_wait) {
-      *seen = s.seen.empty() ? " nothing" : s.seen;
+      *why = "shows" + (s.seen.empty() ? std::string(" nothing") : s.seen);
       return nullptr;
     }
     Sleep(50);
@@ -184,7 +235,8 @@ bool HaveMarlett() {
 }
 
 // The window as the screen shows it, frame included, as a 24-bit BMP.
-bool SavePicture(HWND w, const std::string& file) {
+// Returns what went wrong, or nothing.
+std::string SavePicture(HWND w, const std::string& file) {
   // The first window of a process is its thread's active window, yet
   // without a window manager Wine paints its title bar as inactive.
   GUITHREADINFO gui = {};
@@ -194,7 +246,7 @@ bool SavePicture(HWND w, const std::string& file) {
   RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   Sleep(300);
   RECT r;
-  GetWindowRect(w, &r);
+  if (!GetWindowRect(w, &r)) return "the window is gone";
   const int width = r.right - r.left, height = r.bottom - r.top;
   HDC screen = GetDC(nullptr);
   HDC mem = CreateCompatibleDC(screen);
@@ -207,32 +259,43 @@ bool SavePicture(HWND w, const std::string& file) {
   void* bits = nullptr;
   HBITMAP dib = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&bh), DIB_RGB_COLORS,
                                  &bits, nullptr, 0);
+  std::string error = dib ? "" : LastError("CreateDIBSection");
   HGDIOBJ old = SelectObject(mem, dib);
-  BitBlt(mem, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  if (dib && !BitBlt(mem, 0, 0, width, height, screen, r.left, r.top, SRCCOPY))
+    error = LastError("BitBlt from the screen");
   GdiFlush();
   const DWORD size = ((width * 3 + 3) & ~3u) * height;
   BITMAPFILEHEADER fh = {};
   fh.bfType = 0x4D42;
   fh.bfOffBits = sizeof fh + sizeof bh;
   fh.bfSize = fh.bfOffBits + size;
-  bool ok = false;
-  if (FILE* f = fopen(file.c_str(), "wb")) {
-    ok = fwrite(&fh, sizeof fh, 1, f) == 1 && fwrite(&bh, sizeof bh, 1, f) == 1 &&
-         fwrite(bits, size, 1, f) == 1;
-    ok = fclose(f) == 0 && ok;
+  if (error.empty()) {
+    if (FILE* f = fopen(file.c_str(), "wb")) {
+      const bool ok = fwrite(&fh, sizeof fh, 1, f) == 1 && fwrite(&bh, sizeof bh, 1, f) == 1 &&
+                      fwrite(bits, size, 1, f) == 1;
+      if (!ok) error = std::string("writing it failed: ") + strerror(errno);
+      if (fclose(f) != 0 && ok) error = std::string("closing it failed: ") + strerror(errno);
+    } else {
+      error = std::string("it cannot be opened for writing: ") + strerror(errno);
+    }
   }
   SelectObject(mem, old);
-  DeleteObject(dib);
+  if (dib) DeleteObject(dib);
   DeleteDC(mem);
   ReleaseDC(nullptr, screen);
-  return ok;
+  return error;
+}
+
+// Saves the picture, or says why it could not and returns false.
+bool Save(HWND w, const std::string& file) {
+  const std::string error = SavePicture(w, file);
+  if (!error.empty()) Fail("could not save the picture " + file + ": " + error);
+  return error.empty();
 }
 
 std::string g_shots;  // folder for the installer's pictures, or empty
 
-bool Shot(HWND w, const char* name) {
-  return g_shots.empty() || SavePicture(w, g_shots + "\\" + name);
-}
+bool Shot(HWND w, const char* name) { return g_shots.empty() || Save(w, g_shots + "\\" + name); }
 
 // --- Registry.
 
@@ -259,12 +322,11 @@ const char kClsid[] = "{7A41C3E2-5B19-11d2-A4C7-0060B0D4E91F}";
 // The installer's dialog with control `id`, its picture saved when `picture` is given;
 // null, the failure said, when it does not come.
 HWND Dialog(const Process& inst, int id, const char* what, const char* picture = nullptr) {
-  std::string seen;
-  HWND w = WaitWindow(inst.pi.dwProcessId, id, nullptr, &seen);
+  std::string why;
+  HWND w = WaitWindow(inst, id, nullptr, &why);
   if (!w) {
-    Fail(std::string("TACHINST.EXE did not show ") + what + "; it shows" + seen);
+    Fail(std::string("TACHINST.EXE did not show ") + what + "; it " + why);
   } else if (picture && !Shot(w, picture)) {
-    Fail("could not save a picture");
     w = nullptr;
   }
   return w;
@@ -272,17 +334,20 @@ HWND Dialog(const Process& inst, int id, const char* what, const char* picture =
 
 int Install(const std::string& exe) {
   Process inst;
-  if (!inst.Start(exe)) return Fail("could not start " + exe);
+  if (!inst.Start(exe))
+    return Fail("could not start " + exe + ": " + LastError("CreateProcess"));
   HWND model = Dialog(inst, 1003, "its Select Model dialog");
   if (!model) return 1;
   if (!ClickControl(model, 1002) || Send(GetDlgItem(model, 1002), BM_GETCHECK) != BST_CHECKED)
     return Fail("clicking Voodoo3 3000 did not select it");
-  if (!Shot(model, "installer-select-model.bmp")) return Fail("could not save a picture");
+  if (!Shot(model, "installer-select-model.bmp")) return 1;
   ClickControl(model, IDOK);
   HWND done = Dialog(inst, 1015, "its Installed dialog", "installer-installed.bmp");
   if (!done) return 1;
   ClickControl(done, IDOK);
   if (!inst.WaitExit(g_wait)) return Fail("TACHINST.EXE did not finish after Installed: OK");
+  if (inst.Code() != 0)
+    return Fail("TACHINST.EXE ended with " + inst.ExitCode() + " after Installed: OK");
 
   const std::string module = exe.substr(0, exe.find_last_of('\\')) + "\\TACHPAGE.DLL";
   const std::string server = std::string("CLSID\\") + kClsid + "\\InProcServer32";
@@ -298,7 +363,8 @@ int Install(const std::string& exe) {
 
 int Remove(const std::string& exe) {
   Process inst;
-  if (!inst.Start(exe)) return Fail("could not start " + exe);
+  if (!inst.Start(exe))
+    return Fail("could not start " + exe + ": " + LastError("CreateProcess"));
   HWND choice = Dialog(inst, 1007, "Reinstall or Remove", "installer-reinstall-remove.bmp");
   if (!choice) return 1;
   ClickControl(choice, 1007);
@@ -306,6 +372,8 @@ int Remove(const std::string& exe) {
   if (!done) return 1;
   ClickControl(done, IDOK);
   if (!inst.WaitExit(g_wait)) return Fail("TACHINST.EXE did not finish after Removed: OK");
+  if (inst.Code() != 0)
+    return Fail("TACHINST.EXE ended with " + inst.ExitCode() + " after Removed: OK");
   if (!ReadText(HKEY_LOCAL_MACHINE, kProduct, "Model").empty())
     return Fail("TACHINST.EXE finished but the product key is still there");
   printf("removed\n");
@@ -341,19 +409,20 @@ std::string Entries(HWND list) {
 
 int Show(const std::string& exe, const std::string& tabShot, const std::string& refreshShot) {
   Process standin;
-  if (!standin.Start(exe)) return Fail("could not start " + exe);
-  std::string seen;
-  HWND sheet = WaitWindow(standin.pi.dwProcessId, 0, "Display Properties", &seen);
-  if (!sheet) return Fail("the Display Properties sheet did not open; the stand-in shows" + seen);
+  if (!standin.Start(exe))
+    return Fail("could not start " + exe + ": " + LastError("CreateProcess"));
+  std::string why;
+  HWND sheet = WaitWindow(standin, 0, "Display Properties", &why);
+  if (!sheet) return Fail("the Display Properties sheet did not open; the stand-in " + why);
   HWND page = reinterpret_cast<HWND>(Send(sheet, PSM_GETCURRENTPAGEHWND));
   if (!page || !GetDlgItem(page, 1026))
     return Fail("Display Properties does not open on the Tachymark tab (is it installed?)");
   ClickCaption(sheet);
-  if (!SavePicture(sheet, tabShot)) return Fail("could not save " + tabShot);
+  if (!Save(sheet, tabShot)) return 1;
   if (!IsWindowEnabled(GetDlgItem(page, 1026))) return Fail("Refresh Rates is disabled");
   ClickControl(page, 1026);
-  HWND rates = WaitWindow(standin.pi.dwProcessId, 1024, nullptr, &seen);
-  if (!rates) return Fail("pressing Refresh Rates opened no dialog; the stand-in shows" + seen);
+  HWND rates = WaitWindow(standin, 1024, nullptr, &why);
+  if (!rates) return Fail("pressing Refresh Rates opened no dialog; the stand-in " + why);
   int offered = 0;
   for (const auto& row : kRows) {
     HWND list = GetDlgItem(rates, row.id);
@@ -369,7 +438,7 @@ int Show(const std::string& exe, const std::string& tabShot, const std::string& 
   HWND list = GetDlgItem(rates, 1020);
   if (IsWindowEnabled(list) && ClickControl(rates, 1020) && !Send(list, CB_GETDROPPEDSTATE))
     PressKey(VK_F4);
-  if (!SavePicture(rates, refreshShot)) return Fail("could not save " + refreshShot);
+  if (!Save(rates, refreshShot)) return 1;
   if (Send(list, CB_GETDROPPEDSTATE)) PressKey(VK_ESCAPE);
   ClickControl(rates, IDCANCEL);
   for (DWORD start = GetTickCount(); IsWindowVisible(rates) && GetTickCount() - start < g_wait;)
@@ -382,10 +451,17 @@ int Show(const std::string& exe, const std::string& tabShot, const std::string& 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && !strcmp(argv[1], "fonts")) {
+    if (!HaveMarlett())
+      return Fail("Wine's Marlett font is missing in this prefix: close boxes would show a "
+                  "letter \"r\"");
+    return 0;
+  }
   if (argc < 3) {
     fprintf(stderr,
             "usage: rundriver install|remove TACHINST.EXE [--shots DIR] [--wait MS]\n"
-            "       rundriver show STANDIN.EXE --tab FILE --refresh FILE [--wait MS]\n");
+            "       rundriver show STANDIN.EXE --tab FILE --refresh FILE [--wait MS]\n"
+            "       rundriver fonts\n");
     return 2;
   }
   const std::string command = argv[1], exe = argv[2];
@@ -397,8 +473,6 @@ int main(int argc, char** argv) {
     if (option == "--refresh") refresh = argv[i + 1];
     if (option == "--wait") g_wait = static_cast<DWORD>(atoi(argv[i + 1]));
   }
-  if ((!g_shots.empty() || command == "show") && !HaveMarlett())
-    return Fail("Wine's Marlett font is missing: close boxes would show a letter \"r\"");
   if (command == "install") return Install(exe);
   if (command == "remove") return Remove(exe);
   if (command == "show" && !tab.empty() && !refresh.empty()) return Show(exe, tab, refresh);
