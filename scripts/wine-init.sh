@@ -4,7 +4,12 @@
 #
 #   scripts/wine-init.sh PREFIX [win32|win64]
 #
-# The architecture defaults to $WINEARCH, else win32.
+# The architecture defaults to $WINEARCH, else win32. Only one prefix per
+# architecture is booted (wineboot takes 15-30 s): build/wineprefix-<arch>,
+# the template; every other prefix starts as a copy of it, hard-linked but
+# for the registry files (Wine writes nothing else of a prefix in place;
+# what our programs write are new files). Where that copy cannot be made
+# (another file system), the prefix is booted itself.
 set -u
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 prefix="${1:?usage: wine-init.sh PREFIX [win32|win64]}"
@@ -14,21 +19,36 @@ stamp="$prefix/.tachy-ready"
 
 . "$here/wine-env.sh"
 tachy_wine "${2:-${WINEARCH:-win32}}"
-export WINEPREFIX="$prefix" WINEDEBUG=-all
+template="$(dirname "$here")/build/wineprefix-$WINEARCH"
+
+boot() {
+  local log="$1.init.log" rc
+  WINEPREFIX="$1" WINEDEBUG=-all "$TACHY_WINE" wineboot -i >"$log" 2>&1
+  rc=$?
+  WINEPREFIX="$1" wineserver -w
+  if [ $rc -ne 0 ] || [ ! -f "$1/system.reg" ]; then
+    echo "wine-init: could not create the $WINEARCH Wine prefix $1 (wineboot exit $rc); Wine said:" >&2
+    grep -v '^$' "$log" | tail -n 8 | sed 's/^/  /' >&2
+    return 1
+  fi
+  rm -f "$log"
+  touch "$1/.tachy-ready"
+}
 
 exec 9>"$prefix.lock"
 flock 9
-if [ ! -f "$stamp" ]; then
-  log="$prefix.init.log"
-  "$TACHY_WINE" wineboot -i >"$log" 2>&1
-  rc=$?
-  wineserver -w
-  if [ $rc -ne 0 ] || [ ! -f "$prefix/system.reg" ]; then
-    echo "wine-init: could not create the $WINEARCH Wine prefix $prefix (wineboot exit $rc); Wine said:" >&2
-    grep -v '^$' "$log" | tail -n 8 | sed 's/^/  /' >&2
-    exit 1
-  fi
-  rm -f "$log"
-  touch "$stamp"
+[ -f "$stamp" ] && exit 0
+if [ "$prefix" = "$template" ]; then
+  boot "$prefix" || exit 1
+  exit 0
+fi
+"$0" "$template" "$WINEARCH" || exit 1
+rm -rf "$prefix" "$prefix.new"
+if cp -al "$template" "$prefix.new" 2>/dev/null &&
+   (cd "$template" && cp --remove-destination ./*.reg "$prefix.new/"); then
+  mv "$prefix.new" "$prefix"
+else
+  rm -rf "$prefix.new"
+  boot "$prefix" || exit 1
 fi
 exit 0
