@@ -61,8 +61,11 @@ struct Process {
     std::string folder = exe.substr(0, exe.find_last_of('\\'));
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    return CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.c_str(), &si, &pi) != FALSE;
+    if (CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                       folder.c_str(), &si, &pi))
+      return true;
+    Fail("could not start " + exe + ": " + LastError("CreateProcess"));
+    return false;
   }
   bool WaitExit(DWORD ms) const { return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0; }
   DWORD Code() const {
@@ -332,10 +335,18 @@ HWND Dialog(const Process& inst, int id, const char* what, const char* picture =
   return w;
 }
 
+// TACHINST.EXE ended, with exit code 0, after the click `after`; else says why.
+bool Finished(const Process& inst, const char* after) {
+  if (!inst.WaitExit(g_wait))
+    return Fail(std::string("TACHINST.EXE did not finish after ") + after), false;
+  if (inst.Code() != 0)
+    return Fail("TACHINST.EXE ended with " + inst.ExitCode() + " after " + after), false;
+  return true;
+}
+
 int Install(const std::string& exe) {
   Process inst;
-  if (!inst.Start(exe))
-    return Fail("could not start " + exe + ": " + LastError("CreateProcess"));
+  if (!inst.Start(exe)) return 1;
   HWND model = Dialog(inst, 1003, "its Select Model dialog");
   if (!model) return 1;
   if (!ClickControl(model, 1002) || Send(GetDlgItem(model, 1002), BM_GETCHECK) != BST_CHECKED)
@@ -345,9 +356,7 @@ int Install(const std::string& exe) {
   HWND done = Dialog(inst, 1015, "its Installed dialog", "installer-installed.bmp");
   if (!done) return 1;
   ClickControl(done, IDOK);
-  if (!inst.WaitExit(g_wait)) return Fail("TACHINST.EXE did not finish after Installed: OK");
-  if (inst.Code() != 0)
-    return Fail("TACHINST.EXE ended with " + inst.ExitCode() + " after Installed: OK");
+  if (!Finished(inst, "Installed: OK")) return 1;
 
   const std::string module = exe.substr(0, exe.find_last_of('\\')) + "\\TACHPAGE.DLL";
   const std::string server = std::string("CLSID\\") + kClsid + "\\InProcServer32";
@@ -363,17 +372,14 @@ int Install(const std::string& exe) {
 
 int Remove(const std::string& exe) {
   Process inst;
-  if (!inst.Start(exe))
-    return Fail("could not start " + exe + ": " + LastError("CreateProcess"));
+  if (!inst.Start(exe)) return 1;
   HWND choice = Dialog(inst, 1007, "Reinstall or Remove", "installer-reinstall-remove.bmp");
   if (!choice) return 1;
   ClickControl(choice, 1007);
   HWND done = Dialog(inst, 1017, "its Removed dialog", "installer-removed.bmp");
   if (!done) return 1;
   ClickControl(done, IDOK);
-  if (!inst.WaitExit(g_wait)) return Fail("TACHINST.EXE did not finish after Removed: OK");
-  if (inst.Code() != 0)
-    return Fail("TACHINST.EXE ended with " + inst.ExitCode() + " after Removed: OK");
+  if (!Finished(inst, "Removed: OK")) return 1;
   if (!ReadText(HKEY_LOCAL_MACHINE, kProduct, "Model").empty())
     return Fail("TACHINST.EXE finished but the product key is still there");
   printf("removed\n");
@@ -409,8 +415,7 @@ std::string Entries(HWND list) {
 
 int Show(const std::string& exe, const std::string& tabShot, const std::string& refreshShot) {
   Process standin;
-  if (!standin.Start(exe))
-    return Fail("could not start " + exe + ": " + LastError("CreateProcess"));
+  if (!standin.Start(exe)) return 1;
   std::string why;
   HWND sheet = WaitWindow(standin, 0, "Display Properties", &why);
   if (!sheet) return Fail("the Display Properties sheet did not open; the stand-in " + why);
