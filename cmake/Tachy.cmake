@@ -9,6 +9,14 @@ set(TACHY_NOCRT_FLAGS
   -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
   -fno-threadsafe-statics -fno-stack-protector -fno-builtin
   -ffunction-sections -Os)
+# The release runs on the CPUs of its day: a Voodoo3 often sat beside a
+# Pentium MMX or an AMD K6-2, which have no conditional moves. Both
+# compilers default to the Pentium Pro for i686-w64-mingw32, so the 32-bit
+# build sets the Pentium as its floor (scripts/check-cpu.py holds it there).
+# The 64-bit test build has none.
+if(TACHY_WINDOWS AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  list(APPEND TACHY_NOCRT_FLAGS -march=i586)
+endif()
 
 set(TACHY_WARNINGS -Wall -Wextra)
 # The 64-bit build checks that no pointer or pointer-sized value is cut to
@@ -89,9 +97,18 @@ set(TACHY_DELIVERABLE_LINK_OPTIONS
   -Wl,--enable-stdcall-fixup
   -s)
 
+# libgcc comes built for the Pentium Pro: the 32-bit pair links nothing of
+# it, so that a helper it would bring in fails the link instead.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(TACHY_LIBGCC "")
+else()
+  set(TACHY_LIBGCC gcc)
+endif()
+
 # tachy_link_deliverable(<target> DLL|EXE <candidate libraries...>)
 # Links the candidate libraries that exist (in one group, so their order does
-# not matter), the CRT-free runtime, the system import libraries and libgcc.
+# not matter), the CRT-free runtime, the system import libraries and, in the
+# 64-bit build, libgcc.
 function(tachy_link_deliverable target kind)
   set(libs "")
   foreach(lib ${ARGN})
@@ -120,7 +137,7 @@ function(tachy_link_deliverable target kind)
     -Wl,-Map,${CMAKE_BINARY_DIR}/bin/${target}.map)
   target_link_libraries(${target} PRIVATE
     -Wl,--start-group ${libs} tachy_nocrt -Wl,--end-group
-    ${TACHY_DELIVERABLE_SYSTEM_LIBS} gcc)
+    ${TACHY_DELIVERABLE_SYSTEM_LIBS} ${TACHY_LIBGCC})
   target_compile_options(${target} PRIVATE ${TACHY_WARNINGS} ${TACHY_NOCRT_FLAGS})
   tachy_small_code(${target})
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})

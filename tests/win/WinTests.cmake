@@ -143,8 +143,23 @@ if(TACHY_WINEARCH STREQUAL "win32" AND TARGET tachpage AND TARGET tachinst)
   add_test(NAME release.sizes
            COMMAND sh -c "for f; do s=$(stat -c %s \"$f\") || exit 1; echo \"$f: $s bytes (budget 32768)\"; [ $s -le 32768 ] || exit 1; done"
                    sizes $<TARGET_FILE:tachpage> $<TARGET_FILE:tachinst>)
+  # Pentium instructions only; and the check, shown the same code built
+  # without the floor (the compilers' Pentium Pro default), names a cmov.
+  add_test(NAME release.cpu
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-cpu.py
+                   $<TARGET_FILE:tachpage> $<TARGET_FILE:tachinst>)
+  set(no_floor ${TACHY_NOCRT_FLAGS})
+  list(REMOVE_ITEM no_floor -march=i586)
+  add_library(cpu_no_floor OBJECT ${PROJECT_SOURCE_DIR}/settings/text.cpp)
+  target_include_directories(cpu_no_floor PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_options(cpu_no_floor PRIVATE ${no_floor})
+  tachy_small_code(cpu_no_floor)
+  add_test(NAME release.cpu.selftest
+           COMMAND sh -c "out=$(\"$0\" \"$@\"); [ $? -eq 1 ] && echo \"$out\" | grep 'cmov.* in tachy::.*: not on a Pentium'"
+                   ${PROJECT_SOURCE_DIR}/scripts/check-cpu.py $<TARGET_OBJECTS:cpu_no_floor>)
   set_tests_properties(release.sizes imports.deliverables deliverables.exports.tachpage
     deliverables.exports.tachinst deliverables.noctors imports.selftest
+    release.cpu release.cpu.selftest
     PROPERTIES LABELS release)
 endif()
 add_subdirectory(${CMAKE_CURRENT_SOURCE_DIR}/matrix ${CMAKE_CURRENT_BINARY_DIR}/matrix)
