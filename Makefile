@@ -24,7 +24,8 @@
 #   make check-repro  build the deliverables again in a second tree and check
 #               that the package comes out byte for byte the same
 #
-# Lanes: scripts/lanes.sh tells whether this machine runs 32-bit programs;
+# Lanes: scripts/lanes.sh tells which Wine lanes this machine runs, and why
+# not win32 (the kernel refuses 32-bit programs, or 32-bit Wine is missing);
 # TACHY_LANES=win64 forces the 64-bit lane alone on any machine.
 
 SHELL := /bin/bash
@@ -37,11 +38,11 @@ WIN64 := $(ROOT)/build/win64
 DIST := $(ROOT)/dist
 VERSION := $(shell sed -n 's/^project.tachymark VERSION \([0-9]*\.[0-9]*\).*/\1/p' $(ROOT)/CMakeLists.txt)
 ZIP := $(DIST)/tachymark-$(VERSION).zip
-# The first Wine lane this machine runs: win32, else win64 (scripts/lanes.sh).
-# Only the targets that run Windows programs ask.
-LANE = $(firstword $(shell $(ROOT)/scripts/lanes.sh 2>/dev/null))
-# What make run and make screenshots say first when they use the 64-bit build.
-WIN64_NOTE = $(shell $(ROOT)/scripts/lanes.sh --why), so this runs the 64-bit test build of the same sources (build/win64); the release is still the 32-bit pair in dist/.
+# The first Wine lane this machine runs, win32 else win64, and why not win32
+# (scripts/lanes.sh): set in the recipes of the targets that run Windows
+# programs, so that an error in deciding stops them.
+FIRST_LANE = lane="$$($(ROOT)/scripts/lanes.sh)" || exit 1; lane="$${lane%% *}"
+NOT_EXECUTED = the 32-bit release pair (TACHPAGE.DLL, TACHINST.EXE) is not executed
 
 .PHONY: all test run dist setup native native-asan win32 win64 release \
         test-native test-native-asan test-release test-win32 test-win64 clean \
@@ -113,7 +114,8 @@ test: setup
 	stage release sub test-release; \
 	if [[ " $$lanes " == *" win32 "* ]]; then stage win32-lane sub test-win32; \
 	else skipped=1; summary="$$summary$$(printf '\nmake test: %-12s not run: %s' win32-lane \
-	  "$$($(ROOT)/scripts/lanes.sh --why)")"; fi; \
+	  "$$($(ROOT)/scripts/lanes.sh --why)")"; \
+	  summary="$$summary"$$'\n'"make test: in this run $(NOT_EXECUTED)"; fi; \
 	if [[ " $$lanes " == *" win32 "* ]]; then \
 	  MATRIX_VERSIONS="win98 nt40 win2k" stage win64-lane sub test-win64; \
 	else stage win64-lane sub test-win64; fi; \
@@ -135,7 +137,8 @@ dist: $(SETUP)
 # Sizes from the release pair, registry calls from the native build, the
 # sheet's cost from the lane this machine runs.
 bench: native release
-	@tree=$(WIN32); if [ "$(LANE)" = win64 ]; then tree=$(WIN64); \
+	@$(FIRST_LANE); tree=$(WIN32); if [ $$lane = win64 ]; then tree=$(WIN64); \
+	  echo "make bench: $$($(ROOT)/scripts/lanes.sh --why), so the sheet is timed on the 64-bit test build (build/win64): $(NOT_EXECUTED)."; \
 	  cmake --preset win64 -S $(ROOT) >/dev/null || exit 1; fi; \
 	cmake --build $$tree -j$(JOBS) --target tachpage sheetbench && \
 	$(ROOT)/scripts/bench.sh $(WIN32) $(NATIVE) $$tree
@@ -144,16 +147,16 @@ check-repro: win32
 	$(ROOT)/scripts/check-repro.sh $(WIN32)
 
 run: setup
-	@$(MAKE) --no-print-directory run-lane LANE=$(LANE) RUN_WHAT=run RUN_ARGS=
+	@$(FIRST_LANE); $(MAKE) --no-print-directory run-lane LANE=$$lane RUN_WHAT=run RUN_ARGS=
 
 screenshots: setup
-	@$(MAKE) --no-print-directory run-lane LANE=$(LANE) RUN_WHAT=screenshots \
+	@$(FIRST_LANE); $(MAKE) --no-print-directory run-lane LANE=$$lane RUN_WHAT=screenshots \
 	  RUN_ARGS="--docs $(ROOT)/docs"
 
 # The release pair from dist/ under 32-bit Wine; where that cannot run, the
 # 64-bit test build packed beside it (never into dist/) under 64-bit Wine.
 run-lane:
-	@if [ "$(LANE)" = win64 ]; then echo "make $(RUN_WHAT): $(WIN64_NOTE)"; fi
+	@if [ "$(LANE)" = win64 ]; then echo "make $(RUN_WHAT): $$($(ROOT)/scripts/lanes.sh --why), so this runs the 64-bit test build of the same sources (build/win64): $(NOT_EXECUTED)."; fi
 	@$(ROOT)/scripts/run.sh --check $(if $(RUN_ARGS),docs)
 	@if [ "$(LANE)" = win64 ]; then \
 	  cmake --preset win64 -S $(ROOT) >/dev/null && \
