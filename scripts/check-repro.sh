@@ -116,7 +116,7 @@ if [ $quick = 1 ]; then
   else
     echo "check-repro: no Makefile link rules in $build; relink skipped"
   fi
-  if python3 "$src/scripts/pe-info.py" stamps "$build/bin/TACHPAGE.DLL" \
+  if "$src/scripts/pe-info.py" stamps "$build/bin/TACHPAGE.DLL" \
        "$build/bin/TACHINST.EXE" > "$scratch/stamps"; then
     echo "check-repro: no time stamps in the PE files ($(wc -l < "$scratch/stamps") fields checked)"
   else
