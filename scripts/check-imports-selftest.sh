@@ -1,9 +1,8 @@
 #!/bin/bash
 # Shows that the static checks of the deliverables catch what they must:
-# builds small throwaway images and expects the import check (pe-info.py
-# check-imports) to pass on a clean one and to fail, naming the culprit, on
-# each bad one; likewise check-exports on a decorated export and
-# check-no-ctors.sh on a static constructor.
+# builds small throwaway images and expects pe-info.py check-imports to pass
+# on a clean one and to fail, naming the culprit, on each bad one; likewise
+# check-exports on a decorated export, check-no-ctors.sh on a constructor.
 #
 #   scripts/check-imports-selftest.sh WORKDIR
 set -uo pipefail
@@ -20,9 +19,8 @@ cat > case.cpp <<'C'
 #include <windows.h>
 #include <commctrl.h>
 extern "C" int __cdecl sprintf(char* buffer, const char* format, ...);
-struct Stamp { Stamp() : ticks(GetTickCount()) {} DWORD ticks; };
 #ifdef CTOR
-Stamp stamp;
+struct Stamp { Stamp() : ticks(GetTickCount()) {} DWORD ticks; } stamp;
 #endif
 extern "C" BOOL WINAPI Entry(HINSTANCE, DWORD r, LPVOID) {
 #if defined CRT
@@ -46,9 +44,7 @@ build() {  # build NAME [flags...]: NAME.dll, without a C runtime
   shift
   "${cc%gcc*}g++${cc##*gcc}" -O1 -o "$name.dll" case.cpp -nostdlib -nostartfiles -shared \
     -Wl,--entry,_Entry@12 -s "$@" >build.log 2>&1 && return
-  echo "selftest: could not build $name.dll:"
-  cat build.log
-  exit 1
+  echo "selftest: could not build $name.dll:"; cat build.log; exit 1
 }
 build clean "${win40[@]}" -lkernel32 -ladvapi32
 build crt -DCRT "${win40[@]}" -lkernel32 -lmsvcrt

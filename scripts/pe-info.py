@@ -1,11 +1,11 @@
 #!/usr/bin/python3
 """Looks into a PE file (TACHPAGE.DLL, TACHINST.EXE): the 32-bit release
-files (PE32) or the 64-bit test builds (PE32+).
+files (PE32) or the 64-bit test builds (PE32+). Reads it with pefile
+(Debian's python3-pefile, hence /usr/bin/python3).
 
-  pe-info.py stamps FILE...    print every time stamp the file carries
-                               (COFF header, export, resource and debug
-                               directories, import descriptors); exit 1
-                               when any is not 0
+  pe-info.py stamps FILE...    print every time stamp the file carries (COFF
+                               header, export, resource and debug directories,
+                               import descriptors); exit 1 when any is not 0
   pe-info.py zero FILE...      set all of them to 0 in place
   pe-info.py version FILE...   print the file and product versions of the
                                version resource (a.b.c.d)
@@ -14,33 +14,28 @@ files (PE32) or the 64-bit test builds (PE32+).
                                (numeric types: 5 dialog, 6 string table...)
   pe-info.py machine FILE...   print the machine: i386, x86_64 or the number
   pe-info.py check-imports [--allowlist FILE] FILE...
-      exit 1 when a file would not load on Windows 95 retail and NT 4: it is
-      not a 32-bit x86 image, asks for a subsystem or OS version above 4.0,
-      imports from a DLL other than the allowed system DLLs, or imports a
-      function that is not on the allowlist (imports-allowlist.txt beside
-      this script: "DLL Function" lines, checked to exist on both) or by
-      ordinal. Every offending import is named on its own line.
+      exit 1 unless every file loads on Windows 95 retail and NT 4: a 32-bit
+      x86 image, subsystem and OS version at most 4.0, imports only from the
+      allowed system DLLs, by name, and only functions on the allowlist
+      (imports-allowlist.txt beside this script: "DLL Function" lines checked
+      to exist on both). Names every offending import on its own line.
   pe-info.py check-exports FILE [NAME...]
-      exit 1 unless the file exports exactly the NAMEs, undecorated (COM
-      looks up "DllGetClassObject", not "DllGetClassObject@12"); no NAME:
-      no exports at all.
-
-Reads the files with pefile (Debian's python3-pefile, hence /usr/bin/python3).
+      exit 1 unless the file exports exactly the NAMEs, undecorated (COM looks
+      up "DllGetClassObject", not "DllGetClassObject@12"); no NAME: nothing.
 """
 import os
 import sys
 
 import pefile
 
+COMMANDS = "stamps zero version imports resources machine check-imports check-exports"
 MACHINES = {0x14C: "i386", 0x8664: "x86_64"}
 ALLOWED_DLLS = "KERNEL32 USER32 GDI32 ADVAPI32 COMCTL32 VERSION OLE32 SHELL32".split()
 
 
 def label(entry):
-    """A resource directory entry as its number, or name@OFFSET."""
-    if entry.name is None:
-        return str(entry.id)
-    return "name@%x" % (entry.struct.Name & 0x7FFFFFFF)
+    """A resource directory entry: its number, or name@OFFSET."""
+    return str(entry.id) if entry.name is None else "name@%x" % (entry.struct.Name & 0x7FFFFFFF)
 
 
 def stamps(pe):
@@ -58,83 +53,75 @@ def stamps(pe):
                 tree(entry.directory, path + "/" + label(entry), depth + 1)
     if hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
         tree(pe.DIRECTORY_ENTRY_RESOURCE, "", 0)
-    found += [("debug directory %d" % i, d.struct)
-              for i, d in enumerate(getattr(pe, "DIRECTORY_ENTRY_DEBUG", []))]
-    return found
+    return found + [("debug directory %d" % i, d.struct)
+                    for i, d in enumerate(getattr(pe, "DIRECTORY_ENTRY_DEBUG", []))]
+
+
+def version(pe):
+    for v in getattr(pe, "VS_FIXEDFILEINFO", [])[:1]:
+        return ["%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF) for ms, ls in
+                ((v.FileVersionMS, v.FileVersionLS), (v.ProductVersionMS, v.ProductVersionLS))]
+    return None
 
 
 def imports(pe):
     """Import descriptors, delay-loaded ones included."""
-    return (getattr(pe, "DIRECTORY_ENTRY_IMPORT", []) +
-            getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", []))
-
-
-def version(pe):
-    for info in getattr(pe, "VS_FIXEDFILEINFO", [])[:1]:
-        return tuple("%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
-                     for ms, ls in ((info.FileVersionMS, info.FileVersionLS),
-                                    (info.ProductVersionMS, info.ProductVersionLS)))
-    return None
-
-
-def read_allowlist(path):
-    """{(DLL, Function)} from "DLL Function" lines, DLL in capitals."""
-    with open(path) as f:
-        return {(fields[0].upper(), fields[1]) for fields in
-                (line.split("#")[0].split() for line in f) if len(fields) == 2}
+    return getattr(pe, "DIRECTORY_ENTRY_IMPORT", []) + getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])
 
 
 def check_imports(pe, allowed):
-    """The faults that keep the image from loading on Windows 95 and NT 4."""
-    machine = MACHINES.get(pe.FILE_HEADER.Machine, hex(pe.FILE_HEADER.Machine))
-    if machine != "i386" or pe.OPTIONAL_HEADER.Magic != 0x10B:
+    """The faults that keep the image from loading on Windows 95 and NT 4,
+    and what an image without any is."""
+    machine, h = pe.FILE_HEADER.Machine, pe.OPTIONAL_HEADER
+    if machine != 0x14C or h.Magic != 0x10B:
         return ["not a 32-bit x86 Windows image (machine %s, optional header 0x%x)"
-                % (machine, pe.OPTIONAL_HEADER.Magic)]
+                % (MACHINES.get(machine, hex(machine)), h.Magic)], ""
     faults = []
     for descriptor in imports(pe):
         dll = descriptor.dll.decode("latin-1").upper().removesuffix(".DLL")
         for imp in descriptor.imports:
             fn = imp.name.decode("latin-1") if imp.name else None
             if dll not in ALLOWED_DLLS:
-                faults.append("imports %s from %s.DLL, which is not one of the allowed"
-                              " system DLLs (%s)" % (fn or "an ordinal", dll,
-                                                     " ".join(ALLOWED_DLLS)))
+                faults.append("imports %s from %s.DLL, which is not one of the allowed system"
+                              " DLLs (%s)" % (fn or "an ordinal", dll, " ".join(ALLOWED_DLLS)))
             elif fn is None:
-                faults.append("imports %s by ordinal (%d); import it by name"
-                              % (dll, imp.ordinal))
+                faults.append("imports %s by ordinal (%d); import it by name" % (dll, imp.ordinal))
             elif (dll, fn) not in allowed:
-                faults.append("imports %s from %s.DLL, which is not on the allowlist of"
-                              " functions that exist on Windows 95 and NT 4" % (fn, dll))
-    h = pe.OPTIONAL_HEADER
+                faults.append("imports %s from %s.DLL, which is not on the allowlist of functions"
+                              " that exist on Windows 95 and NT 4" % (fn, dll))
     for what, major, minor in (
             ("subsystem", h.MajorSubsystemVersion, h.MinorSubsystemVersion),
             ("OS", h.MajorOperatingSystemVersion, h.MinorOperatingSystemVersion)):
         if (major, minor) > (4, 0):
             faults.append("%s version %d.%d is above 4.0" % (what, major, minor))
-    return faults
+    return faults, "i386, subsystem %d.%d, %d imports, all allowed" % (
+        h.MajorSubsystemVersion, h.MinorSubsystemVersion, sum(len(d.imports) for d in imports(pe)))
 
 
 def check_exports(pe, want):
+    """Missing and unexpected exports, and what an image without any has."""
     exported = getattr(pe, "DIRECTORY_ENTRY_EXPORT", None)
     have = {s.name.decode("latin-1") if s.name else "ordinal %d" % s.ordinal
             for s in (exported.symbols if exported else [])}
     return (["missing export: " + n for n in sorted(want - have)] +
-            ["unexpected export: " + n for n in sorted(have - want)])
+            ["unexpected export: " + n for n in sorted(have - want)],
+            "exports: " + (" ".join(sorted(want)) or "none"))
 
 
 def main(argv):
     command, files = (argv[1], argv[2:]) if len(argv) > 1 else ("", [])
-    allowlist = os.path.join(os.path.dirname(os.path.abspath(__file__)),
-                             "imports-allowlist.txt")
+    allowlist = os.path.join(os.path.dirname(os.path.abspath(__file__)), "imports-allowlist.txt")
     if command == "check-imports" and files[:1] == ["--allowlist"]:
         allowlist, files = files[1], files[2:]
     if command == "check-exports":
         files, want = files[:1], set(filter(None, files[1:]))
-    if not files or command not in ("stamps", "zero", "version", "imports", "resources",
-                                    "machine", "check-imports", "check-exports"):
+    if not files or command not in COMMANDS.split():
         sys.stderr.write(__doc__)
         return 2
-    allowed = read_allowlist(allowlist) if command == "check-imports" else None
+    if command == "check-imports":  # {(DLL, Function)}, DLL in capitals
+        with open(allowlist) as f:
+            allowed = {(fields[0].upper(), fields[1]) for fields in
+                       (line.split("#")[0].split() for line in f) if len(fields) == 2}
     status = 0
     for path in files:
         name = os.path.basename(path)
@@ -149,21 +136,21 @@ def main(argv):
             print("%s: not a 32-bit x86 Windows image (not a PE file: %s)" % (name, e.value))
             status = 1
             continue
-        if command == "stamps":
-            for what, s in stamps(pe):
-                print("%s: %s TimeDateStamp = 0x%08x" % (path, what, s.TimeDateStamp))
-                status |= s.TimeDateStamp != 0
-        elif command == "zero":
-            changed = [s for _, s in stamps(pe) if s.TimeDateStamp]
-            for s in changed:
-                s.TimeDateStamp = 0
-            if changed:
-                pe.write(path)
-            print("%s: %d time stamp(s) set to 0" % (path, len(changed)))
+        if command in ("stamps", "zero"):
+            fields = [s for _, s in stamps(pe) if s.TimeDateStamp]
+            if command == "stamps":
+                for what, s in stamps(pe):
+                    print("%s: %s TimeDateStamp = 0x%08x" % (path, what, s.TimeDateStamp))
+                status |= bool(fields)
+            else:
+                for s in fields:
+                    s.TimeDateStamp = 0
+                if fields:
+                    pe.write(path)
+                print("%s: %d time stamp(s) set to 0" % (path, len(fields)))
         elif command == "version":
             v = version(pe)
-            print("%s: file %s product %s" % (path, *v) if v else
-                  "%s: no version resource" % path)
+            print("%s: file %s product %s" % (path, *v) if v else "%s: no version resource" % path)
             status |= v is None
         elif command == "imports":
             for descriptor in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
@@ -176,23 +163,13 @@ def main(argv):
         elif command == "machine":
             print(MACHINES.get(pe.FILE_HEADER.Machine, "0x%x" % pe.FILE_HEADER.Machine))
         else:
-            if command == "check-imports":
-                faults = check_imports(pe, allowed)
-                ok = "i386, subsystem %d.%d, %d imports, all allowed" % (
-                    pe.OPTIONAL_HEADER.MajorSubsystemVersion,
-                    pe.OPTIONAL_HEADER.MinorSubsystemVersion,
-                    sum(len(d.imports) for d in imports(pe)))
-            else:
-                faults = check_exports(pe, want)
-                ok = "exports: " + (" ".join(sorted(want)) or "none")
-            for fault in faults:
+            faults, ok = (check_imports(pe, allowed) if command == "check-imports"
+                          else check_exports(pe, want))
+            for fault in faults or ["ok (%s)" % ok]:
                 print("%s: %s" % (name, fault))
-            if not faults:
-                print("%s: ok (%s)" % (name, ok))
             status |= bool(faults)
     if status and command == "check-imports":
-        print('import check FAILED (allowlist: %s; see README, "Adding an import")'
-              % allowlist)
+        print('import check FAILED (allowlist: %s; see README, "Adding an import")' % allowlist)
     return int(status)
 
 
