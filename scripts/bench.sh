@@ -53,7 +53,7 @@ for f in TACHPAGE.DLL TACHINST.EXE; do
   size=$(stat -c %s "$path")
   verdict="within"
   [ "$size" -le 32768 ] || { verdict="OVER"; status=1; }
-  imports="$(python3 "$src/scripts/pe-info.py" imports "$path" | tr '\n' ' ')"
+  imports="$("$src/scripts/pe-info.py" imports "$path" | tr '\n' ' ')"
   printf '  %-12s %6d bytes (%5.1f KiB, budget 32 KiB: %s)\n' "$f" "$size" \
     "$(echo "$size / 1024" | bc -l 2>/dev/null || echo 0)" "$verdict"
   echo "               imports: $imports"

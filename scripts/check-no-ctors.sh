@@ -6,10 +6,7 @@
 #
 #   scripts/check-no-ctors.sh MAP...
 set -uo pipefail
-if [ $# -eq 0 ]; then
-  echo "usage: $0 MAP..." >&2
-  exit 2
-fi
+[ $# -gt 0 ] || { echo "usage: $0 MAP..." >&2; exit 2; }
 status=0
 for map in "$@"; do
   name="$(basename "$map" .map)"

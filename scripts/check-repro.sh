@@ -34,11 +34,8 @@ status=0
 differ() { echo "check-repro: DIFFERENT: $*" >&2; status=1; }
 
 compare() {  # compare FILE_A FILE_B LABEL
-  if cmp -s "$1" "$2"; then
-    echo "check-repro: same: $3"
-  else
-    differ "$3 ($(cmp "$1" "$2" 2>&1 | head -1))"
-  fi
+  local how
+  if how="$(cmp "$1" "$2" 2>&1)"; then echo "check-repro: same: $3"; else differ "$3 (${how%%$'\n'*})"; fi
 }
 
 # Reruns the final link of a deliverable target with the output redirected.
@@ -116,7 +113,7 @@ if [ $quick = 1 ]; then
   else
     echo "check-repro: no Makefile link rules in $build; relink skipped"
   fi
-  if python3 "$src/scripts/pe-info.py" stamps "$build/bin/TACHPAGE.DLL" \
+  if "$src/scripts/pe-info.py" stamps "$build/bin/TACHPAGE.DLL" \
        "$build/bin/TACHINST.EXE" > "$scratch/stamps"; then
     echo "check-repro: no time stamps in the PE files ($(wc -l < "$scratch/stamps") fields checked)"
   else

@@ -60,7 +60,7 @@ readmes=(README.TXT:readme-txt.in:en LISEZMOI.TXT:lisezmoi-txt.in:fr
 
 for f in TACHINST.EXE TACHPAGE.DLL; do
   [ -f "$build/bin/$f" ] || fail "$build/bin/$f is missing (build the Windows tree first)"
-  machine="$(python3 "$pe" machine "$build/bin/$f")" || fail "$build/bin/$f is not a PE file"
+  machine="$("$pe" machine "$build/bin/$f")" || fail "$build/bin/$f is not a PE file"
   [ "$machine" = i386 ] || [ $test_build = 1 ] ||
     fail "$build/bin/$f is a $machine test build; the release is the 32-bit pair (build/win32)"
 done
@@ -102,16 +102,16 @@ done
 
 for f in TACHINST.EXE TACHPAGE.DLL; do
   # Time stamps: expected to be 0 already; set any that is not.
-  if ! python3 "$pe" stamps "$stage/$f" >/dev/null; then
-    python3 "$pe" stamps "$stage/$f" | grep -v '= 0x00000000$' >&2 || true
+  if ! "$pe" stamps "$stage/$f" >/dev/null; then
+    "$pe" stamps "$stage/$f" | grep -v '= 0x00000000$' >&2 || true
     echo "dist: warning: $f carried time stamps; set to 0 in the package" >&2
-    python3 "$pe" zero "$stage/$f" >/dev/null
+    "$pe" zero "$stage/$f" >/dev/null
   fi
-  v="$(python3 "$pe" version "$stage/$f")" || fail "$f has no version resource"
+  v="$("$pe" version "$stage/$f")" || fail "$f has no version resource"
   [[ "$v" == *": file $fileversion product $fileversion" ]] ||
     fail "$f: version resource is '${v#*: }', expected $fileversion"
-  if python3 "$pe" imports "$stage/$f" | grep -qiE '^(mfc42|msvcrt)\.dll$'; then
-    fail "$f imports $(python3 "$pe" imports "$stage/$f" | grep -iE '^(mfc42|msvcrt)' | tr '\n' ' ')"
+  if "$pe" imports "$stage/$f" | grep -qiE '^(mfc42|msvcrt)\.dll$'; then
+    fail "$f imports $("$pe" imports "$stage/$f" | grep -iE '^(mfc42|msvcrt)' | tr '\n' ' ')"
   fi
 done
 

@@ -60,15 +60,10 @@ def ico_bytes(pixels):
     xor = bytearray()
     mask = bytearray()
     for row in reversed(pixels):  # bottom-up
-        for x in range(0, SIZE, 2):
-            hi = row[x] if row[x] is not None else 0
-            lo = row[x + 1] if row[x + 1] is not None else 0
-            xor.append((hi << 4) | lo)
-        bits = 0
-        for x, value in enumerate(row):
-            if value is None:
-                bits |= 1 << (31 - x)
-        mask += struct.pack(">I", bits)  # rows of 32 bits, already 4-aligned
+        colours = [value or 0 for value in row]  # transparent: colour 0 under the mask
+        xor += bytes(colours[x] << 4 | colours[x + 1] for x in range(0, SIZE, 2))
+        # Rows of 32 bits, already 4-aligned.
+        mask += struct.pack(">I", sum(1 << (31 - x) for x, v in enumerate(row) if v is None))
     palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in PALETTE)
     header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 4, 0,
                          len(xor) + len(mask), 0, 0, 16, 0)

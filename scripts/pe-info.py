@@ -1,11 +1,11 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Looks into a PE file (TACHPAGE.DLL, TACHINST.EXE): the 32-bit release
-files (PE32) or the 64-bit test builds (PE32+).
+files (PE32) or the 64-bit test builds (PE32+). Reads it with pefile
+(Debian's python3-pefile, hence /usr/bin/python3).
 
-  pe-info.py stamps FILE...    print every time stamp the file carries
-                               (COFF header, export, resource and debug
-                               directories, import descriptors); exit 1
-                               when any is not 0
+  pe-info.py stamps FILE...    print every time stamp the file carries (COFF
+                               header, export, resource and debug directories,
+                               import descriptors); exit 1 when any is not 0
   pe-info.py zero FILE...      set all of them to 0 in place
   pe-info.py version FILE...   print the file and product versions of the
                                version resource (a.b.c.d)
@@ -13,202 +13,164 @@ files (PE32) or the 64-bit test builds (PE32+).
   pe-info.py resources FILE... print the resources as TYPE/ID, one a line
                                (numeric types: 5 dialog, 6 string table...)
   pe-info.py machine FILE...   print the machine: i386, x86_64 or the number
-
-Nothing outside the Python standard library is needed.
+  pe-info.py check-imports [--allowlist FILE] FILE...
+      exit 1 unless every file loads on Windows 95 retail and NT 4: a 32-bit
+      x86 image, subsystem and OS version at most 4.0, imports only from the
+      allowed system DLLs, by name, and only functions on the allowlist
+      (imports-allowlist.txt beside this script: "DLL Function" lines checked
+      to exist on both). Names every offending import on its own line.
+  pe-info.py check-exports FILE [NAME...]
+      exit 1 unless the file exports exactly the NAMEs, undecorated (COM looks
+      up "DllGetClassObject", not "DllGetClassObject@12"); no NAME: nothing.
 """
-import struct
+import os
 import sys
 
+import pefile
 
-class PE:
-    def __init__(self, path):
-        self.path = path
-        with open(path, "rb") as f:
-            self.data = bytearray(f.read())
-        d = self.data
-        if d[:2] != b"MZ":
-            raise ValueError("%s: not an MZ file" % path)
-        self.pe = struct.unpack_from("<I", d, 0x3C)[0]
-        if d[self.pe:self.pe + 4] != b"PE\0\0":
-            raise ValueError("%s: no PE header" % path)
-        coff = self.pe + 4
-        (self.machine, self.nsections, _, _, _, self.optsize, _) = struct.unpack_from(
-            "<HHIIIHH", d, coff)
-        self.opt = coff + 20
-        magic = struct.unpack_from("<H", d, self.opt)[0]
-        if magic not in (0x10B, 0x20B):
-            raise ValueError("%s: neither a PE32 nor a PE32+ file" % path)
-        # PE32+ has 64-bit ImageBase and stack/heap sizes: 16 bytes more.
-        self.dirs = self.opt + (96 if magic == 0x10B else 112)
-        self.ndirs = struct.unpack_from("<I", d, self.dirs - 4)[0]
-        self.sections = []
-        sec = self.opt + self.optsize
-        for i in range(self.nsections):
-            name = bytes(d[sec:sec + 8]).rstrip(b"\0").decode("latin-1")
-            vsize, va, rawsize, rawptr = struct.unpack_from("<IIII", d, sec + 8)
-            self.sections.append((name, va, max(vsize, rawsize), rawptr, rawsize))
-            sec += 40
+COMMANDS = "stamps zero version imports resources machine check-imports check-exports"
+MACHINES = {0x14C: "i386", 0x8664: "x86_64"}
+ALLOWED_DLLS = "KERNEL32 USER32 GDI32 ADVAPI32 COMCTL32 VERSION OLE32 SHELL32".split()
 
-    def directory(self, index):
-        if index >= self.ndirs:
-            return 0, 0
-        return struct.unpack_from("<II", self.data, self.dirs + 8 * index)
 
-    def offset(self, rva):
-        for _, va, size, rawptr, rawsize in self.sections:
-            if va <= rva < va + size:
-                if rva - va >= rawsize:
-                    return None
-                return rawptr + rva - va
-        return None
+def label(entry):
+    """A resource directory entry: its number, or name@OFFSET."""
+    return str(entry.id) if entry.name is None else "name@%x" % (entry.struct.Name & 0x7FFFFFFF)
 
-    def u32(self, off):
-        return struct.unpack_from("<I", self.data, off)[0]
 
-    # Every (description, file offset) of a 32-bit time stamp field.
-    def stamp_fields(self):
-        fields = [("COFF header TimeDateStamp", self.pe + 8)]
-        rva, size = self.directory(0)  # export
-        if rva and size:
-            off = self.offset(rva)
-            if off is not None:
-                fields.append(("export directory TimeDateStamp", off + 4))
-        rva, size = self.directory(1)  # import
-        if rva and size:
-            off = self.offset(rva)
-            while off is not None and off + 20 <= len(self.data):
-                if self.data[off:off + 20] == b"\0" * 20:
-                    break
-                name = self.cstr(self.offset(self.u32(off + 12)))
-                fields.append(("import descriptor %s TimeDateStamp" % name, off + 4))
-                off += 20
-        rva, size = self.directory(2)  # resource
-        if rva and size:
-            base = self.offset(rva)
-            if base is not None:
-                self.resource_stamps(base, base, "", fields, 0)
-        rva, size = self.directory(6)  # debug
-        if rva and size:
-            off = self.offset(rva)
-            if off is not None:
-                for i in range(size // 28):
-                    fields.append(("debug directory %d TimeDateStamp" % i,
-                                   off + 28 * i + 4))
-        return fields
+def stamps(pe):
+    """(description, structure) of every structure with a TimeDateStamp."""
+    found = [("COFF header", pe.FILE_HEADER)]
+    if hasattr(pe, "DIRECTORY_ENTRY_EXPORT"):
+        found.append(("export directory", pe.DIRECTORY_ENTRY_EXPORT.struct))
+    found += [("import descriptor " + d.dll.decode("latin-1"), d.struct)
+              for d in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
 
-    def resource_stamps(self, base, off, path, fields, depth):
-        if depth > 3 or off + 16 > len(self.data):
-            return
-        fields.append(("resource directory %s TimeDateStamp" % (path or "/"),
-                       off + 4))
-        named, ids = struct.unpack_from("<HH", self.data, off + 12)
-        for i in range(named + ids):
-            name, target = struct.unpack_from("<II", self.data, off + 16 + 8 * i)
-            if target & 0x80000000:
-                label = ("name@%x" % (name & 0x7FFFFFFF)) if name & 0x80000000 \
-                    else str(name)
-                self.resource_stamps(base, base + (target & 0x7FFFFFFF),
-                                     path + "/" + label, fields, depth + 1)
+    def tree(directory, path, depth):
+        found.append(("resource directory " + (path or "/"), directory.struct))
+        for entry in directory.entries:
+            if hasattr(entry, "directory") and depth < 3:
+                tree(entry.directory, path + "/" + label(entry), depth + 1)
+    if hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
+        tree(pe.DIRECTORY_ENTRY_RESOURCE, "", 0)
+    return found + [("debug directory %d" % i, d.struct)
+                    for i, d in enumerate(getattr(pe, "DIRECTORY_ENTRY_DEBUG", []))]
 
-    def cstr(self, off):
-        if off is None:
-            return "?"
-        end = self.data.index(b"\0", off)
-        return bytes(self.data[off:end]).decode("latin-1")
 
-    def imports(self):
-        names = []
-        rva, size = self.directory(1)
-        if not (rva and size):
-            return names
-        off = self.offset(rva)
-        while off is not None and off + 20 <= len(self.data):
-            if self.data[off:off + 20] == b"\0" * 20:
-                break
-            names.append(self.cstr(self.offset(self.u32(off + 12))))
-            off += 20
-        return names
+def version(pe):
+    for v in getattr(pe, "VS_FIXEDFILEINFO", [])[:1]:
+        return ["%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF) for ms, ls in
+                ((v.FileVersionMS, v.FileVersionLS), (v.ProductVersionMS, v.ProductVersionLS))]
+    return None
 
-    def versions(self):
-        rva, size = self.directory(2)
-        if not (rva and size):
-            return None
-        start = self.offset(rva)
-        sig = struct.pack("<I", 0xFEEF04BD)
-        at = self.data.find(sig, start)
-        if at < 0:
-            return None
-        fms, fls, pms, pls = struct.unpack_from("<IIII", self.data, at + 8)
 
-        def text(ms, ls):
-            return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
-        return text(fms, fls), text(pms, pls)
+def imports(pe):
+    """Import descriptors, delay-loaded ones included."""
+    return getattr(pe, "DIRECTORY_ENTRY_IMPORT", []) + getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])
 
-    def resources(self):
-        found = []
-        rva, size = self.directory(2)
-        if not (rva and size):
-            return found
-        base = self.offset(rva)
 
-        def entries(off):
-            named, ids = struct.unpack_from("<HH", self.data, off + 12)
-            for i in range(named + ids):
-                name, target = struct.unpack_from("<II", self.data, off + 16 + 8 * i)
-                label = ("name@%x" % (name & 0x7FFFFFFF)) if name & 0x80000000 \
-                    else str(name)
-                yield label, target
-        for tlabel, ttarget in entries(base):
-            if not ttarget & 0x80000000:
-                continue
-            for ilabel, _ in entries(base + (ttarget & 0x7FFFFFFF)):
-                found.append("%s/%s" % (tlabel, ilabel))
-        return found
+def check_imports(pe, allowed):
+    """The faults that keep the image from loading on Windows 95 and NT 4,
+    and what an image without any is."""
+    machine, h = pe.FILE_HEADER.Machine, pe.OPTIONAL_HEADER
+    if machine != 0x14C or h.Magic != 0x10B:
+        return ["not a 32-bit x86 Windows image (machine %s, optional header 0x%x)"
+                % (MACHINES.get(machine, hex(machine)), h.Magic)], ""
+    faults = []
+    for descriptor in imports(pe):
+        dll = descriptor.dll.decode("latin-1").upper().removesuffix(".DLL")
+        for imp in descriptor.imports:
+            fn = imp.name.decode("latin-1") if imp.name else None
+            if dll not in ALLOWED_DLLS:
+                faults.append("imports %s from %s.DLL, which is not one of the allowed system"
+                              " DLLs (%s)" % (fn or "an ordinal", dll, " ".join(ALLOWED_DLLS)))
+            elif fn is None:
+                faults.append("imports %s by ordinal (%d); import it by name" % (dll, imp.ordinal))
+            elif (dll, fn) not in allowed:
+                faults.append("imports %s from %s.DLL, which is not on the allowlist of functions"
+                              " that exist on Windows 95 and NT 4" % (fn, dll))
+    for what, major, minor in (
+            ("subsystem", h.MajorSubsystemVersion, h.MinorSubsystemVersion),
+            ("OS", h.MajorOperatingSystemVersion, h.MinorOperatingSystemVersion)):
+        if (major, minor) > (4, 0):
+            faults.append("%s version %d.%d is above 4.0" % (what, major, minor))
+    return faults, "i386, subsystem %d.%d, %d imports, all allowed" % (
+        h.MajorSubsystemVersion, h.MinorSubsystemVersion, sum(len(d.imports) for d in imports(pe)))
 
-    def save(self):
-        with open(self.path, "wb") as f:
-            f.write(self.data)
+
+def check_exports(pe, want):
+    """Missing and unexpected exports, and what an image without any has."""
+    exported = getattr(pe, "DIRECTORY_ENTRY_EXPORT", None)
+    have = {s.name.decode("latin-1") if s.name else "ordinal %d" % s.ordinal
+            for s in (exported.symbols if exported else [])}
+    return (["missing export: " + n for n in sorted(want - have)] +
+            ["unexpected export: " + n for n in sorted(have - want)],
+            "exports: " + (" ".join(sorted(want)) or "none"))
 
 
 def main(argv):
-    if len(argv) < 3 or argv[1] not in ("stamps", "zero", "version", "imports",
-                                              "resources", "machine"):
+    command, files = (argv[1], argv[2:]) if len(argv) > 1 else ("", [])
+    allowlist = os.path.join(os.path.dirname(os.path.abspath(__file__)), "imports-allowlist.txt")
+    if command == "check-imports" and files[:1] == ["--allowlist"]:
+        allowlist, files = files[1], files[2:]
+    if command == "check-exports":
+        files, want = files[:1], set(filter(None, files[1:]))
+    if not files or command not in COMMANDS.split():
         sys.stderr.write(__doc__)
         return 2
+    if command == "check-imports":  # {(DLL, Function)}, DLL in capitals
+        with open(allowlist) as f:
+            allowed = {(fields[0].upper(), fields[1]) for fields in
+                       (line.split("#")[0].split() for line in f) if len(fields) == 2}
     status = 0
-    for path in argv[2:]:
-        pe = PE(path)
-        if argv[1] == "stamps":
-            for what, off in pe.stamp_fields():
-                value = pe.u32(off)
-                print("%s: %s = 0x%08x" % (path, what, value))
-                if value:
-                    status = 1
-        elif argv[1] == "zero":
-            changed = 0
-            for what, off in pe.stamp_fields():
-                if pe.u32(off):
-                    struct.pack_into("<I", pe.data, off, 0)
-                    changed += 1
-            if changed:
-                pe.save()
-            print("%s: %d time stamp(s) set to 0" % (path, changed))
-        elif argv[1] == "version":
-            v = pe.versions()
-            if v is None:
-                print("%s: no version resource" % path)
-                status = 1
+    for path in files:
+        name = os.path.basename(path)
+        try:
+            with open(path, "rb") as f:
+                pe = pefile.PE(data=f.read())
+        except OSError as e:
+            print("%s: cannot read %s: %s" % (name, path, e.strerror))
+            status = 1
+            continue
+        except pefile.PEFormatError as e:
+            print("%s: not a 32-bit x86 Windows image (not a PE file: %s)" % (name, e.value))
+            status = 1
+            continue
+        if command in ("stamps", "zero"):
+            fields = [s for _, s in stamps(pe) if s.TimeDateStamp]
+            if command == "stamps":
+                for what, s in stamps(pe):
+                    print("%s: %s TimeDateStamp = 0x%08x" % (path, what, s.TimeDateStamp))
+                status |= bool(fields)
             else:
-                print("%s: file %s product %s" % (path, v[0], v[1]))
-        elif argv[1] == "resources":
-            for name in pe.resources():
-                print(name)
-        elif argv[1] == "machine":
-            print({0x14C: "i386", 0x8664: "x86_64"}.get(pe.machine, "0x%x" % pe.machine))
+                for s in fields:
+                    s.TimeDateStamp = 0
+                if fields:
+                    pe.write(path)
+                print("%s: %d time stamp(s) set to 0" % (path, len(fields)))
+        elif command == "version":
+            v = version(pe)
+            print("%s: file %s product %s" % (path, *v) if v else "%s: no version resource" % path)
+            status |= v is None
+        elif command == "imports":
+            for descriptor in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
+                print(descriptor.dll.decode("latin-1"))
+        elif command == "resources":
+            root = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
+            for rtype in root.entries if root else []:
+                for entry in rtype.directory.entries if hasattr(rtype, "directory") else []:
+                    print("%s/%s" % (label(rtype), label(entry)))
+        elif command == "machine":
+            print(MACHINES.get(pe.FILE_HEADER.Machine, "0x%x" % pe.FILE_HEADER.Machine))
         else:
-            for name in pe.imports():
-                print(name)
-    return status
+            faults, ok = (check_imports(pe, allowed) if command == "check-imports"
+                          else check_exports(pe, want))
+            for fault in faults or ["ok (%s)" % ok]:
+                print("%s: %s" % (name, fault))
+            status |= bool(faults)
+    if status and command == "check-imports":
+        print('import check FAILED (allowlist: %s; see README, "Adding an import")' % allowlist)
+    return int(status)
 
 
 if __name__ == "__main__":

@@ -26,25 +26,11 @@ set -u
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
-find_build_tree() {
-  local dir
-  dir="$(cd "$(dirname "$1")" 2>/dev/null && pwd)" || return 1
-  while [ -n "$dir" ] && [ "$dir" != "/" ]; do
-    if [ -f "$dir/CMakeCache.txt" ]; then
-      echo "$dir"
-      return 0
-    fi
-    dir="$(dirname "$dir")"
-  done
-  return 1
-}
-
-if [ $# -lt 1 ]; then
-  echo "usage: $0 PROGRAM [ARGS...]" >&2
-  exit 2
-fi
-
-tree="$(find_build_tree "$1")" || tree=""
+[ $# -gt 0 ] || { echo "usage: $0 PROGRAM [ARGS...]" >&2; exit 2; }
+# The build tree: the first directory above PROGRAM with a CMakeCache.txt.
+tree="$(cd "$(dirname "$1")" 2>/dev/null && pwd)" || tree=/
+while [ "$tree" != / ] && [ ! -f "$tree/CMakeCache.txt" ]; do tree="$(dirname "$tree")"; done
+[ "$tree" != / ] || tree=""
 if [ -n "${TACHY_WINEPREFIX:-}" ]; then
   prefix="$TACHY_WINEPREFIX"
 elif [ -n "$tree" ]; then

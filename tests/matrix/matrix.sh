@@ -50,7 +50,7 @@ pe="$src/scripts/pe-info.py"
 # Which pieces are built: the real installer (dialog 503), the page (dialog
 # 501) and the refresh-rate dialog (502) in the module, the stand-in.
 missing=()
-has_resource() { grep -qx "$2" <<< "$(python3 "$pe" resources "$1" 2>/dev/null)"; }
+has_resource() { grep -qx "$2" <<< "$("$pe" resources "$1" 2>/dev/null)"; }
 [ -f "$bin/TACHINST.EXE" ] && has_resource "$bin/TACHINST.EXE" 5/503 || missing+=(installer)
 [ -f "$bin/TACHPAGE.DLL" ] && has_resource "$bin/TACHPAGE.DLL" 5/501 || missing+=(page)
 [ -f "$bin/TACHPAGE.DLL" ] && has_resource "$bin/TACHPAGE.DLL" 5/502 || missing+=(refresh)

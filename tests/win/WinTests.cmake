@@ -121,14 +121,14 @@ endif()
 # are not held to the PE32 format.
 if(TACHY_WINEARCH STREQUAL "win32" AND TARGET tachpage AND TARGET tachinst)
   add_test(NAME imports.deliverables
-           COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-imports.sh
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/pe-info.py check-imports
                    $<TARGET_FILE:tachpage> $<TARGET_FILE:tachinst>)
   add_test(NAME deliverables.exports.tachpage
-           COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-exports.sh
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/pe-info.py check-exports
                    $<TARGET_FILE:tachpage>
                    DllCanUnloadNow DllGetClassObject DllRegisterServer)
   add_test(NAME deliverables.exports.tachinst
-           COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-exports.sh
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/pe-info.py check-exports
                    $<TARGET_FILE:tachinst>)
   add_test(NAME deliverables.noctors
            COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-no-ctors.sh
