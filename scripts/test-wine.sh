@@ -38,7 +38,7 @@ for lane in 0 1; do
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
   xservers+=($!)
   for _ in $(seq 100); do [ -s "$number" ] && break; sleep 0.1; done
-  [ -s "$number" ] || { echo "test-win32: Xvfb did not start" >&2; exit 1; }
+  [ -s "$number" ] || { echo "test-wine: Xvfb did not start" >&2; exit 1; }
   displays+=(":$(head -n1 "$number")")
 done
 export DISPLAY="${displays[0]}" TACHY_LANE1_DISPLAY="${displays[1]}"
