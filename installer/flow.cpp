@@ -9,14 +9,11 @@ void RunInstallFlow(Registry& reg, InstallerState* state, InstallerUi& ui,
                     uint32_t keySet) {
   int32_t result = ui.RunDialog(IDD_SELECT_MODEL);
   if (result != kDialogOk) return;
-  bool ok = true;
-  if (state->ReinstallRequested == 1) {
-    ok = RemoveExtension(reg, *state, keySet);
-  }
-  ok = InstallExtension(reg, *state, state->PageModulePath, state->LowerLimit,
-                        state->UpperLimit, state->SelectedModel) &&
-       ok;
-  if (ok) {
+  if (state->ReinstallRequested == 1 && !RemoveExtension(reg, *state, keySet)) {
+    ui.ShowActionFailure(kRemoveFailed);
+  } else if (InstallExtension(reg, *state, state->PageModulePath,
+                              state->LowerLimit, state->UpperLimit,
+                              state->SelectedModel)) {
     ui.RunDialog(IDD_INSTALLED);
   } else {
     ui.ShowActionFailure(kInstallFailed);

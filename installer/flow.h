@@ -32,7 +32,10 @@ class InstallerUi {
 
 // Select Model; on OK the removal first when a reinstall was asked for, then
 // the install; then the Installed dialog, or the failure message when the
-// registry refused part of the work. Cancel or the close box change nothing.
+// registry refused part of the work. A removal before a reinstall that fails
+// ends the flow with the removal's failure message and installs nothing: the
+// product stays registered, and the next run offers the removal again.
+// Cancel or the close box change nothing.
 void RunInstallFlow(Registry& reg, InstallerState* state, InstallerUi& ui,
                     uint32_t keySet);
 

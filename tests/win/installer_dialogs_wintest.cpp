@@ -1021,13 +1021,15 @@ LONG OpenKey(const char* key, REGSAM access, bool create = false) {
 }
 
 // The installer's keys that these cases refuse, one at a time: the first it
-// writes and deletes, and the Add/Remove Programs entry, the last.
+// writes and deletes, and the Add/Remove Programs entry, the last. A removal
+// resets the driver's values first: it is also refused at the driver's key.
 const char* const kRefusedKeys[] = {kProduct, kUninstallKey};
+const char* const kRefusedRemovals[] = {kNT4Device, kProduct, kUninstallKey};
 
 class InstallerRefused : public InstallerDialogs {
  protected:
   void TearDown() override {
-    for (const char* key : kRefusedKeys) SetKeySecurity(key, kAllowAll);
+    for (const char* key : kRefusedRemovals) SetKeySecurity(key, kAllowAll);
     InstallerDialogs::TearDown();
   }
 };
@@ -1063,35 +1065,46 @@ TEST_F(InstallerRefused, InstallReportsTheFailure) {
 }
 
 TEST_F(InstallerRefused, RemovalStopsAndReportsTheFailure) {
-  for (const char* refused : kRefusedKeys) {
+  for (const char* refused : kRefusedRemovals) {
     SCOPED_TRACE(refused);
+    const bool driver = refused == kNT4Device;
     CleanRegistry();
     SetInstallerVersion("nt40");
     Install("", k3000);
     gui::PutDword(kNT4Device, "GraphicsClocking", 170);
-    // Readable, so detected, but it cannot be deleted: a deny entry for
-    // DELETE; where Wine grants DELETE anyway, a subkey (NT's RegDeleteKey
-    // refuses a key that has subkeys) makes the same refusal.
+    // The driver's key refuses writes, as for a user without the rights to
+    // it. The installer's keys stay readable, so detected, but cannot be
+    // deleted: a deny entry for DELETE; where Wine grants DELETE anyway, a
+    // subkey (NT's RegDeleteKey refuses a key that has subkeys) makes the
+    // same refusal.
     const std::string pinned = std::string(refused) + "\\Pinned";
-    ASSERT_TRUE(SetKeySecurity(refused, "D:P(D;;SD;;;WD)(A;;KR;;;WD)"));
-    if (OpenKey(refused, DELETE) != ERROR_ACCESS_DENIED) {
-      std::printf("note: Wine grants DELETE despite the key's DACL; using a subkey\n");
-      ASSERT_TRUE(SetKeySecurity(refused, kAllowAll));
-      PutText(pinned, "x", "y");
+    if (driver) {
+      ASSERT_TRUE(SetKeySecurity(refused, "D:P(D;;0x6;;;WD)(A;;KA;;;WD)"));
+      ASSERT_EQ(OpenKey(refused, KEY_CREATE_SUB_KEY | KEY_SET_VALUE), ERROR_ACCESS_DENIED);
+    } else {
+      ASSERT_TRUE(SetKeySecurity(refused, "D:P(D;;SD;;;WD)(A;;KR;;;WD)"));
+      if (OpenKey(refused, DELETE) != ERROR_ACCESS_DENIED) {
+        std::printf("note: Wine grants DELETE despite the key's DACL; using a subkey\n");
+        ASSERT_TRUE(SetKeySecurity(refused, kAllowAll));
+        PutText(pinned, "x", "y");
+      }
     }
 
     ASSERT_TRUE(Answer(kRemove));
     const LanguageTexts& t = SystemTexts();
     ExpectBox(t.installError, t.removeFailed, MainWindow(), true, kRem1);
     ExpectExit();
-    // Removal stopped at the refused key, before the driver values. The
-    // Add/Remove Programs entry goes last: it stays to start the removal again.
+    // The driver's values go first, then the shell keys, the product key and
+    // the Add/Remove Programs entry: the removal stopped at the refused step,
+    // and the product is still registered.
     EXPECT_TRUE(KeyExists(refused));
-    EXPECT_EQ(KeyExists(kDisplayKey), refused == kProduct);
-    EXPECT_EQ(KeyExists(HKEY_CLASSES_ROOT, kClassKey), refused == kProduct);
+    EXPECT_EQ(Has(kNT4Device, "GraphicsClocking"), driver);
+    EXPECT_EQ(KeyExists(kDisplayKey), driver);
+    EXPECT_EQ(KeyExists(HKEY_CLASSES_ROOT, kClassKey), driver);
+    EXPECT_EQ(KeyExists(kProduct), refused != kUninstallKey);
     EXPECT_TRUE(KeyExists(kUninstallKey));
-    EXPECT_TRUE(Has(kNT4Device, "GraphicsClocking"));
-    // Once the key may go, the next start offers the removal and finishes it.
+    EXPECT_NE(gui::UninstallerList().find("Tachymark|||Tachymark"), std::string::npos);
+    // Once allowed, the next start offers the removal and finishes it.
     ASSERT_TRUE(SetKeySecurity(refused, kAllowAll));
     gui::DeleteTree(pinned);
     Remove();
