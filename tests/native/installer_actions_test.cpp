@@ -461,7 +461,8 @@ TEST(InstallerActions, DriverValueFailures) {
 
 TEST(InstallerFlow, DialogSequences) {
   struct Case { const char* name; bool installed, readOnly; std::vector<int32_t> answers, shown;
-                std::vector<ActionFailure> failures; bool installedAfter, changed; } cases[] = {
+                std::vector<ActionFailure> failures; bool installedAfter, changed;
+                bool removable = false; int32_t exitCode = kExitDone; } cases[] = {
       {"fresh install", false, false, {kDialogOk, kDialogOk}, {503, 505}, {}, true, true},
       {"cancel", false, false, {kDialogCancel}, {503}, {}, false, false},
       {"closed", false, false, {kDialogClosed}, {503}, {}, false, false},
@@ -477,6 +478,13 @@ TEST(InstallerFlow, DialogSequences) {
        {kRemoveFailed}, true, false},
       {"reinstall-remove cancelled", true, false, {kDialogCancel}, {504}, {}, true, false},
       {"reinstall-remove closed", true, false, {kDialogClosed}, {504}, {}, true, false},
+      // Started from a floppy or a CD: install and reinstall refused, removal runs.
+      {"install from a floppy", false, false, {}, {}, {kRemovableSource}, false, false, true,
+       kExitRefused},
+      {"reinstall from a floppy", true, false, {kDialogReinstall}, {504}, {kRemovableSource},
+       true, false, true, kExitRefused},
+      {"remove from a floppy", true, false, {kDialogRemove, kDialogOk}, {504, 506}, {}, false,
+       true, true},
   };
   for (const Case& c : cases) {
     MemoryRegistry reg;
@@ -492,8 +500,9 @@ TEST(InstallerFlow, DialogSequences) {
     InstallerState s = State(1, 0, {0});
     CopyText(s.PageModulePath, sizeof s.PageModulePath, kModule);
     s.InstalledKeySet = DetectInstalledKeys(reg);
+    s.RemovableSource = c.removable;
     ScriptedUi ui(&s, c.answers);
-    RunInstallerFlow(reg, &s, ui);
+    EXPECT_EQ(RunInstallerFlow(reg, &s, ui), c.exitCode) << c.name;
     EXPECT_EQ(ui.shown, c.shown) << c.name;
     EXPECT_EQ(ui.failures, c.failures) << c.name;
     EXPECT_EQ(reg.KeyExists(kProduct), c.installedAfter) << c.name;

@@ -210,20 +210,57 @@ TEST(InstallerStartup, PrepareRunsDiscoveryOnlyOn9x) {
   }
 }
 
-TEST(InstallerStartup, PageModulePath) {
-  struct Case { const char* own; bool ok; const char* expected; } cases[] = {
-      {"D:\\Setup\\tachinst.exe", true, "D:\\Setup\\TACHPAGE.DLL"},
-      {"C:\\TACHINST.EXE", true, "C:\\TACHPAGE.DLL"},
-      {"\\\\server\\share\\v3\\tachinst.exe", true, "\\\\server\\share\\v3\\TACHPAGE.DLL"},
-      {"C:\\My Setup.v2\\tach inst.exe", true, "C:\\My Setup.v2\\TACHPAGE.DLL"},
-      {"C:tachinst.exe", true, "C:TACHPAGE.DLL"}, {"tachinst.exe", true, "TACHPAGE.DLL"},
-      {"", false, ""}, {nullptr, false, ""}};
-  for (const Case& c : cases) {
-    char out[256] = "junk";
-    EXPECT_EQ(BuildPageModulePath(c.own, "TACHPAGE.DLL", out, sizeof out), c.ok)
-        << (c.own ? c.own : "(null)");
-    EXPECT_STREQ(out, c.expected);
+// The drive root is what GetDriveTypeA is asked about; the installer is
+// refused on a floppy or other removable disk, a CD and a RAM disk only.
+struct FakeDrives : DriveInfo {
+  uint32_t DriveType(const char* root) override {
+    asked.push_back(root);
+    return type;
   }
+  uint32_t type = kDriveRemovable;
+  std::vector<std::string> asked;
+};
+
+TEST(InstallerStartup, PageModulePathAndDriveRoot) {
+  struct Case { const char* own; bool ok; const char *expected, *root; } cases[] = {
+      {"D:\\Setup\\tachinst.exe", true, "D:\\Setup\\TACHPAGE.DLL", "D:\\"},
+      {"C:\\TACHINST.EXE", true, "C:\\TACHPAGE.DLL", "C:\\"},
+      {"\\\\server\\share\\v3\\tachinst.exe", true, "\\\\server\\share\\v3\\TACHPAGE.DLL",
+       "\\\\server\\share\\"},
+      {"//host/disk/tachinst.exe", true, "//host/disk/TACHPAGE.DLL", "//host/disk\\"},
+      {"\\\\server\\tachinst.exe", true, "\\\\server\\TACHPAGE.DLL", ""},  // no share
+      {"C:\\My Setup.v2\\tach inst.exe", true, "C:\\My Setup.v2\\TACHPAGE.DLL", "C:\\"},
+      {"C:tachinst.exe", true, "C:TACHPAGE.DLL", "C:\\"}, {"tachinst.exe", true, "TACHPAGE.DLL", ""},
+      {"", false, "", ""}, {nullptr, false, "", ""}};
+  for (const Case& c : cases) {
+    const std::string own = c.own ? c.own : "(null)";
+    char out[256] = "junk";
+    EXPECT_EQ(BuildPageModulePath(c.own, "TACHPAGE.DLL", out, sizeof out), c.ok) << own;
+    EXPECT_STREQ(out, c.expected);
+    // Asked about the root, refused on a removable one; no root: not asked, allowed.
+    InstallerState s = FreshState();
+    CopyText(s.InstallerPath, sizeof s.InstallerPath, c.own ? c.own : "");
+    FakeDrives drives;
+    CheckInstallSource(drives, &s);
+    EXPECT_EQ(drives.asked, *c.root ? std::vector<std::string>{c.root}
+                                    : std::vector<std::string>{}) << own;
+    EXPECT_EQ(s.RemovableSource, *c.root != 0) << own;
+  }
+  struct Type { uint32_t type; bool refused; } types[] = {
+      {kDriveUnknown, false}, {kDriveNoRootDir, false}, {kDriveRemovable, true},
+      {kDriveFixed, false},   {kDriveRemote, false},    {kDriveCdrom, true},
+      {kDriveRamdisk, true},  {7, false}};
+  for (const Type& t : types) {
+    InstallerState s = FreshState();
+    CopyText(s.InstallerPath, sizeof s.InstallerPath, "A:\\TACHINST.EXE");
+    FakeDrives drives;
+    drives.type = t.type;
+    CheckInstallSource(drives, &s);
+    EXPECT_EQ(s.RemovableSource, t.refused) << t.type;
+  }
+  char small[3] = "x";  // "A:\\" needs four bytes
+  EXPECT_FALSE(DriveRootOf("A:\\TACHINST.EXE", small, sizeof small));
+  EXPECT_STREQ(small, "");
   // A path that does not fit is not found, never truncated.
   std::string deep = "C:\\" + std::string(240, 'd') + "\\tachinst.exe";
   char out[256];
@@ -235,12 +272,14 @@ TEST(InstallerStartup, PageModulePath) {
 }
 
 TEST(InstallerLanguage, StringBasesAndFailureIds) {
-  struct Case { uint16_t language; int32_t base; int32_t installFailed, removeFailed; } cases[] = {
-      {9, 0, 106, 107}, {12, 35, 108, 109}, {7, 70, 110, 111}, {10, 0, 106, 107}, {0, 0, 106, 107}};
+  struct Case { uint16_t language; int32_t base; int32_t installFailed, removeFailed, removable; }
+  cases[] = {{9, 0, 106, 107, 112}, {12, 35, 108, 109, 113}, {7, 70, 110, 111, 114},
+             {10, 0, 106, 107, 112}, {0, 0, 106, 107, 112}};
   for (const Case& c : cases) {
     EXPECT_EQ(InstallerStringBase(c.language), c.base) << c.language;
     EXPECT_EQ(FailureStringId(c.base, kInstallFailed), c.installFailed);
     EXPECT_EQ(FailureStringId(c.base, kRemoveFailed), c.removeFailed);
+    EXPECT_EQ(FailureStringId(c.base, kRemovableSource), c.removable);
   }
   FakeSystemInfo sys;
   sys.languageId = 0x0C0C;  // French (Canada)

@@ -88,6 +88,46 @@ std::string PrepareFolder(const std::string& folder, bool withModule) {
   return exe;
 }
 
+// Drive `letter` of Wine's as a folder of this prefix, of a GetDriveTypeA
+// type, or gone again (type 0), defined through Wine's mount manager as
+// winecfg does: it sets the letter's HKLM\\Software\\Wine\\Drives value
+// ("floppy" for a removable A:) and its dosdevices link.
+bool WineDrive(char letter, ULONG type, const std::string& folder = "") {
+  struct Request {  // Wine 8's struct mountmgr_unix_drive, then the Unix path
+    ULONG size, type, fsType, serial;
+    ULONGLONG unixDevice;
+    WCHAR letter;
+    USHORT mountPointOffset, deviceOffset, labelOffset;
+    char mountPoint[MAX_PATH * 3];
+  } r = {};
+  r.letter = letter;
+  r.type = type;
+  r.size = offsetof(Request, mountPoint);
+  if (type) {
+    using UnixName = char*(CDECL*)(const WCHAR*);
+    auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    const std::wstring wide(folder.begin(), folder.end());
+    char* path = unixName ? unixName(wide.c_str()) : nullptr;
+    if (!path || lstrlenA(path) >= static_cast<int>(sizeof r.mountPoint)) return false;
+    lstrcpyA(r.mountPoint, path);
+    HeapFree(GetProcessHeap(), 0, path);
+    r.mountPointOffset = static_cast<USHORT>(r.size);
+    r.size += lstrlenA(r.mountPoint) + 1;
+  }
+  HANDLE manager = CreateFileA("\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+  DWORD bytes = 0;
+  const DWORD kDefineUnixDrive = CTL_CODE(0x6D, 32, METHOD_BUFFERED,
+                                          FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+  const bool ok = manager != INVALID_HANDLE_VALUE &&
+                  DeviceIoControl(manager, kDefineUnixDrive, &r, r.size, nullptr, 0, &bytes,
+                                  nullptr);
+  if (manager != INVALID_HANDLE_VALUE) CloseHandle(manager);
+  return ok;
+}
+
 // The id Windows and Wine give the text of a message box.
 constexpr int kBoxText = 0xFFFF;
 
@@ -195,7 +235,7 @@ struct LanguageTexts {
       *installError, *noModel, *installed1, *installed2, *reinstall1, *reinstall2, *reinstall3,
       *reinstallButton, *removeButton, *removed1, *removed2,
       *installFailed, *removeFailed,  // the start of the message
-      *missingModule;
+      *missingModule, *removableSource;
 };
 
 const LanguageTexts kEnglish = {
@@ -208,7 +248,11 @@ const LanguageTexts kEnglish = {
     L"successfully removed from your system.",
     L"The installation could not be completed.", L"The removal could not be completed.",
     L"Install Aborted\n\nTACHPAGE.DLL NOT FOUND: The Tachpage.dll must be in the same "
-    L"directory as the Tachinst.exe file for installation to complete."};
+    L"directory as the Tachinst.exe file for installation to complete.",
+    L"Tachymark cannot be installed from a floppy disk, a CD, another removable disk or a RAM "
+    L"disk: Windows needs TACHPAGE.DLL in the folder it was installed from every time Display "
+    L"Properties opens.\n\nCopy TACHINST.EXE and TACHPAGE.DLL into a folder on the hard disk, "
+    L"for example C:\\Program Files\\Tachymark, and run TACHINST.EXE from there."};
 const LanguageTexts kFrench = {
     12, L"Choisissez votre mod\u00e8le", L"Ne pas installer", L"Option Windows 98",
     L"Installer dans la page de propri\u00e9t\u00e9s avanc\u00e9es",
@@ -221,7 +265,12 @@ const LanguageTexts kFrench = {
     L"La suppression n'a pas pu \u00eatre termin\u00e9e.",
     L"Installation interrompue:\n\nLe fichier TACHPAGE.DLL est introuvable. Le fichier "
     L"Tachpage.dll doit \u00eatre dans le m\u00eame r\u00e9pertoire que le fichier "
-    L"Tachinst.exe pour que l'installation puisse s'effectuer."};
+    L"Tachinst.exe pour que l'installation puisse s'effectuer.",
+    L"Tachymark ne peut pas \u00eatre install\u00e9 depuis une disquette, un CD, un autre disque "
+    L"amovible ou un disque RAM : Windows a besoin de TACHPAGE.DLL dans le dossier "
+    L"d'installation \u00e0 chaque ouverture des propri\u00e9t\u00e9s d'affichage.\n\nCopiez "
+    L"TACHINST.EXE et TACHPAGE.DLL dans un dossier du disque dur, par exemple C:\\Program "
+    L"Files\\Tachymark, puis lancez TACHINST.EXE depuis ce dossier."};
 const LanguageTexts kGerman = {
     7, L"Modell Wahl", L"Nicht installieren", L"Windows 98 Option",
     L"Bei Weitere Optionen eintragen", L"Version 3.2 Deutsch", L"Abbruch", L"Install Fehler",
@@ -233,7 +282,12 @@ const LanguageTexts kGerman = {
     L"Die Installation konnte nicht abgeschlossen werden.",
     L"Das Entfernen konnte nicht abgeschlossen werden.",
     L"Installationsabbruch\n\nTACHPAGE.DLL NICHT GEFUNDEN : Die DLL Datei Tachpage.dll "
-    L"muss im selben Verzeichnis sein wie die Tachinst.exe"};
+    L"muss im selben Verzeichnis sein wie die Tachinst.exe",
+    L"Tachymark kann nicht von einer Diskette, einer CD, einem anderen Wechseldatentr\u00e4ger "
+    L"oder einer RAM-Disk installiert werden: Windows braucht TACHPAGE.DLL bei jedem \u00d6ffnen "
+    L"der Anzeigeeigenschaften in dem Ordner, aus dem es installiert wurde.\n\nKopieren Sie "
+    L"TACHINST.EXE und TACHPAGE.DLL in einen Ordner auf der Festplatte, zum Beispiel "
+    L"C:\\Programme\\Tachymark, und starten Sie TACHINST.EXE von dort."};
 
 int SystemLang() { return std::atoi(("0" + Env("TACHY_INST_LANG")).c_str()); }
 const LanguageTexts& SystemTexts() {
@@ -764,6 +818,39 @@ TEST_F(InstallerDialogs, AddRemoveProgramsStartsTheInstaller) {
   EXPECT_TRUE(NothingInstalled());
   EXPECT_FALSE(Has(kNT4Device, "GraphicsClocking"));
   EXPECT_EQ(gui::UninstallerList().find("Tachymark|||"), std::string::npos);
+}
+
+// Started from a floppy (A:, the two files on it), install and reinstall
+// write nothing, say why and what to do, and end with a non-zero exit code;
+// removal works from there. Installed from the hard disk as before.
+TEST_F(InstallerDialogs, InstallFromRemovableDriveIsRefused) {
+  SetInstallerVersion("win98");
+  PrepareFolder(TempFolder("tachy_inst_floppy"), true);
+  ASSERT_TRUE(WineDrive('a', DRIVE_REMOVABLE, TempFolder("tachy_inst_floppy")));
+  struct Undefine { ~Undefine() { WineDrive('a', 0); } } undefine;
+  ASSERT_EQ(GetDriveTypeA("A:\\"), static_cast<UINT>(DRIVE_REMOVABLE));
+  EXPECT_EQ(Text("Software\\Wine\\Drives", "a:"), "floppy");
+  const LanguageTexts& t = SystemTexts();
+  auto refused = [&] {
+    ASSERT_TRUE(inst_.WaitDialog(kBoxText));  // its owner, the main window, exists by now
+    ExpectBox(t.installError, t.removableSource, MainWindow(), false, kVersion);
+    DWORD code = 0;
+    ASSERT_TRUE(inst_.WaitExit(15000, &code));
+    EXPECT_NE(code, 0u);
+  };
+  const std::string disk = exe_;
+  ASSERT_TRUE(inst_.Start("A:\\TACHINST.EXE"));
+  refused();
+  EXPECT_TRUE(NothingInstalled());
+
+  Install("", k3000);
+  exe_ = "A:\\TACHINST.EXE";
+  ASSERT_TRUE(Answer(kReinstall));
+  refused();
+  ExpectClassKey();
+  ExpectUninstallEntry(disk);
+  Remove();
+  EXPECT_TRUE(NothingInstalled());
 }
 
 TEST_F(InstallerDialogs, MissingModule) {
