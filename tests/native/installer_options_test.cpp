@@ -210,57 +210,20 @@ TEST(InstallerStartup, PrepareRunsDiscoveryOnlyOn9x) {
   }
 }
 
-// The drive root is what GetDriveTypeA is asked about; the installer is
-// refused on a floppy or other removable disk, a CD and a RAM disk only.
-struct FakeDrives : DriveInfo {
-  uint32_t DriveType(const char* root) override {
-    asked.push_back(root);
-    return type;
-  }
-  uint32_t type = kDriveRemovable;
-  std::vector<std::string> asked;
-};
-
-TEST(InstallerStartup, PageModulePathAndDriveRoot) {
-  struct Case { const char* own; bool ok; const char *expected, *root; } cases[] = {
-      {"D:\\Setup\\tachinst.exe", true, "D:\\Setup\\TACHPAGE.DLL", "D:\\"},
-      {"C:\\TACHINST.EXE", true, "C:\\TACHPAGE.DLL", "C:\\"},
-      {"\\\\server\\share\\v3\\tachinst.exe", true, "\\\\server\\share\\v3\\TACHPAGE.DLL",
-       "\\\\server\\share\\"},
-      {"//host/disk/tachinst.exe", true, "//host/disk/TACHPAGE.DLL", "//host/disk\\"},
-      {"\\\\server\\tachinst.exe", true, "\\\\server\\TACHPAGE.DLL", ""},  // no share
-      {"C:\\My Setup.v2\\tach inst.exe", true, "C:\\My Setup.v2\\TACHPAGE.DLL", "C:\\"},
-      {"C:tachinst.exe", true, "C:TACHPAGE.DLL", "C:\\"}, {"tachinst.exe", true, "TACHPAGE.DLL", ""},
-      {"", false, "", ""}, {nullptr, false, "", ""}};
+TEST(InstallerStartup, PageModulePath) {
+  struct Case { const char* own; bool ok; const char* expected; } cases[] = {
+      {"D:\\Setup\\tachinst.exe", true, "D:\\Setup\\TACHPAGE.DLL"},
+      {"C:\\TACHINST.EXE", true, "C:\\TACHPAGE.DLL"},
+      {"\\\\server\\share\\v3\\tachinst.exe", true, "\\\\server\\share\\v3\\TACHPAGE.DLL"},
+      {"C:\\My Setup.v2\\tach inst.exe", true, "C:\\My Setup.v2\\TACHPAGE.DLL"},
+      {"C:tachinst.exe", true, "C:TACHPAGE.DLL"}, {"tachinst.exe", true, "TACHPAGE.DLL"},
+      {"", false, ""}, {nullptr, false, ""}};
   for (const Case& c : cases) {
-    const std::string own = c.own ? c.own : "(null)";
     char out[256] = "junk";
-    EXPECT_EQ(BuildPageModulePath(c.own, "TACHPAGE.DLL", out, sizeof out), c.ok) << own;
+    EXPECT_EQ(BuildPageModulePath(c.own, "TACHPAGE.DLL", out, sizeof out), c.ok)
+        << (c.own ? c.own : "(null)");
     EXPECT_STREQ(out, c.expected);
-    // Asked about the root, refused on a removable one; no root: not asked, allowed.
-    InstallerState s = FreshState();
-    CopyText(s.InstallerPath, sizeof s.InstallerPath, c.own ? c.own : "");
-    FakeDrives drives;
-    CheckInstallSource(drives, &s);
-    EXPECT_EQ(drives.asked, *c.root ? std::vector<std::string>{c.root}
-                                    : std::vector<std::string>{}) << own;
-    EXPECT_EQ(s.RemovableSource, *c.root != 0) << own;
   }
-  struct Type { uint32_t type; bool refused; } types[] = {
-      {kDriveUnknown, false}, {kDriveNoRootDir, false}, {kDriveRemovable, true},
-      {kDriveFixed, false},   {kDriveRemote, false},    {kDriveCdrom, true},
-      {kDriveRamdisk, true},  {7, false}};
-  for (const Type& t : types) {
-    InstallerState s = FreshState();
-    CopyText(s.InstallerPath, sizeof s.InstallerPath, "A:\\TACHINST.EXE");
-    FakeDrives drives;
-    drives.type = t.type;
-    CheckInstallSource(drives, &s);
-    EXPECT_EQ(s.RemovableSource, t.refused) << t.type;
-  }
-  char small[3] = "x";  // "A:\\" needs four bytes
-  EXPECT_FALSE(DriveRootOf("A:\\TACHINST.EXE", small, sizeof small));
-  EXPECT_STREQ(small, "");
   // A path that does not fit is not found, never truncated.
   std::string deep = "C:\\" + std::string(240, 'd') + "\\tachinst.exe";
   char out[256];
@@ -269,6 +232,33 @@ TEST(InstallerStartup, PageModulePathAndDriveRoot) {
   std::string edge = "C:\\" + std::string(255 - 3 - 1 - 12, 'd') + "\\x.exe";
   EXPECT_TRUE(BuildPageModulePath(edge.c_str(), "TACHPAGE.DLL", out, sizeof out));
   EXPECT_EQ(std::string(out).size(), 255u);
+}
+
+// GetDriveTypeA is asked about the root of the installer's own drive; a
+// floppy or other removable disk, a CD and a RAM disk refuse the install.
+TEST(InstallerStartup, RemovableSourceByDriveType) {
+  struct Drives : DriveInfo {
+    uint32_t DriveType(const char* root) override { return asked += root, type; }
+    uint32_t type = 0;
+    std::string asked;
+  };
+  struct Case { const char *own, *root; uint32_t type; bool refused; } cases[] = {
+      {"A:\\T.EXE", "A:\\", kDriveRemovable, true}, {"E:\\v3\\T.EXE", "E:\\", kDriveCdrom, true},
+      {"R:\\T.EXE", "R:\\", kDriveRamdisk, true},   {"C:\\v3\\T.EXE", "C:\\", kDriveFixed, false},
+      {"\\\\server\\share\\v3\\T.EXE", "\\\\server\\share\\", kDriveRemote, false},
+      {"//host/disk/T.EXE", "//host/disk\\", kDriveUnknown, false},
+      {"Q:T.EXE", "Q:\\", kDriveNoRootDir, false},
+      {"\\\\server\\T.EXE", "", kDriveRemovable, false},  // no share, no root: not asked
+      {"T.EXE", "", kDriveRemovable, false}, {"", "", kDriveCdrom, false}};
+  for (const Case& c : cases) {
+    InstallerState s = FreshState();
+    CopyText(s.InstallerPath, sizeof s.InstallerPath, c.own);
+    Drives drives;
+    drives.type = c.type;
+    CheckInstallSource(drives, &s);
+    EXPECT_EQ(drives.asked, c.root) << c.own;
+    EXPECT_EQ(s.RemovableSource, c.refused) << c.own;
+  }
 }
 
 TEST(InstallerLanguage, StringBasesAndFailureIds) {
