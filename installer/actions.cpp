@@ -47,12 +47,14 @@ struct RegistrationKey {
   const char* path;  // null: the class key, named at run time
 };
 
+// In the order of removal: the shell keys, then the product key, then the
+// Add/Remove Programs entry. Detection takes them in any order.
 const RegistrationKey kRegistrationKeys[] = {
     {kKeyLegacyVelomark, kHkeyLocalMachine, kLegacyHandlerKey},
-    {kKeyProduct, kHkeyLocalMachine, kProductKeyPath},
     {kKeyDisplayHandler, kHkeyLocalMachine, kDisplayHandlerKey},
     {kKeyDeviceHandler, kHkeyLocalMachine, kDeviceHandlerKey},
     {kKeyClsid, kHkeyClassesRoot, nullptr},
+    {kKeyProduct, kHkeyLocalMachine, kProductKeyPath},
     {kKeyUninstall, kHkeyLocalMachine, kUninstallKey},
 };
 
@@ -287,6 +289,21 @@ bool ResetDriverValues(Registry& reg, PlatformKind kind, int32_t instance) {
 
 bool RemoveExtension(Registry& reg, const InstallerState& state,
                      uint32_t keySet) {
+  // The driver's values first: while any of them stays, so does the
+  // registration, and the next run offers the removal again.
+  bool ok = true;
+  if (state.PlatformKind == kPlatform9x) {
+    const AdapterList& list = state.AdapterList;
+    if (list.count != 0) {
+      for (int i = 0; i < kMaxAdapters && list.instances[i] != -1; ++i) {
+        ok = ResetDriverValues(reg, kPlatform9x, list.instances[i]) && ok;
+      }
+    }
+  } else {
+    ok = ResetDriverValues(reg, state.PlatformKind, 0);
+  }
+  if (!ok) return false;
+
   for (const RegistrationKey& k : kRegistrationKeys) {
     if (!(keySet & k.bit)) continue;
     if (k.path) {
@@ -304,19 +321,7 @@ bool RemoveExtension(Registry& reg, const InstallerState& state,
     ClassKeyName(name, sizeof name);
     if (!DeleteRegistrationKey(reg, k.root, name)) return false;
   }
-
-  bool ok = true;
-  if (state.PlatformKind == kPlatform9x) {
-    const AdapterList& list = state.AdapterList;
-    if (list.count != 0) {
-      for (int i = 0; i < kMaxAdapters && list.instances[i] != -1; ++i) {
-        ok = ResetDriverValues(reg, kPlatform9x, list.instances[i]) && ok;
-      }
-    }
-  } else {
-    ok = ResetDriverValues(reg, state.PlatformKind, 0);
-  }
-  return ok;
+  return true;
 }
 
 }  // namespace tachy

@@ -70,16 +70,18 @@ bool InstallExtension(Registry& reg, const InstallerState& state,
 // not be opened for writing or a value that exists could not be deleted.
 bool ResetDriverValues(Registry& reg, PlatformKind kind, int32_t instance);
 
-// Deletes the keys of `keySet` in the order legacy, product, Display
-// handler, Device handler, class key, Add/Remove Programs entry (last, so
-// that a removal that stopped can be started from there again), then
-// resets the driver values: for
-// every adapter of the list on platform 1, once for Device0 elsewhere. With
-// the class key go the ProgID key PROPERTY.PROPERTYINTERFACE that regsvr32
-// writes (with its CLSID subkey, and only when that names this class) and
-// the class key's ProgID and InProcServer32 subkeys, each before its
-// parent. The first key deletion that fails ends the removal (the driver
-// values are then left alone) and gives false. A key already gone
+// Removes in an order that can always be finished: first resets the
+// driver values (for every adapter of the list on platform 1, once for
+// Device0 elsewhere); then deletes the keys of `keySet` in the order
+// legacy, Display handler, Device handler, class key, product key, and
+// last the Add/Remove Programs entry. With the class key go the ProgID key
+// PROPERTY.PROPERTYINTERFACE that regsvr32 writes (with its CLSID subkey,
+// and only when that names this class) and the class key's ProgID and
+// InProcServer32 subkeys, each before its parent. A driver value that
+// cannot be reset ends the removal before any key is deleted; the first key
+// deletion that fails ends it there. Either way false, with the product key
+// and the entry still in place, so that the installer and Add/Remove
+// Programs offer the removal again. A key already gone
 // (ERROR_FILE_NOT_FOUND) counts as deleted.
 bool RemoveExtension(Registry& reg, const InstallerState& state,
                      uint32_t keySet);

@@ -5,44 +5,46 @@
 
 namespace tachy {
 
-void RunInstallFlow(Registry& reg, InstallerState* state, InstallerUi& ui,
-                    uint32_t keySet) {
-  int32_t result = ui.RunDialog(IDD_SELECT_MODEL);
-  if (result != kDialogOk) return;
-  bool ok = true;
-  if (state->ReinstallRequested == 1) {
-    ok = RemoveExtension(reg, *state, keySet);
+int32_t RunInstallFlow(Registry& reg, InstallerState* state, InstallerUi& ui,
+                       uint32_t keySet) {
+  if (state->RemovableSource) {
+    ui.ShowActionFailure(kRemovableSource);
+    return kExitRefused;
   }
-  ok = InstallExtension(reg, *state, state->PageModulePath, state->LowerLimit,
-                        state->UpperLimit, state->SelectedModel) &&
-       ok;
-  if (ok) {
+  if (ui.RunDialog(IDD_SELECT_MODEL) != kDialogOk) return kExitDone;
+  if (state->ReinstallRequested == 1 && !RemoveExtension(reg, *state, keySet)) {
+    ui.ShowActionFailure(kRemoveFailed);
+  } else if (InstallExtension(reg, *state, state->PageModulePath,
+                              state->LowerLimit, state->UpperLimit,
+                              state->SelectedModel)) {
     ui.RunDialog(IDD_INSTALLED);
   } else {
     ui.ShowActionFailure(kInstallFailed);
   }
+  return kExitDone;
 }
 
-void RunReinstallOrRemoveFlow(Registry& reg, InstallerState* state,
-                              InstallerUi& ui, uint32_t keySet) {
+int32_t RunReinstallOrRemoveFlow(Registry& reg, InstallerState* state,
+                                 InstallerUi& ui, uint32_t keySet) {
   int32_t result = ui.RunDialog(IDD_REINSTALL_REMOVE);
   if (result == kDialogReinstall) {
-    RunInstallFlow(reg, state, ui, keySet);
-  } else if (result == kDialogRemove) {
+    return RunInstallFlow(reg, state, ui, keySet);
+  }
+  if (result == kDialogRemove) {
     if (RemoveExtension(reg, *state, keySet)) {
       ui.RunDialog(IDD_REMOVED);
     } else {
       ui.ShowActionFailure(kRemoveFailed);
     }
   }
+  return kExitDone;
 }
 
-void RunInstallerFlow(Registry& reg, InstallerState* state, InstallerUi& ui) {
+int32_t RunInstallerFlow(Registry& reg, InstallerState* state, InstallerUi& ui) {
   if (state->InstalledKeySet == 0) {
-    RunInstallFlow(reg, state, ui, state->InstalledKeySet);
-  } else {
-    RunReinstallOrRemoveFlow(reg, state, ui, state->InstalledKeySet);
+    return RunInstallFlow(reg, state, ui, state->InstalledKeySet);
   }
+  return RunReinstallOrRemoveFlow(reg, state, ui, state->InstalledKeySet);
 }
 
 }  // namespace tachy

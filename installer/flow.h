@@ -17,6 +17,10 @@ constexpr int32_t kDialogClosed = 0xF060;  // SC_CLOSE
 constexpr int32_t kDialogReinstall = 1006;
 constexpr int32_t kDialogRemove = 1007;
 
+// Exit codes of the installer.
+constexpr int32_t kExitDone = 0;     // also after a reported registry failure
+constexpr int32_t kExitRefused = 1;  // install refused: started from removable media
+
 // What the flows need from the windowing side.
 class InstallerUi {
  public:
@@ -30,20 +34,25 @@ class InstallerUi {
   ~InstallerUi() = default;
 };
 
-// Select Model; on OK the removal first when a reinstall was asked for, then
-// the install; then the Installed dialog, or the failure message when the
-// registry refused part of the work. Cancel or the close box change nothing.
-void RunInstallFlow(Registry& reg, InstallerState* state, InstallerUi& ui,
-                    uint32_t keySet);
+// Started from removable media (RemovableSource), only the message that
+// says so, and kExitRefused. Otherwise Select Model; on OK the removal
+// first when a reinstall was asked for, then the install; then the
+// Installed dialog, or the failure message when the registry refused part
+// of the work. A removal before a reinstall that fails ends the flow with
+// the removal's failure message and installs nothing: the product stays
+// registered, and the next run offers the removal again. Cancel or the
+// close box change nothing.
+int32_t RunInstallFlow(Registry& reg, InstallerState* state, InstallerUi& ui,
+                       uint32_t keySet);
 
 // Reinstall or Remove: Reinstall goes on with the install flow (same key
 // set), Remove removes and shows the Removed dialog (or the failure
 // message); anything else changes nothing.
-void RunReinstallOrRemoveFlow(Registry& reg, InstallerState* state,
-                              InstallerUi& ui, uint32_t keySet);
+int32_t RunReinstallOrRemoveFlow(Registry& reg, InstallerState* state,
+                                 InstallerUi& ui, uint32_t keySet);
 
 // The flow that start-up hands over to: install when no registration key
-// was found, else reinstall-or-remove.
-void RunInstallerFlow(Registry& reg, InstallerState* state, InstallerUi& ui);
+// was found, else reinstall-or-remove. Returns the exit code.
+int32_t RunInstallerFlow(Registry& reg, InstallerState* state, InstallerUi& ui);
 
 }  // namespace tachy

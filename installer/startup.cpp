@@ -30,6 +30,7 @@ int32_t InstallerStringBase(uint16_t language) {
 int32_t FailureStringId(int32_t stringBase, ActionFailure which) {
   int32_t block = stringBase / kInstallerBlockSize;
   if (block < 0 || block > 2) block = 0;
+  if (which == kRemovableSource) return kRemovableSourceFirstId + block;
   return kFailureStringFirstId + 2 * block + which;
 }
 
@@ -82,6 +83,40 @@ bool BuildPageModulePath(const char* ownPath, const char* fileName,
   for (size_t i = 0; i < dirLength; ++i) out[i] = ownPath[i];
   CopyText(out + dirLength, size - dirLength, name);
   return true;
+}
+
+bool DriveRootOf(const char* path, char* root, size_t size) {
+  if (!root || size == 0) return false;
+  root[0] = 0;
+  if (!path) return false;
+  auto separator = [](char c) { return c == '\\' || c == '/'; };
+  size_t length = 0;  // of the root without its closing backslash
+  if (path[0] && path[1] == ':') {
+    length = 2;
+  } else if (separator(path[0]) && separator(path[1])) {
+    // \\server\share: up to the separator after the share name.
+    int separators = 0;
+    for (length = 2; path[length]; ++length) {
+      if (separator(path[length]) && ++separators == 2) break;
+    }
+    if (separators != 2) return false;
+  } else {
+    return false;
+  }
+  if (length + 2 > size) return false;
+  for (size_t i = 0; i < length; ++i) root[i] = path[i];
+  root[length] = '\\';
+  root[length + 1] = 0;
+  return true;
+}
+
+void CheckInstallSource(DriveInfo& drives, InstallerState* state) {
+  char root[sizeof state->InstallerPath];
+  uint32_t type = DriveRootOf(state->InstallerPath, root, sizeof root)
+                      ? drives.DriveType(root)
+                      : kDriveUnknown;
+  state->RemovableSource =
+      type == kDriveRemovable || type == kDriveCdrom || type == kDriveRamdisk;
 }
 
 void PrepareInstallerState(Registry& reg, SystemInfo& sys,

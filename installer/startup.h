@@ -33,6 +33,18 @@ uint16_t PickDialogLanguage(InstallerState* state, uint16_t systemLanguage);
 bool BuildPageModulePath(const char* ownPath, const char* fileName,
                          char* out, size_t size);
 
+// The root of the drive that a full path lies on, as GetDriveTypeA takes
+// it: A:\ for A:\TACHINST.EXE, \\server\share\ for a path below that
+// share. False (and "") for any other path or when the root does not fit.
+bool DriveRootOf(const char* path, char* root, size_t size);
+
+// Sets RemovableSource from the type of the drive that InstallerPath lies
+// on. A registration names files in that folder for as long as it exists:
+// a floppy or other removable disk and a CD leave the drive, a RAM disk is
+// gone at the next start of Windows. Network drives, fixed disks and drives
+// of unknown type are taken as the user's choice.
+void CheckInstallSource(DriveInfo& drives, InstallerState* state);
+
 // Steps 7 to 11 of start-up: the platform from GetVersionExA, the FORCE
 // options, the adapter discovery on platform 1 (instance keys opened with
 // KEY_READ, DriverDesc read into 256 bytes), the limit options and the

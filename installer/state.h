@@ -68,6 +68,11 @@ struct InstallerState {
   // Registration keys found at start-up.
   uint32_t InstalledKeySet;
 
+  // 1 when the installer's own folder lies on a drive whose files are not
+  // always there (a floppy or other removable disk, a CD, a RAM disk):
+  // install and reinstall are refused, removal still runs.
+  int32_t RemovableSource;
+
   // Dialog flow.
   int32_t currentChoice;  // model of the checked radio button, 0 none
   int32_t SelectedModel;  // model confirmed with OK

@@ -2,7 +2,8 @@
 // 1..35, French 36..70, German 71..105). Code names a string by its index k;
 // the id loaded is the current string base plus k. Two messages added later
 // (the failure of an install or a removal) follow the table as ids 106..111,
-// two per language, so that no earlier id moves.
+// two per language, so that no earlier id moves; the refusal to install
+// from a removable disk or a CD follows as 112..114, one per language.
 #pragma once
 
 #include <stdint.h>
@@ -49,11 +50,14 @@ constexpr int32_t kInstallerStringCount = 105;
 enum ActionFailure : int32_t {
   kInstallFailed = 0,
   kRemoveFailed = 1,
+  kRemovableSource = 2,
 };
 constexpr int32_t kFailureStringFirstId = 106;
+constexpr int32_t kRemovableSourceFirstId = 112;
 
 // Id of a failure message in the language of `stringBase` (0, 35 or 70):
-// 106/107 English, 108/109 French, 110/111 German.
+// 106/107 English, 108/109 French, 110/111 German; the removable-source
+// message 112 English, 113 French, 114 German.
 int32_t FailureStringId(int32_t stringBase, ActionFailure which);
 
 }  // namespace tachy

@@ -19,6 +19,12 @@ namespace {
 
 InstallerState installerState;
 
+class Win32DriveInfo : public DriveInfo {
+ public:
+  constexpr Win32DriveInfo() = default;
+  uint32_t DriveType(const char* root) override { return GetDriveTypeA(root); }
+};
+
 }  // namespace
 
 InstallerState& TheInstallerState() { return installerState; }
@@ -130,13 +136,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   }
 
   // 7-11. Platform, FORCE options, adapters, limits, clamps; the own
-  // version block for the version label and the Add/Remove Programs entry.
+  // version block for the version label and the Add/Remove Programs entry;
+  // whether the own folder is on a disk that may be gone later.
   PrepareInstallerState(reg, sys, commandLine, &s);
   ReadOwnVersion(&s);
+  Win32DriveInfo drives;
+  CheckInstallSource(drives, &s);
 
   // 12. Install, or reinstall-or-remove.
   s.InstalledKeySet = DetectInstalledKeys(reg);
   Win32InstallerUi ui;
-  RunInstallerFlow(reg, &s, ui);
-  return 0;
+  return RunInstallerFlow(reg, &s, ui);
 }

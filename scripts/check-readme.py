@@ -25,9 +25,10 @@ QUOTES = {"en": ('"', '"'), "fr": ("«", "»"), "de": ("„", "“")}
 ALL_QUOTES = set('"«»„“”')
 LETTERS = {"en": "", "fr": "àâæçéèêëîïôœùûüÿÀÂÆÇÉÈÊËÎÏÔŒÙÛÜŸ",
            "de": "äöüßÄÖÜ"}
-# String tables: three language blocks of BLOCK ids from 1, then PER_LANG
-# later additions per language, in the same language order.
-TABLES = {"tachinst.rc": (35, 2), "tachpage.rc": (39, 1)}
+# String tables: three language blocks of BLOCK ids from 1, then groups of
+# later additions, each (first id, ids per language), in the same language
+# order.
+TABLES = {"tachinst.rc": (35, ((106, 2), (112, 1))), "tachpage.rc": (39, ((118, 1),))}
 # Installer indexes a read-me must name: the Advanced Panel option, the
 # Reinstall and the Remove button.
 REQUIRED = (10, 29, 30)
@@ -43,7 +44,7 @@ def string_tables(resources):
     """{lang: set of shown texts}, {lang: texts of REQUIRED}."""
     texts = {lang: set() for lang in LANGS}
     required = {lang: [] for lang in LANGS}
-    for name, (block, per_lang) in TABLES.items():
+    for name, (block, groups) in TABLES.items():
         with open(os.path.join(resources, name), encoding="utf-8") as f:
             rc = f.read()
         table = rc[rc.index("STRINGTABLE"):]
@@ -53,7 +54,8 @@ def string_tables(resources):
             if sid <= 3 * block:
                 lang, index = LANGS[(sid - 1) // block], (sid - 1) % block + 1
             else:
-                lang, index = LANGS[(sid - 3 * block - 1) // per_lang], None
+                first, per_lang = max(g for g in groups if g[0] <= sid)
+                lang, index = LANGS[(sid - first) // per_lang], None
             texts[lang].add(shown(text))
             if name == "tachinst.rc" and index in REQUIRED:
                 required[lang].append(shown(text))

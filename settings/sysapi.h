@@ -1,5 +1,5 @@
 // The few other platform services the core decides on: the Windows version,
-// the system language, and message boxes. Thin Windows implementations live
+// the system language, message boxes, and the kind of a drive. Thin Windows implementations live
 // beside the windows that use them; tests use recording fakes.
 #pragma once
 
@@ -45,6 +45,24 @@ class MessageSink {
 
  protected:
   ~MessageSink() = default;
+};
+
+// What GetDriveTypeA answers.
+constexpr uint32_t kDriveUnknown = 0;
+constexpr uint32_t kDriveNoRootDir = 1;
+constexpr uint32_t kDriveRemovable = 2;
+constexpr uint32_t kDriveFixed = 3;
+constexpr uint32_t kDriveRemote = 4;
+constexpr uint32_t kDriveCdrom = 5;
+constexpr uint32_t kDriveRamdisk = 6;
+
+class DriveInfo {
+ public:
+  // GetDriveTypeA(root), root as "A:\" or "\\server\share\".
+  virtual uint32_t DriveType(const char* root) = 0;
+
+ protected:
+  ~DriveInfo() = default;
 };
 
 }  // namespace tachy

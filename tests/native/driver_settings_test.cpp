@@ -111,6 +111,7 @@ TEST(LoadSettings, LimitsAreClampedAndWrittenBack) {
       {"-5", "99999", 100, 240, "100", "240", 0}, {"100", "240", 100, 240, kNone, kNone, 0},
       {"140", "200", 140, 200, kNone, kNone, 0},  {kNone, kNone, 120, 220, kNone, kNone, 0},
       {" 130 MHz", "\t210", 130, 210, kNone, kNone, 0},
+      {"\f135", "\r\v205", 135, 205, kNone, kNone, 0},  // the other white space
       {"120", "220", 120, 220, kNone, kNone, 120}, {"120", "220", 120, 220, kNone, kNone, 220},
       {kNone, kNone, 120, 220, kNone, kNone, 120}, {"100", "240", 100, 240, kNone, kNone, 100},
       {"100", "240", 100, 240, kNone, kNone, 240}, {"140", "200", 140, 200, kNone, kNone, 140},

@@ -415,6 +415,11 @@ void SweepFlow(bool reinstall) {
               ExpectInstalled(reg, inst);
               EXPECT_EQ(reg.Text(fault::kProductPath, "EnableClock"), "0");
             }
+            // A failure leaves the product registered, so that the next run
+            // offers the removal again (a reinstall may fail writing the entry).
+            if (reported)
+              EXPECT_TRUE(reg.KeyExists(fault::kUninstallEntry) ||
+                          (reinstall && reg.KeyExists(fault::kProductPath)));
             // Whatever failed, a removal leaves no handler without its class.
             if (!reinstall || ok) EXPECT_EQ(fault::CheckNoDanglingHandler(reg), "");
             if (ok && !reinstall)

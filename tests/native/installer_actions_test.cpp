@@ -327,16 +327,18 @@ TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
                          {base + "\\D3D", "Other", "x"}});
       EXPECT_TRUE(reg.KeyExists(base + "\\Glide"));  // values deleted, keys kept
     }
-    // Each subkey goes before its parent.
+    // Driver values first; each subkey before its parent; the entry last.
     std::vector<std::string> deleted;
-    for (const MemoryRegistry::Call& call : regtest::CallsOf(reg, MemoryRegistry::kOpDeleteKey))
-      deleted.push_back(call.path);
-    std::vector<std::string> expected = {kLegacy, kProduct, kDisplay, kDevice};
+    for (const MemoryRegistry::Call& call : reg.Calls()) {
+      if (call.op == MemoryRegistry::kOpDeleteKey) deleted.push_back(call.path);
+      if (call.op == MemoryRegistry::kOpDeleteValue) EXPECT_TRUE(deleted.empty()) << call.value;
+    }
+    std::vector<std::string> expected = {kLegacy, kDisplay, kDevice};
     const std::string progIdKey = fault::kProgIdKey;  // as the log names it, below HKLM
     if (own) expected.insert(expected.end(), {progIdKey + "\\CLSID", progIdKey});
     for (const char* sub : {"\\ProgID", "\\InProcServer32", ""})
       expected.push_back(fault::kClassKey + std::string(sub));
-    expected.push_back(kUninstall);
+    expected.insert(expected.end(), {kProduct, kUninstall});
     EXPECT_EQ(deleted, expected);
     EXPECT_EQ(reg.OpenHandleCount(), 0u);
   }
@@ -385,22 +387,26 @@ TEST(InstallerActions, RemoveOnNT) {
   EXPECT_TRUE(ResetDriverValues(empty, 1, 0));
 }
 
-TEST(InstallerActions, RemovalStopsAtTheFirstFailingKeyDeletion) {
-  // In deletion order: the keys before the failing one are gone.
-  const std::string order[] = {kLegacy,    kProduct,           kDisplay, kDevice, kProgIdClsidKey,
-                               kProgIdKey, kClsid + "\\ProgID", kServer,  kClsid,  kUninstall};
+TEST(InstallerActions, RemovalStopsAtTheFirstFailingStep) {
+  // In removal order, the driver's key first: the keys before the failing
+  // step are gone, the entry stays for another removal.
+  const std::string driver = kClass9x + "0000\\DEFAULT";
+  const std::string order[] = {driver,  kLegacy,  kDisplay, kDevice, kProgIdClsidKey, kProgIdKey,
+                               kClsid + "\\ProgID", kServer, kClsid,  kProduct, kUninstall};
   for (const std::string& failing : order) {
     MemoryRegistry reg;
     SeedInstalled9x(reg, kClsidUpper);
-    reg.FailKey(failing, kErrorAccessDenied, MemoryRegistry::kOpDeleteKey);
+    reg.FailKey(failing, kErrorAccessDenied,
+                failing == driver ? MemoryRegistry::kOpDeleteValue : MemoryRegistry::kOpDeleteKey);
     EXPECT_FALSE(RemoveExtension(reg, State(1, 0, {0, 2}), 125)) << failing;
     bool reached = false;
     for (const std::string& k : order) {
       reached = reached || k == failing;
-      EXPECT_EQ(reg.KeyExists(k), reached) << failing << " " << k;
+      EXPECT_EQ(reg.KeyExists(k), reached || k == driver) << failing << " " << k;
     }
-    EXPECT_TRUE(reg.ValueExists(kClass9x + "0000\\DEFAULT", "Grxclock")) << failing;
-    EXPECT_TRUE(reg.ValueExists(kClass9x + "0002\\Glide", "FX_GLIDE_SWAPINTERVAL"));
+    EXPECT_EQ(reg.ValueExists(driver, "Grxclock"), failing == driver) << failing;
+    EXPECT_FALSE(reg.ValueExists(kClass9x + "0002\\Glide", "FX_GLIDE_SWAPINTERVAL"));
+    EXPECT_TRUE(DetectInstalledKeys(reg) & kKeyUninstall) << failing;
   }
   // The same for a non-administrator on NT: nothing at all changes.
   MemoryRegistry reg;
@@ -465,8 +471,9 @@ TEST(InstallerFlow, DialogSequences) {
        {}, true, true},
       {"reinstall then cancel", true, false, {kDialogReinstall, kDialogCancel},
        {504, 503}, {}, true, false},
+      // The removal before the install fails: nothing is installed over it.
       {"reinstall refused", true, true, {kDialogReinstall, kDialogOk}, {504, 503},
-       {kInstallFailed}, true, false},
+       {kRemoveFailed}, true, false},
       {"reinstall-remove cancelled", true, false, {kDialogCancel}, {504}, {}, true, false},
       {"reinstall-remove closed", true, false, {kDialogClosed}, {504}, {}, true, false},
   };
@@ -485,7 +492,7 @@ TEST(InstallerFlow, DialogSequences) {
     CopyText(s.PageModulePath, sizeof s.PageModulePath, kModule);
     s.InstalledKeySet = DetectInstalledKeys(reg);
     ScriptedUi ui(&s, c.answers);
-    RunInstallerFlow(reg, &s, ui);
+    EXPECT_EQ(RunInstallerFlow(reg, &s, ui), kExitDone) << c.name;
     EXPECT_EQ(ui.shown, c.shown) << c.name;
     EXPECT_EQ(ui.failures, c.failures) << c.name;
     EXPECT_EQ(reg.KeyExists(kProduct), c.installedAfter) << c.name;

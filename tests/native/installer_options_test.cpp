@@ -234,13 +234,42 @@ TEST(InstallerStartup, PageModulePath) {
   EXPECT_EQ(std::string(out).size(), 255u);
 }
 
+// GetDriveTypeA is asked about the root of the installer's own drive; a
+// floppy or other removable disk, a CD and a RAM disk refuse the install.
+TEST(InstallerStartup, RemovableSourceByDriveType) {
+  struct Drives : DriveInfo {
+    uint32_t DriveType(const char* root) override { return asked += root, type; }
+    uint32_t type = 0;
+    std::string asked;
+  };
+  struct Case { const char *own, *root; uint32_t type; bool refused; } cases[] = {
+      {"A:\\T.EXE", "A:\\", kDriveRemovable, true}, {"E:\\v3\\T.EXE", "E:\\", kDriveCdrom, true},
+      {"R:\\T.EXE", "R:\\", kDriveRamdisk, true},   {"C:\\v3\\T.EXE", "C:\\", kDriveFixed, false},
+      {"\\\\server\\share\\v3\\T.EXE", "\\\\server\\share\\", kDriveRemote, false},
+      {"//host/disk/T.EXE", "//host/disk\\", kDriveUnknown, false},
+      {"Q:T.EXE", "Q:\\", kDriveNoRootDir, false},
+      {"\\\\server\\T.EXE", "", kDriveRemovable, false},  // no share, no root: not asked
+      {"T.EXE", "", kDriveRemovable, false}, {"", "", kDriveCdrom, false}};
+  for (const Case& c : cases) {
+    InstallerState s = FreshState();
+    CopyText(s.InstallerPath, sizeof s.InstallerPath, c.own);
+    Drives drives;
+    drives.type = c.type;
+    CheckInstallSource(drives, &s);
+    EXPECT_EQ(drives.asked, c.root) << c.own;
+    EXPECT_EQ(s.RemovableSource, c.refused) << c.own;
+  }
+}
+
 TEST(InstallerLanguage, StringBasesAndFailureIds) {
-  struct Case { uint16_t language; int32_t base; int32_t installFailed, removeFailed; } cases[] = {
-      {9, 0, 106, 107}, {12, 35, 108, 109}, {7, 70, 110, 111}, {10, 0, 106, 107}, {0, 0, 106, 107}};
+  struct Case { uint16_t language; int32_t base; int32_t installFailed, removeFailed, removable; }
+  cases[] = {{9, 0, 106, 107, 112}, {12, 35, 108, 109, 113}, {7, 70, 110, 111, 114},
+             {10, 0, 106, 107, 112}, {0, 0, 106, 107, 112}};
   for (const Case& c : cases) {
     EXPECT_EQ(InstallerStringBase(c.language), c.base) << c.language;
     EXPECT_EQ(FailureStringId(c.base, kInstallFailed), c.installFailed);
     EXPECT_EQ(FailureStringId(c.base, kRemoveFailed), c.removeFailed);
+    EXPECT_EQ(FailureStringId(c.base, kRemovableSource), c.removable);
   }
   FakeSystemInfo sys;
   sys.languageId = 0x0C0C;  // French (Canada)

@@ -88,6 +88,39 @@ std::string PrepareFolder(const std::string& folder, bool withModule) {
   return exe;
 }
 
+// Drive `letter` of Wine's of GetDriveTypeA type `type` as `folder`, or gone
+// (type 0), through Wine's mount manager as winecfg does it: it sets the
+// letter's HKLM\Software\Wine\Drives value ("floppy") and dosdevices link.
+bool WineDrive(char letter, ULONG type, const std::string& folder = "") {
+  struct {  // Wine 8's struct mountmgr_unix_drive, then the Unix path
+    ULONG size, type, fsType, serial;
+    ULONGLONG unixDevice;
+    WCHAR letter;
+    USHORT mountPoint, device, label;
+    char path[MAX_PATH * 3];
+  } r = {32, type, 0, 0, 0, static_cast<WCHAR>(letter), 0, 0, 0, {}};
+  using UnixName = char*(CDECL*)(const WCHAR*);
+  auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  char* path = type && unixName ? unixName(std::wstring(folder.begin(), folder.end()).c_str())
+                                : nullptr;
+  if (path) {
+    r.mountPoint = 32;
+    r.size += lstrlenA(lstrcpynA(r.path, path, sizeof r.path)) + 1;
+  }
+  HeapFree(GetProcessHeap(), 0, path);
+  HANDLE manager = CreateFileA("\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+  const DWORD define = CTL_CODE(0x6D, 32, METHOD_BUFFERED,  // IOCTL_MOUNTMGR_DEFINE_UNIX_DRIVE
+                                FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+  DWORD bytes = 0;
+  const bool ok = (path || !type) &&
+                  DeviceIoControl(manager, define, &r, r.size, nullptr, 0, &bytes, nullptr);
+  CloseHandle(manager);
+  return ok;
+}
+
 // The id Windows and Wine give the text of a message box.
 constexpr int kBoxText = 0xFFFF;
 
@@ -195,7 +228,7 @@ struct LanguageTexts {
       *installError, *noModel, *installed1, *installed2, *reinstall1, *reinstall2, *reinstall3,
       *reinstallButton, *removeButton, *removed1, *removed2,
       *installFailed, *removeFailed,  // the start of the message
-      *missingModule;
+      *missingModule, *removableSource;  // its start
 };
 
 const LanguageTexts kEnglish = {
@@ -208,7 +241,8 @@ const LanguageTexts kEnglish = {
     L"successfully removed from your system.",
     L"The installation could not be completed.", L"The removal could not be completed.",
     L"Install Aborted\n\nTACHPAGE.DLL NOT FOUND: The Tachpage.dll must be in the same "
-    L"directory as the Tachinst.exe file for installation to complete."};
+    L"directory as the Tachinst.exe file for installation to complete.",
+    L"Tachymark cannot be installed from a floppy disk, a CD, another removable disk"};
 const LanguageTexts kFrench = {
     12, L"Choisissez votre mod\u00e8le", L"Ne pas installer", L"Option Windows 98",
     L"Installer dans la page de propri\u00e9t\u00e9s avanc\u00e9es",
@@ -221,7 +255,8 @@ const LanguageTexts kFrench = {
     L"La suppression n'a pas pu \u00eatre termin\u00e9e.",
     L"Installation interrompue:\n\nLe fichier TACHPAGE.DLL est introuvable. Le fichier "
     L"Tachpage.dll doit \u00eatre dans le m\u00eame r\u00e9pertoire que le fichier "
-    L"Tachinst.exe pour que l'installation puisse s'effectuer."};
+    L"Tachinst.exe pour que l'installation puisse s'effectuer.",
+    L"Tachymark ne peut pas \u00eatre install\u00e9 depuis une disquette, un CD"};
 const LanguageTexts kGerman = {
     7, L"Modell Wahl", L"Nicht installieren", L"Windows 98 Option",
     L"Bei Weitere Optionen eintragen", L"Version 3.2 Deutsch", L"Abbruch", L"Install Fehler",
@@ -233,7 +268,8 @@ const LanguageTexts kGerman = {
     L"Die Installation konnte nicht abgeschlossen werden.",
     L"Das Entfernen konnte nicht abgeschlossen werden.",
     L"Installationsabbruch\n\nTACHPAGE.DLL NICHT GEFUNDEN : Die DLL Datei Tachpage.dll "
-    L"muss im selben Verzeichnis sein wie die Tachinst.exe"};
+    L"muss im selben Verzeichnis sein wie die Tachinst.exe",
+    L"Tachymark kann nicht von einer Diskette, einer CD"};
 
 int SystemLang() { return std::atoi(("0" + Env("TACHY_INST_LANG")).c_str()); }
 const LanguageTexts& SystemTexts() {
@@ -766,6 +802,38 @@ TEST_F(InstallerDialogs, AddRemoveProgramsStartsTheInstaller) {
   EXPECT_EQ(gui::UninstallerList().find("Tachymark|||"), std::string::npos);
 }
 
+// Started from a floppy (A:, the two files on it), install and reinstall
+// write nothing, say so and end with a non-zero exit code; removal works.
+TEST_F(InstallerDialogs, InstallFromRemovableDriveIsRefused) {
+  SetInstallerVersion("win98");
+  PrepareFolder(TempFolder("tachy_inst_floppy"), true);
+  ASSERT_TRUE(WineDrive('a', DRIVE_REMOVABLE, TempFolder("tachy_inst_floppy")));
+  struct Undefine { ~Undefine() { WineDrive('a', 0); } } undefine;
+  ASSERT_EQ(GetDriveTypeA("A:\\"), static_cast<UINT>(DRIVE_REMOVABLE));
+  EXPECT_EQ(Text("Software\\Wine\\Drives", "a:"), "floppy");
+  const LanguageTexts& t = SystemTexts();
+  auto refused = [&] {
+    ASSERT_TRUE(inst_.WaitDialog(kBoxText));  // MainWindow() exists by now
+    ExpectBox(t.installError, t.removableSource, MainWindow(), true, kVersion);
+    DWORD code = 0;
+    ASSERT_TRUE(inst_.WaitExit(15000, &code));
+    EXPECT_NE(code, 0u);
+  };
+  const std::string disk = exe_;
+  exe_ = "A:\\TACHINST.EXE";
+  ASSERT_TRUE(inst_.Start(exe_));
+  refused();
+  EXPECT_TRUE(NothingInstalled());
+  ASSERT_TRUE(inst_.Start(disk));
+  ChooseAndConfirm(k3000);  // from the hard disk, as before
+  ASSERT_TRUE(Answer(kReinstall));
+  refused();
+  ExpectClassKey();
+  ExpectUninstallEntry(disk);
+  Remove();
+  EXPECT_TRUE(NothingInstalled());
+}
+
 TEST_F(InstallerDialogs, MissingModule) {
   // A directory named TACHPAGE.DLL is not the module.
   const std::string alone = PrepareFolder(TempFolder("tachy_inst_alone"), false);
@@ -1063,18 +1131,23 @@ TEST_F(InstallerRefused, InstallReportsTheFailure) {
 }
 
 TEST_F(InstallerRefused, RemovalStopsAndReportsTheFailure) {
-  for (const char* refused : kRefusedKeys) {
+  for (const char* refused : {kNT4Device, kProduct, kUninstallKey}) {  // the driver's first
     SCOPED_TRACE(refused);
+    const bool driver = refused == kNT4Device;
     CleanRegistry();
     SetInstallerVersion("nt40");
     Install("", k3000);
     gui::PutDword(kNT4Device, "GraphicsClocking", 170);
-    // Readable, so detected, but it cannot be deleted: a deny entry for
-    // DELETE; where Wine grants DELETE anyway, a subkey (NT's RegDeleteKey
-    // refuses a key that has subkeys) makes the same refusal.
+    // The driver's key refuses writes. The others are readable, so detected,
+    // but cannot be deleted: a deny entry for DELETE; where Wine grants DELETE
+    // anyway, a subkey (NT's RegDeleteKey refuses a key that has subkeys) makes
+    // the same refusal.
     const std::string pinned = std::string(refused) + "\\Pinned";
-    ASSERT_TRUE(SetKeySecurity(refused, "D:P(D;;SD;;;WD)(A;;KR;;;WD)"));
-    if (OpenKey(refused, DELETE) != ERROR_ACCESS_DENIED) {
+    ASSERT_TRUE(SetKeySecurity(refused, driver ? "D:P(D;;0x6;;;WD)(A;;KA;;;WD)"
+                                               : "D:P(D;;SD;;;WD)(A;;KR;;;WD)"));
+    if (driver) {
+      ASSERT_EQ(OpenKey(refused, KEY_CREATE_SUB_KEY | KEY_SET_VALUE), ERROR_ACCESS_DENIED);
+    } else if (OpenKey(refused, DELETE) != ERROR_ACCESS_DENIED) {
       std::printf("note: Wine grants DELETE despite the key's DACL; using a subkey\n");
       ASSERT_TRUE(SetKeySecurity(refused, kAllowAll));
       PutText(pinned, "x", "y");
@@ -1084,13 +1157,13 @@ TEST_F(InstallerRefused, RemovalStopsAndReportsTheFailure) {
     const LanguageTexts& t = SystemTexts();
     ExpectBox(t.installError, t.removeFailed, MainWindow(), true, kRem1);
     ExpectExit();
-    // Removal stopped at the refused key, before the driver values. The
-    // Add/Remove Programs entry goes last: it stays to start the removal again.
+    // Removal stopped at the refused step; the entry goes last and stays.
     EXPECT_TRUE(KeyExists(refused));
-    EXPECT_EQ(KeyExists(kDisplayKey), refused == kProduct);
-    EXPECT_EQ(KeyExists(HKEY_CLASSES_ROOT, kClassKey), refused == kProduct);
+    EXPECT_EQ(Has(kNT4Device, "GraphicsClocking"), driver);
+    EXPECT_EQ(KeyExists(kDisplayKey), driver);
+    EXPECT_EQ(KeyExists(HKEY_CLASSES_ROOT, kClassKey), driver);
+    EXPECT_EQ(KeyExists(kProduct), refused != kUninstallKey);
     EXPECT_TRUE(KeyExists(kUninstallKey));
-    EXPECT_TRUE(Has(kNT4Device, "GraphicsClocking"));
     // Once the key may go, the next start offers the removal and finishes it.
     ASSERT_TRUE(SetKeySecurity(refused, kAllowAll));
     gui::DeleteTree(pinned);

@@ -41,10 +41,10 @@ std::string LoadA(HMODULE m, UINT id) {
 }
 
 TEST_F(InstallerResources, StringTableBlocksAndEncoding) {
-  // 105 strings in three blocks of 35, then the six failure messages.
-  for (UINT id = 1; id <= 111; ++id) EXPECT_FALSE(LoadW(module_, id).empty()) << id;
+  // 105 strings in three blocks of 35, then the nine failure messages.
+  for (UINT id = 1; id <= 114; ++id) EXPECT_FALSE(LoadW(module_, id).empty()) << id;
   EXPECT_TRUE(LoadW(module_, 0).empty());
-  EXPECT_TRUE(LoadW(module_, 112).empty());
+  EXPECT_TRUE(LoadW(module_, 115).empty());
   // Indexes whose text is the same in every language.
   for (UINT k : {1u, 2u, 3u, 5u, 6u, 7u, 11u, 13u, 17u, 19u, 22u, 23u, 24u, 28u, 31u, 34u,
                  35u}) {
@@ -61,7 +61,7 @@ TEST_F(InstallerResources, StringTableBlocksAndEncoding) {
   EXPECT_EQ(LoadW(module_, 62), L" ");  // French line 3: a single blank
   // Every text survives the round trip to the ANSI code page unchanged:
   // no replacement characters and no doubly decoded UTF-8.
-  for (UINT id = 1; id <= 111; ++id) {
+  for (UINT id = 1; id <= 114; ++id) {
     std::wstring w = LoadW(module_, id);
     for (wchar_t ch : w) {
       EXPECT_NE(ch, 0xFFFD) << id;
