@@ -4,6 +4,7 @@
 # list) and a stand-in i386 probe and 32-bit Wine loader. Each row: a
 # machine, what set-up must say and do, what the lanes must be.
 set -u
+unset TACHY_LANES  # the rows decide the lanes themselves
 src="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 T="$(mktemp -d)"; trap 'rm -rf "$T"' EXIT
 mkdir -p "$T/bin" "$T/repo/scripts"
