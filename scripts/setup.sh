@@ -57,11 +57,11 @@ for p in "${packages[@]}" $(clang_rt); do
   installed "$p" || missing+=("$p")
 done
 # 32-bit Wine where the kernel runs 32-bit programs (decided without Wine).
-kernel32=0
-"$here/lanes.sh" --kernel32 && kernel32=1
-[ $? -le 1 ] || exit 1
+"$here/lanes.sh" --kernel32
+kernel32=$?
+[ $kernel32 -le 1 ] || exit 1
 want32=0
-[ $kernel32 -eq 1 ] && ! installed wine32:i386 && want32=1
+[ $kernel32 -eq 0 ] && ! installed wine32:i386 && want32=1
 
 if [ ${#missing[@]} -gt 0 ] || [ $want32 -eq 1 ]; then
   echo "setup: installing $(echo ${missing[*]} $([ $want32 -eq 0 ] || echo wine32:i386))"
@@ -81,8 +81,7 @@ if [ ${#missing[@]} -gt 0 ] || [ $want32 -eq 1 ]; then
     mapfile -t failed_suites < <(awk '/^Err:/ { sub(/\/.*/, "", $3); print $3 }' "$log" | sort -u)
     # With 32-bit Wine to come, its amd64 half must not come from a suite
     # whose i386 list is missing: its i386 twin would have no match.
-    for s in "${failed_suites[@]}"; do
-      [ $want32 -eq 1 ] || break
+    [ $want32 -eq 0 ] || for s in "${failed_suites[@]}"; do
       printf 'Package: *\nPin: release a=%s\nPin-Priority: -1\n\nPackage: *\nPin: release n=%s\nPin-Priority: -1\n\n' "$s" "$s"
     done >"$log.pin"
     echo "setup: warning: apt-get update failed for ${lists//$'\n'/; }; installing from the lists apt has$([ -s "$log.pin" ] && echo ", without ${failed_suites[*]}")" >&2
