@@ -17,7 +17,7 @@
 # stopped at the end, and the Xvfb display is ours only when none was given.
 #
 # Writes <build>/matrix/matrix.md and the logs <build>/matrix/<version>.log;
-# with MATRIX_DOCS=1 also docs/matrix.md and the table in README.md.
+# with MATRIX_DOCS=1 also docs/matrix.md (the manual, docs/release.md, links it).
 # Exit code 1 when a step failed whose pieces are built; a step that cannot
 # run because a piece is missing shows as failed ("missing") without failing
 # the run.
@@ -274,17 +274,6 @@ if [ "${MATRIX_DOCS:-0}" = 1 ]; then
     echo
     cat "$table"
   } > "$src/docs/matrix.md"
-  # The README shows the table between its two markers.
-  python3 - "$src/README.md" "$table" <<'PY'
-import sys
-readme, table = sys.argv[1], open(sys.argv[2]).read()
-text = open(readme).read()
-begin, end = "<!-- matrix:begin -->\n", "<!-- matrix:end -->"
-if begin in text and end in text:
-    a = text.index(begin) + len(begin)
-    b = text.index(end)
-    open(readme, "w").write(text[:a] + table + text[b:])
-PY
-  echo "matrix: table written to docs/matrix.md and README.md"
+  echo "matrix: table written to docs/matrix.md"
 fi
 exit $status
