@@ -27,6 +27,7 @@
 # Lanes: scripts/lanes.sh tells which Wine lanes this machine runs, and why
 # not win32 (the kernel refuses 32-bit programs, or 32-bit Wine is missing);
 # TACHY_LANES=win64 forces the 64-bit lane alone on any machine.
+# The manual: README.md and docs/ (lanes and stages in docs/testing.md).
 
 SHELL := /bin/bash
 JOBS ?= 2

@@ -169,7 +169,7 @@ def main(argv):
                 print("%s: %s" % (name, fault))
             status |= bool(faults)
     if status and command == "check-imports":
-        print('import check FAILED (allowlist: %s; see README, "Adding an import")' % allowlist)
+        print('import check FAILED (allowlist: %s; see docs/deliverables.md, "Adding an import")' % allowlist)
     return int(status)
 
 
