@@ -6,13 +6,26 @@
 # when something is missing. A package list that does not load is a
 # warning: set-up installs from the lists apt has. The packages every
 # machine needs must install (else exit 1, naming those apt has no
-# candidate for); 32-bit Wine, wanted only where the kernel runs 32-bit
-# programs, may fail: the reason goes to build/setup/wine32.txt, where
-# scripts/lanes.sh reads it, and the tests run on the 64-bit lane. No apt
-# call here may remove a package.
+# candidate for); 32-bit Wine, wanted only where 32-bit programs run, may
+# fail: the reason goes to build/setup/wine32.txt, where scripts/lanes.sh
+# reads it, and the tests run on the 64-bit lane. No apt call here may
+# remove a package.
+#
+# Where the kernel refuses 32-bit programs, QEMU user mode runs them: set-up
+# mounts binfmt_misc if it is not, installs qemu-user (QEMU 10; Debian 12's
+# 7.2 cannot run Wine) from <codename>-backports through a sources file and
+# a pin of its own (nothing else comes from that suite), and registers i386
+# ELF programs to /usr/bin/qemu-i386 (flag F). Where 32-bit programs run
+# through such a handler, 32-bit Wine must once run a Windows program to its
+# end before the win32 lane is used. Each step that fails undoes what it did
+# (but installs nothing back or away) and leaves its reason in
+# build/setup/qemu.txt ("ok" once the program ran), where lanes.sh reads it.
 set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 note="$here/../build/setup/wine32.txt"
+qnote="$here/../build/setup/qemu.txt"
+binfmt="${LANES_BINFMT:-/proc/sys/fs/binfmt_misc}"
+apt_etc="${SETUP_APT_ETC:-/etc/apt}"  # tests name stand-ins for these two
 
 packages=(
   cmake make g++ binutils
@@ -52,6 +65,76 @@ clang_rt() {
   [[ "$depends" =~ clang-([0-9]+) ]] && echo "libclang-rt-${BASH_REMATCH[1]}-dev"
 }
 
+# --- QEMU user mode, where the kernel refuses 32-bit programs.
+registered=0 mounted=0 added=()
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+# Gives up on QEMU: the reason kept for lanes.sh, and what set-up did
+# undone (packages stay).
+qemu_fails() {
+  echo "setup: QEMU user mode cannot run 32-bit programs here: $1" >&2
+  mkdir -p "$(dirname "$qnote")" && echo "$1" >"$qnote"
+  [ $registered -eq 0 ] || [ ! -e "$binfmt/qemu-i386" ] || echo -1 | as_root tee "$binfmt/qemu-i386" >/dev/null
+  [ ${#added[@]} -eq 0 ] || as_root rm -f "${added[@]}"
+  [ $mounted -eq 0 ] || as_root umount "$binfmt"
+  registered=0 mounted=0 added=()
+  return 1
+}
+qemu10() {
+  [[ "$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null)" =~ ^([0-9]+:)?([0-9]+) ]] &&
+    [ "${BASH_REMATCH[2]}" -ge 10 ]
+}
+emulate() {
+  local said codename uri handler
+  if [ ! -e "$binfmt/register" ]; then
+    said="$(as_root mount -t binfmt_misc binfmt_misc "$binfmt" 2>&1)" ||
+      { qemu_fails "binfmt_misc cannot be mounted on $binfmt (${said:-mount failed})"; return; }
+    mounted=1
+  fi
+  if handler="$("$here/lanes.sh" --i386-handler)"; then
+    qemu_fails "binfmt_misc has an i386 handler already (${handler%% *}), and the kernel still refuses: set-up leaves it"
+    return
+  fi
+  if ! qemu10; then
+    codename="$(. /etc/os-release && echo "$VERSION_CODENAME")"
+    # The mirror this machine has for its release.
+    uri="$(apt-cache policy 2>/dev/null | awk -v s="$codename/main" '$3 == s { print $2; exit }')"
+    echo "setup: installing qemu-user from $codename-backports (QEMU 10), to run 32-bit programs"
+    local src="$apt_etc/sources.list.d/tachymark-backports.sources" pin="$apt_etc/preferences.d/tachymark-backports"
+    [ -e "$src" ] || { printf 'Types: deb\nURIs: %s\nSuites: %s-backports\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+      "${uri:-http://deb.debian.org/debian}" "$codename" | as_root tee "$src" >/dev/null && added+=("$src"); }
+    [ -e "$pin" ] || { printf 'Package: *\nPin: release n=%s-backports\nPin-Priority: -1\n\nPackage: qemu-user\nPin: release n=%s-backports\nPin-Priority: 500\n' \
+      "$codename" "$codename" | as_root tee "$pin" >/dev/null && added+=("$pin"); }
+    apt update -q >"$tmp/qemu.log" 2>&1
+    if ! apt install -y -q --no-remove --no-install-recommends "qemu-user/$codename-backports" >>"$tmp/qemu.log" 2>&1 || ! qemu10; then
+      qemu_fails "qemu-user (QEMU 10) could not be installed from $codename-backports: $(sed -n 's/^E: //p' "$tmp/qemu.log" |
+        tr '\n' ' ' | sed 's/[. ]*$//')"
+      return
+    fi
+    added=()  # what the installed package came from stays
+  fi
+  said="$(printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F' |
+    as_root tee "$binfmt/register" 2>&1 >/dev/null)" && registered=1
+  "$here/lanes.sh" --kernel32 ||
+    qemu_fails "i386 programs registered to /usr/bin/qemu-i386 in binfmt_misc, but the kernel still refuses them${said:+ ($said)}"
+}
+# Under QEMU, 32-bit Wine runs one Windows program to its end in a prefix
+# of its own before the win32 lane is used; a hang ends after 300 s.
+trial() {
+  local wine32="${LANES_WINE32:-/usr/lib/wine/wine}" dir="$(dirname "$qnote")/trial-prefix"
+  local text="a 32-bit Windows program ran" out rc
+  echo "setup: running a 32-bit Windows program under QEMU user mode once (at most 300 s)"
+  mkdir -p "$dir"
+  out="$(WINEPREFIX="$dir" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" \
+         timeout 300 "$wine32" cmd.exe /c echo "$text" 2>&1)"
+  rc=$?
+  [ ! -x "${wine32%/*}/wineserver" ] || WINEPREFIX="$dir" "${wine32%/*}/wineserver" -k >/dev/null 2>&1
+  rm -rf "$dir"
+  if [ $rc -eq 0 ] && grep -q "$text" <<<"$out"; then echo ok >"$qnote"
+  elif [ $rc -eq 124 ]; then qemu_fails "32-bit Wine did not end a Windows program within 300 s"
+  else qemu_fails "32-bit Wine ended a Windows program with exit code $rc${out:+: $(tail -n 1 <<<"$out" | tr -d '\r')}"; fi
+}
+
 missing=()
 for p in "${packages[@]}" $(clang_rt); do
   installed "$p" || missing+=("$p")
@@ -60,6 +143,10 @@ done
 "$here/lanes.sh" --kernel32
 kernel32=$?
 [ $kernel32 -le 1 ] || exit 1
+# After a failure set-up keeps to the 64-bit lane: a fresh build tree tries again.
+if [ $kernel32 -eq 1 ] && { [ ! -s "$qnote" ] || [ "$(head -c 2 "$qnote")" = ok ]; }; then
+  emulate && kernel32=0
+fi
 want32=0
 [ $kernel32 -eq 0 ] && ! installed wine32:i386 && want32=1
 
@@ -68,9 +155,8 @@ if [ ${#missing[@]} -gt 0 ] || [ $want32 -eq 1 ]; then
   if [ $want32 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386 || exit 1
   fi
-  log="$(mktemp)"
+  log="$tmp/apt.log"
   : >"$log.pin"
-  trap 'rm -f "$log" "$log.pin"' EXIT
   apt update -q 2>&1 | tee "$log"
   updated=${PIPESTATUS[0]}
   failed_suites=()
@@ -106,6 +192,11 @@ if [ ${#missing[@]} -gt 0 ] || [ $want32 -eq 1 ]; then
     installed wine32:i386 || echo "$(sed -n 's/^E: //p' "$log" | tr '\n' ' ' | sed 's/[. ]*$//')$(
       grep -m 1 -o '[^ ].*Depends: .*' "$log" | sed 's/.*/ (&)/')" >"$note"
   fi
+fi
+# Through a binfmt_misc handler, 32-bit Wine once runs a program first.
+if [ $kernel32 -eq 0 ] && [ ! -s "$qnote" ] && "$here/lanes.sh" --i386-handler >/dev/null; then
+  if installed wine32:i386; then trial
+  elif [ $registered -eq 1 ]; then qemu_fails "32-bit Wine could not be installed: $(cat "$note" 2>/dev/null)"; fi
 fi
 
 # locale -a spells them en_US.utf8.
