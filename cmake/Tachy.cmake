@@ -144,3 +144,27 @@ function(tachy_link_deliverable target kind)
   # The mingw default (-luuid -loleaut32 -lwinspool ...) must not creep in.
   set_property(TARGET ${target} PROPERTY LINKER_LANGUAGE CXX)
 endfunction()
+
+# Where 32-bit Wine runs under QEMU user mode, the win32 tree's Wine tests
+# may take longer by one factor (scripts/lanes.sh --time-factor, asked at
+# each configure); tachy_scale_wine_timeouts(), called after a directory's
+# tests, stretches the time-out of each of its tests labelled wine.
+set(TACHY_TIME_FACTOR 1)
+if(TACHY_WINEARCH STREQUAL "win32")
+  execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/lanes.sh --time-factor
+                  OUTPUT_VARIABLE factor OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(factor MATCHES "^[1-9][0-9]?$")
+    set(TACHY_TIME_FACTOR ${factor})
+  endif()
+endif()
+function(tachy_scale_wine_timeouts)
+  get_property(tests DIRECTORY PROPERTY TESTS)
+  foreach(test IN LISTS tests)
+    get_test_property(${test} TIMEOUT seconds)
+    get_test_property(${test} LABELS labels)
+    if(seconds AND "wine" IN_LIST labels)
+      math(EXPR seconds "${seconds} * ${TACHY_TIME_FACTOR}")
+      set_tests_properties(${test} PROPERTIES TIMEOUT ${seconds})
+    endif()
+  endforeach()
+endfunction()

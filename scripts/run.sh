@@ -37,7 +37,8 @@
 #
 # Environment: TACHY_RUN_LANG=fr|de|es|en picks the system language;
 # TACHY_RUN_WORK another folder for the prefix and pictures (the base stays
-# in <tree>/run); TACHY_RUN_WAIT how long to wait for each window, in ms.
+# in <tree>/run); TACHY_RUN_WAIT how long to wait for each window, in ms
+# (times TACHY_TIME_FACTOR, as every time-out here: see wine-env.sh).
 set -eEuo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 fail() { echo "run: $*" >&2; exit 1; }
@@ -75,10 +76,10 @@ tree="$(cd "${1:?usage: run.sh [--docs DIR] WIN_TREE ZIP}" && pwd)"
 zip="${2:?usage: run.sh [--docs DIR] WIN_TREE ZIP}"
 work="${TACHY_RUN_WORK:-$tree/run}"
 prefix="$work/prefix"
-wait_ms="${TACHY_RUN_WAIT:-30000}"
 . "$here/wine-env.sh"
 export TACHY_WINEARCH="$(tachy_tree_arch "$tree")"
 tachy_wine "$TACHY_WINEARCH"
+wait_ms=$(( ${TACHY_RUN_WAIT:-30000} * TACHY_TIME_FACTOR ))
 
 driver="$tree/bin/rundriver.exe"
 standin="$tree/bin/standin.exe"
@@ -95,11 +96,11 @@ if [ -n "$stage" ]; then
   step() {
     local name="$1" doing="$2" locale="$3" rc=0
     shift 3
-    LC_ALL="$locale" timeout 180 "$TACHY_WINE" "$driver" "$@" 2>"$work/step.log" || rc=$?
+    LC_ALL="$locale" timeout $((180 * TACHY_TIME_FACTOR)) "$TACHY_WINE" "$driver" "$@" 2>"$work/step.log" || rc=$?
     grep -v '^X connection to' "$work/step.log" >&2 || true
     [ $rc -ne 0 ] || return 0
     if [ $rc -eq 124 ]; then
-      fail "the $name step failed: it did not end within 180 s and was stopped ($doing)"
+      fail "the $name step failed: it did not end within $((180 * TACHY_TIME_FACTOR)) s and was stopped ($doing)"
     elif grep -q '^run: ' "$work/step.log"; then
       fail "the $name step failed ($doing)"
     fi

@@ -3,7 +3,10 @@
 #
 #   tachy_wine ARCH         win32 or win64: exports WINEARCH, TACHY_WINE (the
 #                           loader to run programs with: "$TACHY_WINE" prog.exe),
-#                           WINEDEBUG and WINEDLLOVERRIDES
+#                           WINEDEBUG, WINEDLLOVERRIDES and TACHY_TIME_FACTOR
+#                           (how many times longer a Wine step may take: 1,
+#                           or more for 32-bit Wine under QEMU user mode, as
+#                           scripts/lanes.sh --time-factor says)
 #   tachy_tree_arch TREE    prints win64 for an x86_64 build tree, else win32
 #
 # Debian's /usr/bin/wine picks the 32-bit loader whenever wine32 is
@@ -17,9 +20,10 @@ tachy_wine() {
   # (with a non-zero exit code) instead of waiting on Wine's crash dialog.
   export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
   if [ "$1" = win64 ]; then
-    export TACHY_WINE=/usr/lib/wine/wine64 WINELOADER=/usr/lib/wine/wine64
+    export TACHY_WINE=/usr/lib/wine/wine64 WINELOADER=/usr/lib/wine/wine64 TACHY_TIME_FACTOR=1
   else
     export TACHY_WINE=wine
+    export TACHY_TIME_FACTOR="${TACHY_TIME_FACTOR:-$("$(dirname "${BASH_SOURCE[0]}")/lanes.sh" --time-factor || echo 1)}"
   fi
 }
 

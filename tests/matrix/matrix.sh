@@ -178,7 +178,7 @@ run_version() {
     mkdir -p "$work/$v.diff"
     export=(--export "$(winpath "$work/$v.diff")")
   fi
-  timeout 240 "$TACHY_WINE" "$driver" --version "$v" --package 'C:\Tachymark' \
+  timeout $((240 * TACHY_TIME_FACTOR)) "$TACHY_WINE" "$driver" --version "$v" --package 'C:\Tachymark' \
     --standin "$(winpath "$bin/standin.exe")" --missing "${missing_arg:-none}" \
     "${export[@]}" > "$work/$v.log" 2> "$work/$v.err"
   rc=$?
