@@ -30,11 +30,16 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 
 namespace {
 
 DWORD g_wait = 30000;
+// How long a window is given to act on a click or key and to paint:
+// 300 ms, times TACHY_TIME_FACTOR where Wine runs under QEMU user mode.
+DWORD g_settle = 300;
+void Settle() { Sleep(g_settle); }
 
 int Fail(const std::string& what) {
   fprintf(stderr, "run: %s\n", what.c_str());
@@ -144,7 +149,7 @@ HWND WaitWindow(const Process& p, int controlId, const char* caption, std::strin
     Search s{p.pi.dwProcessId, controlId, caption, nullptr, ""};
     EnumWindows(FindProc, reinterpret_cast<LPARAM>(&s));
     if (s.found) {
-      Sleep(200);  // let it paint
+      Settle();  // let it paint
       return s.found;
     }
     if (p.WaitExit(0)) {
@@ -186,7 +191,7 @@ bool ClickAt(int x, int y) {
   in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
   in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
   if (SendInput(2, in, sizeof(INPUT)) != 2) return false;
-  Sleep(300);
+  Settle();
   return true;
 }
 
@@ -214,7 +219,7 @@ void PressKey(WORD key) {
   in[0].ki.wVk = in[1].ki.wVk = key;
   in[1].ki.dwFlags = KEYEVENTF_KEYUP;
   SendInput(2, in, sizeof(INPUT));
-  Sleep(300);
+  Settle();
 }
 
 // --- Pictures.
@@ -247,7 +252,7 @@ std::string SavePicture(HWND w, const std::string& file) {
   if (GetGUIThreadInfo(GetWindowThreadProcessId(w, nullptr), &gui) && gui.hwndActive == w)
     Send(w, WM_NCACTIVATE, TRUE);
   RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  Sleep(300);
+  Settle();
   RECT r;
   if (!GetWindowRect(w, &r)) return "the window is gone";
   const int width = r.right - r.left, height = r.bottom - r.top;
@@ -349,8 +354,11 @@ int Install(const std::string& exe) {
   if (!inst.Start(exe)) return 1;
   HWND model = Dialog(inst, 1003, "its Select Model dialog");
   if (!model) return 1;
-  if (!ClickControl(model, 1002) || Send(GetDlgItem(model, 1002), BM_GETCHECK) != BST_CHECKED)
-    return Fail("clicking Voodoo3 3000 did not select it");
+  bool selected = ClickControl(model, 1002);
+  for (DWORD start = GetTickCount();
+       selected && Send(GetDlgItem(model, 1002), BM_GETCHECK) != BST_CHECKED; Settle())
+    selected = GetTickCount() - start < g_wait;
+  if (!selected) return Fail("clicking Voodoo3 3000 did not select it");
   if (!Shot(model, "installer-select-model.bmp")) return 1;
   ClickControl(model, IDOK);
   HWND done = Dialog(inst, 1015, "its Installed dialog", "installer-installed.bmp");
@@ -469,6 +477,7 @@ int main(int argc, char** argv) {
             "       rundriver fonts\n");
     return 2;
   }
+  if (const char* factor = getenv("TACHY_TIME_FACTOR")) g_settle *= std::max(1, atoi(factor));
   const std::string command = argv[1], exe = argv[2];
   std::string tab, refresh;
   for (int i = 3; i + 1 < argc; i += 2) {
