@@ -72,8 +72,7 @@ trap 'rm -rf "$tmp"' EXIT
 # Gives up on QEMU: the reason kept for lanes.sh, and what set-up did
 # undone (packages stay).
 qemu_fails() {
-  echo "setup: QEMU user mode cannot run 32-bit programs here: $1" >&2
-  mkdir -p "$(dirname "$qnote")" && echo "$1" >"$qnote"
+  mkdir -p "$(dirname "$qnote")" && tr -s "\n" " " <<<"$1" | sed "s/ $//" >"$qnote"  # set-up's last line says it
   [ $registered -eq 0 ] || [ ! -e "$binfmt/qemu-i386" ] || echo -1 | as_root tee "$binfmt/qemu-i386" >/dev/null
   [ ${#added[@]} -eq 0 ] || as_root rm -f "${added[@]}"
   [ $mounted -eq 0 ] || as_root umount "$binfmt"
