@@ -345,9 +345,11 @@ TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
 }
 
 TEST(InstallerActions, RemoveTouchesOnlyTheAdaptersFound) {
-  // 15 is the last slot; with no adapter found nothing but the product key goes.
+  // 15 is the last slot; with no adapter found nothing but the product key
+  // goes; a full list (all sixteen) and not one slot more.
+  const std::vector<int32_t> all = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
   struct Case { std::vector<int32_t> seeded, found; } cases[] = {
-      {{0, 1, 2}, {0, 2}}, {{0}, {}}, {{15, 3}, {15}}};
+      {{0, 1, 2}, {0, 2}}, {{0}, {}}, {{15, 3}, {15}}, {all, all}};
   for (const Case& c : cases) {
     MemoryRegistry reg;
     SeedDriver9x(reg, c.seeded);
@@ -359,6 +361,14 @@ TEST(InstallerActions, RemoveTouchesOnlyTheAdaptersFound) {
       const bool found = std::find(c.found.begin(), c.found.end(), n) != c.found.end();
       EXPECT_EQ(reg.ValueExists(fault::AdapterKey(n, "\\DEFAULT"), "Grxclock"), !found) << n;
     }
+    // The driver keys opened: each found adapter's three, once, in order.
+    std::vector<std::string> opened, expected;
+    for (const MemoryRegistry::Call& call : reg.Calls())
+      if (call.op == MemoryRegistry::kOpOpen) opened.push_back(call.path);
+    for (int n : c.found)
+      for (const char* sub : {"\\DEFAULT", "\\Glide", "\\D3D"})
+        expected.push_back(fault::AdapterKey(n, sub));
+    EXPECT_EQ(opened, expected);
   }
 }
 
