@@ -42,17 +42,15 @@ grep -q '^run: TACHINST.EXE did not show its Select Model dialog; it ended with 
   <<< "$out" || fail "the message does not say that TACHINST.EXE ended, with its exit code"
 grep -q '^run: the installer step failed' <<< "$out" || fail "no message that the installer step failed"
 
-# A picture step that yields a blank picture (32-bit Wine under an emulator
-# gave one black rectangle) or one without text (a real one with its dark
-# pixels painted over) stops the run the same way, naming the file; a real
-# picture passes. Each picture make run saves goes through this step.
+# Each picture make run saves goes through run.sh --picture: a blank one (as 32-bit Wine
+# under an emulator gave) or one without text (a real one, its dark pixels painted over)
+# stops it the same way, naming the file; a real one passes.
 rm -rf "$work" && mkdir -p "$work"
 convert -size 406x462 xc:black "$work/blank.bmp" &&
   convert "$here/../docs/installer-installed.png" -fuzz 25% -fill 'rgb(192,192,192)' \
     -opaque black "$work/notext.bmp" || fail "could not make the pictures"
 for shot in "blank:is blank (one colour)" "notext:has no text"; do
-  out="$("$here/run.sh" --picture "$work/${shot%%:*}.bmp" "$work/shot.png" 2>&1)"
-  rc=$?
+  out="$("$here/run.sh" --picture "$work/${shot%%:*}.bmp" "$work/shot.png" 2>&1)"; rc=$?
   echo "$out"
   [ $rc -eq 1 ] || fail "run.sh took $work/${shot%%:*}.bmp for a picture (exit $rc)"
   grep -qF "run: the picture $work/shot.png ${shot#*:}" <<< "$out" &&

@@ -361,9 +361,8 @@ TEST(InstallerActions, RemoveTouchesOnlyTheAdaptersFound) {
       const bool found = std::find(c.found.begin(), c.found.end(), n) != c.found.end();
       EXPECT_EQ(reg.ValueExists(fault::AdapterKey(n, "\\DEFAULT"), "Grxclock"), !found) << n;
     }
-    // The driver keys opened: each found adapter's three, once, in order.
-    std::vector<std::string> opened, expected;
-    for (const MemoryRegistry::Call& call : reg.Calls())
+    std::vector<std::string> opened, expected;  // each found adapter's keys, once, in order
+    for (const auto& call : reg.Calls())
       if (call.op == MemoryRegistry::kOpOpen) opened.push_back(call.path);
     for (int n : c.found)
       for (const char* sub : {"\\DEFAULT", "\\Glide", "\\D3D"})
@@ -469,8 +468,7 @@ TEST(InstallerActions, DriverValueFailures) {
 }
 
 TEST(InstallerFlow, DialogSequences) {
-  // exit: 0 done or cancelled, 1 refused (removable media), 3 install failed,
-  // 4 removal failed, 5 no dialog could be shown.
+  // exit: 0 done or cancelled, 1 removable media, 3/4 install/removal refused, 5 no dialog.
   struct Case { const char* name; bool installed, readOnly; std::vector<int32_t> answers, shown;
                 std::vector<ActionFailure> failures; bool installedAfter, changed; int32_t exit;
                 bool removable = false; } cases[] = {
