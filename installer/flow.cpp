@@ -5,22 +5,33 @@
 
 namespace tachy {
 
+namespace {
+
+// The failure message, and the exit code that goes with it.
+int32_t Refuse(InstallerUi& ui, ActionFailure which) {
+  static const int8_t kExitCodes[] = {kExitInstallFailed, kExitRemoveFailed,
+                                      kExitRemovable};
+  ui.ShowActionFailure(which);
+  return kExitCodes[which];
+}
+
+}  // namespace
+
 int32_t RunInstallFlow(Registry& reg, InstallerState* state, InstallerUi& ui,
                        uint32_t keySet) {
-  if (state->RemovableSource) {
-    ui.ShowActionFailure(kRemovableSource);
-    return kExitRefused;
+  if (state->RemovableSource) return Refuse(ui, kRemovableSource);
+  int32_t answer = ui.RunDialog(IDD_SELECT_MODEL);
+  if (answer != kDialogOk) {
+    return answer == kDialogFailed ? kExitNoWindow : kExitDone;
   }
-  if (ui.RunDialog(IDD_SELECT_MODEL) != kDialogOk) return kExitDone;
   if (state->ReinstallRequested == 1 && !RemoveExtension(reg, *state, keySet)) {
-    ui.ShowActionFailure(kRemoveFailed);
-  } else if (InstallExtension(reg, *state, state->PageModulePath,
-                              state->LowerLimit, state->UpperLimit,
-                              state->SelectedModel)) {
-    ui.RunDialog(IDD_INSTALLED);
-  } else {
-    ui.ShowActionFailure(kInstallFailed);
+    return Refuse(ui, kRemoveFailed);
   }
+  if (!InstallExtension(reg, *state, state->PageModulePath, state->LowerLimit,
+                        state->UpperLimit, state->SelectedModel)) {
+    return Refuse(ui, kInstallFailed);
+  }
+  ui.RunDialog(IDD_INSTALLED);
   return kExitDone;
 }
 
@@ -31,13 +42,10 @@ int32_t RunReinstallOrRemoveFlow(Registry& reg, InstallerState* state,
     return RunInstallFlow(reg, state, ui, keySet);
   }
   if (result == kDialogRemove) {
-    if (RemoveExtension(reg, *state, keySet)) {
-      ui.RunDialog(IDD_REMOVED);
-    } else {
-      ui.ShowActionFailure(kRemoveFailed);
-    }
+    if (!RemoveExtension(reg, *state, keySet)) return Refuse(ui, kRemoveFailed);
+    ui.RunDialog(IDD_REMOVED);
   }
-  return kExitDone;
+  return result == kDialogFailed ? kExitNoWindow : kExitDone;
 }
 
 int32_t RunInstallerFlow(Registry& reg, InstallerState* state, InstallerUi& ui) {

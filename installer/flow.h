@@ -10,16 +10,33 @@
 
 namespace tachy {
 
-// Results a dialog ends with.
+// Results a dialog ends with; DialogBoxParamA gives -1 when it cannot
+// show the dialog.
 constexpr int32_t kDialogOk = 1;
 constexpr int32_t kDialogCancel = 2;
 constexpr int32_t kDialogClosed = 0xF060;  // SC_CLOSE
 constexpr int32_t kDialogReinstall = 1006;
 constexpr int32_t kDialogRemove = 1007;
+constexpr int32_t kDialogFailed = -1;
 
-// Exit codes of the installer.
-constexpr int32_t kExitDone = 0;     // also after a reported registry failure
-constexpr int32_t kExitRefused = 1;  // install refused: started from removable media
+// Exit codes of the installer, so that a script that runs it can tell what
+// came of it:
+//   0  installed or removed; or nothing changed by choice: the user
+//      cancelled, or an installer already running was brought forward
+//   1  refused, nothing changed: started from a removable disk, a CD or a
+//      RAM disk
+//   2  refused, nothing changed: TACHPAGE.DLL is not beside the program
+//   3  the registry refused part of the install (the user was told)
+//   4  the registry refused part of the removal, also of the one before a
+//      reinstall, which then installs nothing (the user was told)
+//   5  nothing changed: the window class or the first dialog could not be
+//      made
+constexpr int32_t kExitDone = 0;
+constexpr int32_t kExitRemovable = 1;
+constexpr int32_t kExitNoModule = 2;
+constexpr int32_t kExitInstallFailed = 3;
+constexpr int32_t kExitRemoveFailed = 4;
+constexpr int32_t kExitNoWindow = 5;
 
 // What the flows need from the windowing side.
 class InstallerUi {
@@ -35,13 +52,13 @@ class InstallerUi {
 };
 
 // Started from removable media (RemovableSource), only the message that
-// says so, and kExitRefused. Otherwise Select Model; on OK the removal
+// says so, and kExitRemovable. Otherwise Select Model; on OK the removal
 // first when a reinstall was asked for, then the install; then the
 // Installed dialog, or the failure message when the registry refused part
 // of the work. A removal before a reinstall that fails ends the flow with
 // the removal's failure message and installs nothing: the product stays
 // registered, and the next run offers the removal again. Cancel or the
-// close box change nothing.
+// close box change nothing. Returns the exit code.
 int32_t RunInstallFlow(Registry& reg, InstallerState* state, InstallerUi& ui,
                        uint32_t keySet);
 

@@ -121,7 +121,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   wc.lpszMenuName = MAKEINTRESOURCEA(IDM_TACHINST);
   wc.lpszClassName = s.className;
-  if (!RegisterClassA(&wc)) return 0;
+  if (!RegisterClassA(&wc)) return kExitNoWindow;
   s.mainWindow = reinterpret_cast<uintptr_t>(
       CreateWindowExA(0, s.className, s.windowTitle, WS_OVERLAPPEDWINDOW, 200,
                       200, 275, 250, NULL, NULL, instance, NULL));
@@ -132,7 +132,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   if (!LocatePageModule(&s, text)) {
     LoadInstallerString(kStrModuleMissing, text, sizeof text);
     MessageBoxA(GetDesktopWindow(), text, s.windowTitle, MB_ICONERROR);
-    return 0;
+    return kExitNoModule;
   }
 
   // 7-11. Platform, FORCE options, adapters, limits, clamps; the own

@@ -23,6 +23,7 @@
 #    tab. With a display ($DISPLAY) it stays open until you close it.
 #    Without one, pictures of the tab and, after pressing Refresh Rates, of
 #    the dialog are saved as <tree>/run/page.png and <tree>/run/refresh-rates.png.
+#    A picture of one colour or without text stops the run (see png below).
 #
 # --docs DIR regenerates the pictures of the documentation into DIR: the
 # installer's four dialogs (install, then remove), the tab and the
@@ -67,6 +68,29 @@ preflight() { # [docs]
   return 0
 }
 if [ "${1:-}" = "--check" ]; then preflight "${2:-}"; exit 0; fi
+
+# png BMP PNG: a picture the run took, saved as PNG and checked. A picture
+# of one colour, or without the dark pixels of text, shows no window: Wine
+# drew nothing (as 32-bit Wine under an emulator did: one black rectangle).
+# Frames and lines are dark too, so the dark pixels on straight runs of 12
+# and more do not count: what is left are the letters (an installer dialog
+# has 800 and more, one whose texts are not drawn 160 at most).
+png() {
+  local colours letters
+  convert "$1" -strip -define png:exclude-chunks=date,time "$2" ||
+    fail "could not convert $1 into $2 (convert exit $?)"
+  colours="$(convert "$2" -format '%k' info:)" && letters="$(convert "$2" -separate \
+    -evaluate-sequence max -threshold 25% -negate \( -clone 0 -morphology Open rectangle:12x1 \) \
+    \( -clone 0 -morphology Open rectangle:1x12 \) \( -clone 1,2 -evaluate-sequence max \) \
+    -delete 1,2 -compose MinusSrc -composite -format '%[fx:round(mean*w*h)]' info:)" ||
+    fail "could not read the picture $2 (convert exit $?)"
+  [ "$colours" -gt 1 ] ||
+    fail "the picture $2 is blank (one colour): Wine cannot draw on this display"
+  [ "$letters" -ge 400 ] ||
+    fail "the picture $2 has no text ($letters dark pixels of letters, fewer than 400): Wine cannot draw on this display"
+}
+# --picture BMP PNG: that step alone (scripts/check-run.sh feeds it pictures).
+if [ "${1:-}" = "--picture" ]; then png "${2:?}" "${3:?}"; exit 0; fi
 
 docs=""
 if [ "${1:-}" = "--docs" ]; then docs="$(mkdir -p "$2" && cd "$2" && pwd)"; shift 2; fi
@@ -241,17 +265,13 @@ wineserver -w || true
 
 # The stage has said why it failed (or xvfb-run, when Xvfb did not start).
 xvfb() { xvfb-run -a -s "-screen 0 1024x768x24" "$0" --stage "$1" "$tree" "$zip" || exit 1; }
-png() {
-  convert "$1" -strip -define png:exclude-chunks=date,time "$2" ||
-    fail "could not convert $1 into $2 (convert exit $?)"
-}
-
 if [ -n "$docs" ]; then
   xvfb docs
-  for shot in "$work"/shots/*.bmp; do
-    name="${shot##*/}"
-    png "$shot" "$docs/${name%.bmp}.png"
-    echo "Picture: $docs/${name%.bmp}.png"
+  # All checked before docs/ changes.
+  for shot in "$work"/shots/*.bmp; do png "$shot" "${shot%.bmp}.png"; done
+  for shot in "$work"/shots/*.png; do
+    cp "$shot" "$docs/" || fail "could not copy $shot into $docs"
+    echo "Picture: $docs/${shot##*/}"
   done
 elif [ -n "${DISPLAY:-}" ]; then
   xvfb install

@@ -345,9 +345,11 @@ TEST(InstallerActions, RemoveDeletesEverythingAndTheDriverValues) {
 }
 
 TEST(InstallerActions, RemoveTouchesOnlyTheAdaptersFound) {
-  // 15 is the last slot; with no adapter found nothing but the product key goes.
+  // 15 is the last slot; with no adapter found nothing but the product key
+  // goes; a full list (all sixteen) and not one slot more.
+  const std::vector<int32_t> all = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
   struct Case { std::vector<int32_t> seeded, found; } cases[] = {
-      {{0, 1, 2}, {0, 2}}, {{0}, {}}, {{15, 3}, {15}}};
+      {{0, 1, 2}, {0, 2}}, {{0}, {}}, {{15, 3}, {15}}, {all, all}};
   for (const Case& c : cases) {
     MemoryRegistry reg;
     SeedDriver9x(reg, c.seeded);
@@ -359,6 +361,13 @@ TEST(InstallerActions, RemoveTouchesOnlyTheAdaptersFound) {
       const bool found = std::find(c.found.begin(), c.found.end(), n) != c.found.end();
       EXPECT_EQ(reg.ValueExists(fault::AdapterKey(n, "\\DEFAULT"), "Grxclock"), !found) << n;
     }
+    std::vector<std::string> opened, expected;  // each found adapter's keys, once, in order
+    for (const auto& call : reg.Calls())
+      if (call.op == MemoryRegistry::kOpOpen) opened.push_back(call.path);
+    for (int n : c.found)
+      for (const char* sub : {"\\DEFAULT", "\\Glide", "\\D3D"})
+        expected.push_back(fault::AdapterKey(n, sub));
+    EXPECT_EQ(opened, expected);
   }
 }
 
@@ -459,23 +468,30 @@ TEST(InstallerActions, DriverValueFailures) {
 }
 
 TEST(InstallerFlow, DialogSequences) {
+  // exit: 0 done or cancelled, 1 removable media, 3/4 install/removal refused, 5 no dialog.
   struct Case { const char* name; bool installed, readOnly; std::vector<int32_t> answers, shown;
-                std::vector<ActionFailure> failures; bool installedAfter, changed; } cases[] = {
-      {"fresh install", false, false, {kDialogOk, kDialogOk}, {503, 505}, {}, true, true},
-      {"cancel", false, false, {kDialogCancel}, {503}, {}, false, false},
-      {"closed", false, false, {kDialogClosed}, {503}, {}, false, false},
-      {"install refused", false, true, {kDialogOk}, {503}, {kInstallFailed}, false, false},
-      {"remove", true, false, {kDialogRemove, kDialogOk}, {504, 506}, {}, false, true},
-      {"remove refused", true, true, {kDialogRemove}, {504}, {kRemoveFailed}, true, false},
+                std::vector<ActionFailure> failures; bool installedAfter, changed; int32_t exit;
+                bool removable = false; } cases[] = {
+      {"fresh install", false, false, {kDialogOk, kDialogOk}, {503, 505}, {}, true, true, 0},
+      {"cancel", false, false, {kDialogCancel}, {503}, {}, false, false, 0},
+      {"closed", false, false, {kDialogClosed}, {503}, {}, false, false, 0},
+      {"install refused", false, true, {kDialogOk}, {503}, {kInstallFailed}, false, false, 3},
+      {"remove", true, false, {kDialogRemove, kDialogOk}, {504, 506}, {}, false, true, 0},
+      {"remove refused", true, true, {kDialogRemove}, {504}, {kRemoveFailed}, true, false, 4},
       {"reinstall", true, false, {kDialogReinstall, kDialogOk, kDialogOk}, {504, 503, 505},
-       {}, true, true},
+       {}, true, true, 0},
       {"reinstall then cancel", true, false, {kDialogReinstall, kDialogCancel},
-       {504, 503}, {}, true, false},
+       {504, 503}, {}, true, false, 0},
       // The removal before the install fails: nothing is installed over it.
       {"reinstall refused", true, true, {kDialogReinstall, kDialogOk}, {504, 503},
-       {kRemoveFailed}, true, false},
-      {"reinstall-remove cancelled", true, false, {kDialogCancel}, {504}, {}, true, false},
-      {"reinstall-remove closed", true, false, {kDialogClosed}, {504}, {}, true, false},
+       {kRemoveFailed}, true, false, 4},
+      {"reinstall-remove cancelled", true, false, {kDialogCancel}, {504}, {}, true, false, 0},
+      {"reinstall-remove closed", true, false, {kDialogClosed}, {504}, {}, true, false, 0},
+      {"from removable media", false, false, {}, {}, {kRemovableSource}, false, false, 1, true},
+      {"reinstall from removable media", true, false, {kDialogReinstall}, {504},
+       {kRemovableSource}, true, false, 1, true},
+      {"no dialog", false, false, {-1}, {503}, {}, false, false, 5},
+      {"no reinstall-remove dialog", true, false, {-1}, {504}, {}, true, false, 5},
   };
   for (const Case& c : cases) {
     MemoryRegistry reg;
@@ -491,8 +507,9 @@ TEST(InstallerFlow, DialogSequences) {
     InstallerState s = State(1, 0, {0});
     CopyText(s.PageModulePath, sizeof s.PageModulePath, kModule);
     s.InstalledKeySet = DetectInstalledKeys(reg);
+    s.RemovableSource = c.removable;
     ScriptedUi ui(&s, c.answers);
-    EXPECT_EQ(RunInstallerFlow(reg, &s, ui), kExitDone) << c.name;
+    EXPECT_EQ(RunInstallerFlow(reg, &s, ui), c.exit) << c.name;
     EXPECT_EQ(ui.shown, c.shown) << c.name;
     EXPECT_EQ(ui.failures, c.failures) << c.name;
     EXPECT_EQ(reg.KeyExists(kProduct), c.installedAfter) << c.name;

@@ -249,6 +249,8 @@ TEST(InstallerStartup, RemovableSourceByDriveType) {
       {"//host/disk/T.EXE", "//host/disk\\", kDriveUnknown, false},
       {"Q:T.EXE", "Q:\\", kDriveNoRootDir, false},
       {"\\\\server\\T.EXE", "", kDriveRemovable, false},  // no share, no root: not asked
+      {"\\\\server", "", kDriveRemovable, false}, {"\\TACHY\\TACHINST.EXE", "", kDriveCdrom, false},
+      {"TACHY\\T.EXE", "", kDriveRemovable, false},
       {"T.EXE", "", kDriveRemovable, false}, {"", "", kDriveCdrom, false}};
   for (const Case& c : cases) {
     InstallerState s = FreshState();
@@ -257,6 +259,9 @@ TEST(InstallerStartup, RemovableSourceByDriveType) {
     drives.type = c.type;
     CheckInstallSource(drives, &s);
     EXPECT_EQ(drives.asked, c.root) << c.own;
+    char root[256] = "x";
+    EXPECT_EQ(DriveRootOf(c.own, root, sizeof root), *c.root != 0) << c.own;
+    EXPECT_STREQ(root, c.root) << c.own;
     EXPECT_EQ(s.RemovableSource, c.refused) << c.own;
   }
 }

@@ -234,7 +234,7 @@ class Sheet {
   bool Finished() const { return SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0) == 0; }
 
   // A scenario as steps "verb arg=value", done by real input. Acting: click ID; drag N (the
-  //   thumb to N); key tab|left|right|prior|next|home|end|return; alt X (Alt with letter X,
+  //   thumb to N); key tab|left|right|prior|next|home|end|return|space; alt X (Alt with letter X,
   //   or with the mnemonic of control X); gesture ID=HELD (HELD of c, s, l: Ctrl, Shift, left
   //   button; no '=': all three; ID 0: the page's corner, away from every control);
   //   press apply|ok|cancel (the sheet's buttons).
@@ -255,7 +255,8 @@ class Sheet {
       else if (verb == "key") {
         static const std::map<std::string, WORD> keys = {
             {"tab", VK_TAB},   {"left", VK_LEFT}, {"right", VK_RIGHT}, {"prior", VK_PRIOR},
-            {"next", VK_NEXT}, {"home", VK_HOME}, {"end", VK_END},     {"return", VK_RETURN}};
+            {"next", VK_NEXT}, {"home", VK_HOME}, {"end", VK_END},     {"return", VK_RETURN},
+            {"space", VK_SPACE}};
         EXPECT_EQ(keys.count(arg), 1u) << "unknown key";
         Act(sheet, [&] { Key(keys.count(arg) ? keys.at(arg) : 0); });
       }

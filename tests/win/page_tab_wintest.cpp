@@ -94,8 +94,10 @@ TEST_F(Tab, TrackbarChangesSendOneChangedUntilApplied) {
 TEST_F(Tab, KeyboardReachesEveryControl) {
   Adjusting("180");
   s.Open();
-  SetFocus(s.Item(1026));  // Tab goes in template order
-  s.Steps({"key tab", "focus 1006", "key tab", "focus 1007", "key tab", "focus 1009", "key tab",
+  // The page opens with the focus on the template's first tab stop; Tab goes in
+  // template order, Space toggles a check box.
+  s.Steps({"focus 1026", "key tab", "focus 1006", "key space", "checked 1006", "key space",
+           "unchecked 1006", "key tab", "focus 1007", "key tab", "focus 1009", "key tab",
            "focus 1001", "key tab", "focus 1002"});
   SetFocus(s.Item(1001));
   // Page Up and Down move by the trackbar's default page, a fifth of the range.
@@ -109,6 +111,11 @@ TEST_F(Tab, KeyboardReachesEveryControl) {
   ExpectBoxes({{"Refresh Rates", nullptr, nullptr}});
   s.Steps({"key return", "finished", "reg DEFAULT/Grxclock=166",  // OK
            "reg Glide/FX_GLIDE_SWAPINTERVAL=<absent>"});
+  // Enter right after it opens: the sheet's default button, OK, which writes
+  // what the page loaded (a stored "1" as "0"; Cancel would leave it).
+  PutText(KeyOf("Glide"), "FX_GLIDE_SWAPINTERVAL", "1");
+  s.Open();
+  s.Steps({"key return", "finished", "reg Glide/FX_GLIDE_SWAPINTERVAL=0"});
 }
 
 TEST_F(Tab, VsyncSwitchesAreWrittenAndRemoved) {

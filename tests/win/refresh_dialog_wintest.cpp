@@ -401,6 +401,8 @@ TEST_F(RefreshDialogTest, TemplateStylesInTabOrderAndEscapeCancels) {
     EXPECT_EQ(child, nullptr) << "more controls than template 502 has";
     Steps(d, {"key esc", "closed", "rate 0002/8/1280,960=200"});  // nothing written
   });
+  // Enter right after it opens: OK, the template's default button; 0000 gets 0002's rate.
+  RunSteps({"key enter", "closed", "rate 0000/8/640,480=72"});
 }
 
 TEST_F(RefreshDialogTest, ChangingTheDepthKeepsTheEightBitEntries) {
