@@ -1,24 +1,9 @@
 #!/bin/bash
-# Checks that the release comes out byte for byte the same when built twice.
+# Checks that the release comes out byte for byte the same when built twice,
+# then reads the first package back; see docs/release.md ("Reproducible").
 #
-#   scripts/check-repro.sh --quick WIN32_BUILD_DIR
-#       Relinks TACHPAGE.DLL and TACHINST.EXE twice, a second apart, into two
-#       scratch folders from the tree's own objects and compares them with
-#       each other and with the tree's bin/; checks that no time stamp is
-#       left in the PE files; packs the release twice (a second apart, with
-#       other file times, umask and time zone) and compares zip, floppy and
-#       CD images and SHA256SUMS. About 20 s; run by ctest as
-#       release.repro.
-#
-#   scripts/check-repro.sh [WIN32_BUILD_DIR]        (make check-repro)
-#       Builds the deliverables a second time from scratch in another tree
-#       (build/repro, at another path, so that paths leaking into the files
-#       would show) and compares both packages. About half a minute.
-#
-# Both forms then read the first package back: the zip with unzip, the
-# floppy image with mtools and the CD image with xorriso, and check that
-# both images hold exactly the zip's files with the same bytes and dates,
-# under their volume label, and that SHA256SUMS covers the three.
+#   scripts/check-repro.sh --quick WIN32_BUILD_DIR   relink and pack twice (ctest release.repro)
+#   scripts/check-repro.sh [WIN32_BUILD_DIR]         build again in build/repro (make check-repro)
 set -euo pipefail
 # zip and FAT store local times: read them in the time zone dist.sh wrote.
 export LC_ALL=C TZ=UTC MTOOLSRC=/dev/null MTOOLS_SKIP_CHECK=1
@@ -60,8 +45,7 @@ compare_packs() {  # compare_packs DIR_A DIR_B HOW
 listing() { (cd "$1" && find . -type f -printf '%P %s %TY-%Tm-%Td %TT\n' | sort); }
 
 readback() {  # readback DIST_DIR
-  local d="$1" r="$scratch/readback" m
-  local zip img iso
+  local d="$1" r="$scratch/readback" m zip img iso
   zip="$(pkgof "$d" zip)" img="$(pkgof "$d" img)" iso="$(pkgof "$d" iso)"
   rm -rf "$r" && mkdir -p "$r/zip" "$r/img" "$r/iso"
   unzip -q "$zip" -d "$r/zip"
