@@ -1,33 +1,13 @@
 #!/bin/bash
-# Prints the release budgets (make bench). Not a timed test.
+# Prints the release budgets (make bench); see docs/release.md ("Budgets").
+# Not a timed test: exit 1 when a budget is exceeded or a figure could not be
+# measured.
 #
 #   scripts/bench.sh [RELEASE_TREE [NATIVE_TREE [LANE_TREE]]]
 #
-# RELEASE_TREE is the 32-bit release build (build/win32), NATIVE_TREE the
-# native build (build/native); LANE_TREE the Windows tree whose Wine this
-# machine runs (default: RELEASE_TREE): build/win64, the 64-bit test build,
-# under 64-bit Wine where 32-bit programs cannot run.
-#
-#   1. Sizes of the release pair TACHPAGE.DLL and TACHINST.EXE (budget:
-#      32 KiB each) and their imports (no MFC42.DLL, no MSVCRT.DLL).
-#   2. Opening the Display Properties sheet with the Tachymark tab against
-#      the same sheet with only its empty page, alternately in one run under
-#      Wine posing as Windows 98, medians of 61 opens each. The budget
-#      (ratio 1.3) holds for the sheet as Display Properties opens it, on its
-#      own first page with the tab behind; and for what the page's own code
-#      adds to its dialog (the tab shown first against template 501 with a
-#      dialog procedure that does nothing). The tab shown first against the
-#      empty page is printed too: template 501's twenty controls alone put
-#      it at about 1.45 under Wine.
-#      LANE_TREE's tools/bench/sheetbench.exe and TACHPAGE.DLL, in its own
-#      prefix <lane tree>/bench-prefix,
-#      on one processor (Wine's client and server then hand over without
-#      waking an idle processor, which makes the figures steadier);
-#      --diagnose also times template 501 with parts of its controls.
-#   3. Registry calls of the page's load and apply (9x with one adapter, NT),
-#      as counted and checked call by call by tests/native/registry_budget_test.cpp.
-#
-# Exit code 1 when a budget is exceeded or a figure could not be measured.
+# RELEASE_TREE (build/win32) gives the sizes, NATIVE_TREE (build/native) the
+# registry calls, LANE_TREE (default RELEASE_TREE; build/win64 where 32-bit
+# programs cannot run) the sheet's cost under its Wine.
 set -uo pipefail
 export LC_ALL=C
 
