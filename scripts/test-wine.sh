@@ -1,11 +1,7 @@
 #!/bin/bash
-# Runs a Windows build tree's tests: every Windows test program under the
-# Wine of the tree's architecture (32-bit Wine for build/win32, 64-bit Wine
-# for build/win64) and the tree's other tests. The Wine tests run in two lanes
-# side by side (see scripts/wine-run.sh), each with an Xvfb display and a
-# Wine prefix of its own: <tree>/wineprefix and <tree>/wineprefix-lane1.
-# Both wineservers and both displays are stopped at the end, also on
-# failure or interruption.
+# Runs a Windows build tree's tests, its Wine tests in two lanes side by
+# side, each with an Xvfb display and a Wine prefix of its own, all stopped
+# at the end; see docs/testing.md ("Wine lanes of a test run").
 #
 #   scripts/test-wine.sh BUILD_TREE [ctest args...]
 set -uo pipefail
@@ -48,9 +44,7 @@ export DISPLAY="${displays[0]}" TACHY_LANE1_DISPLAY="${displays[1]}"
 # test's output open, and ctest would wait for it until the server exits.
 # The first client waits for the server (or starts it, if ours lost a
 # race); it has the lane's display, as Wine's desktop process starts with
-# it and stays. It also lets Wine draw every window's frame itself
-# (Managed=N): there is no window manager on Xvfb, and Wine would wait
-# about 2 s whenever it shows or hides a managed window.
+# it and stays, and sets Managed=N (docs/testing.md says why).
 "$here/wine-init.sh" "${lanes[1]}" "$WINEARCH" & init=$!
 "$here/wine-init.sh" "${lanes[0]}" "$WINEARCH" || exit 1
 wait $init || exit 1
