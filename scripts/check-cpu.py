@@ -1,13 +1,10 @@
 #!/usr/bin/env python3
-"""Checks that 32-bit Windows images run on a Pentium (i586): no instruction
-that came later (conditional moves, fcomi, the long NOP, sysenter, fxsave,
-fences, prefetches, MMX or SSE). A K6-2 or a Pentium MMX faults on them.
+"""Names every instruction a Pentium (i586) lacks in 32-bit Windows images,
+with its address and function: from the file's own symbols or, for a stripped
+image, the linker map beside it (TACHPAGE.DLL: tachpage.map). See
+docs/deliverables.md ("Processor").
 
-  check-cpu.py IMAGE...
-
-Each offending instruction is named with its file, address and function:
-from the file's own symbols or, for a stripped image, the linker map beside
-it (TACHPAGE.DLL: tachpage.map). Exit 1 when any is found, 2 when a file cannot be read.
+  check-cpu.py IMAGE...     exit 1 when any is found, 2 when a file cannot be read
 """
 import bisect
 import os

@@ -1,11 +1,9 @@
 #!/usr/bin/env python3
-"""Draws the installer's icon: a 32 x 32, 16-colour tachometer dial.
+"""Draws the installer's icon, a 32 x 32 tachometer dial in the standard
+16-colour VGA palette, as a plain .ico with one 4-bit image and its
+transparency mask, as Windows 95 expects.
 
     scripts/make-icon.py [OUTPUT]      (default: resources/tachinst.ico)
-
-The picture is computed here (a dial with ticks and a needle in the
-standard 16-colour VGA palette); the output is a plain .ico file with one
-4-bit image and its transparency mask, as Windows 95 expects.
 """
 import math
 import os
