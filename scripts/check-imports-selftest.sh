@@ -1,8 +1,6 @@
 #!/bin/bash
-# Shows that the static checks of the deliverables catch what they must:
-# builds small throwaway images and expects pe-info.py check-imports to pass
-# on a clean one and to fail, naming the culprit, on each bad one; likewise
-# check-exports on a decorated export, check-no-ctors.sh on a constructor.
+# Shows on small throwaway DLLs that pe-info.py check-imports and
+# check-exports and check-no-ctors.sh name each fault (docs/deliverables.md).
 #
 #   scripts/check-imports-selftest.sh WORKDIR
 set -uo pipefail
@@ -75,8 +73,5 @@ expect fail "true: not a 32-bit x86 Windows image" "${check[@]}" /bin/true
 expect fail "clean.dll: unexpected export: Entry@12" "$here/pe-info.py" check-exports clean.dll Entry
 expect fail "ctor: static constructor from" "$here/check-no-ctors.sh" ctor.map
 
-if [ $failures -ne 0 ]; then
-  echo "check-imports selftest: $failures case(s) wrong"
-  exit 1
-fi
+[ $failures -eq 0 ] || { echo "check-imports selftest: $failures case(s) wrong"; exit 1; }
 echo "check-imports selftest: all cases right"
