@@ -21,7 +21,6 @@ pe="$src/scripts/pe-info.py"
 
 fail() { echo "dist: $*" >&2; exit 1; }
 
-# The version comes from the project: project(tachymark VERSION 3.2.0).
 version3="$(sed -n 's/^project(tachymark VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")"
 [ -n "$version3" ] || fail "no project version in CMakeLists.txt"
 short="${version3%.*}"            # 3.2
@@ -51,9 +50,8 @@ trap 'rm -rf "$stage"' EXIT
 
 cp "$build/bin/TACHINST.EXE" "$build/bin/TACHPAGE.DLL" "$stage/"
 
-# The read-mes: ANSI text in code page 1252 with CRLF line ends, for Notepad
-# on a Western Windows 9x. The sources are UTF-8 with LF ends; README.TXT's
-# is printable ASCII only (a subset of every ANSI code page).
+# The read-mes: UTF-8 with LF ends to code page 1252 with CRLF (README.TXT's
+# source printable ASCII, a subset of every ANSI code page).
 if LC_ALL=C grep -n '[^ -~]' "$src/docs/readme-txt.in" >&2; then
   fail "$src/docs/readme-txt.in holds characters other than printable ASCII (lines above)"
 fi
@@ -67,7 +65,6 @@ done
 python3 "$src/scripts/check-readme.py" "$src/resources" "${checks[@]}" ||
   fail "a read-me is not ANSI text or quotes the product wrongly (see above)"
 
-# 8.3 names in capitals.
 for f in "${files[@]}"; do
   [[ "$f" =~ ^[A-Z0-9_]{1,8}\.[A-Z0-9]{1,3}$ ]] || fail "$f is not an 8.3 name"
 done
@@ -106,13 +103,10 @@ mcopy -m -i "$stage/$name.img" "${files[@]/#/$stage/}" :: || fail "mcopy could n
 
 # The CD: plain ISO 9660 (no Rock Ridge, no Joliet: Windows 9x reads the
 # level-1 names), file dates recorded from the files, in GMT.
-if ! xorriso -no_rc -report_about SORRY -abort_on SORRY -outdev "stdio:$stage/$name.iso" \
-       -volid TACHYMARK -rockridge off -joliet off \
-       -compliance iso_9660_level=1:rec_mtime:always_gmt -cdx "$stage" -add "${files[@]}" -- -commit \
-       > "$stage/xorriso.log" 2>&1; then
-  cat "$stage/xorriso.log" >&2
-  fail "xorriso could not make the CD image"
-fi
+xorriso -no_rc -report_about SORRY -abort_on SORRY -outdev "stdio:$stage/$name.iso" \
+  -volid TACHYMARK -rockridge off -joliet off -compliance iso_9660_level=1:rec_mtime:always_gmt \
+  -cdx "$stage" -add "${files[@]}" -- -commit > "$stage/xorriso.log" 2>&1 ||
+  { cat "$stage/xorriso.log" >&2; fail "xorriso could not make the CD image"; }
 
 mkdir -p "$out"
 mv -f "$stage/$name".{zip,img,iso} "$out/"
