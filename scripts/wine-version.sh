@@ -10,10 +10,8 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 version="${1:?usage: wine-version.sh VERSION [--app PROGRAM.exe] [PREFIX]}"
 shift
-case "$version" in
-  win95|win98|winme|nt40|win2k|winxp|win7|win10) ;;
-  *) echo "wine-version: unknown version '$version'" >&2; exit 2 ;;
-esac
+[[ "$version" =~ ^(win95|win98|winme|nt40|win2k|winxp|win7|win10)$ ]] ||
+  { echo "wine-version: unknown version '$version'" >&2; exit 2; }
 key='HKCU\Software\Wine'
 if [ "${1:-}" = "--app" ]; then
   key="HKCU\\Software\\Wine\\AppDefaults\\${2:?--app needs a program name}"
