@@ -61,8 +61,7 @@ def check(path, lang, texts, required):
 
     if not data.endswith(b"\r\n"):
         faults.append("does not end with CRLF")
-    bare = re.search(rb"\r(?!\n)|(?<!\r)\n", data)
-    if bare:
+    if bare := re.search(rb"\r(?!\n)|(?<!\r)\n", data):
         line = data.count(b"\n", 0, bare.start()) + 1
         faults.append(f"line {line}: a line end that is not CRLF")
     if re.search(rb"[\x80-\xff]", data):
@@ -102,10 +101,8 @@ def check(path, lang, texts, required):
         faults.append(f"line {line_of(start)}: quotation not closed")
     if closing != opening and text.count(closing) != len(quoted):
         faults.append(f"a {closing} without its {opening}")
-    for name in required[lang]:
-        if name not in quoted:
-            faults.append(f"does not name {opening}{name}{closing}")
-    return faults
+    return faults + [f"does not name {opening}{name}{closing}"
+                     for name in required[lang] if name not in quoted]
 
 
 def main(argv):
