@@ -33,9 +33,7 @@ def map_symbols(image):
     if not os.path.exists(path):
         return []
     with open(path, errors="replace") as f:
-        symbols = [(int(m.group(1), 16), m.group(2))
-                   for m in map(SYMBOL.match, f) if m]
-    return sorted(symbols)
+        return sorted((int(m.group(1), 16), m.group(2)) for m in map(SYMBOL.match, f) if m)
 
 
 def function_at(symbols, address):
