@@ -48,26 +48,20 @@ export DISPLAY="${displays[0]}" TACHY_LANE1_DISPLAY="${displays[1]}"
 "$here/wine-init.sh" "${lanes[1]}" "$WINEARCH" & init=$!
 "$here/wine-init.sh" "${lanes[0]}" "$WINEARCH" || exit 1
 wait $init || exit 1
-for prefix in "${lanes[@]}"; do
-  WINEPREFIX="$prefix" wineserver -p </dev/null >/dev/null 2>&1 &
+clients=()
+for lane in 0 1; do
+  WINEPREFIX="${lanes[$lane]}" wineserver -p </dev/null >/dev/null 2>&1 &
   servers+=($!)
+  DISPLAY="${displays[$lane]}" WINEPREFIX="${lanes[$lane]}" WINEDEBUG=-all \
+    "$TACHY_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 &
+  clients+=($!)
 done
-client() {
-  DISPLAY="$2" WINEPREFIX="$1" WINEDEBUG=-all \
-    "$TACHY_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-}
-client "${lanes[1]}" "$TACHY_LANE1_DISPLAY" & init=$!
-client "${lanes[0]}" "$DISPLAY"
-wait $init
+wait "${clients[@]}"
 
-# A lane that ran no Wine test has proven nothing: ctest's label summary
-# counts the tests labelled "wine" that ran.
+# A lane that ran no Wine test fails: ctest's label summary counts them.
 log="$tree/test-wine.log"
 ctest --test-dir "$tree" --output-on-failure -j"${JOBS:-2}" "$@" 2>&1 | tee "$log"
 rc=${PIPESTATUS[0]}
 ran="$(sed -n 's/^wine *=.*(\([0-9]*\) tests*).*/\1/p' "$log" | head -n1)"
-if [ "${ran:-0}" -eq 0 ]; then
-  echo "test-wine: no Wine test ran in $tree" >&2
-  exit 1
-fi
+[ "${ran:-0}" -gt 0 ] || { echo "test-wine: no Wine test ran in $tree" >&2; exit 1; }
 exit $rc
