@@ -17,10 +17,8 @@ native="$(cd "${2:-$src/build/native}" && pwd)"
 lanetree="$(cd "${3:-$win}" && pwd)"
 . "$src/scripts/wine-env.sh"
 lane="$(tachy_tree_arch "$lanetree")"
-case "$lane" in
-  win64) lane_name="win64 lane: the 64-bit test build under 64-bit Wine" ;;
-  *) lane_name="win32 lane: the release build under 32-bit Wine" ;;
-esac
+lane_name="win32 lane: the release build under 32-bit Wine"
+[ "$lane" != win64 ] || lane_name="win64 lane: the 64-bit test build under 64-bit Wine"
 status=0
 summary=()
 
@@ -42,8 +40,7 @@ for f in TACHPAGE.DLL TACHINST.EXE; do
     verdict="$verdict, forbidden import"
   fi
   summary+=("size $f: $size bytes ($verdict)")
-  # Where the bytes go: section sizes, then the objects that fill them
-  # (from the link map the build writes beside the file).
+  # Where the bytes go: section sizes, then the objects from the link map.
   while read -r _ name hex _; do
     note=""
     [ "$name" = .bss ] && note=" (zero-filled at load, no file space)"
@@ -86,8 +83,7 @@ else
   export WINEPREFIX="$prefix"
   "$src/scripts/wine-init.sh" "$prefix" "$lane" || exit 1
   if [ ! -f "$prefix/.tachy-bench" ]; then
-    # Windows 98; windows not managed, so that closing one does not wait for
-    # a window manager that Xvfb does not have.
+    # Windows 98; Managed=N, as in the test lanes (docs/testing.md).
     "$TACHY_WINE" reg add 'HKCU\Software\Wine' /v Version /d win98 /f >/dev/null 2>&1 &&
       "$TACHY_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 &&
       wineserver -w && touch "$prefix/.tachy-bench"
