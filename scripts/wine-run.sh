@@ -1,15 +1,9 @@
 #!/bin/bash
-# Runs a Windows program under the Wine of its build tree's architecture,
-# with the tree's own prefix; see docs/testing.md ("Wine helpers"). The
-# Windows builds' CMAKE_CROSSCOMPILING_EMULATOR; the exit code is the program's.
+# Runs a Windows program under the Wine of its build tree, in the tree's own
+# prefix, ctest's lane and a lock; exits with the program's code. The Windows
+# builds' CMAKE_CROSSCOMPILING_EMULATOR; see docs/testing.md ("Wine helpers").
 #
 #   scripts/wine-run.sh PROGRAM.exe [ARGS...]
-#
-# Prefix: $TACHY_WINEPREFIX, else <build tree>/wineprefix (the first folder
-# above PROGRAM with a CMakeCache.txt), else <source>/build/wineprefix; under
-# ctest's lane 1 (resource "wine" id 1, tests/win/wine-lanes.json) with
-# $TACHY_LANE1_DISPLAY set, <prefix>-lane1 on that display. Within a lane,
-# programs take turns on a lock, even in a ctest run without lanes.
 set -u
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -18,6 +12,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 tree="$(cd "$(dirname "$1")" 2>/dev/null && pwd)" || tree=/
 while [ "$tree" != / ] && [ ! -f "$tree/CMakeCache.txt" ]; do tree="$(dirname "$tree")"; done
 [ "$tree" != / ] || tree=""
+# ctest's lane 1 (resource "wine", tests/win/wine-lanes.json) has a prefix and display of its own.
 prefix="${TACHY_WINEPREFIX:-${tree:-$(dirname "$here")/build}/wineprefix}"
 if [[ "${CTEST_RESOURCE_GROUP_0_WINE:-}" == id:1,* && -n "${TACHY_LANE1_DISPLAY:-}" ]]; then
   prefix="$prefix-lane1"
