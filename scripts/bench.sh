@@ -1,13 +1,10 @@
 #!/bin/bash
-# Prints the release budgets (make bench); see docs/release.md ("Budgets").
-# Not a timed test: exit 1 when a budget is exceeded or a figure could not be
-# measured.
+# Prints the release budgets (make bench; docs/release.md, "Budgets"); exit 1
+# when a budget is exceeded or a figure could not be measured.
 #
 #   scripts/bench.sh [RELEASE_TREE [NATIVE_TREE [LANE_TREE]]]
 #
-# RELEASE_TREE (build/win32) gives the sizes, NATIVE_TREE (build/native) the
-# registry calls, LANE_TREE (default RELEASE_TREE; build/win64 where 32-bit
-# programs cannot run) the sheet's cost under its Wine.
+# Defaults: build/win32, build/native, and RELEASE_TREE for the sheet's Wine.
 set -uo pipefail
 export LC_ALL=C
 
