@@ -1,13 +1,11 @@
 #!/bin/bash
-# Packs the release into OUT_DIR: tachymark-<major.minor>.zip, .img (floppy),
-# .iso (CD) and SHA256SUMS, byte for byte the same from the same commit; see
-# docs/release.md ("The package", "Reproducible").
+# Packs the release (zip, floppy and CD images, SHA256SUMS) reproducibly into
+# OUT_DIR (default dist/); see docs/release.md ("The package", "Reproducible").
 #
 #   scripts/dist.sh [--test-build] [WIN32_BUILD_DIR [OUT_DIR]]
 #
-# WIN32_BUILD_DIR (default build/win32) holds the deliverables in bin/;
-# OUT_DIR defaults to <source>/dist. A 64-bit file is refused, except with
-# --test-build (the win64 tree's test builds), which never writes into dist/.
+# WIN32_BUILD_DIR (default build/win32) holds the deliverables in bin/; a 64-bit
+# file is refused, except with --test-build, which never writes into dist/.
 set -euo pipefail
 export LC_ALL=C TZ=UTC
 umask 022
