@@ -1,8 +1,6 @@
 #!/usr/bin/env python3
 """Names every instruction a Pentium (i586) lacks in 32-bit Windows images,
-with its address and function: from the file's own symbols or, for a stripped
-image, the linker map beside it (TACHPAGE.DLL: tachpage.map). See
-docs/deliverables.md ("Processor").
+with its address and function; see docs/deliverables.md ("Processor").
 
   check-cpu.py IMAGE...     exit 1 when any is found, 2 when a file cannot be read
 """
@@ -28,6 +26,7 @@ def tool(name):
 
 
 def map_symbols(image):
+    """Symbols of a stripped image from the linker map beside it (TACHPAGE.DLL: tachpage.map)."""
     base = os.path.splitext(os.path.basename(image))[0].lower()
     path = os.path.join(os.path.dirname(image), base + ".map")
     if not os.path.exists(path):
