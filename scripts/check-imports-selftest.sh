@@ -10,9 +10,7 @@ cc="${TACHY_MINGW_CC:-i686-w64-mingw32-gcc}"
 mkdir -p "$work"
 cd "$work" || exit 1
 
-# One source, an image a case: clean, a C runtime function sneaking in
-# (sprintf from MSVCRT.DLL), a function of a later comctl32, a static
-# constructor.
+# One source, an image a case: clean, -DCRT, -DLATER, -DCTOR (see the builds below).
 cat > case.cpp <<'C'
 #include <windows.h>
 #include <commctrl.h>
