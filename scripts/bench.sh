@@ -1,33 +1,10 @@
 #!/bin/bash
-# Prints the release budgets (make bench). Not a timed test.
+# Prints the release budgets (make bench; docs/release.md, "Budgets"); exit 1
+# when a budget is exceeded or a figure could not be measured.
 #
 #   scripts/bench.sh [RELEASE_TREE [NATIVE_TREE [LANE_TREE]]]
 #
-# RELEASE_TREE is the 32-bit release build (build/win32), NATIVE_TREE the
-# native build (build/native); LANE_TREE the Windows tree whose Wine this
-# machine runs (default: RELEASE_TREE): build/win64, the 64-bit test build,
-# under 64-bit Wine where 32-bit programs cannot run.
-#
-#   1. Sizes of the release pair TACHPAGE.DLL and TACHINST.EXE (budget:
-#      32 KiB each) and their imports (no MFC42.DLL, no MSVCRT.DLL).
-#   2. Opening the Display Properties sheet with the Tachymark tab against
-#      the same sheet with only its empty page, alternately in one run under
-#      Wine posing as Windows 98, medians of 61 opens each. The budget
-#      (ratio 1.3) holds for the sheet as Display Properties opens it, on its
-#      own first page with the tab behind; and for what the page's own code
-#      adds to its dialog (the tab shown first against template 501 with a
-#      dialog procedure that does nothing). The tab shown first against the
-#      empty page is printed too: template 501's twenty controls alone put
-#      it at about 1.45 under Wine.
-#      LANE_TREE's tools/bench/sheetbench.exe and TACHPAGE.DLL, in its own
-#      prefix <lane tree>/bench-prefix,
-#      on one processor (Wine's client and server then hand over without
-#      waking an idle processor, which makes the figures steadier);
-#      --diagnose also times template 501 with parts of its controls.
-#   3. Registry calls of the page's load and apply (9x with one adapter, NT),
-#      as counted and checked call by call by tests/native/registry_budget_test.cpp.
-#
-# Exit code 1 when a budget is exceeded or a figure could not be measured.
+# Defaults: build/win32, build/native, and RELEASE_TREE for the sheet's Wine.
 set -uo pipefail
 export LC_ALL=C
 
@@ -37,10 +14,8 @@ native="$(cd "${2:-$src/build/native}" && pwd)"
 lanetree="$(cd "${3:-$win}" && pwd)"
 . "$src/scripts/wine-env.sh"
 lane="$(tachy_tree_arch "$lanetree")"
-case "$lane" in
-  win64) lane_name="win64 lane: the 64-bit test build under 64-bit Wine" ;;
-  *) lane_name="win32 lane: the release build under 32-bit Wine" ;;
-esac
+lane_name="win32 lane: the release build under 32-bit Wine"
+[ "$lane" != win64 ] || lane_name="win64 lane: the 64-bit test build under 64-bit Wine"
 status=0
 summary=()
 
@@ -62,8 +37,7 @@ for f in TACHPAGE.DLL TACHINST.EXE; do
     verdict="$verdict, forbidden import"
   fi
   summary+=("size $f: $size bytes ($verdict)")
-  # Where the bytes go: section sizes, then the objects that fill them
-  # (from the link map the build writes beside the file).
+  # Where the bytes go: section sizes, then the objects from the link map.
   while read -r _ name hex _; do
     note=""
     [ "$name" = .bss ] && note=" (zero-filled at load, no file space)"
@@ -106,8 +80,7 @@ else
   export WINEPREFIX="$prefix"
   "$src/scripts/wine-init.sh" "$prefix" "$lane" || exit 1
   if [ ! -f "$prefix/.tachy-bench" ]; then
-    # Windows 98; windows not managed, so that closing one does not wait for
-    # a window manager that Xvfb does not have.
+    # Windows 98; Managed=N, as in the test lanes (docs/testing.md).
     "$TACHY_WINE" reg add 'HKCU\Software\Wine' /v Version /d win98 /f >/dev/null 2>&1 &&
       "$TACHY_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 &&
       wineserver -w && touch "$prefix/.tachy-bench"

@@ -1,13 +1,8 @@
 #!/usr/bin/env python3
-"""Checks that 32-bit Windows images run on a Pentium (i586): no instruction
-that came later (conditional moves, fcomi, the long NOP, sysenter, fxsave,
-fences, prefetches, MMX or SSE). A K6-2 or a Pentium MMX faults on them.
+"""Names every instruction a Pentium (i586) lacks in 32-bit Windows images,
+with its address and function; see docs/deliverables.md ("Processor").
 
-  check-cpu.py IMAGE...
-
-Each offending instruction is named with its file, address and function:
-from the file's own symbols or, for a stripped image, the linker map beside
-it (TACHPAGE.DLL: tachpage.map). Exit 1 when any is found, 2 when a file cannot be read.
+  check-cpu.py IMAGE...     exit 1 when any is found, 2 when a file cannot be read
 """
 import bisect
 import os
@@ -31,14 +26,13 @@ def tool(name):
 
 
 def map_symbols(image):
+    """Symbols of a stripped image from the linker map beside it (TACHPAGE.DLL: tachpage.map)."""
     base = os.path.splitext(os.path.basename(image))[0].lower()
     path = os.path.join(os.path.dirname(image), base + ".map")
     if not os.path.exists(path):
         return []
     with open(path, errors="replace") as f:
-        symbols = [(int(m.group(1), 16), m.group(2))
-                   for m in map(SYMBOL.match, f) if m]
-    return sorted(symbols)
+        return sorted((int(m.group(1), 16), m.group(2)) for m in map(SYMBOL.match, f) if m)
 
 
 def function_at(symbols, address):

@@ -1,13 +1,9 @@
 #!/usr/bin/python3
-"""Checks the manual's links: README.md and docs/*.md.
+"""Checks the manual, README.md and docs/*.md: links, anchors (GitHub's
+slugs), paths of source folders ('*' matching a file) and `make` targets;
+see docs/testing.md ("Checking the docs"). Exit 1 on any fault.
 
     check-docs.py [SOURCE_DIR]
-
-Every relative link and image must name a file that exists, every anchor
-(#fragment) a heading of its file (GitHub's slugs); every path under
-scripts/, tools/, tests/ (and the other source folders) must exist (a '*'
-matching at least one file), and every `make TARGET` in code must be a
-target of the Makefile. Prints every fault and exits 1 when there is one.
 """
 import glob
 import os

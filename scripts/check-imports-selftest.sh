@@ -1,8 +1,6 @@
 #!/bin/bash
-# Shows that the static checks of the deliverables catch what they must:
-# builds small throwaway images and expects pe-info.py check-imports to pass
-# on a clean one and to fail, naming the culprit, on each bad one; likewise
-# check-exports on a decorated export, check-no-ctors.sh on a constructor.
+# Shows on small throwaway DLLs that pe-info.py check-imports and
+# check-exports and check-no-ctors.sh name each fault (docs/deliverables.md).
 #
 #   scripts/check-imports-selftest.sh WORKDIR
 set -uo pipefail
@@ -12,9 +10,7 @@ cc="${TACHY_MINGW_CC:-i686-w64-mingw32-gcc}"
 mkdir -p "$work"
 cd "$work" || exit 1
 
-# One source, an image a case: clean, a C runtime function sneaking in
-# (sprintf from MSVCRT.DLL), a function of a later comctl32, a static
-# constructor.
+# One source, an image a case: clean, -DCRT, -DLATER, -DCTOR (see the builds below).
 cat > case.cpp <<'C'
 #include <windows.h>
 #include <commctrl.h>
@@ -75,8 +71,5 @@ expect fail "true: not a 32-bit x86 Windows image" "${check[@]}" /bin/true
 expect fail "clean.dll: unexpected export: Entry@12" "$here/pe-info.py" check-exports clean.dll Entry
 expect fail "ctor: static constructor from" "$here/check-no-ctors.sh" ctor.map
 
-if [ $failures -ne 0 ]; then
-  echo "check-imports selftest: $failures case(s) wrong"
-  exit 1
-fi
+[ $failures -eq 0 ] || { echo "check-imports selftest: $failures case(s) wrong"; exit 1; }
 echo "check-imports selftest: all cases right"

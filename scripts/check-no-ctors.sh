@@ -1,8 +1,6 @@
 #!/bin/bash
-# Checks, from the linker maps of the deliverables, that no object put a
-# static constructor into them. The deliverables start without a C runtime,
-# so nothing would ever run such a constructor: the global would silently
-# stay zero.
+# Names every object that put a static constructor into a deliverable, from
+# its linker map: without a C runtime nothing runs it (docs/deliverables.md).
 #
 #   scripts/check-no-ctors.sh MAP...
 set -uo pipefail
@@ -10,11 +8,7 @@ set -uo pipefail
 status=0
 for map in "$@"; do
   name="$(basename "$map" .map)"
-  if [ ! -f "$map" ]; then
-    echo "$name: no linker map $map"
-    status=1
-    continue
-  fi
+  [ -f "$map" ] || { echo "$name: no linker map $map"; status=1; continue; }
   # Input sections: " .ctors[.N]  0xADDR  0xSIZE  object" (long names wrap
   # the address and size to the next line).
   found="$(awk '

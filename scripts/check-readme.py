@@ -1,20 +1,10 @@
 #!/usr/bin/env python3
-"""Checks the read-me files of the release as they are packed.
+"""Checks the read-me files of the release as they are packed: code page 1252,
+CRLF, the product quoted only with its own texts (docs/release.md, "The package").
 
     check-readme.py RESOURCES_DIR LANG FILE [LANG FILE ...]
 
-LANG is en, fr or de. Every FILE must be
-  - ANSI text for Notepad on Windows 9x: code page 1252, CRLF line ends,
-    no other control characters; English in printable ASCII; French and
-    German with their accented letters (at least one), not UTF-8, and no
-    character that a text converted twice would show ("Ã©" for "é");
-  - quoting the product only with its own words: every text between the
-    language's quotation marks ("..." English, « ... » French, „...“
-    German) must be a string of that language in the string tables of
-    tachinst.rc or tachpage.rc ("&" of a mnemonic left out), and the
-    Reinstall and Remove buttons and the Advanced Panel option must be
-    among them.
-Prints every fault and exits 1 when there is one.
+LANG is en, fr or de. Prints every fault and exits 1 when there is one.
 """
 import os
 import re
@@ -71,8 +61,7 @@ def check(path, lang, texts, required):
 
     if not data.endswith(b"\r\n"):
         faults.append("does not end with CRLF")
-    bare = re.search(rb"\r(?!\n)|(?<!\r)\n", data)
-    if bare:
+    if bare := re.search(rb"\r(?!\n)|(?<!\r)\n", data):
         line = data.count(b"\n", 0, bare.start()) + 1
         faults.append(f"line {line}: a line end that is not CRLF")
     if re.search(rb"[\x80-\xff]", data):
@@ -101,25 +90,19 @@ def check(path, lang, texts, required):
     for m in re.finditer(f"[{''.join(ALL_QUOTES - set(QUOTES[lang]))}]", text):
         faults.append(f"line {line_of(m.start())}: quotation mark {m.group()!r}"
                       f" is not one of this language ({opening} {closing})")
-    quoted = []
-    pos = 0
-    while (start := text.find(opening, pos)) >= 0:
-        end = text.find(closing, start + 1)
-        if end < 0:
-            faults.append(f"line {line_of(start)}: quotation not closed")
-            break
-        quote = " ".join(text[start + 1:end].split())
-        quoted.append(quote)
-        if quote not in texts[lang]:
-            faults.append(f"line {line_of(start)}: {opening}{quote}{closing} is not a"
+    quoted, pos = [], 0
+    for m in re.finditer(f"{opening}(.*?){closing}", text, re.S):
+        quoted.append(" ".join(m.group(1).split()))
+        if quoted[-1] not in texts[lang]:
+            faults.append(f"line {line_of(m.start())}: {opening}{quoted[-1]}{closing} is not a"
                           f" text the product shows in this language")
-        pos = end + 1
+        pos = m.end()
+    if (start := text.find(opening, pos)) >= 0:
+        faults.append(f"line {line_of(start)}: quotation not closed")
     if closing != opening and text.count(closing) != len(quoted):
         faults.append(f"a {closing} without its {opening}")
-    for name in required[lang]:
-        if name not in quoted:
-            faults.append(f"does not name {opening}{name}{closing}")
-    return faults
+    return faults + [f"does not name {opening}{name}{closing}"
+                     for name in required[lang] if name not in quoted]
 
 
 def main(argv):

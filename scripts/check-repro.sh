@@ -1,24 +1,9 @@
 #!/bin/bash
-# Checks that the release comes out byte for byte the same when built twice.
+# Checks that the release comes out byte for byte the same when built twice,
+# then reads the first package back; see docs/release.md ("Reproducible").
 #
-#   scripts/check-repro.sh --quick WIN32_BUILD_DIR
-#       Relinks TACHPAGE.DLL and TACHINST.EXE twice, a second apart, into two
-#       scratch folders from the tree's own objects and compares them with
-#       each other and with the tree's bin/; checks that no time stamp is
-#       left in the PE files; packs the release twice (a second apart, with
-#       other file times, umask and time zone) and compares zip, floppy and
-#       CD images and SHA256SUMS. About 20 s; run by ctest as
-#       release.repro.
-#
-#   scripts/check-repro.sh [WIN32_BUILD_DIR]        (make check-repro)
-#       Builds the deliverables a second time from scratch in another tree
-#       (build/repro, at another path, so that paths leaking into the files
-#       would show) and compares both packages. About half a minute.
-#
-# Both forms then read the first package back: the zip with unzip, the
-# floppy image with mtools and the CD image with xorriso, and check that
-# both images hold exactly the zip's files with the same bytes and dates,
-# under their volume label, and that SHA256SUMS covers the three.
+#   scripts/check-repro.sh --quick WIN32_BUILD_DIR   relink and pack twice (ctest release.repro)
+#   scripts/check-repro.sh [WIN32_BUILD_DIR]         build again in build/repro (make check-repro)
 set -euo pipefail
 # zip and FAT store local times: read them in the time zone dist.sh wrote.
 export LC_ALL=C TZ=UTC MTOOLSRC=/dev/null MTOOLS_SKIP_CHECK=1
@@ -47,47 +32,7 @@ relink() {  # relink TARGET_DIR TARGET OUTNAME DEST
 }
 
 pkgof() { ls "$1"/*."$2"; }  # pkgof DIST_DIR EXTENSION
-
-# Packs in two DIST_DIRs: zip, images and SHA256SUMS the same?
-compare_packs() {  # compare_packs DIR_A DIR_B HOW
-  local ext
-  for ext in zip img iso; do
-    compare "$(pkgof "$1" $ext)" "$(pkgof "$2" $ext)" "$ext $3"
-  done
-  compare "$1/SHA256SUMS" "$2/SHA256SUMS" "SHA256SUMS $3"
-}
-
 listing() { (cd "$1" && find . -type f -printf '%P %s %TY-%Tm-%Td %TT\n' | sort); }
-
-readback() {  # readback DIST_DIR
-  local d="$1" r="$scratch/readback" m
-  local zip img iso
-  zip="$(pkgof "$d" zip)" img="$(pkgof "$d" img)" iso="$(pkgof "$d" iso)"
-  rm -rf "$r" && mkdir -p "$r/zip" "$r/img" "$r/iso"
-  unzip -q "$zip" -d "$r/zip"
-  mcopy -m -i "$img" '::*' "$r/img/" || differ "mcopy could not read the floppy image"
-  xorriso -no_rc -report_about SORRY -osirrox on -indev "$iso" -extract / "$r/iso" \
-    > "$r/xorriso.log" 2>&1 || { cat "$r/xorriso.log" >&2; differ "xorriso could not read the CD image"; }
-  for m in img iso; do
-    if diff -rq "$r/zip" "$r/$m" >&2 && diff <(listing "$r/zip") <(listing "$r/$m") >&2; then
-      echo "check-repro: same: names, bytes and dates of the $m's files and the zip's ($(listing "$r/$m" | wc -l) files)"
-    else
-      differ "the $m does not hold the zip's files (above: < zip, > $m)"
-    fi
-  done
-  [ "$(stat -c %s "$img")" = 1474560 ] && minfo -i "$img" :: | grep -q 'disk type="FAT12' &&
-    mlabel -s -i "$img" :: | grep -q 'label is TACHYMARK *$' ||
-    differ "the img is not a 1.44 MB FAT12 floppy labelled TACHYMARK"
-  xorriso -no_rc -indev "$iso" -pvd_info 2>/dev/null | grep -q '^Volume Id *: TACHYMARK$' ||
-    differ "the iso's volume id is not TACHYMARK"
-  if [ "$(cut -d' ' -f3 "$d/SHA256SUMS" | sort | tr '\n' ' ')" = \
-       "$(cd "$d" && ls -- *.img *.iso *.zip | sort | tr '\n' ' ')" ] &&
-     (cd "$d" && sha256sum --quiet -c SHA256SUMS); then
-    echo "check-repro: SHA256SUMS covers the zip, the img and the iso"
-  else
-    differ "SHA256SUMS does not cover exactly the zip, the img and the iso"
-  fi
-}
 
 # Both packs get the same date, also when HEAD moves meanwhile.
 epoch="${SOURCE_DATE_EPOCH:-$(git -C "$src" log -1 --format=%ct 2>/dev/null || echo 315532800)}"
@@ -113,8 +58,7 @@ if [ $quick = 1 ]; then
   else
     echo "check-repro: no Makefile link rules in $build; relink skipped"
   fi
-  if "$src/scripts/pe-info.py" stamps "$build/bin/TACHPAGE.DLL" \
-       "$build/bin/TACHINST.EXE" > "$scratch/stamps"; then
+  if "$src/scripts/pe-info.py" stamps "$build"/bin/{TACHPAGE.DLL,TACHINST.EXE} > "$scratch/stamps"; then
     echo "check-repro: no time stamps in the PE files ($(wc -l < "$scratch/stamps") fields checked)"
   else
     grep -v '= 0x00000000$' "$scratch/stamps" >&2
@@ -124,24 +68,55 @@ if [ $quick = 1 ]; then
   sleep 1
   touch "$build/bin/TACHPAGE.DLL" "$build/bin/TACHINST.EXE"
   (umask 077; TZ=Pacific/Auckland pack "$build" "$scratch/dist2")
-  compare_packs "$scratch/dist1" "$scratch/dist2" "packed twice"
-  readback "$scratch/dist1"
-  exit $status
+  how="packed twice"
+else
+  # A second tree from scratch at another path.
+  other="$src/build/repro"
+  rm -rf "$other"
+  cmake -S "$src" -B "$other" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE="$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")" >/dev/null
+  cmake --build "$other" -j2 --target tachpage tachinst >/dev/null
+  cmake --build "$build" -j2 --target tachpage tachinst >/dev/null
+  for f in TACHPAGE.DLL TACHINST.EXE; do
+    compare "$build/bin/$f" "$other/bin/$f" "$f built in two trees"
+  done
+  pack "$build" "$scratch/dist1"
+  pack "$other" "$scratch/dist2"
+  rm -rf "$other"
+  how="from two trees"
 fi
 
-# Full check: a second tree from scratch at another path.
-other="$src/build/repro"
-rm -rf "$other"
-cmake -S "$src" -B "$other" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE="$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt")" >/dev/null
-cmake --build "$other" -j2 --target tachpage tachinst >/dev/null
-cmake --build "$build" -j2 --target tachpage tachinst >/dev/null
-for f in TACHPAGE.DLL TACHINST.EXE; do
-  compare "$build/bin/$f" "$other/bin/$f" "$f built in two trees"
+# The two packs: zip, images and SHA256SUMS the same?
+for ext in zip img iso; do
+  compare "$(pkgof "$scratch/dist1" $ext)" "$(pkgof "$scratch/dist2" $ext)" "$ext $how"
 done
-pack "$build" "$scratch/dist1"
-pack "$other" "$scratch/dist2"
-compare_packs "$scratch/dist1" "$scratch/dist2" "from two trees"
-readback "$scratch/dist1"
-rm -rf "$other"
+compare "$scratch/dist1/SHA256SUMS" "$scratch/dist2/SHA256SUMS" "SHA256SUMS $how"
+
+# Read the first pack back.
+d="$scratch/dist1" r="$scratch/readback"
+zip="$(pkgof "$d" zip)" img="$(pkgof "$d" img)" iso="$(pkgof "$d" iso)"
+mkdir -p "$r/zip" "$r/img" "$r/iso"
+unzip -q "$zip" -d "$r/zip"
+mcopy -m -i "$img" '::*' "$r/img/" || differ "mcopy could not read the floppy image"
+xorriso -no_rc -report_about SORRY -osirrox on -indev "$iso" -extract / "$r/iso" \
+  > "$r/xorriso.log" 2>&1 || { cat "$r/xorriso.log" >&2; differ "xorriso could not read the CD image"; }
+for m in img iso; do
+  if diff -rq "$r/zip" "$r/$m" >&2 && diff <(listing "$r/zip") <(listing "$r/$m") >&2; then
+    echo "check-repro: same: names, bytes and dates of the $m's files and the zip's ($(listing "$r/$m" | wc -l) files)"
+  else
+    differ "the $m does not hold the zip's files (above: < zip, > $m)"
+  fi
+done
+[ "$(stat -c %s "$img")" = 1474560 ] && minfo -i "$img" :: | grep -q 'disk type="FAT12' &&
+  mlabel -s -i "$img" :: | grep -q 'label is TACHYMARK *$' ||
+  differ "the img is not a 1.44 MB FAT12 floppy labelled TACHYMARK"
+xorriso -no_rc -indev "$iso" -pvd_info 2>/dev/null | grep -q '^Volume Id *: TACHYMARK$' ||
+  differ "the iso's volume id is not TACHYMARK"
+if [ "$(cut -d' ' -f3 "$d/SHA256SUMS" | sort | tr '\n' ' ')" = \
+     "$(cd "$d" && ls -- *.img *.iso *.zip | sort | tr '\n' ' ')" ] &&
+   (cd "$d" && sha256sum --quiet -c SHA256SUMS); then
+  echo "check-repro: SHA256SUMS covers the zip, the img and the iso"
+else
+  differ "SHA256SUMS does not cover exactly the zip, the img and the iso"
+fi
 exit $status

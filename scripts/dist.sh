@@ -1,37 +1,11 @@
 #!/bin/bash
-# Packs the release into OUT_DIR:
-#   tachymark-<major.minor>.zip  TACHINST.EXE, TACHPAGE.DLL and the read-me in
-#                                English, French and German (README.TXT,
-#                                LISEZMOI.TXT, LIESMICH.TXT)
-#   tachymark-<major.minor>.img  the same files on a 1.44 MB FAT12 floppy
-#                                image, volume label TACHYMARK (mtools)
-#   tachymark-<major.minor>.iso  the same files on an ISO 9660 CD image,
-#                                level 1, volume id TACHYMARK (xorriso)
-#   SHA256SUMS                   the SHA-256 of those three
+# Packs the release (zip, floppy and CD images, SHA256SUMS) reproducibly into
+# OUT_DIR (default dist/); see docs/release.md ("The package", "Reproducible").
 #
 #   scripts/dist.sh [--test-build] [WIN32_BUILD_DIR [OUT_DIR]]
 #
-# WIN32_BUILD_DIR is a built Windows tree (its bin/ holds the two
-# deliverables; default build/win32); OUT_DIR defaults to <source>/dist.
-# The release is the 32-bit pair: a 64-bit file is refused, except with
-# --test-build (the matrix packs the win64 tree's test builds that way),
-# which in turn never writes into <source>/dist.
-#
-# The package is reproducible: the same commit gives the same bytes. The PE
-# files carry no time stamps (the link sets none; any left over is set to 0
-# here and reported), the zip holds no extra fields (-X), no directory
-# entries, the files in a fixed order with fixed modes, and a fixed mtime:
-# SOURCE_DATE_EPOCH when set, else the commit time of HEAD, else 1980-01-01,
-# rounded up to even seconds as a zip or FAT time stores it. The images
-# hold the zip's files in its order with its bytes and dates; their volume
-# dates are the same time and the floppy's serial number is that time in
-# hex (mtools and xorriso take theirs from SOURCE_DATE_EPOCH).
-#
-# Refuses to pack (exit 1) when a file is missing, a version resource is not
-# <major.minor>.0.0, a deliverable imports MFC42.DLL or MSVCRT.DLL, a name
-# is not 8.3, or a read-me is not ANSI text in code page 1252 with CRLF ends
-# (README.TXT printable ASCII) that quotes only the product's own texts in
-# its language (scripts/check-readme.py).
+# WIN32_BUILD_DIR (default build/win32) holds the deliverables in bin/; a 64-bit
+# file is refused, except with --test-build, which never writes into dist/.
 set -euo pipefail
 export LC_ALL=C TZ=UTC
 umask 022
@@ -45,14 +19,11 @@ pe="$src/scripts/pe-info.py"
 
 fail() { echo "dist: $*" >&2; exit 1; }
 
-# The version comes from the project: project(tachymark VERSION 3.2.0).
 version3="$(sed -n 's/^project(tachymark VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")"
 [ -n "$version3" ] || fail "no project version in CMakeLists.txt"
 short="${version3%.*}"            # 3.2
 fileversion="$short.0.0"          # 3.2.0.0
-zipname="tachymark-$short.zip"
-imgname="tachymark-$short.img"
-isoname="tachymark-$short.iso"
+name="tachymark-$short"            # .zip, .img, .iso
 # The package's files in their order; the read-mes as NAME:SOURCE:LANGUAGE.
 files=(TACHINST.EXE TACHPAGE.DLL README.TXT LISEZMOI.TXT LIESMICH.TXT)
 readmes=(README.TXT:readme-txt.in:en LISEZMOI.TXT:lisezmoi-txt.in:fr
@@ -77,25 +48,21 @@ trap 'rm -rf "$stage"' EXIT
 
 cp "$build/bin/TACHINST.EXE" "$build/bin/TACHPAGE.DLL" "$stage/"
 
-# The read-mes: ANSI text in code page 1252 with CRLF line ends, for Notepad
-# on a Western Windows 9x. The sources are UTF-8 with LF ends; README.TXT's
-# is printable ASCII only (a subset of every ANSI code page).
+# The read-mes: UTF-8 with LF ends to code page 1252 with CRLF (README.TXT's
+# source printable ASCII, a subset of every ANSI code page).
 if LC_ALL=C grep -n '[^ -~]' "$src/docs/readme-txt.in" >&2; then
   fail "$src/docs/readme-txt.in holds characters other than printable ASCII (lines above)"
 fi
 checks=()
 for r in "${readmes[@]}"; do
-  IFS=: read -r name in lang <<< "$r"
-  iconv -f UTF-8 -t CP1252 "$src/docs/$in" > "$stage/$name.1252" ||
+  IFS=: read -r file in lang <<< "$r"
+  iconv -f UTF-8 -t CP1252 "$src/docs/$in" | sed 's/$/\r/' > "$stage/$file" ||
     fail "docs/$in is not UTF-8 text that code page 1252 can hold (see above)"
-  sed 's/$/\r/' "$stage/$name.1252" > "$stage/$name"
-  rm "$stage/$name.1252"
-  checks+=("$lang" "$stage/$name")
+  checks+=("$lang" "$stage/$file")
 done
 python3 "$src/scripts/check-readme.py" "$src/resources" "${checks[@]}" ||
   fail "a read-me is not ANSI text or quotes the product wrongly (see above)"
 
-# 8.3 names in capitals.
 for f in "${files[@]}"; do
   [[ "$f" =~ ^[A-Z0-9_]{1,8}\.[A-Z0-9]{1,3}$ ]] || fail "$f is not an 8.3 name"
 done
@@ -115,50 +82,35 @@ for f in TACHINST.EXE TACHPAGE.DLL; do
   fi
 done
 
-# Fixed modes and mtimes.
-if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
-  epoch="$SOURCE_DATE_EPOCH"
-elif epoch="$(git -C "$src" log -1 --format=%ct 2>/dev/null)" && [ -n "$epoch" ]; then
-  :
-else
-  epoch=315532800
-fi
-# A zip (DOS) time cannot lie before 1980. zip rounds odd seconds up, FAT
-# (mtools) rounds them down: an even time is the same in both.
-[ "$epoch" -ge 315532800 ] || epoch=315532800
+# Fixed modes and mtimes: SOURCE_DATE_EPOCH, else HEAD's commit time. A zip
+# (DOS) time cannot lie before 1980. zip rounds odd seconds up, FAT (mtools)
+# rounds them down: an even time is the same in both.
+epoch="${SOURCE_DATE_EPOCH:-$(git -C "$src" log -1 --format=%ct 2>/dev/null || true)}"
+[ "${epoch:-0}" -ge 315532800 ] || epoch=315532800
 epoch=$(( (epoch + 1) / 2 * 2 ))
 chmod 0644 "$stage"/*
 touch -h -d "@$epoch" "$stage"/*
 
-(cd "$stage" && zip -q -X -D -9 "$zipname" "${files[@]}")
+(cd "$stage" && zip -q -X -D -9 "$name.zip" "${files[@]}")
 
 # The floppy: no ~/.mtoolsrc; the files keep their dates (-m).
 export SOURCE_DATE_EPOCH="$epoch" MTOOLSRC=/dev/null
-mformat -C -f 1440 -v TACHYMARK -N "$(printf %08X "$epoch")" -i "$stage/$imgname" :: ||
+mformat -C -f 1440 -v TACHYMARK -N "$(printf %08X "$epoch")" -i "$stage/$name.img" :: ||
   fail "mformat could not make the floppy image"
-for f in "${files[@]}"; do
-  mcopy -m -i "$stage/$imgname" "$stage/$f" "::$f" || fail "mcopy could not copy $f"
-done
+mcopy -m -i "$stage/$name.img" "${files[@]/#/$stage/}" :: || fail "mcopy could not copy the files"
 
 # The CD: plain ISO 9660 (no Rock Ridge, no Joliet: Windows 9x reads the
 # level-1 names), file dates recorded from the files, in GMT.
-maps=()
-for f in "${files[@]}"; do maps+=(-map "$stage/$f" "/$f"); done
-if ! xorriso -no_rc -report_about SORRY -abort_on SORRY -outdev "stdio:$stage/$isoname" \
-       -volid TACHYMARK -rockridge off -joliet off \
-       -compliance iso_9660_level=1:rec_mtime:always_gmt "${maps[@]}" -commit \
-       > "$stage/xorriso.log" 2>&1; then
-  cat "$stage/xorriso.log" >&2
-  fail "xorriso could not make the CD image"
-fi
+xorriso -no_rc -report_about SORRY -abort_on SORRY -outdev "stdio:$stage/$name.iso" \
+  -volid TACHYMARK -rockridge off -joliet off -compliance iso_9660_level=1:rec_mtime:always_gmt \
+  -cdx "$stage" -add "${files[@]}" -- -commit > "$stage/xorriso.log" 2>&1 ||
+  { cat "$stage/xorriso.log" >&2; fail "xorriso could not make the CD image"; }
 
 mkdir -p "$out"
-for p in "$zipname" "$imgname" "$isoname"; do mv -f "$stage/$p" "$out/$p"; done
-(cd "$out" && sha256sum "$zipname" "$imgname" "$isoname" > SHA256SUMS)
+mv -f "$stage/$name".{zip,img,iso} "$out/"
+(cd "$out" && sha256sum "$name".{zip,img,iso} > SHA256SUMS)
 
-echo "dist: $out/$zipname, $imgname, $isoname"
-(cd "$stage" && for f in "${files[@]}"; do
-   printf '  %-12s %6d bytes  %s\n' "$f" "$(stat -c %s "$f")" \
-     "$(sha256sum "$f" | cut -c1-16)"
- done)
+echo "dist: $out/$name.zip, $name.img, $name.iso"
+(cd "$stage" && sha256sum "${files[@]}" | while read -r sum f; do
+   printf '  %-12s %6d bytes  %s\n' "$f" "$(stat -c %s "$f")" "${sum:0:16}"; done)
 cat "$out/SHA256SUMS"

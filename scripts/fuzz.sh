@@ -31,10 +31,8 @@ while [ $# -gt 0 ]; do
   shift
 done
 
-if ! command -v clang++ >/dev/null; then
-  echo "fuzz: clang++ is missing (scripts/setup.sh installs clang and libclang-rt-14-dev)" >&2
-  exit 1
-fi
+command -v clang++ >/dev/null ||
+  { echo "fuzz: clang++ is missing (scripts/setup.sh installs clang and libclang-rt-14-dev)" >&2; exit 1; }
 
 mkdir -p "$BUILD"
 cmake -S "$ROOT/tests/fuzz" -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++ >"$BUILD.configure.log" 2>&1 \
@@ -42,9 +40,7 @@ cmake -S "$ROOT/tests/fuzz" -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++ >"$BUILD.co
 cmake --build "$BUILD" -j"$JOBS" >"$BUILD.build.log" 2>&1 \
   || { tail -40 "$BUILD.build.log" >&2; echo "fuzz: build failed" >&2; exit 1; }
 
-if [ ${#targets[@]} -eq 0 ]; then
-  mapfile -t targets < "$BUILD/fuzz_targets.txt"
-fi
+[ ${#targets[@]} -gt 0 ] || mapfile -t targets < "$BUILD/fuzz_targets.txt"
 
 mkdir -p "$BUILD/artifacts"
 failed=()
@@ -96,8 +92,4 @@ for t in "${ran[@]}"; do
 done
 
 printf 'fuzz: %s\n' "${summary[@]}"
-if [ ${#failed[@]} -gt 0 ]; then
-  echo "fuzz: FAILED: ${failed[*]}" >&2
-  exit 1
-fi
-exit 0
+[ ${#failed[@]} -eq 0 ] || { echo "fuzz: FAILED: ${failed[*]}" >&2; exit 1; }

@@ -1,11 +1,9 @@
 #!/usr/bin/env python3
-"""Draws the installer's icon: a 32 x 32, 16-colour tachometer dial.
+"""Draws the installer's icon, a 32 x 32 tachometer dial in the standard
+16-colour VGA palette, as a plain .ico with one 4-bit image and its
+transparency mask, as Windows 95 expects.
 
     scripts/make-icon.py [OUTPUT]      (default: resources/tachinst.ico)
-
-The picture is computed here (a dial with ticks and a needle in the
-standard 16-colour VGA palette); the output is a plain .ico file with one
-4-bit image and its transparency mask, as Windows 95 expects.
 """
 import math
 import os
@@ -19,19 +17,16 @@ PALETTE = [
     (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0),
     (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
 ]
-BLACK, DARK_BLUE, GREY, RED, YELLOW, BLUE, WHITE = 0, 4, 8, 9, 11, 12, 15
+BLACK, DARK_BLUE, GREY, RED, YELLOW, WHITE = 0, 4, 8, 9, 11, 15
 SIZE = 32
 
 
 def draw():
     """Returns rows of (colour index or None for transparent), top first."""
     cx = cy = 15.5
-    pixels = [[None] * SIZE for _ in range(SIZE)]
-    for y in range(SIZE):
-        for x in range(SIZE):
-            r = math.hypot(x - cx, y - cy)
-            if r <= 15.5:
-                pixels[y][x] = DARK_BLUE if r > 13.5 else WHITE
+    # The dial: a white face in a dark blue rim, transparent outside.
+    pixels = [[None if r > 15.5 else DARK_BLUE if r > 13.5 else WHITE
+               for r in (math.hypot(x - cx, y - cy) for x in range(SIZE))] for y in range(SIZE)]
     # Ticks from 7 o'clock round to 5 o'clock, the last three in red.
     for i in range(11):
         angle = math.radians(225 - i * 27)
@@ -39,16 +34,13 @@ def draw():
         for step in range(10, 14):
             x = int(round(cx + step * math.cos(angle) - 0.5))
             y = int(round(cy - step * math.sin(angle) - 0.5))
-            if 0 <= x < SIZE and 0 <= y < SIZE:
-                pixels[y][x] = colour
+            pixels[y][x] = colour  # steps 10-13 from the centre stay inside
     # The needle, pointing high up the scale.
     angle = math.radians(30)
-    for t in range(0, 120):
-        step = t / 10.0
-        for dx, dy in ((0, 0), (1, 0)):
-            x = int(cx + step * math.cos(angle)) + dx
-            y = int(cy - step * math.sin(angle)) + dy
-            pixels[y][x] = RED
+    for t in range(120):
+        x = int(cx + t / 10 * math.cos(angle))
+        y = int(cy - t / 10 * math.sin(angle))
+        pixels[y][x] = pixels[y][x + 1] = RED  # two pixels wide
     # The hub.
     for y in range(14, 18):
         for x in range(14, 18):

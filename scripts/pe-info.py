@@ -1,27 +1,17 @@
 #!/usr/bin/python3
-"""Looks into a PE file (TACHPAGE.DLL, TACHINST.EXE): the 32-bit release
-files (PE32) or the 64-bit test builds (PE32+). Reads it with pefile
-(Debian's python3-pefile, hence /usr/bin/python3).
+"""Looks into a PE file (PE32 or PE32+) with pefile (Debian's python3-pefile,
+hence /usr/bin/python3); see docs/release.md and docs/deliverables.md.
 
-  pe-info.py stamps FILE...    print every time stamp the file carries (COFF
-                               header, export, resource and debug directories,
-                               import descriptors); exit 1 when any is not 0
+  pe-info.py stamps FILE...    print every time stamp; exit 1 when any is not 0
   pe-info.py zero FILE...      set all of them to 0 in place
-  pe-info.py version FILE...   print the file and product versions of the
-                               version resource (a.b.c.d)
+  pe-info.py version FILE...   print the file and product versions (a.b.c.d)
   pe-info.py imports FILE...   print the imported DLL names, one a line
   pe-info.py resources FILE... print the resources as TYPE/ID, one a line
-                               (numeric types: 5 dialog, 6 string table...)
   pe-info.py machine FILE...   print the machine: i386, x86_64 or the number
   pe-info.py check-imports [--allowlist FILE] FILE...
-      exit 1 unless every file loads on Windows 95 retail and NT 4: a 32-bit
-      x86 image, subsystem and OS version at most 4.0, imports only from the
-      allowed system DLLs, by name, and only functions on the allowlist
-      (imports-allowlist.txt beside this script: "DLL Function" lines checked
-      to exist on both). Names every offending import on its own line.
+      exit 1 unless every file loads on Windows 95 retail and NT 4
   pe-info.py check-exports FILE [NAME...]
-      exit 1 unless the file exports exactly the NAMEs, undecorated (COM looks
-      up "DllGetClassObject", not "DllGetClassObject@12"); no NAME: nothing.
+      exit 1 unless the file exports exactly the NAMEs, undecorated
 """
 import os
 import sys

@@ -1,11 +1,7 @@
 #!/bin/bash
-# Runs a Windows build tree's tests: every Windows test program under the
-# Wine of the tree's architecture (32-bit Wine for build/win32, 64-bit Wine
-# for build/win64) and the tree's other tests. The Wine tests run in two lanes
-# side by side (see scripts/wine-run.sh), each with an Xvfb display and a
-# Wine prefix of its own: <tree>/wineprefix and <tree>/wineprefix-lane1.
-# Both wineservers and both displays are stopped at the end, also on
-# failure or interruption.
+# Runs a Windows build tree's tests, its Wine tests in two lanes side by
+# side, each with an Xvfb display and a Wine prefix of its own, all stopped
+# at the end; see docs/testing.md ("Wine lanes of a test run").
 #
 #   scripts/test-wine.sh BUILD_TREE [ctest args...]
 set -uo pipefail
@@ -48,32 +44,24 @@ export DISPLAY="${displays[0]}" TACHY_LANE1_DISPLAY="${displays[1]}"
 # test's output open, and ctest would wait for it until the server exits.
 # The first client waits for the server (or starts it, if ours lost a
 # race); it has the lane's display, as Wine's desktop process starts with
-# it and stays. It also lets Wine draw every window's frame itself
-# (Managed=N): there is no window manager on Xvfb, and Wine would wait
-# about 2 s whenever it shows or hides a managed window.
+# it and stays, and sets Managed=N (docs/testing.md says why).
 "$here/wine-init.sh" "${lanes[1]}" "$WINEARCH" & init=$!
 "$here/wine-init.sh" "${lanes[0]}" "$WINEARCH" || exit 1
 wait $init || exit 1
-for prefix in "${lanes[@]}"; do
-  WINEPREFIX="$prefix" wineserver -p </dev/null >/dev/null 2>&1 &
+clients=()
+for lane in 0 1; do
+  WINEPREFIX="${lanes[$lane]}" wineserver -p </dev/null >/dev/null 2>&1 &
   servers+=($!)
+  DISPLAY="${displays[$lane]}" WINEPREFIX="${lanes[$lane]}" WINEDEBUG=-all \
+    "$TACHY_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 &
+  clients+=($!)
 done
-client() {
-  DISPLAY="$2" WINEPREFIX="$1" WINEDEBUG=-all \
-    "$TACHY_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-}
-client "${lanes[1]}" "$TACHY_LANE1_DISPLAY" & init=$!
-client "${lanes[0]}" "$DISPLAY"
-wait $init
+wait "${clients[@]}"
 
-# A lane that ran no Wine test has proven nothing: ctest's label summary
-# counts the tests labelled "wine" that ran.
+# A lane that ran no Wine test fails: ctest's label summary counts them.
 log="$tree/test-wine.log"
 ctest --test-dir "$tree" --output-on-failure -j"${JOBS:-2}" "$@" 2>&1 | tee "$log"
 rc=${PIPESTATUS[0]}
 ran="$(sed -n 's/^wine *=.*(\([0-9]*\) tests*).*/\1/p' "$log" | head -n1)"
-if [ "${ran:-0}" -eq 0 ]; then
-  echo "test-wine: no Wine test ran in $tree" >&2
-  exit 1
-fi
+[ "${ran:-0}" -gt 0 ] || { echo "test-wine: no Wine test ran in $tree" >&2; exit 1; }
 exit $rc

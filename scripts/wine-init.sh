@@ -1,15 +1,11 @@
 #!/bin/bash
-# Creates the Wine prefix PREFIX once; later calls return at once. A lock
-# keeps parallel callers from initialising the same prefix twice.
+# Creates the Wine prefix PREFIX once, under a lock; later calls return at once.
 #
-#   scripts/wine-init.sh PREFIX [win32|win64]
+#   scripts/wine-init.sh PREFIX [win32|win64]      (default: $WINEARCH, else win32)
 #
-# The architecture defaults to $WINEARCH, else win32. Only one prefix per
-# architecture is booted (wineboot takes 15-30 s): build/wineprefix-<arch>,
-# the template; every other prefix starts as a copy of it, hard-linked but
-# for the registry files (Wine writes nothing else of a prefix in place;
-# what our programs write are new files). Where that copy cannot be made
-# (another file system), the prefix is booted itself.
+# Only build/wineprefix-<arch> is booted (15-30 s); every other prefix is a
+# copy of it, hard-linked but for the registry files (the only files Wine or
+# our programs change in place), or is booted itself where that copy fails.
 set -u
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 prefix="${1:?usage: wine-init.sh PREFIX [win32|win64]}"
@@ -38,10 +34,7 @@ boot() {
 exec 9>"$prefix.lock"
 flock 9
 [ -f "$stamp" ] && exit 0
-if [ "$prefix" = "$template" ]; then
-  boot "$prefix" || exit 1
-  exit 0
-fi
+[ "$prefix" != "$template" ] || { boot "$prefix"; exit; }
 "$0" "$template" "$WINEARCH" || exit 1
 rm -rf "$prefix" "$prefix.new"
 if cp -al "$template" "$prefix.new" 2>/dev/null &&

@@ -1,22 +1,17 @@
 #!/bin/bash
-# Sets the Windows version that Wine poses as.
+# Sets the Windows version that Wine poses as; see docs/testing.md ("Wine
+# helpers") for VERSION and --app.
 #
 #   scripts/wine-version.sh VERSION [--app PROGRAM.exe] [PREFIX...]
 #
-# VERSION: win95, win98, winme, nt40, win2k, winxp, win7, win10.
-# --app: only for programs of that file name (Wine's AppDefaults), so tests
-#        running side by side in one prefix do not disturb each other.
-# PREFIX: defaults to $TACHY_WINEPREFIX, else build/win32/wineprefix; with
-#         several, each of them. The prefixes are of $TACHY_WINEARCH (win32
-#         when unset).
+# PREFIX defaults to $TACHY_WINEPREFIX, else build/win32/wineprefix; the
+# prefixes are of $TACHY_WINEARCH (win32 when unset).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 version="${1:?usage: wine-version.sh VERSION [--app PROGRAM.exe] [PREFIX]}"
 shift
-case "$version" in
-  win95|win98|winme|nt40|win2k|winxp|win7|win10) ;;
-  *) echo "wine-version: unknown version '$version'" >&2; exit 2 ;;
-esac
+[[ "$version" =~ ^(win95|win98|winme|nt40|win2k|winxp|win7|win10)$ ]] ||
+  { echo "wine-version: unknown version '$version'" >&2; exit 2; }
 key='HKCU\Software\Wine'
 if [ "${1:-}" = "--app" ]; then
   key="HKCU\\Software\\Wine\\AppDefaults\\${2:?--app needs a program name}"
