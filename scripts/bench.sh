@@ -30,7 +30,7 @@ for f in TACHPAGE.DLL TACHINST.EXE; do
   [ "$size" -le 32768 ] || { verdict="OVER"; status=1; }
   imports="$("$src/scripts/pe-info.py" imports "$path" | tr '\n' ' ')"
   printf '  %-12s %6d bytes (%5.1f KiB, budget 32 KiB: %s)\n' "$f" "$size" \
-    "$(echo "$size / 1024" | bc -l 2>/dev/null || echo 0)" "$verdict"
+    "$(awk -v s="$size" 'BEGIN { print s / 1024 }')" "$verdict"
   echo "               imports: $imports"
   if echo "$imports" | grep -qiE '(^| )(mfc42|msvcrt)\.dll'; then
     echo "               FORBIDDEN import (MFC42.DLL or MSVCRT.DLL)"; status=1

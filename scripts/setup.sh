@@ -11,15 +11,9 @@
 # reads it, and the tests run on the 64-bit lane. No apt call here may
 # remove a package.
 #
-# Where the kernel refuses 32-bit programs, QEMU user mode runs them: set-up
-# mounts binfmt_misc if it is not, installs qemu-user (QEMU 10; Debian 12's
-# 7.2 cannot run Wine) from <codename>-backports through a sources file and
-# a pin of its own (nothing else comes from that suite), and registers i386
-# ELF programs to /usr/bin/qemu-i386 (flag F). Where 32-bit programs run
-# through such a handler, 32-bit Wine must once run a Windows program to its
-# end before the win32 lane is used. Each step that fails undoes what it did
-# (but installs nothing back or away) and leaves its reason in
-# build/setup/qemu.txt ("ok" once the program ran), where lanes.sh reads it.
+# Where the kernel refuses 32-bit programs, QEMU user mode runs them (what
+# set-up changes, and how to undo it: docs/testing.md, "QEMU user mode");
+# its reason when it cannot, or "ok", goes to build/setup/qemu.txt.
 set -uo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 note="$here/../build/setup/wine32.txt"
