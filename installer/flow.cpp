@@ -15,15 +15,18 @@ int32_t Refuse(InstallerUi& ui, ActionFailure which) {
   return kExitCodes[which];
 }
 
+// A dialog answered without going on: the user's choice, or no dialog.
+int32_t Stopped(int32_t answer) {
+  return answer == kDialogFailed ? kExitNoWindow : kExitDone;
+}
+
 }  // namespace
 
 int32_t RunInstallFlow(Registry& reg, InstallerState* state, InstallerUi& ui,
                        uint32_t keySet) {
   if (state->RemovableSource) return Refuse(ui, kRemovableSource);
   int32_t answer = ui.RunDialog(IDD_SELECT_MODEL);
-  if (answer != kDialogOk) {
-    return answer == kDialogFailed ? kExitNoWindow : kExitDone;
-  }
+  if (answer != kDialogOk) return Stopped(answer);
   if (state->ReinstallRequested == 1 && !RemoveExtension(reg, *state, keySet)) {
     return Refuse(ui, kRemoveFailed);
   }
@@ -45,7 +48,7 @@ int32_t RunReinstallOrRemoveFlow(Registry& reg, InstallerState* state,
     if (!RemoveExtension(reg, *state, keySet)) return Refuse(ui, kRemoveFailed);
     ui.RunDialog(IDD_REMOVED);
   }
-  return result == kDialogFailed ? kExitNoWindow : kExitDone;
+  return Stopped(result);
 }
 
 int32_t RunInstallerFlow(Registry& reg, InstallerState* state, InstallerUi& ui) {

@@ -20,23 +20,13 @@ constexpr int32_t kDialogRemove = 1007;
 constexpr int32_t kDialogFailed = -1;
 
 // Exit codes of the installer, so that a script that runs it can tell what
-// came of it:
-//   0  installed or removed; or nothing changed by choice: the user
-//      cancelled, or an installer already running was brought forward
-//   1  refused, nothing changed: started from a removable disk, a CD or a
-//      RAM disk
-//   2  refused, nothing changed: TACHPAGE.DLL is not beside the program
-//   3  the registry refused part of the install (the user was told)
-//   4  the registry refused part of the removal, also of the one before a
-//      reinstall, which then installs nothing (the user was told)
-//   5  nothing changed: the window class or the first dialog could not be
-//      made
-constexpr int32_t kExitDone = 0;
-constexpr int32_t kExitRemovable = 1;
-constexpr int32_t kExitNoModule = 2;
-constexpr int32_t kExitInstallFailed = 3;
-constexpr int32_t kExitRemoveFailed = 4;
-constexpr int32_t kExitNoWindow = 5;
+// came of it; each refusal and failure changes nothing but where it says.
+constexpr int32_t kExitDone = 0;           // done, or cancelled by the user
+constexpr int32_t kExitRemovable = 1;      // started from removable media
+constexpr int32_t kExitNoModule = 2;       // TACHPAGE.DLL is not beside it
+constexpr int32_t kExitInstallFailed = 3;  // registry refused part of the install
+constexpr int32_t kExitRemoveFailed = 4;   // registry refused part of a removal
+constexpr int32_t kExitNoWindow = 5;       // no window class or first dialog
 
 // What the flows need from the windowing side.
 class InstallerUi {

@@ -468,7 +468,6 @@ TEST(InstallerActions, DriverValueFailures) {
 }
 
 TEST(InstallerFlow, DialogSequences) {
-  // exit: 0 done or cancelled, 1 removable media, 3/4 install/removal refused, 5 no dialog.
   struct Case { const char* name; bool installed, readOnly; std::vector<int32_t> answers, shown;
                 std::vector<ActionFailure> failures; bool installedAfter, changed; int32_t exit;
                 bool removable = false; } cases[] = {

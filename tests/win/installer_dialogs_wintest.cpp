@@ -390,7 +390,6 @@ class InstallerDialogs : public ::testing::Test {
     EXPECT_TRUE(inst_.Start(exe_, args));
     return inst_.WaitDialog(control);
   }
-  // 0 done or cancelled, 1 removable media, 2 no TACHPAGE.DLL, 3/4 install/removal refused.
   static void ExpectExit(Installer& inst, DWORD expected = 0) {
     DWORD code = 99;
     ASSERT_TRUE(inst.WaitExit(15000, &code));
