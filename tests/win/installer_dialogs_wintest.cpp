@@ -137,8 +137,15 @@ class Installer {
     const std::string folder = exe.substr(0, exe.find_last_of('\\'));
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    running_ = CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                              folder.c_str(), &si, &pi_) != 0;
+    // 64-bit Wine once refused to start it (CreateProcess false, one start
+    // in many thousands, not seen again in 150 tries under load): a refusal
+    // is logged with its error and tried again, twice at most.
+    for (int attempt = 0; attempt < 3 && !running_; ++attempt) {
+      if (attempt) Sleep(500);
+      running_ = CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                folder.c_str(), &si, &pi_) != 0;
+      if (!running_) fprintf(stderr, "CreateProcess %s: error %lu\n", line.c_str(), GetLastError());
+    }
     return running_;
   }
   bool WaitExit(DWORD ms, DWORD* code) {
