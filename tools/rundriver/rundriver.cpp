@@ -166,6 +166,13 @@ HWND WaitWindow(const Process& p, int controlId, const char* caption, std::strin
   }
 }
 
+// Waits up to g_wait for `done`; whether it came.
+template <class Done> bool Until(Done done) {
+  for (DWORD start = GetTickCount(); !done(); Sleep(50))
+    if (GetTickCount() - start > g_wait) return false;
+  return true;
+}
+
 LRESULT Send(HWND w, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
   DWORD_PTR result = 0;
   SendMessageTimeoutA(w, message, wParam, lParam, SMTO_BLOCK, 10000, &result);
@@ -354,11 +361,9 @@ int Install(const std::string& exe) {
   if (!inst.Start(exe)) return 1;
   HWND model = Dialog(inst, 1003, "its Select Model dialog");
   if (!model) return 1;
-  bool selected = ClickControl(model, 1002);
-  for (DWORD start = GetTickCount();
-       selected && Send(GetDlgItem(model, 1002), BM_GETCHECK) != BST_CHECKED; Settle())
-    selected = GetTickCount() - start < g_wait;
-  if (!selected) return Fail("clicking Voodoo3 3000 did not select it");
+  if (!ClickControl(model, 1002) ||
+      !Until([&] { return Send(GetDlgItem(model, 1002), BM_GETCHECK) == BST_CHECKED; }))
+    return Fail("clicking Voodoo3 3000 did not select it");
   if (!Shot(model, "installer-select-model.bmp")) return 1;
   ClickControl(model, IDOK);
   HWND done = Dialog(inst, 1015, "its Installed dialog", "installer-installed.bmp");
@@ -454,8 +459,7 @@ int Show(const std::string& exe, const std::string& tabShot, const std::string& 
   if (!Save(rates, refreshShot)) return 1;
   if (Send(list, CB_GETDROPPEDSTATE)) PressKey(VK_ESCAPE);
   ClickControl(rates, IDCANCEL);
-  for (DWORD start = GetTickCount(); IsWindowVisible(rates) && GetTickCount() - start < g_wait;)
-    Sleep(50);
+  Until([&] { return !IsWindowVisible(rates); });
   PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
   if (!standin.WaitExit(g_wait)) return Fail("the stand-in did not close");
   return 0;
