@@ -118,8 +118,8 @@ trial() {
   local text="a 32-bit Windows program ran" out rc
   echo "setup: running a 32-bit Windows program under QEMU user mode once (at most 300 s)"
   mkdir -p "$dir"
-  out="$(WINEPREFIX="$dir" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" \
-         timeout 300 "$wine32" cmd.exe /c echo "$text" 2>&1)"
+  out="$(. "$here/wine-env.sh" && TACHY_TIME_FACTOR=1 tachy_wine win32 &&
+         WINEPREFIX="$dir" timeout 300 "$wine32" cmd.exe /c echo "$text" 2>&1)"
   rc=$?
   [ ! -x "${wine32%/*}/wineserver" ] || WINEPREFIX="$dir" "${wine32%/*}/wineserver" -k >/dev/null 2>&1
   rm -rf "$dir"

@@ -9,7 +9,7 @@ unset TACHY_LANES  # the rows decide the lanes themselves
 src="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 T="$(mktemp -d)"; trap 'rm -rf "$T"' EXIT
 mkdir -p "$T/bin" "$T/repo/scripts"
-cp "$src/scripts/setup.sh" "$src/scripts/lanes.sh" "$T/repo/scripts/"
+cp "$src/scripts/setup.sh" "$src/scripts/lanes.sh" "$src/scripts/wine-env.sh" "$T/repo/scripts/"
 base="$(sed -n '/^packages=(/,/^)/p' "$src/scripts/setup.sh" | sed '1d;$d') libclang-rt-14-dev"
 printf '\177ELF\1\1\1 not for this kernel' >"$T/refused"; chmod +x "$T/refused"
 cat >"$T/bin/dpkg-query" <<'S'
